@@ -2,6 +2,16 @@
 # Installs what the build, the demo and the tests need on Debian 12. Idempotent: when every package is
 # already present it only checks and returns within a second.
 set -euo pipefail
+# --wine32: also Debian's 32-bit Wine (about 250 packages), needed only to run the i686 program.
+if [ "${1:-}" = "--wine32" ]; then
+  if ! dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q "install ok installed"; then
+    SUDO=""; [ "$(id -u)" -ne 0 ] && SUDO="sudo"
+    $SUDO dpkg --add-architecture i386
+    $SUDO apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq wine32:i386 >/dev/null
+  fi
+  exit 0
+fi
 
 PKGS=(cmake ninja-build g++ clang libclang-rt-14-dev
       g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools binutils-mingw-w64

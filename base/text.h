@@ -1,0 +1,15 @@
+// Bounded text helpers. The installer works with fixed 256-byte buffers; these never write past the
+// buffer, always terminate it (when it has room for the terminator) and tell whether the text fit.
+#pragma once
+#include <cstddef>
+
+// Copies src into dst (dstSize bytes). Returns true when the whole text fit; on false dst holds the
+// longest prefix that fits.
+bool CopyText(char* dst, size_t dstSize, const char* src);
+
+// Appends src to the text already in dst. Returns true when the whole text fit; on false dst holds the
+// old text plus the longest prefix of src that fits.
+bool AppendText(char* dst, size_t dstSize, const char* src);
+
+// True when text begins with prefix (byte for byte).
+bool StartsWith(const char* text, const char* prefix);

@@ -1,0 +1,5 @@
+// Registering the system's file types.
+#pragma once
+#include <windows.h>
+
+void RegisterFileTypes();

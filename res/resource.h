@@ -1,0 +1,67 @@
+// Resource and control ids of the installer. One header for the .rc files and the C++ code.
+// Named resources (dialogs, bitmaps, icons) are loaded by their names, which the .rc files give as
+// identifiers: QuarnWin, QuarnBas, QuarnEarth, QUARNWIN, WEBLOADBOX, SetDriveBox, AboutBox.
+#pragma once
+
+// ---- String table ----
+#define IDS_DRIVE_INVALID 1       // drive field does not start with a letter
+#define IDS_DRIVE_NOT_READY 2     // drive cannot be made current (%s = "X:")
+#define IDS_INSERT_DISC 4         // %s staging folder, %s expected label
+#define IDS_WRONG_DISC 5          // as 4, asks to continue
+#define IDS_CREATE_TARGET_ERR 6   // %s target path
+#define IDS_COPY_READ_ERR 7       // %s source, %s target
+#define IDS_COPY_WRITE_ERR 8      // %s source, %s target
+#define IDS_OPEN_SOURCE_ERR 9     // %s source path
+#define IDS_NO_MEMORY 11
+#define IDS_BAD_TARGET_CODE 13    // %s the target code
+#define IDS_REPLACE_FILE 14       // %s target path
+#define IDS_MAKER_ADDRESS 20
+#define IDS_MAKER_PHONE 21
+#define IDS_MAKER_PHONE2 22
+#define IDS_MAKER_EMAIL 23
+#define IDS_MAKER_WEB 24
+#define IDS_MAKER_YEARS 25
+#define IDS_MAKER_RIGHTS 26
+#define IDS_MAKER_NAME 27
+#define IDS_WINDOWS_VERSION 28
+#define IDS_CAPTION 29            // message-box caption and main window title
+#define IDS_DOWNLOAD_TITLE 30     // options dialog title
+#define IDS_PRODUCT_LINE 404
+#define IDS_CANCELLED 624         // cancel button while the worker winds down
+
+// ---- Main window ----
+#define IDM_OPEN_OPTIONS 500      // posted by the main window to itself after creation
+
+// ---- Options dialog (QUARNWIN) ----
+#define IDC_DRIVE_EDIT 503
+#define IDC_START_AFTER 508
+#define IDC_CHOOSE_DRIVE 509
+#define IDC_PART_SETUP 510
+#define IDC_PART_SYSTEMS 511
+#define IDC_PART_DRAWINGS 512
+#define IDC_PART_BLOCKS 513
+#define IDC_PART_PROJECTS 514
+#define IDC_PART_DATAS 515
+#define IDC_PART_HELP 516
+#define IDC_PART_RESERVED 517     // no control; the command is ignored
+#define IDC_HELP_BUTTON 518
+#define IDC_INFO_BUTTON 519
+
+// ---- Web installation dialog (WEBLOADBOX) ----
+#define IDC_WEB_STATUS 508        // file being transferred
+#define IDC_WEB_PERCENT 520
+#define IDC_WEB_ACTIVITY 521
+#define IDC_WEB_TITLE 3201
+#define IDC_WEB_FRAME 3202        // animation frame; holds the no-connection message
+#define IDC_WEB_PROGRESS 3206
+#define IDC_WEB_ANIMATION 201     // SysAnimate32 created over the frame
+#define IDM_WEB_START 401         // start the worker
+#define IDM_WEB_SUCCESS 402       // worker succeeded: close with result 1
+#define IDM_WEB_ABORT 403         // user refused a disc: act as Cancel
+
+// ---- Animation clips (AVI) ----
+#define IDR_CLIP_CONNECT 1001
+#define IDR_CLIP_DOWNLOAD 1002
+#define IDR_CLIP_INSTALL 1003
+
+// ---- Drive chooser (SetDriveBox): the common dialog's own ids come from <dlgs.h> ----

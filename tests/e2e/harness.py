@@ -1,0 +1,220 @@
+"""Shared pieces of the end-to-end tests: the installer under Wine, the UI driver, screenshots, waits.
+
+Each tests/e2e/test_*.py is a unittest module run by ctest as
+    python3 test_x.py --build BUILD_DIR --source SOURCE_DIR
+inside the environment of scripts/wine-env.sh (prefix, locale, display), which scripts/test.sh sets up.
+To run one by hand:  . scripts/wine-env.sh build/win64 && quarn_wine_start_display && quarn_wine_boot
+                     python3 tests/e2e/test_x.py --build build/win64 --source .
+"""
+import argparse
+import json
+import os
+import re
+import subprocess
+import sys
+import time
+import unittest
+
+BUILD = None
+SOURCE = None
+
+
+def parse_args():
+    """Takes --build/--source off sys.argv and leaves the rest to unittest."""
+    global BUILD, SOURCE
+    p = argparse.ArgumentParser(add_help=False)
+    p.add_argument("--build", default=os.environ.get("QUARN_BUILD", "build/win64"))
+    p.add_argument("--source", default=os.environ.get("QUARN_SOURCE", "."))
+    ns, rest = p.parse_known_args()
+    BUILD = os.path.abspath(ns.build)
+    SOURCE = os.path.abspath(ns.source)
+    sys.argv = [sys.argv[0]] + rest
+    for var in ("WINEPREFIX", "DISPLAY"):
+        if not os.environ.get(var):
+            sys.exit("e2e: %s is not set; run through scripts/test.sh or source scripts/wine-env.sh" % var)
+
+
+def main():
+    parse_args()
+    unittest.main(verbosity=2)
+
+
+def hosts():
+    with open(os.path.join(BUILD, "quarn_hosts.json")) as f:
+        return json.load(f)
+
+
+def wait_until(predicate, timeout=10.0, interval=0.05, what="condition"):
+    """Polls predicate until it returns a true value; returns that value or raises TimeoutError."""
+    end = time.monotonic() + timeout
+    while True:
+        v = predicate()
+        if v:
+            return v
+        if time.monotonic() >= end:
+            raise TimeoutError("timed out after %.1fs waiting for %s" % (timeout, what))
+        time.sleep(interval)
+
+
+def wine_env():
+    env = dict(os.environ)
+    env.setdefault("WINEDEBUG", "-all")
+    env["WINEDLLOVERRIDES"] = "winemenubuilder.exe=d;mscoree,mshtml="
+    return env
+
+
+def win_path(unix_path):
+    """Z:\\... path of a host file, as Wine sees it."""
+    return "Z:" + os.path.abspath(unix_path).replace("/", "\\")
+
+
+def prefix_path(windows_path):
+    """Host path of a C:\\... path inside the prefix (drive letters T..W map to BUILD/drives/x)."""
+    drive, rest = windows_path[0].lower(), windows_path[2:].lstrip("\\/")
+    if drive == "c":
+        root = os.path.join(os.environ["WINEPREFIX"], "drive_c")
+    else:
+        root = os.path.join(BUILD, "drives", drive)
+    return os.path.join(root, *[p for p in rest.replace("\\", "/").split("/") if p])
+
+
+def wine_user():
+    users = os.path.join(os.environ["WINEPREFIX"], "drive_c", "users")
+    for u in sorted(os.listdir(users)):
+        if u not in ("Public", "public"):
+            return u
+    raise RuntimeError("no Wine user folder")
+
+
+class Driver:
+    """The UI driver (tools/driver) kept running: one command per line, answers end with '@@END rc'."""
+
+    def __init__(self):
+        self.log = open(os.path.join(BUILD, "driver.log"), "a", encoding="utf-8")
+        self.proc = subprocess.Popen(
+            ["wine", os.path.join(BUILD, "driver.exe"), "serve"], stdin=subprocess.PIPE,
+            stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, env=wine_env())
+
+    def __call__(self, *args, check=True):
+        """Runs one driver command; returns (rc, list of output lines). check: raise on rc != 0."""
+        line = "\t".join(str(a) for a in args) + "\n"
+        self.proc.stdin.write(line.encode("utf-8"))
+        self.proc.stdin.flush()
+        out = []
+        while True:
+            raw = self.proc.stdout.readline()
+            if not raw:
+                raise RuntimeError("driver ended unexpectedly (Wine died?) during %r" % (args,))
+            text = raw.decode("utf-8", "replace").rstrip("\r\n")
+            if text.startswith("@@END "):
+                rc = int(text[6:])
+                break
+            out.append(text)
+        self.log.write("%r -> %d %r\n" % (args, rc, out))
+        self.log.flush()
+        if check and rc != 0:
+            raise AssertionError("driver %r failed: %s" % (args, "\n".join(out)))
+        return rc, out
+
+    def value(self, *args, key="text"):
+        """The value of 'key=...' in a command's output (first match)."""
+        _, out = self(*args)
+        for line in out:
+            if line.startswith(key + "="):
+                return line[len(key) + 1:]
+        raise AssertionError("no %s= in %r" % (key, out))
+
+    def text(self, window, control=None):
+        args = ["text", window] + ([control] if control is not None else [])
+        return self.value(*args)
+
+    def ansi(self, window, control=None):
+        """The control's text as the program's ANSI bytes."""
+        args = ["text", window] + ([control] if control is not None else [])
+        return decode_ansi(self.value(*args, key="ansi"))
+
+    def state(self, window, control):
+        _, out = self("state", window, control)
+        return dict(kv.split("=") for kv in out[0].split())
+
+    def close(self):
+        if self.proc.poll() is None:
+            try:
+                self.proc.stdin.write(b"quit\n")
+                self.proc.stdin.flush()
+                self.proc.wait(timeout=10)
+            except Exception:
+                self.proc.kill()
+        self.log.close()
+
+
+def decode_ansi(s):
+    """Turns the driver's byte notation ('abc<E9>') back into bytes."""
+    out = bytearray()
+    i = 0
+    while i < len(s):
+        if s[i] == "<" and i + 3 < len(s) and s[i + 3] == ">":
+            out.append(int(s[i + 1:i + 3], 16))
+            i += 4
+        else:
+            out += s[i].encode("latin-1")
+            i += 1
+    return bytes(out)
+
+
+class Installer:
+    """QuarnWebInstall.exe started under Wine; output goes to files (never a pipe: see PLATFORM notes)."""
+
+    def __init__(self, exe=None, args=(), name="installer"):
+        exe = exe or os.path.join(BUILD, "QuarnWebInstall.exe")
+        self.out = open(os.path.join(BUILD, name + ".out"), "wb")
+        self.proc = subprocess.Popen(["wine", exe] + list(args), stdout=self.out, stderr=subprocess.STDOUT,
+                                     stdin=subprocess.DEVNULL, env=wine_env())
+
+    def wait_exit(self, timeout=30):
+        try:
+            return self.proc.wait(timeout=timeout)
+        finally:
+            self.out.close()
+
+    def kill(self):
+        if self.proc.poll() is None:
+            self.proc.kill()
+            self.proc.wait()
+        self.out.close()
+
+
+def screenshot(name, window_rect=None):
+    """Saves the whole virtual screen (or a window's rectangle) as BUILD/screenshots/NAME.png."""
+    d = os.path.join(BUILD, "screenshots")
+    os.makedirs(d, exist_ok=True)
+    path = os.path.join(d, name + ".png")
+    cmd = ["import", "-display", os.environ["DISPLAY"], "-window", "root"]
+    if window_rect:
+        l, t, r, b = window_rect
+        cmd += ["-crop", "%dx%d+%d+%d" % (r - l, b - t, max(l, 0), max(t, 0)), "+repage"]
+    subprocess.run(cmd + [path], check=True)
+    return path
+
+
+def pixel(png, x, y):
+    """(r, g, b) of one pixel of a PNG."""
+    out = subprocess.run(["convert", png, "-crop", "1x1+%d+%d" % (x, y), "-depth", "8", "txt:-"],
+                         check=True, capture_output=True, text=True).stdout
+    # e.g. "0,0: (22,132,198)  #1684C6  srgb(22,132,198)"
+    line = out.strip().splitlines()[-1]
+    rgb = line.split("(")[1].split(")")[0].split(",")
+    return tuple(int(float(v)) for v in rgb[:3])
+
+
+def reg_query(key, value=None):
+    """The data of one registry value as 'wine reg query' shows it, or None when it is missing."""
+    args = ["wine", "reg", "query", key] + (["/v", value] if value is not None else ["/ve"])
+    p = subprocess.run(args, capture_output=True, env=wine_env(), stdin=subprocess.DEVNULL)
+    if p.returncode != 0:
+        return None
+    for line in p.stdout.decode("cp1250", "replace").splitlines():
+        m = re.match(r"^\s+(.*?)\s+(REG_[A-Z_]+)(?:\s+(.*))?$", line)
+        if m:
+            return m.group(3) or ""
+    return None

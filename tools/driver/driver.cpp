@@ -1,0 +1,383 @@
+// driver.exe: drives the installer's windows from a test, in the same Wine prefix, like a user would.
+//
+// One command per invocation (`driver CMD ARGS...`), or many over stdin with `driver serve`: each input
+// line is a command with tab-separated arguments; the answer lines end with "@@END <exit code>".
+// Texts are UTF-8 on both sides; the installer's ANSI (code page 1250) texts are also shown as bytes.
+//
+// A window is named by a title substring, or "class=NAME" for an exact class, or "hwnd=0x...".
+// Commands (exit code 0 on success, 1 when not found / failed / timed out):
+//   list                                   visible top-level windows: hwnd pid class title
+//   wait WIN [ms]                          until a visible top-level window matches
+//   gone WIN [ms]                          until no visible top-level window matches
+//   dump WIN                               child controls: id class vis en chk rect text
+//   rect WIN                               window rect: left top right bottom
+//   text WIN [ID]                          window/control text: "text=<utf8>" and "ansi=<bytes, <XX> hex>"
+//   waittext WIN ID SUBSTR [ms]            until the control's text contains SUBSTR
+//   state WIN ID                           "visible=0|1 enabled=0|1 checked=0|1|2"
+//   waitstate WIN ID KEY=V[,KEY=V] [ms]    until the state matches, e.g. enabled=1,visible=1
+//   click WIN ID [post|cmd|send]           post BM_CLICK (default), post WM_COMMAND, or send BM_CLICK
+//   settext WIN ID TEXT                    WM_SETTEXT (runs EN_CHANGE like a program change)
+//   type WIN ID TEXT                       posts WM_CHAR per character (caret moves like typing)
+//   key WIN VK                             posts WM_KEYDOWN/WM_KEYUP of a virtual key (e.g. 27 = Esc) to
+//                                          the window's focus control or the window
+//   close WIN                              posts WM_SYSCOMMAND SC_CLOSE (the close box)
+//   select WIN ID INDEX                    combo/list selection + the parent's change notification
+//   items WIN ID                           items of a combo box or list box
+//   msgbox WIN ANSWER [ms]                 waits for a message box (#32770 matching WIN), prints its
+//                                          caption and text, answers ok|cancel|yes|no|abort|retry|ignore|none
+#include <windows.h>
+#include <shellapi.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cwchar>
+#include <string>
+#include <vector>
+
+using Args = std::vector<std::wstring>;
+
+static std::string U8(const std::wstring& w) {
+  if (w.empty()) return "";
+  int n = WideCharToMultiByte(CP_UTF8, 0, w.c_str(), -1, nullptr, 0, nullptr, nullptr);
+  std::string s(n, '\0');
+  WideCharToMultiByte(CP_UTF8, 0, w.c_str(), -1, &s[0], n, nullptr, nullptr);
+  s.resize(n - 1);
+  return s;
+}
+static std::wstring W(const std::string& s) {
+  if (s.empty()) return L"";
+  int n = MultiByteToWideChar(CP_UTF8, 0, s.c_str(), -1, nullptr, 0);
+  std::wstring w(n, L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, s.c_str(), -1, &w[0], n);
+  w.resize(n - 1);
+  return w;
+}
+static std::string AnsiBytes(const char* a) {
+  std::string out;
+  for (const unsigned char* p = reinterpret_cast<const unsigned char*>(a); *p; ++p) {
+    char x[8];
+    snprintf(x, sizeof x, (*p < 0x80 && *p >= 0x20) ? "%c" : "<%02X>", *p);
+    out += x;
+  }
+  return out;
+}
+static std::wstring WindowTextW(HWND h) {
+  wchar_t t[2048] = L"";
+  DWORD_PTR r = 0;
+  SendMessageTimeoutW(h, WM_GETTEXT, 2048, reinterpret_cast<LPARAM>(t), SMTO_ABORTIFHUNG, 3000, &r);
+  return t;
+}
+static std::wstring ClassOf(HWND h) {
+  wchar_t c[256] = L"";
+  GetClassNameW(h, c, 256);
+  return c;
+}
+
+struct Finder {
+  std::wstring spec;
+  HWND found = nullptr;
+};
+static bool Matches(HWND h, const std::wstring& spec) {
+  if (!IsWindowVisible(h)) return false;
+  if (spec.rfind(L"class=", 0) == 0) return ClassOf(h) == spec.substr(6);
+  if (spec.rfind(L"hwnd=", 0) == 0) return h == reinterpret_cast<HWND>(wcstoull(spec.c_str() + 5, nullptr, 16));
+  wchar_t t[1024] = L"";
+  GetWindowTextW(h, t, 1024);
+  return wcsstr(t, spec.c_str()) != nullptr;
+}
+static BOOL CALLBACK FindTop(HWND h, LPARAM lp) {
+  Finder* f = reinterpret_cast<Finder*>(lp);
+  if (Matches(h, f->spec)) {
+    f->found = h;
+    return FALSE;
+  }
+  return TRUE;
+}
+static HWND FindNow(const std::wstring& spec) {
+  if (spec.rfind(L"hwnd=", 0) == 0) {
+    HWND h = reinterpret_cast<HWND>(wcstoull(spec.c_str() + 5, nullptr, 16));
+    return IsWindow(h) ? h : nullptr;
+  }
+  Finder f;
+  f.spec = spec;
+  EnumWindows(FindTop, reinterpret_cast<LPARAM>(&f));
+  return f.found;
+}
+static HWND WaitFor(const std::wstring& spec, DWORD ms) {
+  DWORD t0 = GetTickCount();
+  for (;;) {
+    HWND h = FindNow(spec);
+    if (h || GetTickCount() - t0 >= ms) return h;
+    Sleep(30);
+  }
+}
+static DWORD Ms(const Args& a, size_t i, DWORD def) { return a.size() > i ? wcstoul(a[i].c_str(), nullptr, 10) : def; }
+
+static BOOL CALLBACK ListTop(HWND h, LPARAM) {
+  if (!IsWindowVisible(h)) return TRUE;
+  DWORD pid = 0;
+  GetWindowThreadProcessId(h, &pid);
+  wchar_t t[1024] = L"";
+  GetWindowTextW(h, t, 1024);
+  printf("%p pid=%lu class=%s title=%s\n", (void*)h, pid, U8(ClassOf(h)).c_str(), U8(t).c_str());
+  return TRUE;
+}
+static void PrintState(HWND c) {
+  LRESULT chk = SendMessageW(c, BM_GETCHECK, 0, 0);
+  printf("visible=%d enabled=%d checked=%d\n", IsWindowVisible(c) ? 1 : 0, IsWindowEnabled(c) ? 1 : 0, (int)chk);
+}
+static BOOL CALLBACK DumpChild(HWND h, LPARAM) {
+  RECT r;
+  GetWindowRect(h, &r);
+  char a[1024] = "";
+  GetWindowTextA(h, a, sizeof a);
+  printf("id=%d class=%s vis=%d en=%d chk=%d rect=%ld,%ld,%ld,%ld style=%08lx text=%s ansi=%s\n", GetDlgCtrlID(h),
+         U8(ClassOf(h)).c_str(), IsWindowVisible(h) ? 1 : 0, IsWindowEnabled(h) ? 1 : 0,
+         (int)SendMessageW(h, BM_GETCHECK, 0, 0), r.left, r.top, r.right, r.bottom,
+         (unsigned long)GetWindowLongW(h, GWL_STYLE), U8(WindowTextW(h)).c_str(), AnsiBytes(a).c_str());
+  return TRUE;
+}
+
+// A message box: a #32770 window whose title or text matches; its text is the static with id 0xFFFF.
+struct BoxFinder {
+  std::wstring spec;
+  HWND found = nullptr;
+};
+static BOOL CALLBACK FindBox(HWND h, LPARAM lp) {
+  BoxFinder* f = reinterpret_cast<BoxFinder*>(lp);
+  if (!IsWindowVisible(h) || ClassOf(h) != L"#32770") return TRUE;
+  wchar_t t[1024] = L"";
+  GetWindowTextW(h, t, 1024);
+  HWND s = GetDlgItem(h, 0xFFFF);
+  std::wstring body = s ? WindowTextW(s) : L"";
+  if (!s) return TRUE;  // a dialog, not a message box
+  if (f->spec == L"*" || wcsstr(t, f->spec.c_str()) || body.find(f->spec) != std::wstring::npos) {
+    f->found = h;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+static int Run(const Args& a) {
+  if (a.empty()) return 2;
+  const std::wstring& cmd = a[0];
+  if (cmd == L"list") {
+    EnumWindows(ListTop, 0);
+    return 0;
+  }
+  if (a.size() < 2) return 2;
+  if (cmd == L"wait") {
+    HWND h = WaitFor(a[1], Ms(a, 2, 10000));
+    printf("%s %p\n", h ? "found" : "NOT FOUND", (void*)h);
+    return h ? 0 : 1;
+  }
+  if (cmd == L"gone") {
+    DWORD t0 = GetTickCount(), ms = Ms(a, 2, 10000);
+    while (FindNow(a[1]) && GetTickCount() - t0 < ms) Sleep(30);
+    bool gone = !FindNow(a[1]);
+    printf("%s\n", gone ? "gone" : "STILL THERE");
+    return gone ? 0 : 1;
+  }
+  if (cmd == L"msgbox") {
+    DWORD t0 = GetTickCount(), ms = Ms(a, 3, 10000);
+    BoxFinder f;
+    f.spec = a[1];
+    for (;;) {
+      EnumWindows(FindBox, reinterpret_cast<LPARAM>(&f));
+      if (f.found || GetTickCount() - t0 >= ms) break;
+      Sleep(30);
+    }
+    if (!f.found) {
+      printf("msgbox NOT FOUND\n");
+      return 1;
+    }
+    HWND h = f.found;
+    char cap[512] = "", body[2048] = "";
+    GetWindowTextA(h, cap, sizeof cap);
+    GetDlgItemTextA(h, 0xFFFF, body, sizeof body);
+    wchar_t wcap[512] = L"";
+    GetWindowTextW(h, wcap, 512);
+    printf("caption=%s\ncaption_ansi=%s\ntext=%s\ntext_ansi=%s\n", U8(wcap).c_str(), AnsiBytes(cap).c_str(),
+           U8(WindowTextW(GetDlgItem(h, 0xFFFF))).c_str(), AnsiBytes(body).c_str());
+    HWND owner = GetWindow(h, GW_OWNER);
+    printf("owner=%p\n", (void*)owner);
+    std::wstring ans = a.size() > 2 ? a[2] : L"ok";
+    int buttons[] = {IDOK, IDCANCEL, IDABORT, IDRETRY, IDIGNORE, IDYES, IDNO};
+    std::string present;
+    for (int id : buttons)
+      if (GetDlgItem(h, id)) present += std::to_string(id) + " ";
+    printf("buttons=%s\n", present.c_str());
+    if (ans == L"none") return 0;
+    int id = ans == L"ok" ? IDOK : ans == L"cancel" ? IDCANCEL : ans == L"yes" ? IDYES : ans == L"no" ? IDNO
+           : ans == L"abort" ? IDABORT : ans == L"retry" ? IDRETRY : IDIGNORE;
+    HWND b = GetDlgItem(h, id);
+    if (!b) {
+      printf("button %d not present\n", id);
+      return 1;
+    }
+    PostMessageW(h, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(b));
+    DWORD t1 = GetTickCount();
+    while (IsWindow(h) && IsWindowVisible(h) && GetTickCount() - t1 < 10000) Sleep(20);
+    printf("answered=%d\n", id);
+    return IsWindow(h) && IsWindowVisible(h) ? 1 : 0;
+  }
+  HWND top = WaitFor(a[1], cmd == L"waittext" || cmd == L"waitstate" ? 1000 : 3000);
+  if (!top) {
+    printf("window NOT FOUND\n");
+    return 1;
+  }
+  if (cmd == L"dump") {
+    wchar_t t[1024] = L"";
+    GetWindowTextW(top, t, 1024);
+    printf("%p class=%s title=%s\n", (void*)top, U8(ClassOf(top)).c_str(), U8(t).c_str());
+    EnumChildWindows(top, DumpChild, 0);
+    return 0;
+  }
+  if (cmd == L"rect") {
+    RECT r;
+    GetWindowRect(top, &r);
+    printf("%ld %ld %ld %ld\n", r.left, r.top, r.right, r.bottom);
+    return 0;
+  }
+  if (cmd == L"close") {
+    PostMessageW(top, WM_SYSCOMMAND, SC_CLOSE, 0);
+    return 0;
+  }
+  HWND ctl = top;
+  if (a.size() > 2 && cmd != L"key") {
+    ctl = GetDlgItem(top, _wtoi(a[2].c_str()));
+    if (!ctl) {
+      printf("control %ls NOT FOUND\n", a[2].c_str());
+      return 1;
+    }
+  }
+  if (cmd == L"text") {
+    char t[2048] = "";
+    GetWindowTextA(ctl, t, sizeof t);
+    printf("text=%s\nansi=%s\n", U8(WindowTextW(ctl)).c_str(), AnsiBytes(t).c_str());
+    return 0;
+  }
+  if (cmd == L"waittext" && a.size() > 3) {
+    DWORD t0 = GetTickCount(), ms = Ms(a, 4, 10000);
+    std::wstring t;
+    for (;;) {
+      t = WindowTextW(ctl);
+      if (t.find(a[3]) != std::wstring::npos || GetTickCount() - t0 >= ms) break;
+      Sleep(20);
+    }
+    bool ok = t.find(a[3]) != std::wstring::npos;
+    printf("%s text=%s\n", ok ? "found" : "NOT FOUND", U8(t).c_str());
+    return ok ? 0 : 1;
+  }
+  if (cmd == L"state") {
+    PrintState(ctl);
+    return 0;
+  }
+  if (cmd == L"waitstate" && a.size() > 3) {
+    DWORD t0 = GetTickCount(), ms = Ms(a, 4, 10000);
+    for (;;) {
+      int vis = IsWindowVisible(ctl) ? 1 : 0, en = IsWindowEnabled(ctl) ? 1 : 0;
+      int chk = (int)SendMessageW(ctl, BM_GETCHECK, 0, 0);
+      bool all = true;
+      std::wstring conds = a[3];
+      size_t pos = 0;
+      while (pos <= conds.size()) {
+        size_t comma = conds.find(L',', pos);
+        std::wstring c = conds.substr(pos, comma == std::wstring::npos ? std::wstring::npos : comma - pos);
+        size_t eq = c.find(L'=');
+        if (eq != std::wstring::npos) {
+          std::wstring k = c.substr(0, eq);
+          int v = _wtoi(c.c_str() + eq + 1);
+          int have = k == L"visible" ? vis : k == L"enabled" ? en : chk;
+          if (have != v) all = false;
+        }
+        if (comma == std::wstring::npos) break;
+        pos = comma + 1;
+      }
+      if (all) {
+        PrintState(ctl);
+        return 0;
+      }
+      if (GetTickCount() - t0 >= ms) {
+        printf("TIMEOUT ");
+        PrintState(ctl);
+        return 1;
+      }
+      Sleep(20);
+    }
+  }
+  if (cmd == L"click") {
+    std::wstring how = a.size() > 3 ? a[3] : L"post";
+    if (how == L"send") SendMessageW(ctl, BM_CLICK, 0, 0);
+    else if (how == L"cmd")
+      PostMessageW(top, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(ctl), BN_CLICKED), reinterpret_cast<LPARAM>(ctl));
+    else PostMessageW(ctl, BM_CLICK, 0, 0);
+    printf("clicked\n");
+    return 0;
+  }
+  if (cmd == L"settext" && a.size() > 3) {
+    SendMessageW(ctl, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(a[3].c_str()));
+    printf("set\n");
+    return 0;
+  }
+  if (cmd == L"type" && a.size() > 3) {
+    for (wchar_t c : a[3]) PostMessageW(ctl, WM_CHAR, c, 1);
+    printf("typed\n");
+    return 0;
+  }
+  if (cmd == L"key" && a.size() > 2) {
+    UINT vk = static_cast<UINT>(_wtoi(a[2].c_str()));
+    PostMessageW(top, WM_KEYDOWN, vk, 1);
+    PostMessageW(top, WM_KEYUP, vk, 0xC0000001);
+    printf("key\n");
+    return 0;
+  }
+  if (cmd == L"select" && a.size() > 3) {
+    bool lb = _wcsicmp(ClassOf(ctl).c_str(), L"ListBox") == 0;
+    SendMessageW(ctl, lb ? LB_SETCURSEL : CB_SETCURSEL, _wtoi(a[3].c_str()), 0);
+    SendMessageW(top, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(ctl), lb ? LBN_SELCHANGE : CBN_SELCHANGE),
+                 reinterpret_cast<LPARAM>(ctl));
+    printf("selected\n");
+    return 0;
+  }
+  if (cmd == L"items") {
+    bool lb = _wcsicmp(ClassOf(ctl).c_str(), L"ListBox") == 0;
+    int n = (int)SendMessageW(ctl, lb ? LB_GETCOUNT : CB_GETCOUNT, 0, 0);
+    for (int i = 0; i < n; ++i) {
+      wchar_t t[1024] = L"";
+      SendMessageW(ctl, lb ? LB_GETTEXT : CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(t));
+      printf("%d %s\n", i, U8(t).c_str());
+    }
+    return 0;
+  }
+  return 2;
+}
+
+int main() {
+  int argc = 0;
+  wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+  Args args(argv + 1, argv + argc);
+  if (!args.empty() && args[0] == L"serve") {
+    char line[8192];
+    while (fgets(line, sizeof line, stdin)) {
+      std::string s(line);
+      while (!s.empty() && (s.back() == '\n' || s.back() == '\r')) s.pop_back();
+      Args cmd;
+      size_t pos = 0;
+      for (;;) {
+        size_t tab = s.find('\t', pos);
+        cmd.push_back(W(s.substr(pos, tab == std::string::npos ? std::string::npos : tab - pos)));
+        if (tab == std::string::npos) break;
+        pos = tab + 1;
+      }
+      if (cmd.size() == 1 && cmd[0] == L"quit") break;
+      int rc = Run(cmd);
+      printf("@@END %d\n", rc);
+      fflush(stdout);
+    }
+    return 0;
+  }
+  int rc = Run(args);
+  fflush(stdout);
+  return rc;
+}
