@@ -1,0 +1,47 @@
+// Line walking over INI text held in memory, shared by the INI lookup and the server probe.
+// Only the pair CR LF ends a line; a lone CR or LF is ordinary text. Every line is cut to its first
+// kMaxIniLine bytes for comparisons and values. The text is never terminated and never modified.
+#pragma once
+
+constexpr int kMaxIniLine = 255;
+
+struct IniLine {
+  const char* start;  // first byte of the line
+  int length;         // bytes taken part in comparisons: at most kMaxIniLine
+  bool terminated;    // true when CR LF follows the line; false for a last line without line end
+};
+
+class IniLineCursor {
+ public:
+  IniLineCursor(const char* text, int size) : text_(text), size_(size > 0 ? size : 0) {}
+
+  // Moves to the next line. Returns false when the text is used up. A text ending in CR LF has no
+  // further (empty) line after it.
+  bool Next(IniLine* line) {
+    if (pos_ >= size_) return false;
+    int end = pos_;
+    while (end + 1 < size_ && !(text_[end] == '\r' && text_[end + 1] == '\n')) ++end;
+    bool terminated = end + 1 < size_;
+    if (!terminated) end = size_;  // no CR LF up to the end: the rest is the last line
+    int full = end - pos_;
+    line->start = text_ + pos_;
+    line->length = full < kMaxIniLine ? full : kMaxIniLine;
+    line->terminated = terminated;
+    pos_ = terminated ? end + 2 : size_;
+    return true;
+  }
+
+ private:
+  const char* text_;
+  int size_;
+  int pos_ = 0;
+};
+
+// True when the (cut) line begins with the n bytes of prefix.
+inline bool IniLineBeginsWith(const IniLine& line, const char* prefix, int n) {
+  if (line.length < n) return false;
+  for (int i = 0; i < n; ++i) {
+    if (line.start[i] != prefix[i]) return false;
+  }
+  return true;
+}
