@@ -57,7 +57,7 @@ quarn_wine_boot() {
     echo "wine-env: creating the test prefix $WINEPREFIX (once)"
     rm -rf "$WINEPREFIX"
     wineboot -i >/dev/null 2>&1 </dev/null
-    wineserver -w
+    wineserver -w || true
     cp /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
     cat > "$WINEPREFIX/drive_c/quarn-test-settings.reg" <<'REG'
 REGEDIT4
@@ -70,7 +70,7 @@ REGEDIT4
 "Managed"="N"
 REG
     wine regedit /S 'C:\quarn-test-settings.reg' >/dev/null 2>&1 </dev/null
-    wineserver -w
+    wineserver -w || true
     touch "$stamp"
   fi
   # Spare drive letters for the tests (T: to W:), mapped before the wineserver starts: a server that is
@@ -87,8 +87,8 @@ REG
   fi
   # Keep the wineserver warm for the tests. Wine's background services inherit the stdout of the first
   # wine process, so start them with output to /dev/null: a pipe would hang whoever reads it.
-  wineserver -p >/dev/null 2>&1 </dev/null
-  wine cmd /c exit >/dev/null 2>&1 </dev/null
+  wineserver -p >/dev/null 2>&1 </dev/null || true
+  wine cmd /c exit >/dev/null 2>&1 </dev/null || true
 }
 
 quarn_wine_stop() {
