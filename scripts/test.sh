@@ -45,9 +45,11 @@ run_native() {
   [ "$quick" = 1 ] && return 0
   echo "== native unit tests under AddressSanitizer + UndefinedBehaviorSanitizer"
   cmake -S "$src" -B "$build/native-asan" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUARN_SANITIZE=ON \
-    -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang >/dev/null
+    -DQUARN_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang >/dev/null
   cmake --build "$build/native-asan" -j "$jobs"
   (cd "$build/native-asan" && ctest --output-on-failure -j "$jobs" -L unit "${ctest_args[@]}") || status=1
+  echo "== fuzzing every text parser (bounded; scripts/fuzz.sh --seconds N runs longer)"
+  "$src/scripts/fuzz.sh" --build "$build/native-asan" --seconds "${QUARN_FUZZ_SECONDS:-4}" || status=1
 }
 
 run_win() {
