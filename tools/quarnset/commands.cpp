@@ -1,0 +1,302 @@
+#include "commands.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <memory>
+
+#include "fetcher.h"
+#include "manifest.h"
+#include "set_reader.h"
+#include "set_rules.h"
+#include "set_writer.h"
+#include "text_util.h"
+
+namespace quarnset {
+namespace {
+
+const char kMainHelp[] =
+    "usage: quarnset COMMAND [options] ...\n"
+    "\n"
+    "Publishes and checks QuarnCAD installation sets.\n"
+    "\n"
+    "commands:\n"
+    "  build MANIFEST OUTDIR   write the server tree of the set a manifest describes\n"
+    "  check DIR               check a published tree (the server directory holding Update.ini)\n"
+    "  check --https URL [--http URL]\n"
+    "                          check a live server the way the installer downloads from it\n"
+    "  help COMMAND            show the options of a command\n"
+    "\n"
+    "exit status: 0 clean (warnings allowed), 1 the set has errors, 2 usage or I/O trouble\n";
+
+const char kBuildHelp[] =
+    "usage: quarnset build [options] MANIFEST OUTDIR\n"
+    "\n"
+    "Reads MANIFEST, refuses any set the installer would misread (each refusal names the manifest line),\n"
+    "and writes OUTDIR/Update.ini and OUTDIR/KelvaranDemo/Disc_NN/... with CR LF line ends, part sizes\n"
+    "computed from the files and filler bytes for names holding \"ex_\" or \"dl_\". OUTDIR is the server\n"
+    "directory (served as Download/UpDate-V9.20 over HTTPS and UpDate-V9.20 over HTTP). An earlier set in\n"
+    "OUTDIR is replaced; a folder holding anything else is refused. The written tree is checked at once.\n"
+    "\n"
+    "options:\n"
+    "  -D NAME=VALUE         set the manifest variable ${NAME} (overrides [variables])\n"
+    "  --https-url URL       the HTTPS server directory the set will be published at\n"
+    "  --http-url URL        the HTTP server directory (both used for the URL length limit)\n"
+    "  --windir-length N     length of the Windows folder path to allow for (default 10, C:\\WINDOWS)\n"
+    "  -q, --quiet           no progress output\n";
+
+const char kCheckHelp[] =
+    "usage: quarnset check [options] DIR\n"
+    "       quarnset check [options] --https URL [--http URL]\n"
+    "\n"
+    "Checks a published set against everything the installer relies on: status 200 and a Content-Length\n"
+    "above 0 for every file, the probe file's marker lines in order with CR LF, Install.ini and every\n"
+    "Fajls_N.ini read line by line as the installer reads them, every listed file present, filler files of\n"
+    "even length, part sizes matching the files, labels equal in both files, the end of the set marked by\n"
+    "a missing file list, and every path below 256 characters. Prints one line per finding.\n"
+    "\n"
+    "DIR is the server directory (holding Update.ini and KelvaranDemo). URLs are the server directories:\n"
+    "  --https https://HOST[:PORT]/Download/UpDate-V9.20\n"
+    "  --http  http://HOST[:PORT]/UpDate-V9.20\n"
+    "\n"
+    "options:\n"
+    "  --https URL           check the HTTPS host's server directory\n"
+    "  --http URL            check the HTTP download host's server directory\n"
+    "  --cacert FILE         trust this CA certificate too (a test CA)\n"
+    "  --timeout SECONDS     give up on one request after this long (default 120)\n"
+    "  --windir-length N     length of the Windows folder path to allow for (default 10)\n"
+    "  -q, --quiet           no progress output\n";
+
+struct Common {
+  Limits limits;
+  bool quiet = false;
+};
+
+// Parses an option shared by both commands; returns 1 when consumed (with its value), -1 on error, 0 when
+// it is not one of them.
+int CommonOption(const std::vector<std::string>& args, size_t* i, Common* common, std::ostream& err) {
+  const std::string& a = args[*i];
+  if (a == "-q" || a == "--quiet") {
+    common->quiet = true;
+    return 1;
+  }
+  if (a == "--windir-length") {
+    if (*i + 1 >= args.size()) {
+      err << "quarnset: --windir-length needs a number\n";
+      return -1;
+    }
+    const std::string v = args[++*i];
+    if (v.empty() || v.size() > 2 || v.find_first_not_of("0123456789") != std::string::npos || std::stoi(v) < 3 || std::stoi(v) > 79) {
+      err << "quarnset: --windir-length takes 3 to 79 (the installer keeps the Windows folder in 80 bytes)\n";
+      return -1;
+    }
+    common->limits.windowsFolderLength = std::stoi(v);
+    return 1;
+  }
+  return 0;
+}
+
+Progress MakeProgress(const Common& common, std::ostream& err) {
+  if (common.quiet) return nullptr;
+  return [&err](const std::string& line) { err << "  " << line << "\n"; };
+}
+
+int Report(const Findings& findings, std::ostream& out, std::ostream& err, const std::string& what) {
+  // In file and line order, so the findings read like the files they are about.
+  std::vector<Finding> sorted = findings.All();
+  std::stable_sort(sorted.begin(), sorted.end(), [](const Finding& a, const Finding& b) {
+    return a.where.file != b.where.file ? a.where.file < b.where.file : a.where.line < b.where.line;
+  });
+  for (const Finding& f : sorted) out << FormatFinding(f) << "\n";
+  err << what << ": " << findings.Errors() << " error(s), " << findings.Warnings() << " warning(s)\n";
+  return findings.HasErrors() ? kExitFindings : kExitClean;
+}
+
+int Build(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  Common common;
+  ManifestOptions options;
+  std::vector<std::string> positional;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    const int c = CommonOption(args, &i, &common, err);
+    if (c < 0) return kExitUsage;
+    if (c > 0) continue;
+    if (a == "-h" || a == "--help") {
+      out << kBuildHelp;
+      return kExitClean;
+    }
+    if (a == "-D" || (StartsWith(a, "-D") && a.size() > 2)) {
+      std::string def = a.size() > 2 ? a.substr(2) : (i + 1 < args.size() ? args[++i] : "");
+      const size_t eq = def.find('=');
+      if (eq == std::string::npos || eq == 0) {
+        err << "quarnset build: -D needs NAME=VALUE\n";
+        return kExitUsage;
+      }
+      options.variables[def.substr(0, eq)] = def.substr(eq + 1);
+    } else if (a == "--https-url" || a == "--http-url") {
+      if (i + 1 >= args.size()) {
+        err << "quarnset build: " << a << " needs a URL\n";
+        return kExitUsage;
+      }
+      (a == "--https-url" ? common.limits.httpsDirectoryUrl : common.limits.httpDirectoryUrl) = args[++i];
+    } else if (StartsWith(a, "-") && a.size() > 1) {
+      err << "quarnset build: unknown option " << a << "\n" << kBuildHelp;
+      return kExitUsage;
+    } else {
+      positional.push_back(a);
+    }
+  }
+  if (positional.size() != 2) {
+    err << kBuildHelp;
+    return kExitUsage;
+  }
+  const std::string& manifest = positional[0];
+  const std::string& outDir = positional[1];
+  Findings findings;
+  SetModel set;
+  if (!ReadManifest(manifest, options, &set, &findings)) {
+    Report(findings, out, err, manifest);
+    return kExitUsage;
+  }
+  CheckSet(set, common.limits, &findings);
+  if (findings.HasErrors()) {
+    Report(findings, out, err, manifest);
+    err << "quarnset build: nothing written\n";
+    return kExitFindings;
+  }
+  const Progress progress = MakeProgress(common, err);
+  if (!common.quiet) err << "writing " << outDir << "\n";
+  std::string error;
+  if (!WriteSetTree(set, outDir, progress, &error)) {
+    Report(findings, out, err, manifest);
+    err << "quarnset build: " << error << "\n";
+    return kExitUsage;
+  }
+  // Read back what was written, as the installer would: a fault here is a fault of quarnset itself.
+  Findings written;
+  auto fetcher = MakeDirectoryFetcher(outDir);
+  CheckPublishedSet(*fetcher, common.limits, &written, nullptr);
+  for (const Finding& f : written.All())
+    if (f.severity == Severity::Error) findings.Error(f.where, "in the written tree: " + f.text);
+  const int rc = Report(findings, out, err, manifest);
+  if (rc == kExitClean && !common.quiet) {
+    int files = 0;
+    for (const Disc& d : set.discs) files += static_cast<int>(d.files.size());
+    err << "published " << set.discs.size() << " disc(s), " << files << " file line(s) into " << outDir << "\n";
+  }
+  return rc;
+}
+
+int Check(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  Common common;
+  HttpOptions http;
+  std::string httpsUrl, httpUrl, dir;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    const int c = CommonOption(args, &i, &common, err);
+    if (c < 0) return kExitUsage;
+    if (c > 0) continue;
+    if (a == "-h" || a == "--help") {
+      out << kCheckHelp;
+      return kExitClean;
+    }
+    if (a == "--https" || a == "--http" || a == "--cacert" || a == "--timeout") {
+      if (i + 1 >= args.size()) {
+        err << "quarnset check: " << a << " needs a value\n";
+        return kExitUsage;
+      }
+      const std::string v = args[++i];
+      if (a == "--https") httpsUrl = v;
+      else if (a == "--http") httpUrl = v;
+      else if (a == "--cacert") http.caFile = v;
+      else {
+        if (v.empty() || v.find_first_not_of("0123456789") != std::string::npos || v.size() > 5) {
+          err << "quarnset check: --timeout takes a number of seconds\n";
+          return kExitUsage;
+        }
+        http.timeoutSeconds = std::stol(v);
+      }
+    } else if (StartsWith(a, "-") && a.size() > 1) {
+      err << "quarnset check: unknown option " << a << "\n" << kCheckHelp;
+      return kExitUsage;
+    } else if (dir.empty()) {
+      dir = a;
+    } else {
+      err << kCheckHelp;
+      return kExitUsage;
+    }
+  }
+  if (dir.empty() == (httpsUrl.empty() && httpUrl.empty())) {
+    err << kCheckHelp;
+    return kExitUsage;
+  }
+  if (!httpsUrl.empty() && !StartsWith(ToLowerAscii(httpsUrl), "https://")) {
+    err << "quarnset check: --https takes an https:// URL\n";
+    return kExitUsage;
+  }
+  if (!httpUrl.empty() && !StartsWith(ToLowerAscii(httpUrl), "http://")) {
+    err << "quarnset check: --http takes an http:// URL\n";
+    return kExitUsage;
+  }
+  const Progress progress = MakeProgress(common, err);
+  Findings findings;
+  if (!dir.empty()) {
+    std::error_code ec;
+    if (!std::filesystem::is_directory(dir, ec)) {
+      err << "quarnset check: " << dir << " is not a folder\n";
+      return kExitUsage;
+    }
+    auto fetcher = MakeDirectoryFetcher(dir);
+    CheckPublishedSet(*fetcher, common.limits, &findings, progress);
+    return Report(findings, out, err, dir);
+  }
+  if (!httpsUrl.empty()) common.limits.httpsDirectoryUrl = httpsUrl;
+  if (!httpUrl.empty()) common.limits.httpDirectoryUrl = httpUrl;
+  std::string descriptions[2];
+  int index = 0;
+  for (const std::string& url : {httpsUrl, httpUrl}) {
+    ++index;
+    if (url.empty()) continue;
+    std::string error;
+    auto fetcher = MakeHttpFetcher(url, http, &error);
+    if (!fetcher) {
+      err << "quarnset check: " << error << "\n";
+      return kExitUsage;
+    }
+    if (!common.quiet) err << "checking " << url << "\n";
+    CheckPublishedSet(*fetcher, common.limits, &findings, progress, &descriptions[index - 1]);
+  }
+  if (!httpsUrl.empty() && !httpUrl.empty() && descriptions[0] != descriptions[1])
+    findings.Warning({httpUrl, 0}, "the two hosts serve different Install.ini files: users on the HTTP fallback get another set");
+  return Report(findings, out, err, httpsUrl.empty() ? httpUrl : httpsUrl + (httpUrl.empty() ? "" : " and " + httpUrl));
+}
+
+}  // namespace
+
+int RunQuarnset(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  if (args.empty()) {
+    err << kMainHelp;
+    return kExitUsage;
+  }
+  const std::string& command = args[0];
+  const std::vector<std::string> rest(args.begin() + 1, args.end());
+  if (command == "-h" || command == "--help") {
+    out << kMainHelp;
+    return kExitClean;
+  }
+  if (command == "help") {
+    if (rest.empty()) out << kMainHelp;
+    else if (rest[0] == "build") out << kBuildHelp;
+    else if (rest[0] == "check") out << kCheckHelp;
+    else {
+      err << "quarnset: no command " << rest[0] << "\n" << kMainHelp;
+      return kExitUsage;
+    }
+    return kExitClean;
+  }
+  if (command == "build") return Build(rest, out, err);
+  if (command == "check") return Check(rest, out, err);
+  err << "quarnset: unknown command " << command << "\n" << kMainHelp;
+  return kExitUsage;
+}
+
+}  // namespace quarnset

@@ -1,0 +1,30 @@
+// Writes a set that passed the rules as the server tree the installer downloads:
+//   OUTDIR/Update.ini                                 the probe file with its two marker lines
+//   OUTDIR/KelvaranDemo/Disc_NN/Fajls_N.ini           one file list per disc
+//   OUTDIR/KelvaranDemo/Disc_01/Install.ini           the description
+//   OUTDIR/KelvaranDemo/Disc_NN/<stored name>         the files; names holding "ex_" or "dl_" with filler bytes
+// Every text file has CR LF line ends and code page 1250 text.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "set_model.h"
+
+namespace quarnset {
+
+using Progress = std::function<void(const std::string&)>;
+
+std::string DescriptionText(const SetModel& set);
+std::string FileListText(const Disc& disc);
+std::string ProbeText();
+// Interleaves one filler byte before each content byte; `offset` is the content's position in its file,
+// so that chunks of any length give the same bytes as the whole file at once.
+std::string AddFillerBytes(const std::string& content, uint64_t offset);
+
+// Writes the tree into outDir, replacing an earlier set there (a folder holding only Update.ini and
+// KelvaranDemo). Writes into a sibling folder first, so a failed build leaves the earlier set untouched.
+// Returns false with *error set on failure.
+bool WriteSetTree(const SetModel& set, const std::string& outDir, const Progress& progress, std::string* error);
+
+}  // namespace quarnset
