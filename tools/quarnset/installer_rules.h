@@ -23,6 +23,7 @@ struct FileLine {
   bool windowsFolder = false;  // "*%": relative to the Windows folder
   bool invalidModifier = false;
   char invalidModifierChar = 0;
+  bool unsafePath = false;   // source or target climbs out of its folder: the installer skips the file
   std::string targetPath;    // appended to the root folder (or the Windows folder)
 };
 
@@ -39,7 +40,7 @@ bool IsFillerName(const std::string& serverName);
 bool ProbeAccepts(const std::string& text);
 
 // A part size as the installer converts it (leading blanks and a sign, digits up to the first other
-// character, no digits give 0).
+// character, no digits give 0, saturating at the signed 32-bit range).
 int64_t ParseNumber(const std::string& text);
 
 }  // namespace quarnset::installer

@@ -9,24 +9,25 @@
 #include <vector>
 
 #include "findings.h"
+#include "install/description.h"
+#include "web/server_layout.h"
 
 namespace quarnset {
 
-constexpr int kPartCount = 7;
-constexpr int kMaxDiscs = 15;
-constexpr int kProjectsPart = 4;  // offered by the options dialog but never selectable
-// Section and key names of the seven parts, in the installer's fixed order.
-extern const char* const kPartNames[kPartCount];
+// The part order, their names and the names of the set's folders and files are the installer's own.
+using ::DiscFolderName;   // "Disc_01"
+using ::DiscSectionName;  // "Disc01"
+using ::FileListName;     // "Fajls_1.ini"
+using ::kPartCount;
+using ::kPartNames;
+using ::kSetFolder;       // "KelvaranDemo"
+constexpr int kMaxDiscs = kDiscCount;
+constexpr int kProjectsPart = kProjects;  // offered by the options dialog but never selectable
 
 int FindPart(const std::string& name);              // exact spelling; -1 when unknown
 int FindPartIgnoringCase(const std::string& name);  // for the human-written manifest
 
-// The fixed names of the set's layout.
-std::string DiscFolderName(int disc);   // "Disc_01"
-std::string DiscSectionName(int disc);  // "Disc01"
-std::string FileListName(int disc);     // "Fajls_1.ini"
-extern const char* const kSetFolder;    // "KelvaranDemo"
-extern const char* const kProbeFile;    // "Update.ini"
+extern const char* const kProbeFile;        // "Update.ini"
 extern const char* const kDescriptionFile;  // "Install.ini"
 
 struct Value {

@@ -182,9 +182,12 @@ void CheckFiles(const SetModel& set, const Limits& limits, const std::set<std::s
       CheckValue(Value{f.line, f.at}, "file line", true, findings);
       const installer::FileLine line = installer::ParseFileLine(f.line);
       if (!line.wellFormed) {
-        findings->Error(f.at, "file line " + Quote(f.line) + " has no blank or comma after its source: the copy engine cannot read it");
+        findings->Error(f.at, "file line " + Quote(f.line) +
+                                  " cannot be read by the copy engine: it needs a source, a blank or comma, and a target path");
         continue;
       }
+      if (line.unsafePath)
+        findings->Error(f.at, "file line " + Quote(f.line) + " leads out of its folder ('..'): the installer refuses to copy it");
       const std::string name = installer::ServerNameOf(f.line);
       std::string why;
       if (line.source.empty() || line.source[0] != '\\') {
@@ -195,12 +198,10 @@ void CheckFiles(const SetModel& set, const Limits& limits, const std::set<std::s
         for (unsigned char c : name) {
           if (c >= 0x80 || std::string("#%;& +=").find(static_cast<char>(c)) != std::string::npos) {
             findings->Error(f.at, "source " + Quote(line.source) + " holds '" + Cp1250ToUtf8(std::string(1, static_cast<char>(c))) +
-                                      "': the name goes into the download URL unescaped, so it may hold only letters, digits and . _ - ~ ( ) ! $ ' @");
+                                      "': keep stored names to letters, digits and . _ - ~ ( ) ! $ ' @ so that every web server maps the download URL to the same file");
             break;
           }
         }
-        if (name.find('\\') != std::string::npos)
-          findings->Warning(f.at, "source " + Quote(line.source) + " lies in a subfolder of the disc folder: keep set files directly in the disc folder so every installer version finds them");
         if (EqualsIgnoringCase(name, FileListName(disc.number)) || (disc.number == 1 && EqualsIgnoringCase(name, kDescriptionFile)))
           findings->Error(f.at, "source " + Quote(line.source) + " is the name of the disc's description file, which the download writes over it");
       }
@@ -333,6 +334,9 @@ void CheckDiscs(const SetModel& set, Findings* findings) {
       if (s.bytes < 0 || s.bytes > INT32_MAX)
         findings->Error(s.at, "part " + PartName(p) + " on disc " + n + " is " + std::to_string(s.bytes) +
                                   " bytes: the installer counts part sizes in signed 32 bits");
+      if (set.fromTree && s.text.size() > 10)
+        findings->Error(s.at, "part " + PartName(p) + " on disc " + n + " is given as " + Quote(s.text) +
+                                  ", beyond what the installer's signed 32-bit sizes hold");
     }
     if (!anyPart && !disc.files.empty() && disc.number != 1)
       findings->Warning(disc.at, "disc " + n + " announces no part in Install.ini: nothing is installed from it");

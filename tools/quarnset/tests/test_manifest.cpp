@@ -68,7 +68,7 @@ const BrokenCase kBroken[] = {
     {"gap in the disc numbers", 21, "[disc 3]", "would never be fetched", 21},
     {"disc without label", 22, "# no label", "has no Label", 21},
     {"character outside code page 1250", 5, "SubSystem = Demo \xE2\x9C\x93", "code page 1250", 5},
-    {"stored name unusable in a URL", 23, "Help = \\a#1.htm \\QuarnWin32\\a.htm < files/a.htm", "unescaped", 23},
+    {"stored name unusable in a URL", 23, "Help = \\a#1.htm \\QuarnWin32\\a.htm < files/a.htm", "maps the download URL", 23},
     {"font never copied", 11, "Font = g.ttf | G Sans", "no file line copies it", 11},
     {"help command with a stray conversion", 16, "Command = [AddItem(%s\\hh.exe %d,Súgó)]", "format string", 16},
     {"target inside the staging folder", 23, "Help = \\a.htm \\QuarnWin32\\Install\\Disc_01\\Install.ini < files/a.htm", "staging folder", 23},
