@@ -1,5 +1,281 @@
-// Placeholder bodies so that the program links; replaced by the real implementation.
+// The file copy engine: copies the selected parts of every disc of the staged set to their targets.
+//
+// Runs on the worker thread. Its message boxes are owned by the web installation dialog (a window of the
+// main thread) and its display updates are messages sent to that dialog, so the main thread must keep
+// pumping while the step runs. The dialog may be absent (tests): every display call then does nothing and
+// the boxes have no owner.
 #include "install/copy_engine_win.h"
 
-int CopySelectedParts(HWND) { return 0; }
-int CopyDiscFiles() { return 0; }
+#include <commctrl.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "app/install_state.h"
+#include "base/scoped_handle_win.h"
+#include "base/text.h"
+#include "install/copy_paths.h"
+#include "install/copy_progress.h"
+#include "install/description.h"
+#include "res/resource.h"
+
+namespace {
+
+// Set by a Cancel answer to one of the copy error boxes; checked after every file. The dialog's own
+// Cancel button does not reach it: a press there takes effect after the whole copy step.
+int g_stop = 0;
+// Disc index 0..14 whose files CopyDiscFiles copies.
+int g_discIndex = 0;
+
+// Creation, last-access and last-write time of a source, carried over to its target.
+struct FileTimes {
+  FILETIME created, accessed, written;
+};
+
+// Frees the copy buffer however the disc ends.
+struct LocalBuffer {
+  explicit LocalBuffer(SIZE_T size) : p(static_cast<char*>(LocalAlloc(LMEM_FIXED, size))) {}
+  ~LocalBuffer() {
+    if (p) LocalFree(p);
+  }
+  LocalBuffer(const LocalBuffer&) = delete;
+  LocalBuffer& operator=(const LocalBuffer&) = delete;
+  char* p;
+};
+
+// One of the program's string-table messages with up to two arguments, owned by the host dialog, with
+// the program's caption. The texts of the description are only ever arguments, never the format.
+int ShowMessage(UINT textId, UINT type, const char* arg1 = "", const char* arg2 = "") {
+  HINSTANCE instance = g_state.instance ? g_state.instance : GetModuleHandleA(nullptr);
+  char format[kTextSize] = "";
+  LoadStringA(instance, textId, format, sizeof format);
+  // Two paths of up to 255 characters each, or a longer path that was refused for its length.
+  char text[2048];
+  snprintf(text, sizeof text, format, arg1, arg2);
+  return MessageBoxA(g_state.webDialog, text, g_state.caption, type);
+}
+
+// Answer OK/Cancel of an error box: Cancel raises the stop flag.
+void ShowStoppableError(UINT textId, const char* arg1, const char* arg2 = "") {
+  if (ShowMessage(textId, MB_OKCANCEL | MB_ICONERROR, arg1, arg2) == IDCANCEL) g_stop = 1;
+}
+
+void SetControlText(int id, const char* text) {
+  if (g_state.webDialog) SetDlgItemTextA(g_state.webDialog, id, text);
+}
+
+// After each file: percentage, an empty activity field and the bar.
+void ShowProgressAtFileEnd() {
+  const double ratio = CopyRatioAtFileEnd(g_state.copyBytesDone, g_state.copyBytesTotal);
+  char percent[64];
+  FormatCopyPercent(ratio, percent, sizeof percent);
+  SetControlText(IDC_WEB_PERCENT, percent);
+  SetControlText(IDC_WEB_ACTIVITY, "");
+  if (g_state.progressBar) SendMessageA(g_state.progressBar, PBM_SETPOS, CopyBarPosition(ratio), 0);
+}
+
+// After each full block of a file: the next spinner frame and the percentage; the bar stays.
+void ShowProgressInFile(uint64_t writtenInFile, int frame) {
+  const double ratio = CopyRatioInFile(g_state.copyBytesDone, writtenInFile, g_state.copyBytesTotal);
+  char percent[64];
+  FormatCopyPercent(ratio, percent, sizeof percent);
+  SetControlText(IDC_WEB_ACTIVITY, SpinnerFrame(frame));
+  SetControlText(IDC_WEB_PERCENT, percent);
+}
+
+// The counters are the design's unsigned 32-bit values; a file counts with the low part of its size.
+void CountDone(DWORD bytes) { g_state.copyBytesDone += bytes; }
+
+// The times of the source, read through a handle of its own (the copy handle is opened sharing reads
+// only, this one sharing writes, so that either succeeds where the source allows it).
+bool ReadSourceTimes(const char* sourcePath, FileTimes* times) {
+  ScopedFile f(CreateFileA(sourcePath, GENERIC_READ, FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!f) return false;
+  return GetFileTime(f.get(), &times->created, &times->accessed, &times->written) != 0;
+}
+
+// The block copy of an open source into an open target. Stops at the end of the source, at a short
+// block, or at the first read or write error (reported; the partial target stays).
+void CopyBlocks(HANDLE source, HANDLE target, char* buffer, const char* sourcePath, const char* targetPath) {
+  uint64_t written = 0;
+  int frame = 0;
+  for (;;) {
+    DWORD got = 0;
+    if (!ReadFile(source, buffer, kCopyBlockSize, &got, nullptr)) {
+      ShowStoppableError(IDS_COPY_READ_ERR, sourcePath, targetPath);
+      return;
+    }
+    if (got == 0) return;
+    DWORD put = 0;
+    if (!WriteFile(target, buffer, got, &put, nullptr) || put < got) {
+      ShowStoppableError(IDS_COPY_WRITE_ERR, sourcePath, targetPath);
+      return;
+    }
+    written += put;
+    if (got < kCopyBlockSize) return;
+    ShowProgressInFile(written, frame++);
+  }
+}
+
+// Copies one file whose source and target paths are known. `targetUsable` false: the target cannot be
+// written (its path is too long, or no Windows folder is known); the source is still opened so that a
+// missing source is reported as such, then the target is reported as not created.
+void CopyOneFile(const char* sourcePath, bool sourceFits, const char* targetPath, bool targetUsable,
+              char* buffer) {
+  SetControlText(IDC_WEB_STATUS, targetPath);
+
+  FileTimes times{};
+  const bool haveTimes = sourceFits && ReadSourceTimes(sourcePath, &times);
+
+  ScopedFile source;
+  if (sourceFits) {
+    source.reset(CreateFileA(sourcePath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                             FILE_ATTRIBUTE_NORMAL, nullptr));
+  }
+  if (!source) {
+    // Cancel stops at once; OK skips the file without counting it.
+    ShowStoppableError(IDS_OPEN_SOURCE_ERR, sourcePath);
+    return;
+  }
+  const DWORD sourceSize = GetFileSize(source.get(), nullptr);
+
+  ScopedFile target;
+  if (targetUsable) {
+    // Normal and temporary (0x180): always created anew, sharing writes.
+    target.reset(CreateFileA(targetPath, GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL | FILE_ATTRIBUTE_TEMPORARY, nullptr));
+  }
+  if (!target) {
+    ShowStoppableError(IDS_CREATE_TARGET_ERR, targetPath);
+    // The file still counts as done, so that the display keeps pace with the total.
+    CountDone(sourceSize);
+    ShowProgressAtFileEnd();
+    return;
+  }
+
+  CopyBlocks(source.get(), target.get(), buffer, sourcePath, targetPath);
+  if (haveTimes) SetFileTime(target.get(), &times.created, &times.accessed, &times.written);
+  target.reset();
+  CountDone(sourceSize);
+  ShowProgressAtFileEnd();
+}
+
+// One file line of the current disc: parse, check, then keep, ask or copy.
+void HandleFileLine(const char* line, char* buffer) {
+  FileEntry entry;
+  const FileLineStatus status = ParseFileLine(line, &entry);
+  if (status == FileLineStatus::kMalformed) {
+    // No source or no target can be told apart: report the whole line and go on with the next one.
+    ShowStoppableError(IDS_BAD_TARGET_CODE, line);
+    return;
+  }
+  if (status == FileLineStatus::kBadModifier || status == FileLineStatus::kUnsafePath) {
+    ShowStoppableError(IDS_BAD_TARGET_CODE, entry.targetCode);
+  }
+  if (status == FileLineStatus::kUnsafePath) return;  // reported above: never written out of its folder
+
+  const int disc = g_discIndex + 1;
+  const std::string sourcePath = SourcePathOf(g_state.stagingFolder, disc, entry.source);
+  const std::string targetPath =
+      TargetPathOf(entry, RootFolderOf(g_state.targetDrive, g_state.rootName), g_state.windowsFolder);
+  const TargetCheck check = CheckTarget(entry, g_state.windowsFolder, targetPath);
+  if (check == TargetCheck::kOutsideBase) {
+    // A bad modifier has been reported already; any other such line is reported here, once.
+    if (status == FileLineStatus::kOk) ShowStoppableError(IDS_BAD_TARGET_CODE, entry.targetCode);
+    return;
+  }
+  const bool targetUsable = check == TargetCheck::kOk;
+
+  if (targetUsable && entry.policy != ReplacePolicy::kReplace) {
+    ScopedFile existing(CreateFileA(targetPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (existing) {
+      bool keep = entry.policy == ReplacePolicy::kKeep;
+      if (!keep) keep = ShowMessage(IDS_REPLACE_FILE, MB_YESNO | MB_ICONERROR, targetPath.c_str()) != IDYES;
+      if (keep) {
+        CountDone(GetFileSize(existing.get(), nullptr));
+        ShowProgressAtFileEnd();
+        return;
+      }
+    }
+  }
+  CopyOneFile(sourcePath.c_str(), FitsPathBuffer(sourcePath), targetPath.c_str(), targetUsable, buffer);
+}
+
+// Reads one value of a staged description file (default "*", 256 bytes).
+void ReadValue(const std::string& file, const char* section, const char* key, char* out) {
+  if (!FitsPathBuffer(file)) {
+    CopyText(out, kTextSize, kAbsentValue);
+    return;
+  }
+  GetPrivateProfileStringA(section, key, kAbsentValue, out, kTextSize, file.c_str());
+}
+
+bool DiscHasSelectedPart(int discIndex) {
+  for (int p = 0; p < kPartCount; ++p) {
+    if (g_state.partSelected[p] && g_state.discTable[discIndex].present[p]) return true;
+  }
+  return false;
+}
+
+// The label in a disc's file list equals the label Install.ini gives the disc.
+bool DiscLabelMatches(const std::string& fileList, int discIndex) {
+  char label[kTextSize];
+  ReadValue(fileList, "Disc", "Name", label);
+  return strcmp(label, g_state.discTable[discIndex].label) == 0;
+}
+
+// Asks for the right disc until its file list carries the expected label. false: the user refused.
+bool PromptForDisc(const std::string& fileList, int discIndex) {
+  const char* expected = g_state.discTable[discIndex].label;
+  for (;;) {
+    MessageBeep(0);
+    if (ShowMessage(IDS_INSERT_DISC, MB_OKCANCEL | MB_ICONINFORMATION, g_state.stagingFolder, expected) != IDOK) {
+      return false;
+    }
+    if (DiscLabelMatches(fileList, discIndex)) return true;
+    if (ShowMessage(IDS_WRONG_DISC, MB_OKCANCEL | MB_ICONERROR, g_state.stagingFolder, expected) != IDOK) {
+      return false;
+    }
+  }
+}
+
+}  // namespace
+
+int CopySelectedParts(HWND window) {
+  g_stop = 0;
+  for (int i = 0; i < kDiscCount; ++i) {
+    if (!DiscHasSelectedPart(i)) continue;
+    const std::string fileList = FileListPathOf(g_state.stagingFolder, i + 1);
+    if (!DiscLabelMatches(fileList, i) && !PromptForDisc(fileList, i)) {
+      if (window) PostMessageA(window, WM_COMMAND, IDM_WEB_ABORT, 0);
+      return 1;
+    }
+    g_discIndex = i;
+    if (CopyDiscFiles() != 0) return 1;
+  }
+  return 0;
+}
+
+int CopyDiscFiles() {
+  LocalBuffer buffer(kCopyBlockSize);
+  if (!buffer.p) {
+    ShowMessage(IDS_NO_MEMORY, MB_OK | MB_ICONERROR);
+    return g_stop;
+  }
+  const int disc = g_discIndex + 1;
+  const std::string fileList = FileListPathOf(g_state.stagingFolder, disc);
+  for (int p = 0; p < kPartCount; ++p) {
+    if (!g_state.partSelected[p] || !g_state.discTable[g_discIndex].present[p]) continue;
+    for (int n = 1;; ++n) {
+      char line[kTextSize];
+      ReadValue(fileList, kPartNames[p], NumberedKey("File", n).c_str(), line);
+      if (IsAbsentValue(line)) break;
+      HandleFileLine(line, buffer.p);
+      if (g_stop) return 1;
+    }
+  }
+  return g_stop;
+}

@@ -1,0 +1,715 @@
+// The copy engine against staged sets on drive T:, run on a thread of its own like the worker runs it,
+// with its message boxes answered by the test from the main thread (which also owns the host window).
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/install_state.h"
+#include "install/copy_engine_win.h"
+#include "install/description.h"
+#include "resource.h"
+
+namespace {
+
+constexpr int kDriveT = 'T' - 64;
+const char kRootName[] = "CopyEngineTest";
+const std::string kRoot = "T:\\CopyEngineTest";
+const std::string kStaging = kRoot + "\\QuarnWin32\\Install\\";
+const std::string kWindows = "T:\\CopyEngineWin";  // stands in for %windir%
+constexpr DWORD kBlock = 512000;
+
+// ---- Files ----
+
+void MakeFolders(const std::string& path) {
+  for (size_t i = 3; i <= path.size(); ++i) {
+    if (i == path.size() || path[i] == '\\') CreateDirectoryA(path.substr(0, i).c_str(), nullptr);
+  }
+}
+
+void WriteBytes(const std::string& path, const std::string& bytes) {
+  MakeFolders(path.substr(0, path.rfind('\\')));
+  HANDLE f = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(f, INVALID_HANDLE_VALUE) << path;
+  DWORD put = 0;
+  if (!bytes.empty()) WriteFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &put, nullptr);
+  CloseHandle(f);
+  ASSERT_EQ(put, bytes.size()) << path;
+}
+
+bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+std::string ReadBytes(const std::string& path) {
+  HANDLE f = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (f == INVALID_HANDLE_VALUE) return "<missing>";
+  std::string out(GetFileSize(f, nullptr), '\0');
+  DWORD got = 0;
+  if (!out.empty()) ReadFile(f, &out[0], static_cast<DWORD>(out.size()), &got, nullptr);
+  CloseHandle(f);
+  out.resize(got);
+  return out;
+}
+
+void RemoveTree(const std::string& path) {
+  WIN32_FIND_DATAA d;
+  HANDLE h = FindFirstFileA((path + "\\*").c_str(), &d);
+  if (h != INVALID_HANDLE_VALUE) {
+    do {
+      std::string name = d.cFileName;
+      if (name == "." || name == "..") continue;
+      std::string child = path + "\\" + name;
+      if (d.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        RemoveTree(child);
+      } else {
+        SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileA(child.c_str());
+      }
+    } while (FindNextFileA(h, &d));
+    FindClose(h);
+  }
+  RemoveDirectoryA(path.c_str());
+}
+
+// A recognisable content of n bytes (not a repeating block, so a mis-ordered block shows).
+std::string Content(size_t n, unsigned seed) {
+  std::string s(n, '\0');
+  uint32_t x = seed * 2654435761u + 1;
+  for (size_t i = 0; i < n; ++i) {
+    x = x * 1664525u + 1013904223u;
+    s[i] = static_cast<char>(x >> 24);
+  }
+  return s;
+}
+
+struct Times {
+  FILETIME created, accessed, written;
+};
+
+FILETIME At(WORD year, WORD month, WORD day) {
+  SYSTEMTIME st{};
+  st.wYear = year;
+  st.wMonth = month;
+  st.wDay = day;
+  st.wHour = 10;
+  st.wMinute = 20;
+  st.wSecond = 30;
+  FILETIME ft;
+  SystemTimeToFileTime(&st, &ft);
+  return ft;
+}
+
+void SetTimes(const std::string& path, const Times& t) {
+  HANDLE f = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                         OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(f, INVALID_HANDLE_VALUE);
+  ASSERT_TRUE(SetFileTime(f, &t.created, &t.accessed, &t.written));
+  CloseHandle(f);
+}
+
+Times GetTimes(const std::string& path) {
+  Times t{};
+  HANDLE f = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (f != INVALID_HANDLE_VALUE) {
+    GetFileTime(f, &t.created, &t.accessed, &t.written);
+    CloseHandle(f);
+  }
+  return t;
+}
+
+uint64_t Ticks(const FILETIME& f) { return (uint64_t{f.dwHighDateTime} << 32) | f.dwLowDateTime; }
+
+// ---- Expected message texts, as code page 1250 bytes ----
+
+std::string InsertDiscText(const std::string& staging, const std::string& label) {
+  // "A(z) %s meghajtóba a -' %s '- jelű flopyt helyezze be!"
+  return "A(z) " + staging + " meghajt\xf3" "ba a -' " + label + " '- jel\xfb flopyt helyezze be!";
+}
+std::string WrongDiscText(const std::string& staging, const std::string& label) {
+  // "A(z) %s meghajtóban NEM a -' %s '- jelű flopyt van, vagy más hiba! Folytatja?"
+  return "A(z) " + staging + " meghajt\xf3" "ban NEM a -' " + label +
+         " '- jel\xfb flopyt van, vagy m\xe1s hiba! Folytatja?";
+}
+std::string CreateTargetText(const std::string& target) {
+  // "A(z) ' %s ' cél állomány létrehozása hibás!"
+  return "A(z) ' " + target + " ' c\xe9l \xe1llom\xe1ny l\xe9trehoz\xe1sa hib\xe1s!";
+}
+std::string OpenSourceText(const std::string& source) {
+  // "A(z) ' %s ' forrás állomány megnyitása hibás!"
+  return "A(z) ' " + source + " ' forr\xe1s \xe1llom\xe1ny megnyit\xe1sa hib\xe1s!";
+}
+std::string BadCodeText(const std::string& code) {
+  // "Hibás célfájl kód a Fajls_?.ini-ben: %s !"
+  return "Hib\xe1s c\xe9lf\xe1jl k\xf3" "d a Fajls_?.ini-ben: " + code + " !";
+}
+std::string ReplaceText(const std::string& target) {
+  // "Meglévő fájl: %s! Felül kívánja írni?"
+  return "Megl\xe9v\xf5 f\xe1jl: " + target + "! Fel\xfcl k\xedv\xe1nja \xedrni?";
+}
+const char kCaption[] = "QuarnCAD telepit\xe9s";  // "QuarnCAD telepités"
+
+// ---- The host window: stands in for the web installation dialog ----
+
+// What one run of the copy engine showed: its boxes, its display and the commands posted to the host.
+struct Box {
+  std::string caption, text, icon;  // icon: "error", "information" or "other"
+  std::string buttons;              // "ok cancel", "yes no", "ok"
+  HWND owner;
+};
+
+struct Record {
+  HWND host = nullptr;  // the window that stood in for the dialog (destroyed after the run)
+  std::vector<Box> boxes;
+  std::vector<UINT> commands;  // WM_COMMAND ids received by the host window
+  std::vector<std::string> status, percent, activity;
+  std::vector<int> bar;
+};
+Record* g_record = nullptr;
+WNDPROC g_staticProc = nullptr;
+WNDPROC g_barProc = nullptr;
+
+LRESULT CALLBACK HostProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+  if (m == WM_COMMAND && g_record) g_record->commands.push_back(LOWORD(wp));
+  return DefWindowProcA(w, m, wp, lp);
+}
+
+LRESULT CALLBACK FieldProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+  if (m == WM_SETTEXT && g_record) {
+    std::string text = lp ? reinterpret_cast<const char*>(lp) : "";
+    switch (GetDlgCtrlID(w)) {
+      case IDC_WEB_STATUS: g_record->status.push_back(text); break;
+      case IDC_WEB_PERCENT: g_record->percent.push_back(text); break;
+      case IDC_WEB_ACTIVITY: g_record->activity.push_back(text); break;
+    }
+  }
+  return CallWindowProcA(g_staticProc, w, m, wp, lp);
+}
+
+LRESULT CALLBACK BarProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+  if (m == PBM_SETPOS && g_record) g_record->bar.push_back(static_cast<int>(wp));
+  return CallWindowProcA(g_barProc, w, m, wp, lp);
+}
+
+// A window with the dialog's three fields and its progress bar (range 0..1000), each recording what
+// the engine sends it.
+struct Host {
+  HWND window = nullptr;
+  HWND bar = nullptr;
+  Host() {
+    INITCOMMONCONTROLSEX icc{sizeof icc, ICC_PROGRESS_CLASS};
+    InitCommonControlsEx(&icc);
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = HostProc;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = "CopyEngineTestHost";
+    RegisterClassA(&wc);
+    window = CreateWindowA("CopyEngineTestHost", "host", WS_OVERLAPPEDWINDOW, 0, 0, 400, 200, nullptr, nullptr,
+                           wc.hInstance, nullptr);
+    for (int id : {IDC_WEB_STATUS, IDC_WEB_PERCENT, IDC_WEB_ACTIVITY}) {
+      HWND s = CreateWindowA("STATIC", "", WS_CHILD | WS_VISIBLE, 0, 20 * (id % 10), 300, 16, window,
+                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), wc.hInstance, nullptr);
+      g_staticProc = reinterpret_cast<WNDPROC>(
+          SetWindowLongPtrA(s, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(FieldProc)));
+    }
+    bar = CreateWindowA(PROGRESS_CLASSA, "", WS_CHILD | WS_VISIBLE, 0, 150, 300, 16, window,
+                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_WEB_PROGRESS)), wc.hInstance, nullptr);
+    SendMessageA(bar, PBM_SETRANGE, 0, MAKELPARAM(0, 1000));
+    g_barProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(bar, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(BarProc)));
+  }
+  ~Host() { DestroyWindow(window); }
+  Host(const Host&) = delete;
+  Host& operator=(const Host&) = delete;
+};
+
+// One answer to a message box; `before` runs while the box is up (e.g. to put the right disc in).
+struct Answer {
+  int button;
+  std::function<void()> before;
+};
+
+BOOL CALLBACK FindBoxOfThread(HWND w, LPARAM lp) {
+  char cls[32] = "";
+  GetClassNameA(w, cls, sizeof cls);
+  if (strcmp(cls, "#32770") == 0 && IsWindowVisible(w)) {
+    *reinterpret_cast<HWND*>(lp) = w;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+std::string IconKind(HWND box) {
+  HICON icon = reinterpret_cast<HICON>(SendDlgItemMessageA(box, 0x0440, STM_GETICON, 0, 0));
+  if (icon && icon == LoadIconA(nullptr, IDI_HAND)) return "error";
+  if (icon && icon == LoadIconA(nullptr, IDI_ASTERISK)) return "information";
+  return "other";
+}
+
+std::string Buttons(HWND box) {
+  std::string b;
+  const std::pair<int, const char*> ids[] = {{IDOK, "ok"}, {IDCANCEL, "cancel"}, {IDYES, "yes"}, {IDNO, "no"}};
+  for (const auto& id : ids) {
+    HWND c = GetDlgItem(box, id.first);
+    if (c && IsWindowVisible(c)) b += (b.empty() ? "" : " ") + std::string(id.second);
+  }
+  return b;
+}
+
+struct ThreadArgs {
+  HWND window;
+  int result;
+};
+
+DWORD WINAPI CopyThread(LPVOID p) {
+  auto* a = static_cast<ThreadArgs*>(p);
+  a->result = CopySelectedParts(a->window);
+  return 0;
+}
+
+// Runs CopySelectedParts on a thread of its own, as the worker does, and answers its boxes in order.
+// withDialog: the host window is g_state.webDialog (owner of the boxes, holder of the fields); without it
+// the engine runs with no dialog at all. The host always receives the posted commands.
+int RunCopy(Record* rec, std::vector<Answer> answers, bool withDialog) {
+  Host host;
+  g_record = rec;
+  rec->host = host.window;
+  g_state.webDialog = withDialog ? host.window : nullptr;
+  g_state.progressBar = withDialog ? host.bar : nullptr;
+  ThreadArgs args{host.window, -1};
+  DWORD tid = 0;
+  HANDLE thread = CreateThread(nullptr, 0, CopyThread, &args, 0, &tid);
+  EXPECT_TRUE(thread != nullptr);
+  if (!thread) return -1;
+  size_t next = 0;
+  HWND answered = nullptr;
+  const DWORD start = GetTickCount();
+  for (;;) {
+    if (MsgWaitForMultipleObjects(1, &thread, FALSE, 20, QS_ALLINPUT) == WAIT_OBJECT_0) break;
+    MSG m;
+    while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&m);
+    if (GetTickCount() - start > 60000) {
+      ADD_FAILURE() << "the copy did not end within 60 s";
+      TerminateThread(thread, 1);
+      break;
+    }
+    if (answered && IsWindow(answered)) continue;  // the last answer is still being taken
+    answered = nullptr;
+    HWND box = nullptr;
+    EnumThreadWindows(tid, FindBoxOfThread, reinterpret_cast<LPARAM>(&box));
+    if (!box) continue;
+    Box b;
+    char text[2048] = "";
+    GetWindowTextA(box, text, sizeof text);
+    b.caption = text;
+    text[0] = '\0';
+    GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+    b.text = text;
+    b.icon = IconKind(box);
+    b.buttons = Buttons(box);
+    b.owner = GetWindow(box, GW_OWNER);
+    rec->boxes.push_back(b);
+    int button = IDCANCEL;
+    if (next < answers.size()) {
+      if (answers[next].before) answers[next].before();
+      button = answers[next].button;
+    } else {
+      ADD_FAILURE() << "unexpected message box: " << b.text;
+    }
+    ++next;
+    PostMessageA(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, button)));
+    answered = box;
+  }
+  CloseHandle(thread);
+  MSG m;
+  while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&m);
+  EXPECT_EQ(next, answers.size()) << "not every expected message box came up";
+  g_record = nullptr;
+  g_state.webDialog = nullptr;
+  g_state.progressBar = nullptr;
+  return args.result;
+}
+
+// ---- The fixture: a staged set on T: ----
+
+class CopyEngine : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(GetACP(), 1250u) << "the tests must run under the Hungarian locale";
+    ASSERT_NE(GetLogicalDrives() & (1u << ('T' - 'A')), 0u) << "drive T: is not mapped (scripts/wine-env.sh)";
+    Fresh();
+  }
+  void TearDown() override {
+    RemoveTree(kRoot);
+    RemoveTree(kWindows);
+  }
+
+  // A clean set: nothing staged, nothing installed, no part selected, counters at 0.
+  void Fresh() {
+    RemoveTree(kRoot);
+    RemoveTree(kWindows);
+    ResetInstallState();
+    g_state.targetDrive = kDriveT;
+    strcpy(g_state.rootName, kRootName);
+    strcpy(g_state.stagingFolder, kStaging.c_str());
+    strcpy(g_state.windowsFolder, kWindows.c_str());
+    strcpy(g_state.caption, kCaption);
+    MakeFolders(kRoot + "\\QuarnWin32\\Install");
+    MakeFolders(kWindows + "\\Fonts");
+  }
+
+  static std::string DiscFolder(int disc) {
+    char b[16];
+    snprintf(b, sizeof b, "Disc_%02d", disc);
+    return kStaging + b;
+  }
+
+  // The disc's file list: its label, then one section per part with File1.. lines.
+  void StageList(int disc, const std::string& label,
+                 const std::vector<std::pair<int, std::vector<std::string>>>& parts) {
+    std::string ini = "[Disc]\r\nName=" + label + "\r\n";
+    for (const auto& part : parts) {
+      ini += std::string("[") + kPartNames[part.first] + "]\r\n";
+      int n = 1;
+      for (const std::string& line : part.second) ini += "File" + std::to_string(n++) + "=" + line + "\r\n";
+    }
+    char name[32];
+    snprintf(name, sizeof name, "\\Fajls_%d.ini", disc);
+    WriteBytes(DiscFolder(disc) + name, ini);
+  }
+
+  // The disc table entry as LoadDiscTable leaves it, and the user's selection.
+  static void Mark(int disc, const char* label, std::initializer_list<int> parts) {
+    strcpy(g_state.discTable[disc - 1].label, label);
+    for (int p : parts) g_state.discTable[disc - 1].present[p] = 1;
+  }
+  static void Select(std::initializer_list<int> parts) {
+    for (int p : parts) g_state.partSelected[p] = 1;
+  }
+
+  void StageSource(int disc, const std::string& rel, const std::string& bytes) {
+    WriteBytes(DiscFolder(disc) + rel, bytes);
+  }
+
+  // The usual single-disc set: disc 1 "DISK1" holds Systems, selected, with the given lines.
+  void OneDisc(const std::vector<std::string>& lines) {
+    Mark(1, "DISK1", {kSystems});
+    Select({kSystems});
+    StageList(1, "DISK1", {{kSystems, lines}});
+  }
+
+  Record rec;
+};
+
+TEST_F(CopyEngine, ReplacePolicies) {
+  // An existing target of 3 bytes and a source of 11: the counter tells which one was counted.
+  const std::string source = "new content";
+  const std::string old = "old";
+  struct Case {
+    const char* code;  // modifiers before the target path
+    bool targetExists;
+    std::vector<int> answers;
+    bool replaced;
+  } cases[] = {
+      {"", true, {}, true},              // no modifier: replaced without asking
+      {"*?", true, {IDYES}, true},       // ask, Yes: replaced
+      {"*?", true, {IDNO}, false},       // ask, No: kept, its own size counted
+      {"*?", false, {}, true},           // ask with no target: copied without asking
+      {"*-", true, {}, false},           // keep
+      {"*-*?", true, {}, false},         // keep wins over ask, in either order
+      {"*?*-", true, {}, false},
+      {"*-", false, {}, true},           // keep with no target: copied
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string("code \"") + c.code + "\" existing " + (c.targetExists ? "yes" : "no"));
+    Fresh();
+    rec = Record{};
+    const std::string target = kRoot + "\\QuarnWin32\\a.txt";
+    OneDisc({std::string("\\QuarnWin32\\a.txt ") + c.code + "\\QuarnWin32\\a.txt"});
+    StageSource(1, "\\QuarnWin32\\a.txt", source);
+    if (c.targetExists) WriteBytes(target, old);
+    g_state.copyBytesDone = 100;
+    std::vector<Answer> answers;
+    for (int a : c.answers) answers.push_back({a, nullptr});
+    EXPECT_EQ(RunCopy(&rec, answers, false), 0);
+    EXPECT_EQ(ReadBytes(target), c.replaced ? source : old);
+    EXPECT_EQ(g_state.copyBytesDone, 100u + (c.replaced ? source.size() : old.size()));
+    ASSERT_EQ(rec.boxes.size(), c.answers.size());
+    if (!rec.boxes.empty()) {
+      EXPECT_EQ(rec.boxes[0].text, ReplaceText(target));
+      EXPECT_EQ(rec.boxes[0].buttons, "yes no");
+      EXPECT_EQ(rec.boxes[0].icon, "error");
+      EXPECT_EQ(rec.boxes[0].caption, kCaption);
+    }
+  }
+}
+
+TEST_F(CopyEngine, WindowsFolderModifierLandsInTheWindowsFolder) {
+  OneDisc({"\\Fonts\\quarn.ttf *%\\Fonts\\quarn.ttf", "\\QuarnWin32\\a.txt, \t \\QuarnWin32\\a.txt"});
+  StageSource(1, "\\Fonts\\quarn.ttf", "font bytes");
+  StageSource(1, "\\QuarnWin32\\a.txt", "a");
+  EXPECT_EQ(RunCopy(&rec, {}, false), 0);
+  EXPECT_EQ(ReadBytes(kWindows + "\\Fonts\\quarn.ttf"), "font bytes");
+  EXPECT_FALSE(Exists(kRoot + "\\Fonts\\quarn.ttf"));
+  EXPECT_EQ(ReadBytes(kRoot + "\\QuarnWin32\\a.txt"), "a");  // comma and blanks as separator
+  EXPECT_TRUE(rec.boxes.empty());
+}
+
+TEST_F(CopyEngine, TargetGetsTheSourceTimesAndContent) {
+  struct Case {
+    const char* name;
+    size_t size;
+  } cases[] = {{"empty.dat", 0}, {"small.dat", 1000}, {"blocks.dat", 2 * kBlock + 1}};
+  const Times times{At(2001, 2, 3), At(2002, 3, 4), At(2003, 4, 5)};
+  std::vector<std::string> lines;
+  for (const Case& c : cases) {
+    std::string rel = std::string("\\QuarnWin32\\") + c.name;
+    lines.push_back(rel + " " + rel);
+    StageSource(1, rel, Content(c.size, static_cast<unsigned>(c.size)));
+    SetTimes(DiscFolder(1) + rel, times);
+  }
+  OneDisc(lines);
+  // The source's times as the platform keeps them. Wine on a Linux file system keeps no creation time
+  // and reports the last-write time for it, so there the creation check follows the write time.
+  const Times kept = GetTimes(DiscFolder(1) + "\\QuarnWin32\\small.dat");
+  ASSERT_EQ(Ticks(kept.written), Ticks(times.written));
+  ASSERT_EQ(Ticks(kept.accessed), Ticks(times.accessed));
+  EXPECT_EQ(RunCopy(&rec, {}, false), 0);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string target = kRoot + "\\QuarnWin32\\" + c.name;
+    ASSERT_TRUE(Exists(target));
+    const Times got = GetTimes(target);  // before reading it: a read may move its access time
+    EXPECT_EQ(Ticks(got.created), Ticks(kept.created));
+    EXPECT_EQ(Ticks(got.accessed), Ticks(kept.accessed));
+    EXPECT_EQ(Ticks(got.written), Ticks(kept.written));
+    EXPECT_EQ(ReadBytes(target), Content(c.size, static_cast<unsigned>(c.size)));
+  }
+  EXPECT_EQ(g_state.copyBytesDone, 1000u + 2 * kBlock + 1);
+}
+
+TEST_F(CopyEngine, DisplayPerBlockAndPerFile) {
+  // 3 full blocks + 7 bytes, then exactly one block: a full block, then an empty second read.
+  OneDisc({"\\big.dat \\QuarnWin32\\big.dat", "\\one.dat \\QuarnWin32\\one.dat"});
+  StageSource(1, "\\big.dat", Content(3 * kBlock + 7, 1));
+  StageSource(1, "\\one.dat", Content(kBlock, 2));
+  g_state.copyBytesTotal = 5120000;
+  g_state.copyBytesDone = 0;
+  EXPECT_EQ(RunCopy(&rec, {}, true), 0);
+  EXPECT_EQ(ReadBytes(kRoot + "\\QuarnWin32\\one.dat"), Content(kBlock, 2));
+  EXPECT_EQ(ReadBytes(kRoot + "\\QuarnWin32\\big.dat"), Content(3 * kBlock + 7, 1));
+  // Spinner per full block, restarting at "|" for every file; emptied at each file end.
+  EXPECT_EQ(rec.activity, (std::vector<std::string>{"|", "/", "-", "", "|", ""}));
+  // In a file, its written bytes count a quarter: 128000, 256000, 384000 of 5120000.
+  EXPECT_EQ(rec.percent, (std::vector<std::string>{"  2.5%", "  5.0%", "  7.5%", " 30.0%", " 32.5%", " 40.0%"}));
+  EXPECT_EQ(rec.bar, (std::vector<int>{300, 400}));  // once per file
+  EXPECT_EQ(rec.status, (std::vector<std::string>{kRoot + "\\QuarnWin32\\big.dat", kRoot + "\\QuarnWin32\\one.dat"}));
+  EXPECT_EQ(g_state.copyBytesDone, 4 * kBlock + 7);
+}
+
+TEST_F(CopyEngine, ZeroTotalShowsOnePercentAndBarTen) {
+  OneDisc({"\\a \\a", "\\b \\b"});
+  StageSource(1, "\\a", "aa");
+  StageSource(1, "\\b", "bbb");
+  EXPECT_EQ(RunCopy(&rec, {}, true), 0);
+  EXPECT_EQ(rec.percent, (std::vector<std::string>{"  1.0%", "  1.0%"}));
+  EXPECT_EQ(rec.bar, (std::vector<int>{10, 10}));
+}
+
+TEST_F(CopyEngine, SeededCountersEndAtOneHundredPercent) {
+  // The download counted every byte twice; the copy carries the display from half to the whole.
+  OneDisc({"\\a \\a", "\\b \\b"});
+  StageSource(1, "\\a", Content(300, 3));
+  StageSource(1, "\\b", Content(700, 4));
+  g_state.copyBytesTotal = 2000;
+  g_state.copyBytesDone = 1000;
+  EXPECT_EQ(RunCopy(&rec, {}, true), 0);
+  EXPECT_EQ(rec.percent, (std::vector<std::string>{" 65.0%", "100.0%"}));
+  EXPECT_EQ(rec.bar, (std::vector<int>{650, 1000}));
+}
+
+TEST_F(CopyEngine, MissingSourceOkSkipsCancelStopsAtOnce) {
+  for (int answer : {IDOK, IDCANCEL}) {
+    SCOPED_TRACE(answer == IDOK ? "OK" : "Cancel");
+    Fresh();
+    rec = Record{};
+    OneDisc({"\\gone.txt \\gone.txt", "\\next.txt \\next.txt"});
+    StageSource(1, "\\next.txt", "next");
+    EXPECT_EQ(RunCopy(&rec, {{answer, nullptr}}, true), answer == IDOK ? 0 : 1);
+    ASSERT_EQ(rec.boxes.size(), 1u);
+    EXPECT_EQ(rec.boxes[0].text, OpenSourceText(DiscFolder(1) + "\\gone.txt"));
+    EXPECT_EQ(rec.boxes[0].buttons, "ok cancel");
+    EXPECT_EQ(rec.boxes[0].icon, "error");
+    EXPECT_EQ(rec.boxes[0].caption, kCaption);
+    EXPECT_EQ(rec.boxes[0].owner, rec.host);
+    EXPECT_FALSE(Exists(kRoot + "\\gone.txt"));
+    // The skipped file is not counted; Cancel copies nothing more and posts nothing.
+    EXPECT_EQ(Exists(kRoot + "\\next.txt"), answer == IDOK);
+    EXPECT_EQ(g_state.copyBytesDone, answer == IDOK ? 4u : 0u);
+    EXPECT_TRUE(rec.commands.empty());
+  }
+}
+
+TEST_F(CopyEngine, TargetThatCannotBeCreatedStillCounts) {
+  for (int answer : {IDOK, IDCANCEL}) {
+    SCOPED_TRACE(answer == IDOK ? "OK" : "Cancel");
+    Fresh();
+    rec = Record{};
+    OneDisc({"\\a.txt \\NoSuchFolder\\a.txt", "\\b.txt \\b.txt"});
+    StageSource(1, "\\a.txt", "12345");
+    StageSource(1, "\\b.txt", "bb");
+    EXPECT_EQ(RunCopy(&rec, {{answer, nullptr}}, false), answer == IDOK ? 0 : 1);
+    ASSERT_EQ(rec.boxes.size(), 1u);
+    EXPECT_EQ(rec.boxes[0].text, CreateTargetText(kRoot + "\\NoSuchFolder\\a.txt"));
+    EXPECT_EQ(rec.boxes[0].buttons, "ok cancel");
+    EXPECT_EQ(rec.boxes[0].icon, "error");
+    // Counted either way; Cancel ends the step after this file.
+    EXPECT_EQ(g_state.copyBytesDone, answer == IDOK ? 7u : 5u);
+    EXPECT_EQ(Exists(kRoot + "\\b.txt"), answer == IDOK);
+  }
+}
+
+TEST_F(CopyEngine, WrongDiscPromptsUntilCancelThenPosts403) {
+  Mark(1, "DISK1", {kSystems});
+  Select({kSystems});
+  StageList(1, "OTHER", {{kSystems, {"\\a \\a"}}});
+  StageSource(1, "\\a", "a");
+  EXPECT_EQ(RunCopy(&rec, {{IDOK, nullptr}, {IDOK, nullptr}, {IDCANCEL, nullptr}}, false), 1);
+  ASSERT_EQ(rec.boxes.size(), 3u);
+  EXPECT_EQ(rec.boxes[0].text, InsertDiscText(kStaging, "DISK1"));
+  EXPECT_EQ(rec.boxes[0].icon, "information");
+  EXPECT_EQ(rec.boxes[0].buttons, "ok cancel");
+  EXPECT_EQ(rec.boxes[1].text, WrongDiscText(kStaging, "DISK1"));
+  EXPECT_EQ(rec.boxes[1].icon, "error");
+  EXPECT_EQ(rec.boxes[1].buttons, "ok cancel");
+  EXPECT_EQ(rec.boxes[2].text, InsertDiscText(kStaging, "DISK1"));
+  EXPECT_EQ(rec.commands, (std::vector<UINT>{IDM_WEB_ABORT}));
+  EXPECT_FALSE(Exists(kRoot + "\\a"));
+}
+
+TEST_F(CopyEngine, CancelAtTheSecondPromptPosts403) {
+  Mark(1, "DISK1", {kSystems});
+  Select({kSystems});
+  // No file list at all: the label reads as absent.
+  EXPECT_EQ(RunCopy(&rec, {{IDOK, nullptr}, {IDCANCEL, nullptr}}, true), 1);
+  ASSERT_EQ(rec.boxes.size(), 2u);
+  EXPECT_EQ(rec.boxes[1].text, WrongDiscText(kStaging, "DISK1"));
+  EXPECT_EQ(rec.commands, (std::vector<UINT>{IDM_WEB_ABORT}));
+}
+
+TEST_F(CopyEngine, RightDiscInsertedWhileAskedIsCopied) {
+  Mark(1, "DISK1", {kSystems});
+  Select({kSystems});
+  StageList(1, "disk1", {{kSystems, {"\\a \\a"}}});  // labels compare case-sensitively
+  StageSource(1, "\\a", "a");
+  auto insert = [this] { StageList(1, "DISK1", {{kSystems, {"\\a \\a"}}}); };
+  EXPECT_EQ(RunCopy(&rec, {{IDOK, insert}}, false), 0);
+  EXPECT_EQ(rec.boxes.size(), 1u);
+  EXPECT_EQ(ReadBytes(kRoot + "\\a"), "a");
+  EXPECT_TRUE(rec.commands.empty());
+}
+
+TEST_F(CopyEngine, VisitsTheDiscsThatHoldASelectedPart) {
+  // Disc 1 as the options dialog marks it (six parts, not Projects), whatever Install.ini says; disc 2
+  // holds only Setup, which is not selected, and has no file list; disc 3 holds only Help.
+  Mark(1, "DISK1", {kSetup, kSystems, kDrawings, kBlocks, kDatas, kHelp});
+  Mark(2, "DISK2", {kSetup});
+  Mark(3, "DISK3", {kHelp});
+  Select({kHelp, kProjects, kDrawings});
+  StageList(1, "DISK1", {{kHelp, {"\\h1 \\h1"}}, {kProjects, {"\\p1 \\p1"}}, {kSetup, {"\\s1 \\s1"}}});
+  StageList(3, "DISK3", {{kHelp, {"\\h3 \\h3"}}});
+  for (const char* f : {"\\h1", "\\p1", "\\s1"}) StageSource(1, f, f);
+  StageSource(3, "\\h3", "h3");
+  EXPECT_EQ(RunCopy(&rec, {}, false), 0);
+  EXPECT_TRUE(rec.boxes.empty());  // disc 2 was never asked for
+  EXPECT_TRUE(Exists(kRoot + "\\h1"));
+  EXPECT_TRUE(Exists(kRoot + "\\h3"));
+  EXPECT_FALSE(Exists(kRoot + "\\p1"));  // Projects is not on disc 1
+  EXPECT_FALSE(Exists(kRoot + "\\s1"));  // Setup is not selected
+}
+
+TEST_F(CopyEngine, OnlySetupDiscIsCopiedWhenSetupIsSelected) {
+  Mark(2, "DISK2", {kSetup});
+  Select({kSetup});
+  StageList(2, "DISK2", {{kSetup, {"\\QuarnWin32\\s.ini \\QuarnWin32\\s.ini"}}});
+  StageSource(2, "\\QuarnWin32\\s.ini", "[s]");
+  EXPECT_EQ(RunCopy(&rec, {}, false), 0);
+  EXPECT_EQ(ReadBytes(kRoot + "\\QuarnWin32\\s.ini"), "[s]");
+}
+
+TEST_F(CopyEngine, TargetsOutsideTheirFolderAreRefused) {
+  struct Case {
+    const char* line;
+    const char* code;     // the target code message 13 shows
+    const char* written;  // where the file may land (nullptr: nowhere)
+  } cases[] = {
+      {"\\a.txt \\..\\..\\escaped.txt", "\\..\\..\\escaped.txt", nullptr},
+      {"\\a.txt *?\\QuarnWin32\\..\\..\\escaped.txt", "*?\\QuarnWin32\\..\\..\\escaped.txt", nullptr},
+      {"\\a.txt *%\\..\\escaped.txt", "*%\\..\\escaped.txt", nullptr},
+      {"\\a.txt *%escaped.txt", "*%escaped.txt", nullptr},        // would be "T:\CopyEngineWinescaped.txt"
+      {"\\a.txt *x\\escaped.txt", "*x\\escaped.txt", nullptr},    // unknown modifier: "...Testx\escaped.txt"
+      {"\\a.txt *\\inside.txt", "*\\inside.txt", "\\inside.txt"},  // unknown modifier, path still inside
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.line);
+    Fresh();
+    rec = Record{};
+    OneDisc({c.line, "\\b.txt \\b.txt"});
+    StageSource(1, "\\a.txt", "a");
+    StageSource(1, "\\b.txt", "b");
+    EXPECT_EQ(RunCopy(&rec, {{IDOK, nullptr}}, false), 0);
+    ASSERT_EQ(rec.boxes.size(), 1u);
+    EXPECT_EQ(rec.boxes[0].text, BadCodeText(c.code));
+    EXPECT_EQ(rec.boxes[0].buttons, "ok cancel");
+    EXPECT_EQ(rec.boxes[0].icon, "error");
+    EXPECT_FALSE(Exists("T:\\escaped.txt"));
+    EXPECT_FALSE(Exists("T:\\CopyEngineWinescaped.txt"));
+    EXPECT_FALSE(Exists("T:\\CopyEngineTestx\\escaped.txt"));
+    if (c.written) {
+      EXPECT_EQ(ReadBytes(kRoot + c.written), "a");
+    }
+    EXPECT_EQ(ReadBytes(kRoot + "\\b.txt"), "b");  // the next line is handled
+  }
+}
+
+TEST_F(CopyEngine, CancelAtABadTargetCodeStopsAfterThatFile) {
+  OneDisc({"\\a.txt *y\\a.txt", "\\b.txt \\b.txt"});
+  StageSource(1, "\\a.txt", "a");
+  StageSource(1, "\\b.txt", "b");
+  EXPECT_EQ(RunCopy(&rec, {{IDCANCEL, nullptr}}, false), 1);
+  EXPECT_FALSE(Exists(kRoot + "\\b.txt"));
+  EXPECT_TRUE(rec.commands.empty());
+}
+
+TEST_F(CopyEngine, MalformedLineIsReportedAndSkipped) {
+  OneDisc({"\\nosep", "\\b.txt \\b.txt"});
+  StageSource(1, "\\nosep", "x");
+  StageSource(1, "\\b.txt", "b");
+  EXPECT_EQ(RunCopy(&rec, {{IDOK, nullptr}}, false), 0);
+  ASSERT_EQ(rec.boxes.size(), 1u);
+  EXPECT_EQ(rec.boxes[0].text, BadCodeText("\\nosep"));
+  EXPECT_EQ(ReadBytes(kRoot + "\\b.txt"), "b");
+}
+
+TEST_F(CopyEngine, PathsTooLongForTheBuffersAreReportedNotCut) {
+  // Root "T:\CopyEngineTest" is 17 characters. A target of 256 characters must not be cut to 255 and
+  // written there; a source of 256 must not be read from its cut name.
+  const std::string longTarget = "\\" + std::string(237, 't') + "\\x";  // 17 + 240 = 257
+  const std::string cutTarget = kRoot + longTarget.substr(0, 255 - kRoot.size());
+  const std::string sourceRel = "\\" + std::string(229, 's');  // 44 + 230 = 274 with the disc folder
+  OneDisc({"\\a.txt " + longTarget, sourceRel + " \\s.txt", "\\b.txt \\b.txt"});
+  StageSource(1, "\\a.txt", "aaa");
+  StageSource(1, "\\b.txt", "b");
+  EXPECT_EQ(RunCopy(&rec, {{IDOK, nullptr}, {IDOK, nullptr}}, false), 0);
+  ASSERT_EQ(rec.boxes.size(), 2u);
+  EXPECT_EQ(rec.boxes[0].text, CreateTargetText(kRoot + longTarget));
+  EXPECT_EQ(rec.boxes[1].text, OpenSourceText(DiscFolder(1) + sourceRel));
+  EXPECT_FALSE(Exists(cutTarget));
+  EXPECT_FALSE(Exists(kRoot + "\\s.txt"));
+  EXPECT_EQ(ReadBytes(kRoot + "\\b.txt"), "b");
+  EXPECT_EQ(g_state.copyBytesDone, 4u);  // the uncreatable target counts, the unopened source does not
+}
+
+}  // namespace
