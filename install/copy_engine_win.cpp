@@ -19,6 +19,7 @@
 #include "install/copy_progress.h"
 #include "install/description.h"
 #include "res/resource.h"
+#include "web/progress_text.h"
 
 namespace {
 
@@ -80,7 +81,7 @@ void ShowProgressInFile(uint64_t writtenInFile, int frame) {
   const double ratio = CopyRatioInFile(g_state.copyBytesDone, writtenInFile, g_state.copyBytesTotal);
   char percent[64];
   FormatCopyPercent(ratio, percent, sizeof percent);
-  SetControlText(IDC_WEB_ACTIVITY, SpinnerFrame(frame));
+  SetControlText(IDC_WEB_ACTIVITY, ActivityFrame(frame));
   SetControlText(IDC_WEB_PERCENT, percent);
 }
 

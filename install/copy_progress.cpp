@@ -1,6 +1,6 @@
 #include "install/copy_progress.h"
 
-#include <cstdio>
+#include "web/progress_text.h"
 
 namespace {
 double Ratio(double done, uint32_t total) { return total == 0 ? 0.01 : done / static_cast<double>(total); }
@@ -14,7 +14,7 @@ double CopyRatioInFile(uint32_t done, uint64_t writtenInFile, uint32_t total) {
 
 void FormatCopyPercent(double ratio, char* out, size_t size) {
   if (size == 0) return;
-  snprintf(out, size, "%5.1f%%", ratio * 100.0);
+  FormatPercent(ratio * 1000.0, out, size);  // the download's text takes the bar's per-mille scale
 }
 
 int CopyBarPosition(double ratio) {
@@ -24,11 +24,4 @@ int CopyBarPosition(double ratio) {
   if (!(pos > 0.0)) return 0;
   if (pos >= 1000.0) return 1000;
   return static_cast<int>(pos);
-}
-
-const char* SpinnerFrame(int index) {
-  static const char* const kFrames[kSpinnerFrameCount] = {"|", "/", "-", "\\", ""};
-  int i = index % kSpinnerFrameCount;
-  if (i < 0) i += kSpinnerFrameCount;
-  return kFrames[i];
 }

@@ -1,4 +1,5 @@
-// The copy step's progress arithmetic: the percentage text, the progress bar position and the spinner.
+// The copy step's progress arithmetic: the percentage text and the progress bar position. The text and
+// the spinner frames are those of the download display (web/progress_text.h), so both phases look alike.
 // Portable so that the figures can be checked without a window.
 #pragma once
 #include <cstddef>
@@ -21,8 +22,3 @@ void FormatCopyPercent(double ratio, char* out, size_t size);
 
 // The progress bar position (range 0..1000): ratio x 1000 truncated, held inside the bar's range.
 int CopyBarPosition(double ratio);
-
-// The activity spinner: frame 0 "|", 1 "/", 2 "-", 3 "\", 4 "" (empty), then "|" again. Each file
-// starts at frame 0.
-constexpr int kSpinnerFrameCount = 5;
-const char* SpinnerFrame(int index);

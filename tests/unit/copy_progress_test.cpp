@@ -4,6 +4,7 @@
 #include <string>
 
 #include "install/copy_progress.h"
+#include "web/progress_text.h"
 
 namespace {
 std::string Percent(double ratio) {
@@ -65,6 +66,7 @@ TEST(CopyProgress, PercentNeverOverrunsItsBuffer) {
 }
 
 TEST(CopyProgress, SpinnerOrderRepeatsAfterFiveFrames) {
+  // The copy engine shows frame 0 after a file's first full block, frame 1 after its second, ...
   const char* expected[] = {"|", "/", "-", "\\", "", "|", "/"};
-  for (int i = 0; i < 7; ++i) EXPECT_STREQ(SpinnerFrame(i), expected[i]) << "frame " << i;
+  for (int i = 0; i < 7; ++i) EXPECT_STREQ(ActivityFrame(i), expected[i]) << "frame " << i;
 }
