@@ -1,0 +1,81 @@
+// The index must answer exactly what the plain lookup answers; these cases are the lookup's own edge
+// cases, asked through both.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "web/ini_index.h"
+#include "web/ini_lookup.h"
+
+namespace {
+struct Answer {
+  bool found;
+  std::string value;
+};
+Answer Plain(const std::string& text, const char* section, const char* key) {
+  char v[256];
+  bool f = FindIniValue(section, key, v, sizeof v, text.data(), static_cast<int>(text.size()));
+  return {f, v};
+}
+Answer Indexed(const IniIndex& index, const char* section, const char* key) {
+  char v[256];
+  bool f = index.Find(section, key, v, sizeof v);
+  return {f, v};
+}
+}  // namespace
+
+TEST(IniIndex, AgreesWithThePlainLookupOnItsEdgeCases) {
+  const std::string long_line = "Long=" + std::string(300, 'x');
+  const std::vector<std::string> texts = {
+      "[A]\r\nFile10=x\r\nFile1=y\r\n",
+      "[A]\r\nkey=  two\r\nk2 =value\r\nbare\r\n[B]\r\nlate=1\r\n",
+      "[A]\nkey=lf only\n",
+      "[A]\r\nlast=no crlf",
+      "x\r\n[A]",
+      "[A] trailing\r\n[A]\r\nk=second\r\n",
+      "[A]\r\n[B]\r\nk=b\r\n[A]\r\nk=again\r\n",
+      "[A]\r\n" + long_line + "\r\n",
+      "",
+      "[Disc01]\r\nName=D1\r\nSetup=12abc\r\n[Disc02]\r\nName=D2\r\n",
+      " [A]\r\nk=blank before bracket\r\n",
+      "[A]\r\n k=blank before key\r\nk=real\r\n",
+  };
+  const std::vector<std::pair<const char*, const char*>> queries = {
+      {"A", "File1"}, {"A", "File10"}, {"A", "key"}, {"A", "k"}, {"A", "bare"}, {"A", "late"},
+      {"B", "late"},  {"A", ""},       {"C", ""},    {"A", "last"}, {"A", "Long"}, {"Disc01", "Setup"},
+      {"Disc02", "Name"}, {"Disc02", ""}, {"A", "["}, {"A", "k2"}, {"B", "k"}};
+  for (const std::string& t : texts) {
+    IniIndex index(t.data(), static_cast<int>(t.size()));
+    for (const auto& q : queries) {
+      Answer p = Plain(t, q.first, q.second);
+      Answer i = Indexed(index, q.first, q.second);
+      EXPECT_EQ(p.found, i.found) << "text=" << t << " [" << q.first << "] " << q.second;
+      EXPECT_EQ(p.value, i.value) << "text=" << t << " [" << q.first << "] " << q.second;
+    }
+  }
+}
+
+TEST(IniIndex, FirstLineBeginningWithTheKeyWins) {
+  const std::string t = "[A]\r\nFile10=x\r\nFile1=y\r\nFile2=z\r\n";
+  IniIndex index(t.data(), static_cast<int>(t.size()));
+  char v[256];
+  ASSERT_TRUE(index.Find("A", "File1", v, sizeof v));
+  EXPECT_STREQ(v, "x");
+  ASSERT_TRUE(index.Find("A", "File2", v, sizeof v));
+  EXPECT_STREQ(v, "z");
+  EXPECT_FALSE(index.Find("A", "File3", v, sizeof v));
+  EXPECT_STREQ(v, "*");
+}
+
+TEST(IniIndex, LargeNumberedListReadsEveryEntry) {
+  std::string t = "[Disc]\r\nName=D\r\n[Setup]\r\n";
+  for (int i = 1; i <= 10000; ++i) t += "File" + std::to_string(i) + "=\\f" + std::to_string(i) + " \\x\r\n";
+  IniIndex index(t.data(), static_cast<int>(t.size()));
+  char v[256];
+  for (int i = 1; i <= 10000; i += 999) {
+    ASSERT_TRUE(index.Find("Setup", ("File" + std::to_string(i)).c_str(), v, sizeof v));
+    EXPECT_EQ(std::string(v), "\\f" + std::to_string(i) + " \\x");
+  }
+  EXPECT_FALSE(index.Find("Setup", "File10001", v, sizeof v));
+}

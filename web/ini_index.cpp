@@ -1,0 +1,109 @@
+#include "web/ini_index.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "web/ini_lines.h"
+
+IniIndex::IniIndex(const char* text, int textSize) : text_(text) {
+  if (text != nullptr && textSize > 0) {
+    IniLineCursor cursor(text, textSize);
+    IniLine line;
+    while (cursor.Next(&line))
+      lines_.push_back(Line{static_cast<int>(line.start - text), line.length, line.terminated});
+  }
+  int n = static_cast<int>(lines_.size());
+  nextBracket_.assign(n + 1, n);
+  for (int i = n - 1; i >= 0; --i)
+    nextBracket_[i] = (lines_[i].length > 0 && text_[lines_[i].start] == '[') ? i : nextBracket_[i + 1];
+  std::vector<int> terminated;
+  for (int i = 0; i < n; ++i)
+    if (lines_[i].terminated) terminated.push_back(i);
+  headers_ = Sort(std::move(terminated));
+}
+
+IniIndex::SortedLines IniIndex::Sort(std::vector<int> lines) const {
+  SortedLines s;
+  std::sort(lines.begin(), lines.end(), [this](int a, int b) {
+    const Line& x = lines_[a];
+    const Line& y = lines_[b];
+    int c = memcmp(text_ + x.start, text_ + y.start, static_cast<size_t>(std::min(x.length, y.length)));
+    if (c != 0) return c < 0;
+    if (x.length != y.length) return x.length < y.length;
+    return a < b;
+  });
+  s.order = std::move(lines);
+  size_t m = s.order.size();
+  s.least.push_back(s.order);
+  for (size_t width = 2; width <= m; width *= 2) {
+    const std::vector<int>& prev = s.least.back();
+    std::vector<int> next(m - width + 1);
+    for (size_t i = 0; i + width <= m; ++i) next[i] = std::min(prev[i], prev[i + width / 2]);
+    s.least.push_back(std::move(next));
+  }
+  return s;
+}
+
+int IniIndex::FirstWithPrefix(const SortedLines& set, const char* prefix, int n) const {
+  // Lines beginning with the prefix are contiguous in sorted order: from the first line not below the
+  // prefix to the first line whose first n bytes are above it.
+  auto below = [&](int line) {  // line's text < prefix (as a string)
+    const Line& l = lines_[line];
+    int c = memcmp(text_ + l.start, prefix, static_cast<size_t>(std::min(l.length, n)));
+    return c < 0 || (c == 0 && l.length < n);
+  };
+  auto startsWith = [&](int line) {
+    const Line& l = lines_[line];
+    return l.length >= n && memcmp(text_ + l.start, prefix, static_cast<size_t>(n)) == 0;
+  };
+  const std::vector<int>& o = set.order;
+  size_t lo = std::partition_point(o.begin(), o.end(), below) - o.begin();
+  size_t hi = std::partition_point(o.begin() + static_cast<long>(lo), o.end(), startsWith) - o.begin();
+  if (lo >= hi) return -1;
+  size_t k = 0;
+  while ((size_t{2} << k) <= hi - lo) ++k;
+  return std::min(set.least[k][lo], set.least[k][hi - (size_t{1} << k)]);
+}
+
+const IniIndex::SortedLines& IniIndex::Body(int firstLine) const {
+  auto it = bodies_.find(firstLine);
+  if (it != bodies_.end()) return it->second;
+  std::vector<int> lines;
+  for (int i = firstLine; i < nextBracket_[firstLine]; ++i) lines.push_back(i);
+  return bodies_.emplace(firstLine, Sort(std::move(lines))).first->second;
+}
+
+bool IniIndex::Find(const char* section, const char* key, char* value, int valueSize) const {
+  if (valueSize == 1) value[0] = '\0';
+  if (valueSize > 1) memcpy(value, "*", 2);
+  if (lines_.empty()) return false;
+
+  size_t sectionLength = strlen(section);
+  if (sectionLength + 2 > static_cast<size_t>(kMaxIniLine)) return false;
+  char header[kMaxIniLine + 1];
+  header[0] = '[';
+  memcpy(header + 1, section, sectionLength);
+  header[sectionLength + 1] = ']';
+  int headerLine = FirstWithPrefix(headers_, header, static_cast<int>(sectionLength) + 2);
+  if (headerLine < 0) return false;
+  if (key[0] == '\0') return true;
+
+  size_t keyLength = strlen(key);
+  if (keyLength > static_cast<size_t>(kMaxIniLine)) return false;
+  int n = static_cast<int>(keyLength);
+  int keyLine = FirstWithPrefix(Body(headerLine + 1), key, n);
+  if (keyLine < 0) return false;
+
+  const Line& l = lines_[keyLine];
+  const char* s = text_ + l.start;
+  int from = n;
+  while (from < l.length && s[from] != '=') ++from;
+  int valueStart = from < l.length ? from + 1 : l.length;
+  if (valueStart < l.length && s[valueStart] == ' ') ++valueStart;
+  int valueLength = l.length - valueStart;
+  if (valueSize <= 0) return true;
+  memset(value, 0, static_cast<size_t>(valueSize));
+  int take = valueLength < valueSize - 1 ? valueLength : valueSize - 1;
+  memcpy(value, s + valueStart, static_cast<size_t>(take));
+  return true;
+}

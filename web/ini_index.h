@@ -1,0 +1,45 @@
+// An index over INI text held in memory that answers exactly what FindIniValue answers, in logarithmic
+// time per lookup instead of a scan from the start of the text.
+//
+// FindIniValue rescans the text for every key, so reading a file list of n numbered keys costs n scans:
+// quadratic in the list's length. The download looks up every File%i of every part; with thousands of
+// files that dominates. The index is built once per text (one pass over its lines plus a sort) and keeps
+// the lookup's exact rules: the first CR LF-ended line beginning with "[section]" is the header, the key's
+// line is the first line of the section (up to the next line beginning with "[") that begins with the key
+// (so File1 still matches a File10 line that comes first), lines cut to 255 bytes, CR LF only.
+#pragma once
+#include <map>
+#include <vector>
+
+class IniIndex {
+ public:
+  // The text must outlive the index; it is never modified.
+  IniIndex(const char* text, int textSize);
+
+  // Same contract as FindIniValue.
+  bool Find(const char* section, const char* key, char* value, int valueSize) const;
+
+ private:
+  struct Line {
+    int start;
+    int length;  // cut to 255
+    bool terminated;
+  };
+  // A set of lines sorted by their text, with a sparse table answering "the earliest line among the
+  // sorted positions [a, b)" in constant time.
+  struct SortedLines {
+    std::vector<int> order;               // line numbers sorted by text, then by number
+    std::vector<std::vector<int>> least;  // least[k][i]: smallest line number in order[i, i + 2^k)
+  };
+
+  SortedLines Sort(std::vector<int> lines) const;
+  // The earliest line of `set` whose text begins with the n bytes of prefix; -1 when none.
+  int FirstWithPrefix(const SortedLines& set, const char* prefix, int n) const;
+  const SortedLines& Body(int firstLine) const;
+
+  const char* text_;
+  std::vector<Line> lines_;
+  std::vector<int> nextBracket_;  // nextBracket_[i]: first line >= i beginning with '[' (or lines_.size())
+  SortedLines headers_;           // every CR LF-ended line
+  mutable std::map<int, SortedLines> bodies_;  // built on first use, keyed by the body's first line
+};
