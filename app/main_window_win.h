@@ -3,7 +3,12 @@
 #include <windows.h>
 
 // Runs the whole program: registers the class, loads the process-wide values, creates the backdrop,
-// runs the message loop. Returns the quit message's wParam.
+// runs the message loop. Returns the quit message's wParam (0), or 1 when the main window could not be
+// created (there would be nothing to end the message loop).
 int RunInstaller(HINSTANCE instance);
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Reads %windir% into the Windows folder buffer. A value of 80 characters or more, or none, leaves the
+// buffer empty (see StoreWindowsFolder); the buffer is never overrun.
+void LoadWindowsFolder(char (&folder)[80]);
