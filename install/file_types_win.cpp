@@ -1,4 +1,55 @@
-// Placeholder bodies so that the program links; replaced by the real implementation.
+// Registering the system's document types below HKEY_LOCAL_MACHINE\Software\Classes, so that the shell
+// opens them with the installed programs and shows their icons. Write failures (no elevation) are
+// ignored and the list goes on; the shell is not told about the change.
 #include "install/file_types_win.h"
 
-void RegisterFileTypes() {}
+#include <cstdio>
+
+#include "app/install_state.h"
+#include "install/file_types.h"
+#include "install/registry.h"
+#include "install/registry_win.h"
+
+namespace {
+
+bool ReadStagedValue(const char* section, const char* key, char* buffer, DWORD size) {
+  buffer[0] = '\0';
+  if (g_state.descriptionPath[0] == '\0') return false;
+  DWORD n = GetPrivateProfileStringA(section, key, "*", buffer, size, g_state.descriptionPath);
+  return n > 0 && buffer[0] != '*';
+}
+
+bool ReadEntryValue(const char* name, int n, char* buffer, DWORD size) {
+  char key[32];
+  snprintf(key, sizeof key, "%s%d", name, n);
+  return ReadStagedValue("RegistryCommand", key, buffer, size);
+}
+
+}  // namespace
+
+void RegisterFileTypes() {
+  char programFolder[kTextSize];
+  if (!BuildInstalledProgramFolder(g_state.targetDrive, g_state.rootName, programFolder,
+                                   sizeof programFolder)) {
+    return;
+  }
+  for (int n = 1;; ++n) {
+    char extension[kTextSize];
+    char className[kTextSize];
+    char exeFile[kTextSize];
+    char iconFile[kTextSize];
+    // The list ends at the first entry without an extension or a class name.
+    if (!ReadEntryValue("FileType", n, extension, sizeof extension)) return;
+    if (!ReadEntryValue("ClassName", n, className, sizeof className)) return;
+    bool hasExe = ReadEntryValue("ExeFile", n, exeFile, sizeof exeFile);
+    // An icon without an open command is not registered.
+    bool hasIcon = hasExe && ReadEntryValue("IconFile", n, iconFile, sizeof iconFile);
+
+    DefaultValueWrite writes[kMaxFileTypeWrites];
+    int count = PlanFileTypeWrites(programFolder, extension, className, hasExe ? exeFile : nullptr,
+                                   hasIcon ? iconFile : nullptr, writes);
+    for (int i = 0; i < count; ++i) {
+      WriteRegistryString(HKEY_LOCAL_MACHINE, writes[i].keyPath, nullptr, writes[i].text);
+    }
+  }
+}

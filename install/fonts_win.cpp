@@ -1,4 +1,53 @@
-// Placeholder bodies so that the program links; replaced by the real implementation.
+// Installing the system's own fonts: the copy step has put the files into the fonts folder of the
+// Windows folder; this step makes each one available at once and registers it so that Windows loads it
+// at every start.
 #include "install/fonts_win.h"
 
-void InstallFonts() {}
+#include <cstdio>
+
+#include "app/install_state.h"
+#include "install/fonts.h"
+#include "install/registry_win.h"
+
+namespace {
+
+bool ReadStagedValue(const char* section, const char* key, char* buffer, DWORD size) {
+  buffer[0] = '\0';
+  if (g_state.descriptionPath[0] == '\0') return false;
+  DWORD n = GetPrivateProfileStringA(section, key, "*", buffer, size, g_state.descriptionPath);
+  return n > 0 && buffer[0] != '*';
+}
+
+// Tells every top-level window that the font table changed. A plain broadcast SendMessage waits for
+// each window in turn, so one hung window would stop the installation for good; with the time-out a
+// hung window is skipped and every other window still gets the message.
+void BroadcastFontChange() {
+  DWORD_PTR ignored = 0;
+  SendMessageTimeoutA(HWND_BROADCAST, WM_FONTCHANGE, 0, 0, SMTO_ABORTIFHUNG, 2000, &ignored);
+}
+
+}  // namespace
+
+void InstallFonts() {
+  for (int n = 1;; ++n) {
+    char key[32];
+    char fontFile[kTextSize];
+    char fontName[kTextSize];
+    snprintf(key, sizeof key, "FontFile%d", n);
+    if (!ReadStagedValue("FontsCommand", key, fontFile, sizeof fontFile)) return;
+    snprintf(key, sizeof key, "FontName%d", n);
+    if (!ReadStagedValue("FontsCommand", key, fontName, sizeof fontName)) return;
+
+    // A name that leaves the fonts folder (or a path too long to build) is neither loaded nor
+    // registered; the list goes on with the next font.
+    char fontPath[kTextSize];
+    if (!BuildFontPath(g_state.windowsFolder, fontFile, fontPath, sizeof fontPath)) continue;
+
+    // One broadcast per font actually added, so that running programs see each new font.
+    if (AddFontResourceA(fontPath) > 0) BroadcastFontChange();
+
+    // Registered even when adding failed: the file may only become loadable at the next start. The
+    // registration holds the bare file name, which Windows looks up in the fonts folder.
+    WriteRegistryString(HKEY_LOCAL_MACHINE, kFontsKey, fontName, fontFile);
+  }
+}

@@ -1,7 +1,105 @@
-// Placeholder bodies so that the program links; replaced by the real implementation.
+// The installation record below HKEY_LOCAL_MACHINE\Software\QuarnSoft\<CadSystem>, and the three small
+// registry operations the record, the fonts and the file types use.
+//
+// Without elevation the writes below HKEY_LOCAL_MACHINE are denied on Windows; the installation goes on
+// without a record then, silently, as the record is a convenience for the installed system, not a
+// condition of it.
 #include "install/registry_win.h"
 
-void WriteInstallationRecord() {}
-int WriteRegistryString(HKEY, const char*, const char*, const char*) { return 0; }
-int ReadRegistryValue(HKEY, const char*, const char*, char*, DWORD) { return 0; }
-int DeleteRegistryValue(HKEY, const char*, const char*) { return 0; }
+#include <cstring>
+
+#include "app/install_state.h"
+#include "base/scoped_handle_win.h"
+#include "install/registry.h"
+
+namespace {
+
+// A value of the staged Install.ini; false when it is missing, empty or begins with "*".
+bool ReadStagedValue(const char* section, const char* key, char* buffer, DWORD size) {
+  buffer[0] = '\0';
+  if (g_state.descriptionPath[0] == '\0') return false;  // a bare name would be looked up in C:\windows
+  DWORD n = GetPrivateProfileStringA(section, key, "*", buffer, size, g_state.descriptionPath);
+  return n > 0 && buffer[0] != '*';
+}
+
+}  // namespace
+
+int WriteRegistryString(HKEY root, const char* keyPath, const char* valueName, const char* text) {
+  HKEY raw = nullptr;
+  if (RegCreateKeyExA(root, keyPath, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &raw,
+                      nullptr) != ERROR_SUCCESS) {
+    return 0;
+  }
+  ScopedRegKey key(raw);
+  // The terminating zero is part of the stored string.
+  DWORD bytes = static_cast<DWORD>(strlen(text) + 1);
+  LONG rc = RegSetValueExA(key.get(), valueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(text), bytes);
+  return rc == ERROR_SUCCESS ? 1 : 0;
+}
+
+int ReadRegistryValue(HKEY root, const char* keyPath, const char* valueName, char* buffer, DWORD size) {
+  if (size == 0) return 0;
+  HKEY raw = nullptr;
+  if (RegOpenKeyExA(root, keyPath, 0, KEY_QUERY_VALUE, &raw) != ERROR_SUCCESS) return 0;
+  ScopedRegKey key(raw);
+  DWORD bytes = size;
+  if (RegQueryValueExA(key.get(), valueName, nullptr, nullptr, reinterpret_cast<BYTE*>(buffer), &bytes) !=
+      ERROR_SUCCESS) {
+    buffer[0] = '\0';
+    return 0;
+  }
+  // Registry strings need not carry their terminator; never hand back an unterminated buffer.
+  if (bytes == 0) {
+    buffer[0] = '\0';
+  } else if (buffer[bytes - 1] != '\0') {
+    if (bytes == size) {
+      buffer[size - 1] = '\0';
+      return 0;  // the value filled the buffer without its terminator: it did not fit
+    }
+    buffer[bytes] = '\0';
+  }
+  return 1;
+}
+
+int DeleteRegistryValue(HKEY root, const char* keyPath, const char* valueName) {
+  HKEY raw = nullptr;
+  if (RegOpenKeyExA(root, keyPath, 0, KEY_ALL_ACCESS, &raw) != ERROR_SUCCESS) return 0;
+  ScopedRegKey key(raw);
+  return RegDeleteValueA(key.get(), valueName) == ERROR_SUCCESS ? 1 : 0;
+}
+
+void WriteInstallationRecord() {
+  char value[kTextSize];
+  if (!ReadStagedValue("System", "CadSystem", value, sizeof value)) return;
+  char keyPath[kTextSize];
+  if (!BuildRecordKeyPath(value, keyPath, sizeof keyPath)) return;
+
+  if (!ReadStagedValue("System", "SubSystem", value, sizeof value)) return;
+  WriteRegistryString(HKEY_LOCAL_MACHINE, keyPath, "SubSystem", value);
+
+  if (!ReadStagedValue("System", "Version", value, sizeof value)) return;
+  WriteRegistryString(HKEY_LOCAL_MACHINE, keyPath, "System Version", value);
+
+  // Coordinated Universal Time: the record must not depend on the time zone of the installing machine.
+  SYSTEMTIME now;
+  GetSystemTime(&now);
+  char text[kTextSize];
+  FormatInstalledTime(now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond, text,
+                      sizeof text);
+  WriteRegistryString(HKEY_LOCAL_MACHINE, keyPath, "Installed Time", text);
+
+  if (BuildRootFolder(g_state.targetDrive, g_state.rootName, text, sizeof text)) {
+    WriteRegistryString(HKEY_LOCAL_MACHINE, keyPath, "Installed Path", text);
+  }
+
+  // Without a user name the previous installation's "Installed By" stays as it was.
+  DWORD userSize = sizeof text;
+  if (GetUserNameA(text, &userSize)) WriteRegistryString(HKEY_LOCAL_MACHINE, keyPath, "Installed By", text);
+
+  // An uninstaller marks its work with both values; a fresh installation clears the marks, but only when
+  // "UnInstalled By" is there: a lone time stamp is not this pair and stays.
+  if (ReadRegistryValue(HKEY_LOCAL_MACHINE, keyPath, "UnInstalled By", text, sizeof text)) {
+    DeleteRegistryValue(HKEY_LOCAL_MACHINE, keyPath, "UnInstalled By");
+    DeleteRegistryValue(HKEY_LOCAL_MACHINE, keyPath, "UnInstalled Time");
+  }
+}

@@ -1,0 +1,23 @@
+// The parts of the installation record that are plain text: the record's key, its time stamp and the
+// installed path. The registry calls themselves are in registry_win.cpp.
+#pragma once
+#include <cstddef>
+
+// The record lives below HKEY_LOCAL_MACHINE under this prefix followed by the CadSystem name.
+constexpr const char* kRecordKeyPrefix = "Software\\QuarnSoft\\";
+
+// "Software\QuarnSoft\" + cadSystem into out. False when it does not fit: a cut key name would put the
+// record under a wrong key, so the caller writes nothing then.
+bool BuildRecordKeyPath(const char* cadSystem, char* out, size_t size);
+
+// The record's time stamp, "2026.12.07. 09:05:03" (year.month.day. hour:minute:second). False when it
+// does not fit into out.
+bool FormatInstalledTime(int year, int month, int day, int hour, int minute, int second, char* out,
+                         size_t size);
+
+// The root folder "X:\root" of drive number drive (1 = A ... 26 = Z), without a trailing backslash.
+// False for a drive number outside 1..26 or when the path does not fit.
+bool BuildRootFolder(int drive, const char* rootName, char* out, size_t size);
+
+// The installed program folder "X:\root\QuarnWin32\" (with the trailing backslash). Same failures.
+bool BuildInstalledProgramFolder(int drive, const char* rootName, char* out, size_t size);

@@ -1,0 +1,23 @@
+// The desktop shortcut as data: where the link goes and what it points to.
+#pragma once
+#include <cstddef>
+
+#include "install/description.h"
+
+constexpr size_t kLinkPathSize = 512;
+
+struct ShortcutPlan {
+  char linkPath[kLinkPathSize];      // desktop + "\" + name + ".lnk"
+  char targetPath[kTextSize];        // working folder + "\QuarnWin32.exe"
+  char workingFolder[kTextSize];     // "X:\root\QuarnWin32"
+};
+
+// True when name can be used as the file name of a link on the desktop: not empty, not "." or "..", and
+// without "\", "/" or ":", so that the group name from the description cannot place the link outside the
+// desktop folder (or into an alternate data stream).
+bool IsPlainLinkName(const char* name);
+
+// Fills plan for group name `name`, the desktop folder and the installation's drive and root folder.
+// False when the name is not a plain link name or a path does not fit: no shortcut is made then.
+bool PlanDesktopShortcut(const char* desktopFolder, int drive, const char* rootName, const char* name,
+                         ShortcutPlan* plan);
