@@ -3,26 +3,22 @@
 // ignored and the list goes on; the shell is not told about the change.
 #include "install/file_types_win.h"
 
-#include <cstdio>
-
 #include "app/install_state.h"
+#include "install/description.h"
+#include "install/description_win.h"
 #include "install/file_types.h"
 #include "install/registry.h"
 #include "install/registry_win.h"
 
 namespace {
 
-bool ReadStagedValue(const char* section, const char* key, char* buffer, DWORD size) {
-  buffer[0] = '\0';
-  if (g_state.descriptionPath[0] == '\0') return false;
-  DWORD n = GetPrivateProfileStringA(section, key, "*", buffer, size, g_state.descriptionPath);
-  return n > 0 && buffer[0] != '*';
+// Absent (missing or starting with '*') and empty values alike end the step or the list.
+bool ReadNonEmptyValue(const char* section, const char* key, char* buffer, size_t size) {
+  return ReadDescriptionValue(section, key, buffer, size) && buffer[0] != '\0';
 }
 
-bool ReadEntryValue(const char* name, int n, char* buffer, DWORD size) {
-  char key[32];
-  snprintf(key, sizeof key, "%s%d", name, n);
-  return ReadStagedValue("RegistryCommand", key, buffer, size);
+bool ReadEntryValue(const char* name, int n, char* buffer, size_t size) {
+  return ReadNonEmptyValue("RegistryCommand", NumberedKey(name, n).c_str(), buffer, size);
 }
 
 }  // namespace

@@ -3,19 +3,17 @@
 // at every start.
 #include "install/fonts_win.h"
 
-#include <cstdio>
-
 #include "app/install_state.h"
+#include "install/description.h"
+#include "install/description_win.h"
 #include "install/fonts.h"
 #include "install/registry_win.h"
 
 namespace {
 
-bool ReadStagedValue(const char* section, const char* key, char* buffer, DWORD size) {
-  buffer[0] = '\0';
-  if (g_state.descriptionPath[0] == '\0') return false;
-  DWORD n = GetPrivateProfileStringA(section, key, "*", buffer, size, g_state.descriptionPath);
-  return n > 0 && buffer[0] != '*';
+// Absent (missing or starting with '*') and empty values alike end the step or the list.
+bool ReadNonEmptyValue(const char* section, const char* key, char* buffer, size_t size) {
+  return ReadDescriptionValue(section, key, buffer, size) && buffer[0] != '\0';
 }
 
 // Tells every top-level window that the font table changed. A plain broadcast SendMessage waits for
@@ -30,13 +28,10 @@ void BroadcastFontChange() {
 
 void InstallFonts() {
   for (int n = 1;; ++n) {
-    char key[32];
     char fontFile[kTextSize];
     char fontName[kTextSize];
-    snprintf(key, sizeof key, "FontFile%d", n);
-    if (!ReadStagedValue("FontsCommand", key, fontFile, sizeof fontFile)) return;
-    snprintf(key, sizeof key, "FontName%d", n);
-    if (!ReadStagedValue("FontsCommand", key, fontName, sizeof fontName)) return;
+    if (!ReadNonEmptyValue("FontsCommand", NumberedKey("FontFile", n).c_str(), fontFile, sizeof fontFile)) return;
+    if (!ReadNonEmptyValue("FontsCommand", NumberedKey("FontName", n).c_str(), fontName, sizeof fontName)) return;
 
     // A name that leaves the fonts folder (or a path too long to build) is neither loaded nor
     // registered; the list goes on with the next font.

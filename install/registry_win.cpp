@@ -10,16 +10,14 @@
 
 #include "app/install_state.h"
 #include "base/scoped_handle_win.h"
+#include "install/description_win.h"
 #include "install/registry.h"
 
 namespace {
 
-// A value of the staged Install.ini; false when it is missing, empty or begins with "*".
-bool ReadStagedValue(const char* section, const char* key, char* buffer, DWORD size) {
-  buffer[0] = '\0';
-  if (g_state.descriptionPath[0] == '\0') return false;  // a bare name would be looked up in C:\windows
-  DWORD n = GetPrivateProfileStringA(section, key, "*", buffer, size, g_state.descriptionPath);
-  return n > 0 && buffer[0] != '*';
+// Absent (missing or starting with '*') and empty values alike end the step or the list.
+bool ReadNonEmptyValue(const char* section, const char* key, char* buffer, size_t size) {
+  return ReadDescriptionValue(section, key, buffer, size) && buffer[0] != '\0';
 }
 
 }  // namespace
@@ -70,14 +68,14 @@ int DeleteRegistryValue(HKEY root, const char* keyPath, const char* valueName) {
 
 void WriteInstallationRecord() {
   char value[kTextSize];
-  if (!ReadStagedValue("System", "CadSystem", value, sizeof value)) return;
+  if (!ReadNonEmptyValue("System", "CadSystem", value, sizeof value)) return;
   char keyPath[kTextSize];
   if (!BuildRecordKeyPath(value, keyPath, sizeof keyPath)) return;
 
-  if (!ReadStagedValue("System", "SubSystem", value, sizeof value)) return;
+  if (!ReadNonEmptyValue("System", "SubSystem", value, sizeof value)) return;
   WriteRegistryString(HKEY_LOCAL_MACHINE, keyPath, "SubSystem", value);
 
-  if (!ReadStagedValue("System", "Version", value, sizeof value)) return;
+  if (!ReadNonEmptyValue("System", "Version", value, sizeof value)) return;
   WriteRegistryString(HKEY_LOCAL_MACHINE, keyPath, "System Version", value);
 
   // Coordinated Universal Time: the record must not depend on the time zone of the installing machine.

@@ -24,6 +24,7 @@ TEST(FontPath, StaysInsideTheFontsFolder) {
       {"\\evil.ttf", false, ""},
       {"C:\\evil.ttf", false, ""},
       {"..", false, ""},
+      {"Sub\\.. \\evil.ttf", false, ""},  // Windows drops the blank: still a climb
   };
   for (const Case& c : cases) {
     char out[256] = "x";

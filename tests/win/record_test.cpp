@@ -1,0 +1,226 @@
+// The installation record and the registry operations, against the real registry of the test prefix
+// (HKEY_LOCAL_MACHINE is writable without elevation under Wine).
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "app/install_state.h"
+#include "install/registry_win.h"
+#include "staged_description.h"
+
+using namespace quarn_test;
+
+namespace {
+
+class InstallationRecord : public StagedDescriptionTest {
+ protected:
+  void SetUp() override {
+    StagedDescriptionTest::SetUp();
+    cad_ = Unique("QuarnTestCad");
+    key_ = "Software\\QuarnSoft\\" + cad_;
+    DeleteTree(HKEY_LOCAL_MACHINE, key_);
+    g_state.targetDrive = 20;  // T:
+    strcpy(g_state.rootName, "V92Demo");
+  }
+  void TearDown() override {
+    DeleteTree(HKEY_LOCAL_MACHINE, key_);
+    StagedDescriptionTest::TearDown();
+  }
+  std::string Value(const char* name) const { return ReadString(HKEY_LOCAL_MACHINE, key_, name); }
+  void Seed(const char* name, const char* text) {
+    ASSERT_EQ(WriteRegistryString(HKEY_LOCAL_MACHINE, key_.c_str(), name, text), 1);
+  }
+  std::string cad_, key_;
+};
+
+// Seconds since 1601 of the record's time stamp, or -1 when it does not have the record's form.
+long long ParseInstalledTime(const std::string& text) {
+  SYSTEMTIME t = {};
+  int y, mo, d, h, mi, s;
+  char tail;
+  if (text.size() != 20 || sscanf(text.c_str(), "%4d.%2d.%2d. %2d:%2d:%2d%c", &y, &mo, &d, &h, &mi, &s, &tail) != 6) {
+    return -1;
+  }
+  t.wYear = static_cast<WORD>(y);
+  t.wMonth = static_cast<WORD>(mo);
+  t.wDay = static_cast<WORD>(d);
+  t.wHour = static_cast<WORD>(h);
+  t.wMinute = static_cast<WORD>(mi);
+  t.wSecond = static_cast<WORD>(s);
+  FILETIME ft;
+  if (!SystemTimeToFileTime(&t, &ft)) return -1;
+  return static_cast<long long>((static_cast<unsigned long long>(ft.dwHighDateTime) << 32 | ft.dwLowDateTime) /
+                                10000000ULL);
+}
+
+long long NowSeconds() {
+  FILETIME ft;
+  GetSystemTimeAsFileTime(&ft);
+  return static_cast<long long>((static_cast<unsigned long long>(ft.dwHighDateTime) << 32 | ft.dwLowDateTime) /
+                                10000000ULL);
+}
+
+std::string UserName() {
+  char name[256];
+  DWORD size = sizeof name;
+  return GetUserNameA(name, &size) ? name : "";
+}
+
+}  // namespace
+
+TEST_F(InstallationRecord, WritesEveryValueOfTheRecord) {
+  // "Szerkesztő" (ő = 0xF5): the record carries code page 1250 text as it stands
+  WriteDescription("[System]\nRootDirectory=V92Demo\nCadSystem=" + cad_ +
+                   "\nSubSystem=Szerkeszt\xf5 Demo\nVersion=9.2 (2026)\n");
+  long long before = NowSeconds();
+  WriteInstallationRecord();
+  long long after = NowSeconds();
+
+  EXPECT_EQ(Value("SubSystem"), "Szerkeszt\xf5 Demo");
+  EXPECT_EQ(Value("System Version"), "9.2 (2026)");
+  EXPECT_EQ(Value("Installed Path"), "T:\\V92Demo");
+  ASSERT_FALSE(UserName().empty());
+  EXPECT_EQ(Value("Installed By"), UserName());
+  // The system clock, not local time: the stamp lies between the two readings of the UTC clock.
+  std::string stamp = Value("Installed Time");
+  long long at = ParseInstalledTime(stamp);
+  EXPECT_GE(at, before) << stamp;
+  EXPECT_LE(at, after) << stamp;
+  EXPECT_EQ(ValueNames(HKEY_LOCAL_MACHINE, key_).size(), 5u);
+}
+
+TEST_F(InstallationRecord, StopsAtTheFirstMissingDescriptionValue) {
+  struct Case {
+    const char* system;  // the [System] section after RootDirectory; CAD stands for the test's name
+    bool keyExpected;
+    std::vector<std::string> values;
+  } cases[] = {
+      {"SubSystem=Demo\nVersion=9.2\n", false, {}},                       // no CadSystem: no key at all
+      {"CadSystem=\nSubSystem=Demo\nVersion=9.2\n", false, {}},           // empty CadSystem
+      {"CadSystem=*CAD\nSubSystem=Demo\nVersion=9.2\n", false, {}},       // a star makes it absent
+      {"CadSystem=CAD\nVersion=9.2\n", false, {}},                        // no SubSystem: nothing written
+      {"CadSystem=CAD\nSubSystem=Demo\n", true, {"SubSystem"}},           // no Version: SubSystem only
+      {"CadSystem=CAD\nSubSystem=Demo\nVersion=*9.2\n", true, {"SubSystem"}},
+  };
+  for (const Case& c : cases) {
+    std::string system = c.system;
+    for (size_t at; (at = system.find("CAD")) != std::string::npos;) system.replace(at, 3, cad_);
+    WriteDescription("[System]\nRootDirectory=V92Demo\n" + system);
+    WriteInstallationRecord();
+    EXPECT_EQ(KeyExists(HKEY_LOCAL_MACHINE, key_), c.keyExpected) << c.system;
+    EXPECT_EQ(ValueNames(HKEY_LOCAL_MACHINE, key_), c.values) << c.system;
+    DeleteTree(HKEY_LOCAL_MACHINE, key_);
+  }
+}
+
+TEST_F(InstallationRecord, ClearsTheUninstallMarksOnlyAsAPair) {
+  WriteDescription("[System]\nCadSystem=" + cad_ + "\nSubSystem=Demo\nVersion=9.2\n");
+
+  // A lone time stamp is not an uninstaller's mark: it stays.
+  Seed("UnInstalled Time", "2025.01.02. 03:04:05");
+  WriteInstallationRecord();
+  EXPECT_EQ(Value("UnInstalled Time"), "2025.01.02. 03:04:05");
+  EXPECT_EQ(Value("SubSystem"), "Demo");
+
+  // With "UnInstalled By" both go.
+  Seed("UnInstalled By", "someone");
+  WriteInstallationRecord();
+  EXPECT_EQ(Value("UnInstalled By"), "<missing>");
+  EXPECT_EQ(Value("UnInstalled Time"), "<missing>");
+
+  // "UnInstalled By" alone goes too; the absent time stamp is no obstacle.
+  Seed("UnInstalled By", "someone");
+  WriteInstallationRecord();
+  EXPECT_EQ(Value("UnInstalled By"), "<missing>");
+  EXPECT_EQ(Value("Installed Path"), "T:\\V92Demo");
+}
+
+TEST_F(InstallationRecord, ASecondInstallationOverwritesTheFirst) {
+  WriteDescription("[System]\nCadSystem=" + cad_ + "\nSubSystem=Demo 2\nVersion=9.3\n");
+  Seed("SubSystem", "Demo 1");
+  Seed("System Version", "9.2");
+  Seed("Installed Time", "1999.01.01. 00:00:00");
+  Seed("Installed Path", "C:\\Old");
+  Seed("Installed By", "an earlier user");
+  Seed("Unrelated", "kept");
+
+  g_state.targetDrive = 21;  // U:
+  strcpy(g_state.rootName, "Quarn Demo");
+  WriteInstallationRecord();
+
+  EXPECT_EQ(Value("SubSystem"), "Demo 2");
+  EXPECT_EQ(Value("System Version"), "9.3");
+  EXPECT_NE(Value("Installed Time"), "1999.01.01. 00:00:00");
+  EXPECT_GT(ParseInstalledTime(Value("Installed Time")), 0);
+  EXPECT_EQ(Value("Installed Path"), "U:\\Quarn Demo");
+  EXPECT_EQ(Value("Installed By"), UserName());
+  EXPECT_EQ(Value("Unrelated"), "kept");
+}
+
+class RegistryOperations : public StagedDescriptionTest {
+ protected:
+  void SetUp() override {
+    StagedDescriptionTest::SetUp();
+    base_ = "Software\\" + Unique("QuarnTestRegOps");
+    DeleteTree(HKEY_LOCAL_MACHINE, base_);
+  }
+  void TearDown() override {
+    DeleteTree(HKEY_LOCAL_MACHINE, base_);
+    StagedDescriptionTest::TearDown();
+  }
+  std::string base_;
+};
+
+TEST_F(RegistryOperations, WriteCreatesMissingParentsAndStoresTheTerminator) {
+  std::string deep = base_ + "\\a\\b c\\d";
+  EXPECT_EQ(WriteRegistryString(HKEY_LOCAL_MACHINE, deep.c_str(), "Name", "text"), 1);
+  EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, deep, "Name"), "text");  // checks REG_SZ and size 5
+  EXPECT_EQ(WriteRegistryString(HKEY_LOCAL_MACHINE, deep.c_str(), nullptr, "default"), 1);
+  EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, deep, nullptr), "default");
+  EXPECT_EQ(WriteRegistryString(HKEY_LOCAL_MACHINE, deep.c_str(), "Empty", ""), 1);
+  EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, deep, "Empty"), "");
+}
+
+TEST_F(RegistryOperations, ReadAndDeleteNeedAnExistingKeyAndValue) {
+  char buf[16] = "unchanged";
+  EXPECT_EQ(ReadRegistryValue(HKEY_LOCAL_MACHINE, base_.c_str(), "Name", buf, sizeof buf), 0);
+  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, base_)) << "reading must not create the key";
+  EXPECT_EQ(DeleteRegistryValue(HKEY_LOCAL_MACHINE, base_.c_str(), "Name"), 0);
+  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, base_)) << "deleting must not create the key";
+
+  ASSERT_EQ(WriteRegistryString(HKEY_LOCAL_MACHINE, base_.c_str(), "Name", "value"), 1);
+  EXPECT_EQ(ReadRegistryValue(HKEY_LOCAL_MACHINE, base_.c_str(), "Other", buf, sizeof buf), 0);
+  EXPECT_EQ(ReadRegistryValue(HKEY_LOCAL_MACHINE, base_.c_str(), "Name", buf, sizeof buf), 1);
+  EXPECT_STREQ(buf, "value");
+  EXPECT_EQ(DeleteRegistryValue(HKEY_LOCAL_MACHINE, base_.c_str(), "Name"), 1);
+  EXPECT_EQ(DeleteRegistryValue(HKEY_LOCAL_MACHINE, base_.c_str(), "Name"), 0);
+  EXPECT_EQ(ReadRegistryValue(HKEY_LOCAL_MACHINE, base_.c_str(), "Name", buf, sizeof buf), 0);
+  EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, base_));
+}
+
+TEST_F(RegistryOperations, ReadNeverHandsBackAnUnterminatedString) {
+  // Another program may store a string without its terminator, or one longer than the buffer.
+  HKEY k = nullptr;
+  ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, base_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr),
+            ERROR_SUCCESS);
+  RegSetValueExA(k, "Bare", 0, REG_SZ, reinterpret_cast<const BYTE*>("abcd"), 4);
+  RegSetValueExA(k, "Full", 0, REG_SZ, reinterpret_cast<const BYTE*>("abcdefgh"), 8);
+  RegSetValueExA(k, "Long", 0, REG_SZ, reinterpret_cast<const BYTE*>("abcdefghijk"), 12);
+  RegCloseKey(k);
+
+  char buf[8];
+  memset(buf, 'x', sizeof buf);
+  EXPECT_EQ(ReadRegistryValue(HKEY_LOCAL_MACHINE, base_.c_str(), "Bare", buf, sizeof buf), 1);
+  EXPECT_STREQ(buf, "abcd");
+  // A value that needs the whole buffer without leaving room for a terminator, or more: not read, and
+  // the buffer is still a terminated string.
+  for (const char* name : {"Full", "Long"}) {
+    memset(buf, 'x', sizeof buf);
+    EXPECT_EQ(ReadRegistryValue(HKEY_LOCAL_MACHINE, base_.c_str(), name, buf, sizeof buf), 0) << name;
+    EXPECT_LT(strnlen(buf, sizeof buf), sizeof buf) << name;
+  }
+}
