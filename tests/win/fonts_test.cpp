@@ -38,16 +38,15 @@ int ReplaceName(std::string* data, const std::string& from, const std::string& t
   return count;
 }
 
+int CALLBACK NoteFamily(const LOGFONTA*, const TEXTMETRICA*, DWORD, LPARAM found) {
+  *reinterpret_cast<bool*>(found) = true;
+  return 0;
+}
+
 bool FamilyKnown(const std::string& family) {
   HDC dc = GetDC(nullptr);
   bool found = false;
-  EnumFontFamiliesA(
-      dc, family.c_str(),
-      [](const LOGFONTA*, const TEXTMETRICA*, DWORD, LPARAM found) -> int {
-        *reinterpret_cast<bool*>(found) = true;
-        return 0;
-      },
-      reinterpret_cast<LPARAM>(&found));
+  EnumFontFamiliesA(dc, family.c_str(), NoteFamily, reinterpret_cast<LPARAM>(&found));
   ReleaseDC(nullptr, dc);
   return found;
 }
