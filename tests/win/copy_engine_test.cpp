@@ -712,4 +712,40 @@ TEST_F(CopyEngine, PathsTooLongForTheBuffersAreReportedNotCut) {
   EXPECT_EQ(g_state.copyBytesDone, 4u);  // the uncreatable target counts, the unopened source does not
 }
 
+TEST_F(CopyEngine, NoWindowsFolderMeansNoWindowsFolderTarget) {
+  // Without %windir% the "*%" target would be "\Fonts\a.ttf" on whatever drive is current.
+  g_state.windowsFolder[0] = '\0';
+  OneDisc({"\\a.ttf *%\\Fonts\\a.ttf"});
+  StageSource(1, "\\a.ttf", "ttf");
+  EXPECT_EQ(RunCopy(&rec, {{IDOK, nullptr}}, false), 0);
+  ASSERT_EQ(rec.boxes.size(), 1u);
+  EXPECT_EQ(rec.boxes[0].text, CreateTargetText("\\Fonts\\a.ttf"));
+  EXPECT_FALSE(Exists("\\Fonts\\a.ttf"));
+  EXPECT_EQ(g_state.copyBytesDone, 3u);
+}
+
+TEST_F(CopyEngine, WriteErrorIsReportedAndCancelStops) {
+  // Wine maps Z: to the host's root, so the root folder "Z:\dev" and the target "\full" name the host's
+  // /dev/full: it opens for writing and every write fails with "disk full".
+  g_state.targetDrive = 'Z' - 64;
+  strcpy(g_state.rootName, "dev");
+  OneDisc({"\\a.txt \\full", "\\b.txt \\b.txt"});
+  StageSource(1, "\\a.txt", "abc");
+  StageSource(1, "\\b.txt", "b");
+  // Holding the source open for reading keeps the engine's time read (which shares writes only) from
+  // opening it, so the device keeps its own times; the copy itself shares reads and still opens it.
+  HANDLE hold = CreateFileA((DiscFolder(1) + "\\a.txt").c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                            nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(hold, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(RunCopy(&rec, {{IDCANCEL, nullptr}}, false), 1);
+  CloseHandle(hold);
+  ASSERT_EQ(rec.boxes.size(), 1u);
+  // "A(z) ' %s ' - ' %s ' fájl másolás írás hiba!"
+  EXPECT_EQ(rec.boxes[0].text, "A(z) ' " + DiscFolder(1) + "\\a.txt ' - ' Z:\\dev\\full ' f\xe1jl m\xe1sol\xe1s \xedr\xe1s hiba!");
+  EXPECT_EQ(rec.boxes[0].buttons, "ok cancel");
+  EXPECT_EQ(rec.boxes[0].icon, "error");
+  EXPECT_EQ(g_state.copyBytesDone, 3u);  // the failed file counts; Cancel ends the step after it
+  EXPECT_FALSE(Exists("Z:\\dev\\b.txt"));
+}
+
 }  // namespace
