@@ -1,7 +1,235 @@
-// Placeholder bodies so that the program links; replaced by the real implementation.
+// The web installation dialog. It starts the worker at once and then only reacts: the worker writes the
+// dialog's controls from its own thread (the sends are carried out here, on the dialog's thread, while the
+// modal loop runs), and the dialog never waits for the worker.
 #include "app/web_dialog_win.h"
 
-INT_PTR CALLBACK WebLoadDialogProc(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
-void StartWorker(LPTHREAD_START_ROUTINE) {}
-void PlayAnimation(int, int) {}
-int CreateStagingFolders() { return 1; }
+#include <commctrl.h>
+
+#include "app/install_state.h"
+#include "app/worker_texts.h"
+#include "app/worker_win.h"
+#include "base/scoped_handle_win.h"
+#include "base/text.h"
+#include "install/directories.h"
+#include "res/resource.h"
+#include "ui/centre_win.h"
+
+namespace {
+
+constexpr COLORREF kDialogColour = RGB(186, 218, 254);     // dialog and static backgrounds
+constexpr COLORREF kAnimationColour = RGB(231, 231, 215);  // behind the clips (their key colour too)
+constexpr COLORREF kBarColour = RGB(45, 125, 154);
+
+// PlayAnimation asked from another thread: wParam frame id, lParam clip id. A window belongs to the
+// thread that creates it, and a child of the dialog owned by the busy worker thread would stall every
+// message the dialog sends it (destroying the dialog among them).
+constexpr UINT kPlayAnimationMessage = WM_APP + 1;
+
+constexpr int kProgressControls[] = {IDC_WEB_STATUS, IDC_WEB_PROGRESS, IDC_WEB_ACTIVITY, IDC_WEB_PERCENT};
+
+// Both brushes live exactly as long as the dialog; so does the worker's thread handle.
+ScopedGdiObject g_dialogBrush;
+ScopedGdiObject g_animationBrush;
+ScopedKernelHandle g_workerThread;
+
+HINSTANCE InstanceOf(HWND window) {
+  return reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(window, GWLP_HINSTANCE));
+}
+
+bool OnDialogThread(HWND dialog) { return GetWindowThreadProcessId(dialog, nullptr) == GetCurrentThreadId(); }
+
+void OpenAndPlay(HWND animation, int clipId) {
+  SendMessageA(animation, ACM_OPENA, reinterpret_cast<WPARAM>(InstanceOf(animation)),
+               reinterpret_cast<LPARAM>(MAKEINTRESOURCEA(clipId)));
+  // Endless repeats, from the first frame to the last.
+  SendMessageA(animation, ACM_PLAY, static_cast<WPARAM>(-1), MAKELPARAM(0, 0xFFFF));
+}
+
+void CreateAnimationOver(HWND dialog, int frameId, int clipId) {
+  HWND frame = GetDlgItem(dialog, frameId);
+  RECT frameRect{}, dialogRect{};
+  GetWindowRect(frame, &frameRect);
+  GetWindowRect(dialog, &dialogRect);
+  const int caption = GetSystemMetrics(SM_CYCAPTION);
+  const int borderX = GetSystemMetrics(SM_CXDLGFRAME);
+  const int borderY = GetSystemMetrics(SM_CYDLGFRAME);
+
+  HWND animation = CreateWindowExA(0, ANIMATE_CLASSA, "", WS_CHILD | ACS_CENTER | ACS_TRANSPARENT, 0, 0, 0,
+                                   0, dialog, reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_WEB_ANIMATION)),
+                                   InstanceOf(dialog), nullptr);
+  if (!animation) return;
+  // Inside the frame's sunken edge. New children go to the bottom of the sibling order, below the frame
+  // that would then paint over them: bring the control to the top as it is placed.
+  SetWindowPos(animation, HWND_TOP, frameRect.left - dialogRect.left - borderX,
+               frameRect.top - dialogRect.top - borderY - caption,
+               (frameRect.right - frameRect.left) - 3 * borderX, (frameRect.bottom - frameRect.top) - 3 * borderY,
+               0);
+  ShowWindow(animation, SW_SHOW);
+  OpenAndPlay(animation, clipId);
+}
+
+// After a failed CreateDirectoryA: "already exists" counts only when it is a folder, not a file.
+bool IsExistingFolder(const char* path) {
+  if (GetLastError() != ERROR_ALREADY_EXISTS) return false;
+  DWORD attributes = GetFileAttributesA(path);
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+void HideProgressControls(HWND dialog) {
+  for (int id : kProgressControls) ShowWindow(GetDlgItem(dialog, id), SW_HIDE);
+}
+
+BOOL OnInitDialog(HWND dialog) {
+  g_state.webDialog = dialog;
+  if (g_state.optionsDialog) CentreOver(g_state.optionsDialog, dialog);
+  g_dialogBrush.reset(CreateSolidBrush(kDialogColour));
+  g_animationBrush.reset(CreateSolidBrush(kAnimationColour));
+
+  g_state.progressBar = GetDlgItem(dialog, IDC_WEB_PROGRESS);
+  if (HWND bar = g_state.progressBar) {
+    SendMessageA(bar, PBM_SETRANGE, 0, MAKELPARAM(0, 1000));
+    SendMessageA(bar, PBM_SETSTEP, 1, 0);
+    // Without a common-controls version in the manifest the classic bar ignores the marquee request and
+    // shows the position the download and the copy set.
+    SendMessageA(bar, PBM_SETMARQUEE, TRUE, 10);
+    SendMessageA(bar, PBM_SETBKCOLOR, 0, kDialogColour);
+    SendMessageA(bar, PBM_SETBARCOLOR, 0, kBarColour);
+  }
+  HideProgressControls(dialog);
+  PostMessageA(dialog, WM_COMMAND, IDM_WEB_START, 0);
+  return TRUE;
+}
+
+void OnCancel(HWND dialog) {
+  HWND button = GetDlgItem(dialog, IDCANCEL);
+  // While the worker winds down the button is disabled; the close box and Esc must not act either.
+  if (button && !IsWindowEnabled(button)) return;
+  g_state.cancelRequested = 1;
+  if (g_state.workerRunning == 0) {
+    EndDialog(dialog, 0);
+    return;
+  }
+  // The worker stops at its next check and turns the button into "Kilépés". It clears workerRunning
+  // before it touches the button, and its sends wait until this handler has returned, so the button
+  // cannot stay disabled.
+  char text[64] = "";
+  if (LoadStringA(InstanceOf(dialog), IDS_CANCELLED, text, sizeof text) <= 0) {
+    CopyText(text, sizeof text, "Megszak\xedtva");  // "Megszakítva"
+  }
+  SetWindowTextA(button, text);
+  EnableWindow(button, FALSE);
+}
+
+INT_PTR OnCommand(HWND dialog, int id) {
+  switch (id) {
+    case IDOK:
+      EndDialog(dialog, 1);
+      return TRUE;
+    case IDCANCEL:
+      OnCancel(dialog);
+      return TRUE;
+    case IDM_WEB_START:
+      StartWorker(RunInstallation);
+      return TRUE;
+    case IDM_WEB_SUCCESS:
+      PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+      return TRUE;
+    case IDM_WEB_ABORT:
+      PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+      return TRUE;
+    default:
+      return FALSE;
+  }
+}
+
+INT_PTR OnCtlColorStatic(HDC dc, HWND control) {
+  if (GetDlgCtrlID(control) == IDC_WEB_ANIMATION) {
+    SetBkColor(dc, kAnimationColour);
+    return reinterpret_cast<INT_PTR>(g_animationBrush.get());
+  }
+  SetBkColor(dc, kDialogColour);
+  return reinterpret_cast<INT_PTR>(g_dialogBrush.get());
+}
+
+void OnDestroy(HWND dialog) {
+  if (HWND animation = GetDlgItem(dialog, IDC_WEB_ANIMATION)) SendMessageA(animation, ACM_OPENA, 0, 0);
+  g_dialogBrush.reset();
+  g_animationBrush.reset();
+  g_workerThread.reset();
+  // Nothing may address the dialog's controls through stale handles after this.
+  g_state.webDialog = nullptr;
+  g_state.progressBar = nullptr;
+}
+
+}  // namespace
+
+INT_PTR CALLBACK WebLoadDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_INITDIALOG:
+      return OnInitDialog(dialog);
+    case WM_COMMAND:
+      return OnCommand(dialog, LOWORD(wParam));
+    case WM_CTLCOLORDLG:
+      return reinterpret_cast<INT_PTR>(g_dialogBrush.get());
+    case WM_CTLCOLORSTATIC:
+      return OnCtlColorStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+    case kPlayAnimationMessage:
+      CreateAnimationOver(dialog, static_cast<int>(wParam), static_cast<int>(lParam));
+      return TRUE;
+    case WM_DESTROY:
+      OnDestroy(dialog);
+      return 0;
+    default:
+      return FALSE;
+  }
+}
+
+void StartWorker(LPTHREAD_START_ROUTINE procedure) {
+  DWORD id = 0;
+  HANDLE thread = CreateThread(nullptr, 0, procedure, nullptr, CREATE_SUSPENDED, &id);
+  if (!thread) return;  // the dialog keeps its empty display; Cancel ends it with 0
+  g_workerThread.reset(thread);
+  // Counted as running before its first instruction: a Cancel pressed in between must wait for the
+  // worker's end instead of closing the dialog under a thread that is about to write to it.
+  g_state.workerRunning = 1;
+  SetThreadPriority(thread, THREAD_PRIORITY_BELOW_NORMAL);
+  ResumeThread(thread);
+}
+
+void PlayAnimation(int frameId, int clipId) {
+  HWND dialog = g_state.webDialog;
+  if (!dialog) return;
+  if (OnDialogThread(dialog)) {
+    CreateAnimationOver(dialog, frameId, clipId);
+  } else {
+    SendMessageA(dialog, kPlayAnimationMessage, static_cast<WPARAM>(frameId), static_cast<LPARAM>(clipId));
+  }
+}
+
+void ChangeAnimation(int clipId) {
+  HWND dialog = g_state.webDialog;
+  HWND animation = dialog ? GetDlgItem(dialog, IDC_WEB_ANIMATION) : nullptr;
+  if (!animation) return;
+  SendMessageA(animation, ACM_STOP, 0, 0);
+  OpenAndPlay(animation, clipId);
+}
+
+void StopAnimation() {
+  HWND dialog = g_state.webDialog;
+  HWND animation = dialog ? GetDlgItem(dialog, IDC_WEB_ANIMATION) : nullptr;
+  if (!animation) return;
+  SendMessageA(animation, ACM_STOP, 0, 0);
+  ShowWindow(animation, SW_HIDE);
+}
+
+int CreateStagingFolders() {
+  char path[kTextSize];
+  // Root folder, program folder, staging folder: each one level below the one before.
+  if (!BuildRootFolderPath(path, sizeof path, g_state.targetDrive, g_state.rootName)) return 1;
+  const char* const tails[] = {"", "\\QuarnWin32\\", "Install"};
+  for (const char* tail : tails) {
+    if (!AppendText(path, sizeof path, tail)) return 1;  // a cut path would name another folder
+    if (!CreateDirectoryA(path, nullptr) && !IsExistingFolder(path)) return 1;
+  }
+  return 0;
+}

@@ -1,4 +1,160 @@
-// Placeholder bodies so that the program links; replaced by the real implementation.
+// The worker thread: the installation in its fixed order. It writes the web installation dialog's
+// controls directly; every such call is a message sent to the dialog's thread, which keeps pumping, so
+// the worker waits for each of them while the dialog never waits for the worker.
 #include "app/worker_win.h"
 
-DWORD WINAPI RunInstallation(LPVOID) { return 0; }
+#include <cstring>
+
+#include "app/install_state.h"
+#include "app/web_dialog_win.h"
+#include "app/worker_texts.h"
+#include "build_config.h"
+#include "install/copy_engine_win.h"
+#include "install/description_win.h"
+#include "install/directories_win.h"
+#include "install/file_types_win.h"
+#include "install/fonts_win.h"
+#include "install/registry_win.h"
+#include "install/shortcut_win.h"
+#include "res/resource.h"
+#include "web/session_win.h"
+#include "web/set_download_win.h"
+#include "web/remote_file_win.h"
+
+namespace {
+
+void SetField(int id, const char* text) { SetDlgItemTextA(g_state.webDialog, id, text); }
+
+bool Cancelled() { return g_state.cancelRequested != 0; }
+
+// The end of every run that leaves the dialog open: workerRunning is cleared before the button is
+// enabled, so that a press of "Kilépés" always finds the worker done and closes the dialog.
+DWORD EndWithExitButton() {
+  StopAnimation();
+  g_state.workerRunning = 0;
+  HWND button = GetDlgItem(g_state.webDialog, IDCANCEL);
+  SetWindowTextA(button, kButtonExit);
+  EnableWindow(button, TRUE);
+  return 0;
+}
+
+DWORD EndCancelled() {
+  SetField(IDC_WEB_TITLE, kTitleCancelled);
+  return EndWithExitButton();
+}
+
+DWORD EndNoConnection() {
+  // A Cancel pressed while the servers were being tried makes the probes fail too; the user asked to
+  // stop, so say that rather than blame the connection.
+  if (Cancelled()) return EndCancelled();
+  SetField(IDC_WEB_TITLE, "");
+  char text[kTextSize * 2];
+  BuildNoConnectionText(text, sizeof text, QUARN_SITE_NAME);
+  SetField(IDC_WEB_FRAME, text);
+  return EndWithExitButton();
+}
+
+DWORD EndSucceeded() {
+  SetField(IDC_WEB_TITLE, kTitleSucceeded);
+  PostMessageA(g_state.webDialog, WM_COMMAND, IDM_WEB_SUCCESS, 0);
+  g_state.workerRunning = 0;
+  return 0;
+}
+
+// Tries one host: open, probe, and close again when the probe does not accept it.
+bool TryHost(int secure, const char* host) {
+  g_state.httpsMode = secure;
+  if (OpenSession(secure, host) != 0) return false;
+  if (ProbeServer(g_state.internet.session)) return true;
+  CloseSession();
+  return false;
+}
+
+void ShowProgressControls() {
+  const int ids[] = {IDC_WEB_STATUS, IDC_WEB_PROGRESS, IDC_WEB_ACTIVITY, IDC_WEB_PERCENT};
+  for (int id : ids) ShowWindow(GetDlgItem(g_state.webDialog, id), SW_SHOWNORMAL);
+}
+
+void Download() {
+  SetField(IDC_WEB_TITLE, kTitleDownloading);
+  ShowProgressControls();
+  ChangeAnimation(IDR_CLIP_DOWNLOAD);
+  // A download that stops early without a cancel is not an end: what was staged gets installed.
+  DownloadInstallationSet();
+}
+
+void PrepareRun() {
+  g_state.internet = InternetSession{nullptr, nullptr};
+  memset(&g_state.remote, 0, sizeof g_state.remote);
+  for (int i = 0; i < kPartCount; ++i) g_state.downloadSelected[i] = g_state.partSelected[i] ? 1 : 0;
+  g_state.downloadSelected[kSetup] = 1;
+  g_state.downloadSelected[kSystems] = 1;
+  // ReadRemoteDescription completes it with the root folder name and "\QuarnWin32\".
+  memset(g_state.programFolder, 0, sizeof g_state.programFolder);
+  g_state.programFolder[0] = static_cast<char>(64 + g_state.targetDrive);
+  g_state.programFolder[1] = ':';
+  g_state.programFolder[2] = '\\';
+}
+
+}  // namespace
+
+DWORD WINAPI RunInstallation(LPVOID) {
+  g_state.workerRunning = 1;
+  PrepareRun();
+  SetField(IDC_WEB_TITLE, kTitleCollecting);
+  PlayAnimation(IDC_WEB_FRAME, IDR_CLIP_CONNECT);
+
+  if (!TryHost(1, QUARN_HTTPS_HOST) && !TryHost(0, QUARN_HTTP_HOST)) return EndNoConnection();
+
+  // A failed description has set cancelRequested; failed folders only skip the download.
+  if (ReadRemoteDescription() == 0) {
+    // The download stages below this folder, so it is known before the first file arrives.
+    BuildStagingFolderPath(g_state.stagingFolder, sizeof g_state.stagingFolder, g_state.programFolder);
+    if (CreateStagingFolders() == 0) Download();
+  }
+  CloseSession();
+  if (Cancelled()) return EndCancelled();
+
+  SetField(IDC_WEB_TITLE, kTitleDirectories);
+  ChangeAnimation(IDR_CLIP_INSTALL);
+  // Every installation step reads the staged description; without a whole path there is nothing to
+  // install from, and a cut one would name another file.
+  if (!BuildDescriptionPath(g_state.descriptionPath, sizeof g_state.descriptionPath, g_state.programFolder)) {
+    g_state.cancelRequested = 1;
+    return EndCancelled();
+  }
+  CreateSystemDirectories();
+  if (Cancelled()) return EndCancelled();
+
+  SetField(IDC_WEB_TITLE, kTitleFiles);
+  BuildStagingFolderPath(g_state.stagingFolder, sizeof g_state.stagingFolder, g_state.programFolder);
+  LoadDiscTable();
+  if (Cancelled()) return EndCancelled();
+
+  // The copy carries the display on from where the download left it.
+  g_state.copyBytesTotal = static_cast<uint32_t>(g_state.remote.overallTotal);
+  g_state.copyBytesDone = static_cast<uint32_t>(g_state.remote.bytesDone);
+  if (CopySelectedParts(g_state.webDialog) != 0) return EndCancelled();
+
+  SetField(IDC_WEB_PERCENT, "100.0%");
+  SetField(IDC_WEB_ACTIVITY, ".");
+  SetField(IDC_WEB_STATUS, "   ....");
+  SetField(IDC_WEB_TITLE, kTitleRegistering);
+  WriteInstallationRecord();
+  if (Cancelled()) return EndCancelled();
+
+  SetField(IDC_WEB_ACTIVITY, "..");
+  RegisterFileTypes();
+  if (Cancelled()) return EndCancelled();
+
+  SetField(IDC_WEB_ACTIVITY, "...");
+  InstallFonts();
+  if (Cancelled()) return EndCancelled();
+
+  SetField(IDC_WEB_ACTIVITY, "....");
+  CreateDesktopShortcut();
+  SetField(IDC_WEB_ACTIVITY, ".....");
+
+  if (Cancelled()) return EndCancelled();
+  return EndSucceeded();
+}

@@ -2,4 +2,9 @@
 #pragma once
 #include <windows.h>
 
+// Thread procedure started by the web installation dialog. It opens the session (HTTPS, then HTTP),
+// reads the description, stages the set, closes the session and installs from the staging folder,
+// showing each phase in the dialog. It ends in one of three ways: success (posts command 402 to the
+// dialog), cancelled, or no connection (the dialog stays open with its button turned into "Kilépés").
+// The parameter is not used; the exit code is 0.
 DWORD WINAPI RunInstallation(LPVOID unused);

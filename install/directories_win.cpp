@@ -1,4 +1,28 @@
-// Placeholder bodies so that the program links; replaced by the real implementation.
+// Creating the system's folders from the list in section Directorys of the staged description.
 #include "install/directories_win.h"
 
-void CreateSystemDirectories() {}
+#include <cstdio>
+
+#include "app/install_state.h"
+#include "install/directories.h"
+
+void CreateSystemDirectories() {
+  char root[kTextSize];
+  if (!BuildRootFolderPath(root, sizeof root, g_state.targetDrive, g_state.rootName)) return;
+  // Every result is ignored: an existing folder is fine, and a folder that could not be made shows up
+  // later as copy errors.
+  CreateDirectoryA(root, nullptr);
+  // An empty path would make the profile reader look for a file in the Windows folder.
+  if (g_state.descriptionPath[0] == '\0') return;
+  for (int n = 1;; ++n) {
+    char key[16];
+    snprintf(key, sizeof key, "Dir%i", n);
+    char value[kTextSize];
+    GetPrivateProfileStringA("Directorys", key, "*", value, sizeof value, g_state.descriptionPath);
+    if (value[0] == '*') break;  // the list ends at the first absent number
+    // One level per entry: the list names parents before children. A value that would leave the root
+    // folder or not fit into the path is skipped, like any other folder that cannot be made.
+    char path[kTextSize];
+    if (BuildSubfolderPath(path, sizeof path, root, value)) CreateDirectoryA(path, nullptr);
+  }
+}
