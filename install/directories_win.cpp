@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "app/install_state.h"
+#include "install/description_win.h"
 #include "install/directories.h"
 
 void CreateSystemDirectories() {
@@ -18,8 +19,7 @@ void CreateSystemDirectories() {
     char key[16];
     snprintf(key, sizeof key, "Dir%i", n);
     char value[kTextSize];
-    GetPrivateProfileStringA("Directorys", key, "*", value, sizeof value, g_state.descriptionPath);
-    if (value[0] == '*') break;  // the list ends at the first absent number
+    if (!ReadDescriptionValue("Directorys", key, value, sizeof value)) break;  // ends at the first gap
     // One level per entry: the list names parents before children. A value that would leave the root
     // folder or not fit into the path is skipped, like any other folder that cannot be made.
     char path[kTextSize];
