@@ -1,6 +1,89 @@
-// Placeholder bodies so that the program links; replaced by the real implementation.
 #include "web/remote_file_win.h"
 
-int OpenRemoteFile(const char*, HINTERNET* r, DWORD* l) { *r = nullptr; *l = 0; return 1; }
-int ReadRemoteFile(HINTERNET, char*, DWORD) { return 1; }
-bool ProbeServer(HINTERNET) { return false; }
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <new>
+
+#include "app/install_state.h"
+#include "web/probe.h"
+#include "web/progress_text.h"
+#include "web/session_win.h"
+
+namespace {
+
+// Every file comes from the server, never from the cache, and is not written to it.
+constexpr DWORD kRequestFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_AUTH;
+
+// A header as decimal text (the description's number rules). false when the query fails.
+bool QueryHeaderNumber(HINTERNET request, DWORD query, int64_t* value) {
+  char text[256];
+  DWORD size = sizeof text - 1;
+  DWORD index = 0;
+  if (!HttpQueryInfoA(request, query, text, &size, &index)) return false;
+  text[size < sizeof text ? size : sizeof text - 1] = '\0';
+  *value = ParseDecimal(text);
+  return true;
+}
+
+// Opens url on session and checks status 200 and 0 < Content-Length <= maxLength.
+int OpenChecked(HINTERNET session, const char* url, DWORD maxLength, HINTERNET* request,
+                DWORD* length) {
+  *length = 0;
+  *request = session ? InternetOpenUrlA(session, url, nullptr, 0, kRequestFlags, 0) : nullptr;
+  if (*request == nullptr) return 1;
+  int64_t status = 0;
+  int64_t announced = 0;
+  // Redirections were followed by WinINet: this is the final response.
+  bool ok = QueryHeaderNumber(*request, HTTP_QUERY_STATUS_CODE, &status) && status == 200 &&
+            QueryHeaderNumber(*request, HTTP_QUERY_CONTENT_LENGTH, &announced) && announced > 0 &&
+            announced <= static_cast<int64_t>(maxLength);
+  if (!ok) {
+    InternetCloseHandle(*request);
+    *request = nullptr;
+    return 1;
+  }
+  *length = static_cast<DWORD>(announced);
+  return 0;
+}
+
+}  // namespace
+
+int OpenRemoteFile(const char* url, HINTERNET* request, DWORD* length) {
+  return OpenChecked(g_state.internet.session, url, 0xFFFFFFFFu, request, length);
+}
+
+int OpenRemoteTextFile(const char* url, HINTERNET* request, DWORD* length) {
+  return OpenChecked(g_state.internet.session, url, kMaxWholeFileLength, request, length);
+}
+
+int ReadRemoteFile(HINTERNET request, char* buffer, DWORD length) {
+  DWORD got = 0;
+  if (!InternetReadFile(request, buffer, length, &got)) return 1;
+  return got < length ? 1 : 0;
+}
+
+bool ProbeServer(HINTERNET session) {
+  char url[256];
+  if (!UpdateDirectoryUrl(url, sizeof url)) return false;
+  if (strlen(url) + strlen("/Update.ini") + 1 > sizeof url) return false;
+  strcat(url, "/Update.ini");
+
+  HINTERNET request = nullptr;
+  DWORD length = 0;
+  if (OpenChecked(session, url, kMaxWholeFileLength, &request, &length) != 0) return false;
+  if (g_state.cancelRequested.load() != 0) {
+    InternetCloseHandle(request);
+    return false;
+  }
+  std::unique_ptr<char[]> text(new (std::nothrow) char[length]);
+  DWORD got = 0;
+  if (!text || !InternetReadFile(request, text.get(), length, &got)) {
+    InternetCloseHandle(request);
+    return false;
+  }
+  // A short read is not fatal here: the scan looks at what arrived.
+  if (!InternetCloseHandle(request)) return false;
+  return ScanProbeText(text.get(), static_cast<int>(got), g_state.cancelRequested) ==
+         ProbeVerdict::kAccepted;
+}

@@ -1,5 +1,69 @@
-// Placeholder bodies so that the program links; replaced by the real implementation.
 #include "web/session_win.h"
 
-int OpenSession(int, const char*) { return 1; }
-void CloseSession() {}
+#include <wininet.h>
+
+#include "app/install_state.h"
+#include "build_config.h"
+#include "web/server_layout.h"
+
+namespace {
+
+const char kUserAgent[] = "QuarnCAD UpDate";
+
+// Made before the first open of the process only.
+bool g_precheckDone = false;
+
+// Is the server reachable at all? WinINet's answer without a URL is useless for this: on Windows it
+// pings "the nearest server of its internal database", which is empty until some server has been
+// contacted, so it would fail the very first open on a machine whose connection works; under Wine it is
+// a stub that always answers yes. Asking with the URL of the server we are about to use makes a real
+// connection to it: a refused or unreachable host fails the open (the caller then tries the other mode),
+// any reachable host lets the open go on.
+bool ServerReachable(int secure, const char* serverName) {
+  char url[300];
+  url[0] = '\0';
+  bool fit = FormUpdateDirectoryUrl(secure != 0, serverName, url, sizeof url);
+  // The directory itself need not exist: only the connection counts.
+  return fit && InternetCheckConnectionA(url, FLAG_ICC_FORCE_CONNECTION, 0) != FALSE;
+}
+
+}  // namespace
+
+int OpenSession(int secure, const char* serverName) {
+  InternetSession& s = g_state.internet;
+  if (InternetAttemptConnect(0) != ERROR_SUCCESS) return 1;
+
+  char name[256];
+  int port = 0;
+  int defaultPort = secure ? INTERNET_DEFAULT_HTTPS_PORT : INTERNET_DEFAULT_HTTP_PORT;
+  if (!SplitHost(serverName, name, sizeof name, &port, defaultPort)) return 1;
+
+  if (!g_precheckDone) {
+    g_precheckDone = true;
+    if (!ServerReachable(secure, serverName)) return 1;
+  }
+
+  s.session = InternetOpenA(kUserAgent, INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
+  if (s.session == nullptr) return 1;
+  // No request goes through the connection handle, so a failed connect does not fail the open.
+  s.connection = InternetConnectA(s.session, name, static_cast<INTERNET_PORT>(port), "", "",
+                                  INTERNET_SERVICE_HTTP, INTERNET_FLAG_TRANSFER_BINARY, 0);
+  return 0;
+}
+
+void CloseSession() {
+  InternetSession& s = g_state.internet;
+  if (s.connection != nullptr) InternetCloseHandle(s.connection);
+  s.connection = nullptr;
+  if (s.session != nullptr) InternetCloseHandle(s.session);
+  s.session = nullptr;
+}
+
+const char* ServerHost(int secure) { return secure ? QUARN_HTTPS_HOST : QUARN_HTTP_HOST; }
+
+bool UpdateDirectoryUrl(char* url, size_t urlSize) {
+  int secure = g_state.httpsMode;
+  return FormUpdateDirectoryUrl(secure != 0, ServerHost(secure), url, urlSize);
+}
+
+void ResetSessionPrecheckForTest() { g_precheckDone = false; }

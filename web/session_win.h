@@ -2,7 +2,22 @@
 #pragma once
 #include <windows.h>
 
-// 0 when the session is open; 1 when not (then no handle is open).
+#include <cstddef>
+
+// 0 when the session is open; 1 when not (then no handle is open). serverName is a host as configured:
+// "name" or "name:port" (default ports 443 and 80).
 int OpenSession(int secure, const char* serverName);
 
+// Closes whatever handle is open (connection first) and leaves both none.
 void CloseSession();
+
+// The host compiled into this build for a mode: QUARN_HTTPS_HOST (secure) or QUARN_HTTP_HOST.
+const char* ServerHost(int secure);
+
+// The server directory of the current mode (g_state.httpsMode) on its host, without trailing slash:
+// "https://<https host>/Download/UpDate-V9.20" or "http://<http host>/UpDate-V9.20".
+// false when it does not fit into urlSize bytes.
+bool UpdateDirectoryUrl(char* url, size_t urlSize);
+
+// Tests only: forget that the connectivity pre-check was made, so the next open makes it again.
+void ResetSessionPrecheckForTest();

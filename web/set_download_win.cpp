@@ -1,7 +1,276 @@
-// Placeholder bodies so that the program links; replaced by the real implementation.
 #include "web/set_download_win.h"
 
-int ReadRemoteDescription() { return 1; }
-void DownloadInstallationSet() {}
-int DownloadFile(const char*, const char*, int) { return 1; }
-void AdvanceProgress(DWORD) {}
+#include <commctrl.h>
+#include <wininet.h>
+
+#include <climits>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <new>
+
+#include "app/install_state.h"
+#include "base/scoped_handle_win.h"
+#include "base/text.h"
+#include "res/resource.h"
+#include "web/filler.h"
+#include "web/ini_lookup.h"
+#include "web/progress_text.h"
+#include "web/remote_file_win.h"
+#include "web/server_layout.h"
+#include "web/session_win.h"
+
+namespace {
+
+// "A telepítési könyvtár nem található a WEB-en!" (the installation folder cannot be found on the web)
+const char kNoRootText[] =
+    "A telep\xEDt\xE9si k\xF6nyvt\xE1r nem tal\xE1lhat\xF3 a WEB-en!";
+const char kNoRootCaption[] = "QuarnCAD System Error!";
+
+void ShowField(int id, const char* text) {
+  if (g_state.webDialog != nullptr) SetDlgItemTextA(g_state.webDialog, id, text);
+}
+
+int32_t ClampToInt32(int64_t v) {
+  if (v > INT32_MAX) return INT32_MAX;
+  if (v < INT32_MIN) return INT32_MIN;
+  return static_cast<int32_t>(v);
+}
+
+// A whole text file from the server: Install.ini or a file list.
+struct WholeFile {
+  std::unique_ptr<char[]> text;
+  int size = 0;
+};
+
+// The request is always closed before return; kCloseFailed means the text arrived whole but closing
+// the request failed.
+enum class FetchResult { kOk, kOpenFailed, kReadFailed, kCloseFailed };
+
+FetchResult FetchWholeFile(const char* discFolder, const char* fileName, WholeFile* file) {
+  char url[kTextSize];
+  if (!BuildServerUrl(discFolder, fileName, url, sizeof url)) return FetchResult::kOpenFailed;
+  HINTERNET request = nullptr;
+  DWORD length = 0;
+  if (OpenRemoteTextFile(url, &request, &length) != 0) return FetchResult::kOpenFailed;
+  file->text.reset(new (std::nothrow) char[length]);
+  bool readOk = file->text && ReadRemoteFile(request, file->text.get(), length) == 0;
+  bool closeOk = InternetCloseHandle(request) != FALSE;
+  if (!readOk) return FetchResult::kReadFailed;
+  file->size = static_cast<int>(length);
+  return closeOk ? FetchResult::kOk : FetchResult::kCloseFailed;
+}
+
+// The root folder is one folder directly below the drive's top folder. A value that would climb out of
+// it, name a drive or hold a separator is not a root name: it is treated as absent.
+bool IsRootName(const char* value) {
+  return value[0] != '*' && IsSafeServerName(value) && strchr(value, '\\') == nullptr;
+}
+
+// Creates the folders between the disc folder and a file in a subfolder of it ("Help\a.hlp").
+bool CreateSubfolders(const char* discFolder, const char* fileName) {
+  for (const char* p = strchr(fileName, '\\'); p != nullptr; p = strchr(p + 1, '\\')) {
+    char sub[kTextSize];
+    size_t n = static_cast<size_t>(p - fileName);
+    if (n + 1 > sizeof sub) return false;
+    memcpy(sub, fileName, n);
+    sub[n] = '\0';
+    char path[kTextSize];
+    if (!BuildStagingPath(discFolder, sub, path, sizeof path)) return false;
+    if (!CreateDirectoryA(path, nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) return false;
+  }
+  return true;
+}
+
+void ShowStatus(const char* discFolder, const char* fileName) {
+  char status[kTextSize];
+  CopyText(status, sizeof status, g_state.httpsMode ? "https://... .../" : "http://... .../");
+  AppendText(status, sizeof status, kSetFolder);
+  AppendText(status, sizeof status, "/");
+  AppendText(status, sizeof status, discFolder);
+  AppendText(status, sizeof status, "/");
+  AppendText(status, sizeof status, fileName);
+  ShowField(IDC_WEB_STATUS, status);
+}
+
+// Streams an opened request into the staging file. Returns true when every byte the server announced
+// arrived and was written.
+bool StreamToFile(HINTERNET request, DWORD announced, HANDLE file, bool filler, bool countProgress) {
+  std::unique_ptr<char[]> buffer(new (std::nothrow) char[kTransferBufferSize]);
+  if (!buffer) return false;
+  FillerDecoder decoder;
+  uint64_t received = 0;
+  for (int chunk = 1;; ++chunk) {
+    DWORD got = 0;
+    if (!InternetReadFile(request, buffer.get(), kTransferBufferSize, &got)) return false;
+    if (got == 0) break;
+    received += got;
+    DWORD keep = filler ? static_cast<DWORD>(decoder.Decode(buffer.get(), got, buffer.get())) : got;
+    DWORD written = 0;
+    if (!WriteFile(file, buffer.get(), keep, &written, nullptr) || written != keep) return false;
+    if (countProgress) AdvanceProgress(written);
+    if (chunk >= 2) ShowField(IDC_WEB_ACTIVITY, ActivityFrame(chunk - 2));
+  }
+  // A connection that ends early looks like the end of the file to the reader; only the announced
+  // length tells a cut file from a whole one.
+  return received == announced;
+}
+
+}  // namespace
+
+bool BuildServerUrl(const char* discFolder, const char* fileName, char* url, size_t urlSize) {
+  char directory[kTextSize];
+  if (!UpdateDirectoryUrl(directory, sizeof directory)) return false;
+  return FormServerUrl(directory, discFolder, fileName, url, urlSize);
+}
+
+bool BuildStagingPath(const char* discFolder, const char* fileName, char* path, size_t pathSize) {
+  return FormStagingPath(g_state.stagingFolder, discFolder, fileName, path, pathSize);
+}
+
+int ReadRemoteDescription() {
+  WholeFile description;
+  if (FetchWholeFile("Disc_01", "Install.ini", &description) != FetchResult::kOk) {
+    g_state.cancelRequested = 1;
+    return 1;
+  }
+  const char* text = description.text.get();
+  int size = description.size;
+
+  char root[kTextSize];
+  FindIniValue("System", "RootDirectory", root, sizeof root, text, size);
+  // The program folder (drive + root + "\QuarnWin32\") must leave room for the staging paths below it.
+  char programFolder[kTextSize];
+  CopyText(programFolder, sizeof programFolder, g_state.programFolder);
+  bool fits = AppendText(programFolder, sizeof programFolder, root) &&
+              AppendText(programFolder, sizeof programFolder, "\\QuarnWin32\\");
+  if (!IsRootName(root) || !fits) {
+    MessageBoxA(GetFocus(), kNoRootText, kNoRootCaption, MB_ICONERROR | MB_OK);
+    g_state.cancelRequested = 1;
+    return 1;
+  }
+  CopyText(g_state.rootName, sizeof g_state.rootName, root);
+  CopyText(g_state.programFolder, sizeof g_state.programFolder, programFolder);
+
+  RemoteDescription& remote = g_state.remote;
+  int64_t firstPass = 0;
+  for (int disc = 1; disc <= kDiscCount; ++disc) {
+    if (g_state.cancelRequested.load() != 0) return 1;
+    char section[16];
+    char value[kTextSize];
+    FormDiscSection(disc, section, sizeof section);
+    if (!FindIniValue(section, "", value, sizeof value, text, size)) continue;
+    DiscSizeRecord& record = remote.discs[disc - 1];
+    for (int part = 0; part < kPartCount; ++part) {
+      if (g_state.cancelRequested.load() != 0) return 1;
+      if (!g_state.downloadSelected[part]) continue;
+      FindIniValue(section, kPartNames[part], value, sizeof value, text, size);
+      if (value[0] == '*') continue;
+      record.size[part] = ClampToInt32(ParseDecimal(value));
+      record.present[part] = 1;
+      firstPass += record.size[part];
+    }
+  }
+  int64_t secondPass = 0;
+  for (int disc = 0; disc < kDiscCount; ++disc) {
+    if (g_state.cancelRequested.load() != 0) return 1;
+    for (int part = 0; part < kPartCount; ++part) {
+      if (g_state.downloadSelected[part] && remote.discs[disc].present[part]) {
+        secondPass += remote.discs[disc].size[part];
+      }
+    }
+  }
+  remote.overallTotal = ClampToInt32(firstPass + secondPass);
+  return 0;
+}
+
+void DownloadInstallationSet() {
+  for (int disc = 1; disc <= kDiscCount; ++disc) {
+    if (g_state.cancelRequested.load() != 0) return;
+    char discFolder[16];
+    char listName[32];
+    char path[kTextSize];
+    FormDiscFolder(disc, discFolder, sizeof discFolder);
+    FormFileListName(disc, listName, sizeof listName);
+    if (!BuildStagingPath(discFolder, nullptr, path, sizeof path)) return;
+    if (!CreateDirectoryA(path, nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) return;
+
+    // The first disc number without a list on the server ends the set.
+    WholeFile list;
+    FetchResult fetched = FetchWholeFile(discFolder, listName, &list);
+    if (fetched == FetchResult::kOpenFailed || fetched == FetchResult::kReadFailed) return;
+
+    for (int part = 0; part < kPartCount; ++part) {
+      if (!g_state.remote.discs[disc - 1].present[part]) continue;
+      if (g_state.cancelRequested.load() != 0) return;
+      for (int n = 1;; ++n) {
+        if (g_state.cancelRequested.load() != 0) return;
+        char key[16];
+        char line[kTextSize];
+        snprintf(key, sizeof key, "File%i", n);
+        FindIniValue(kPartNames[part], key, line, sizeof line, list.text.get(), list.size);
+        if (line[0] == '*') break;
+        char serverName[kTextSize];
+        FormServerName(line, serverName, sizeof serverName);
+        if (DownloadFile(discFolder, serverName, 1) != 0) return;
+      }
+    }
+    // Install.ini once more, now into the staging folder; the display counted it already.
+    if (disc == 1 && DownloadFile(discFolder, "Install.ini", 0) != 0) return;
+
+    // The list last: a staged list means its disc arrived whole.
+    if (!BuildStagingPath(discFolder, listName, path, sizeof path)) return;
+    ScopedFile out(CreateFileA(path, GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS,
+                               FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!out) return;
+    DWORD written = 0;
+    if (!WriteFile(out.get(), list.text.get(), static_cast<DWORD>(list.size), &written, nullptr) ||
+        written != static_cast<DWORD>(list.size)) {
+      return;
+    }
+  }
+}
+
+int DownloadFile(const char* discFolder, const char* fileName, int countProgress) {
+  ShowStatus(discFolder, fileName);
+  // A name from the server's list must not lead out of the disc folder (..\, a drive, \\server\).
+  if (!IsSafeServerName(fileName)) return 1;
+  bool filler = IsFillerName(fileName);
+
+  char url[kTextSize];
+  char path[kTextSize];
+  if (!BuildServerUrl(discFolder, fileName, url, sizeof url)) return 1;
+  if (!BuildStagingPath(discFolder, fileName, path, sizeof path)) return 1;
+  HINTERNET request = nullptr;
+  DWORD announced = 0;
+  if (OpenRemoteFile(url, &request, &announced) != 0) return 1;
+
+  bool ok = false;
+  bool created = false;
+  if (CreateSubfolders(discFolder, fileName)) {
+    ScopedFile file(CreateFileA(path, GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    created = file.valid();
+    if (created) ok = StreamToFile(request, announced, file.get(), filler, countProgress != 0);
+    if (created && !file.reset()) ok = false;
+  }
+  ShowField(IDC_WEB_ACTIVITY, "");
+  if (!InternetCloseHandle(request)) ok = false;
+  // A cut file must not pass for a whole one: the copy step then meets it as missing.
+  if (!ok && created) DeleteFileA(path);
+  return ok ? 0 : 1;
+}
+
+void AdvanceProgress(DWORD bytes) {
+  RemoteDescription& remote = g_state.remote;
+  // Wraps like the 32-bit counter it is instead of overflowing a signed value.
+  remote.bytesDone = static_cast<int32_t>(static_cast<uint32_t>(remote.bytesDone) + bytes);
+  double ratio = ProgressRatio(remote.bytesDone, remote.overallTotal);
+  if (g_state.progressBar != nullptr) {
+    SendMessageA(g_state.progressBar, PBM_SETPOS, static_cast<WPARAM>(ProgressPosition(ratio)), 0);
+  }
+  char percent[32];
+  FormatPercent(ratio, percent, sizeof percent);
+  ShowField(IDC_WEB_PERCENT, percent);
+}

@@ -1,12 +1,29 @@
 // Reading the remote description and downloading the set into the staging folder.
+//
+// The progress display (status 508, percentage 520, activity 521, bar g_state.progressBar) is written
+// into g_state.webDialog when there is one; with none, everything runs the same without display.
 #pragma once
 #include <windows.h>
 
+#include <cstddef>
+
+// 0 on success: rootName, the program folder, the disc records and overallTotal are set. 1 on failure,
+// and then cancelRequested is set.
 int ReadRemoteDescription();
 
+// Stages the lists and files of every disc, in order, until disc 15 or the first stop (normally the
+// first disc without a file list). Never sets cancelRequested.
 void DownloadInstallationSet();
 
-// 0 on success, 1 when the file failed.
+// 0 on success, 1 when the file failed (then no partial file is left under its staging name).
 int DownloadFile(const char* discFolder, const char* fileName, int countProgress);
 
 void AdvanceProgress(DWORD bytes);
+
+// The URL of a set file in the current mode, and its staging path (fileName nullptr: the disc folder).
+// false when the text does not fit into the buffer (nothing must be fetched or written then).
+bool BuildServerUrl(const char* discFolder, const char* fileName, char* url, size_t urlSize);
+bool BuildStagingPath(const char* discFolder, const char* fileName, char* path, size_t pathSize);
+
+// The transfer buffer: every file streams through one buffer of this size.
+constexpr DWORD kTransferBufferSize = 512000;

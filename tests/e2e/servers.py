@@ -1,0 +1,142 @@
+"""The test web servers (tools/testserver/quarn_testserver.py) for the tests and benchmarks: started on
+the ports this build was compiled for (BUILD/quarn_hosts.json), stopped at the end.
+
+    with TestServers(build, root) as srv:      # serves root on both hosts' layouts
+        srv.set_rules([{"match": "*/Update.ini", "scheme": "https", "action": "status", "status": 404}])
+        ... run the installer ...
+        srv.requests()                          # [(scheme, method, path, action), ...]
+
+HTTPS uses $QUARN_PKI/server.chain.crt and server.key (tools/pki/make_pki.sh; scripts/wine-env.sh sets
+QUARN_PKI and makes them). Only the standard library is used.
+"""
+import json
+import os
+import socket
+import subprocess
+import sys
+import tempfile
+import time
+
+SOURCE = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+SERVER = os.path.join(SOURCE, "tools", "testserver", "quarn_testserver.py")
+
+
+def host_port(host, default):
+    """The port of a configured host "name[:port]" ("[v6]:port" too)."""
+    tail = host.rsplit("]", 1)[-1]
+    return int(tail.rsplit(":", 1)[1]) if ":" in tail else default
+
+
+def build_ports(build):
+    """(https_port, http_port) of a build, from its quarn_hosts.json."""
+    with open(os.path.join(build, "quarn_hosts.json")) as f:
+        hosts = json.load(f)
+    return host_port(hosts["https_host"], 443), host_port(hosts["http_host"], 80)
+
+
+def _listening(port, timeout=0.2):
+    try:
+        with socket.create_connection(("127.0.0.1", port), timeout=timeout):
+            return True
+    except OSError:
+        return False
+
+
+class TestServers:
+    """Both servers in one child process. root: the published tree (Update.ini, KelvaranDemo/...).
+    https_root/http_root: other trees per host. workdir: where the rules file and the request log go
+    (a new temporary folder by default). https/http: False leaves that server out."""
+
+    def __init__(self, build, root, https_root=None, http_root=None, workdir=None, pki=None,
+                 https=True, http=True, ports=None):
+        self.build = build
+        self.root = root
+        self.https_root = https_root
+        self.http_root = http_root
+        self.workdir = workdir or tempfile.mkdtemp(prefix="quarn-srv-", dir=build)
+        os.makedirs(self.workdir, exist_ok=True)
+        self.pki = pki or os.environ.get("QUARN_PKI") or os.path.join(build, "pki")
+        self.https_port, self.http_port = ports or build_ports(build)
+        if not https:
+            self.https_port = 0
+        if not http:
+            self.http_port = 0
+        self.rules_path = os.path.join(self.workdir, "rules.json")
+        self.log_path = os.path.join(self.workdir, "requests.log")
+        self.stderr_path = os.path.join(self.workdir, "server.stderr")
+        self.proc = None
+
+    def start(self, timeout=20.0):
+        for port in (self.https_port, self.http_port):
+            if port and _listening(port):
+                raise RuntimeError("port %d is already in use: another test run on the same ports?" % port)
+        self.set_rules([])
+        open(self.log_path, "w").close()
+        cmd = [sys.executable, SERVER, "--root", self.root, "--rules", self.rules_path,
+               "--log", self.log_path, "--https-port", str(self.https_port),
+               "--http-port", str(self.http_port)]
+        if self.https_root:
+            cmd += ["--https-root", self.https_root]
+        if self.http_root:
+            cmd += ["--http-root", self.http_root]
+        if self.https_port:
+            cmd += ["--cert", os.path.join(self.pki, "server.chain.crt"),
+                    "--key", os.path.join(self.pki, "server.key")]
+        self._stderr = open(self.stderr_path, "w")
+        self.proc = subprocess.Popen(cmd, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                                     stderr=self._stderr)
+        end = time.monotonic() + timeout
+        line = self.proc.stdout.readline().decode("utf-8", "replace")
+        if not line.startswith("ready"):
+            self.stop()
+            raise RuntimeError("test servers did not start: %r; stderr: %s" % (line, self.stderr()))
+        while not all(_listening(p) for p in (self.https_port, self.http_port) if p):
+            if time.monotonic() > end or self.proc.poll() is not None:
+                self.stop()
+                raise RuntimeError("test servers do not listen; stderr: %s" % self.stderr())
+            time.sleep(0.02)
+        return self
+
+    def stop(self):
+        if self.proc is not None:
+            if self.proc.poll() is None:
+                self.proc.terminate()
+                try:
+                    self.proc.wait(timeout=10)
+                except subprocess.TimeoutExpired:
+                    self.proc.kill()
+                    self.proc.wait()
+            self.proc.stdout.close()
+            self._stderr.close()
+            self.proc = None
+
+    def __enter__(self):
+        return self.start()
+
+    def __exit__(self, *exc):
+        self.stop()
+
+    def stderr(self):
+        try:
+            with open(self.stderr_path, encoding="utf-8", errors="replace") as f:
+                return f.read()
+        except OSError:
+            return ""
+
+    def set_rules(self, rules):
+        """Replaces the misbehaviour rules; the servers read them at their next request."""
+        tmp = self.rules_path + ".tmp"
+        with open(tmp, "w", encoding="utf-8") as f:
+            json.dump({"rules": rules}, f)
+        os.replace(tmp, self.rules_path)
+
+    def requests(self):
+        """Every request so far: (scheme, method, path, action) tuples, oldest first."""
+        with open(self.log_path, encoding="utf-8", errors="replace") as f:
+            return [tuple(line.rstrip("\n").split("\t")) for line in f if line.strip()]
+
+    def url(self, scheme, rel="", host=None):
+        """A URL into the served tree: scheme 'https' or 'http', rel relative to the server directory."""
+        if scheme == "https":
+            return "https://%s:%d/Download/UpDate-V9.20/%s" % (host or "localhost", self.https_port, rel)
+        return "http://%s:%d/UpDate-V9.20/%s" % (host or "127.0.0.1", self.http_port, rel)

@@ -1,0 +1,286 @@
+#!/usr/bin/env python3
+"""Test web servers for the installer: the maker's two hosts, serving a published set from folders.
+
+    quarn_testserver.py --root DIR [--https-root DIR] [--http-root DIR]
+                        [--https-port P] [--http-port P] [--bind 127.0.0.1]
+                        [--cert server.chain.crt --key server.key] [--rules RULES.json] [--log FILE]
+
+The HTTPS server serves its root below /Download/UpDate-V9.20/, the HTTP server below /UpDate-V9.20/
+(the two hosts' layouts): a request for /Download/UpDate-V9.20/KelvaranDemo/Disc_01/Install.ini reads
+ROOT/KelvaranDemo/Disc_01/Install.ini. Every other path is 404; folders are never listed. Files are read
+from disk at each request, so a test may write the tree after the servers started.
+A port of 0 (or none) leaves that server out. When both listen, one line "ready https=P http=P" goes to
+stdout. Python 3 standard library only.
+
+Misbehaviour on purpose: RULES is a JSON file, read again at every request, so a test changes the
+servers' behaviour by rewriting it (write a new file and rename it over the old one):
+
+    {"rules": [{"match": "*/Fajls_2.ini", "action": "status", "status": 404}, ...]}
+
+A rule applies to a request whose path (before any "?") matches the fnmatch pattern "match"; optional
+"scheme": "https" or "http" limits it to one server; optional "times": N to the first N matching
+requests (counted while the rule's text stays the same). The first rule that applies wins. Actions:
+
+    status          the status "status" (default 404) with "body" (default "status N") and its length
+    body            200 with "body" (text, Latin-1 bytes) or "body_hex", Content-Length right
+    chunked         200, Transfer-Encoding chunked, no Content-Length (the file, or "body")
+    nolength        200 without Content-Length; the body ends when the connection closes
+    length0         200 with Content-Length: 0 and no body
+    content_length  200 with "Content-Length: <value>" exactly as given (e.g. "-5", "abc"), the body
+                    (file or "body") and close
+    short           announces the whole length, sends "bytes" (default half) and closes
+    reset           announces the whole length, sends "bytes" (default half) and resets the connection
+    redirect        status "status" (default 302) with "Location: <location>" (a path or a URL)
+    trickle         the whole file with its length, "chunk" bytes (default 1024) every "delay" seconds
+                    (default 0.05): slow enough for a test to act during the transfer
+
+LOG: one line per request, written and flushed before the answer: scheme TAB method TAB path TAB action
+("file", "404" or the rule's action).
+"""
+import argparse
+import fnmatch
+import json
+import os
+import socket
+import ssl
+import struct
+import sys
+import threading
+import time
+import urllib.parse
+from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
+
+HTTPS_PREFIX = "/Download/UpDate-V9.20/"
+HTTP_PREFIX = "/UpDate-V9.20/"
+
+
+class Config:
+    def __init__(self, rules_path, log_path):
+        self.rules_path = rules_path
+        self.log_path = log_path
+        self.lock = threading.Lock()
+        self.counts = {}
+        self.log = open(log_path, "a", encoding="utf-8") if log_path else None
+
+    def rules(self):
+        if not self.rules_path:
+            return []
+        try:
+            with open(self.rules_path, encoding="utf-8") as f:
+                return json.load(f).get("rules", [])
+        except FileNotFoundError:
+            return []
+        except (OSError, ValueError) as e:
+            sys.stderr.write("testserver: rules file unreadable: %s\n" % e)
+            return []
+
+    def pick(self, scheme, path):
+        """The first rule that applies to this request, counting 'times'."""
+        for rule in self.rules():
+            if rule.get("scheme", "any") not in ("any", scheme):
+                continue
+            if not fnmatch.fnmatchcase(path, rule.get("match", "*")):
+                continue
+            times = rule.get("times")
+            if times is not None:
+                key = json.dumps(rule, sort_keys=True)
+                with self.lock:
+                    n = self.counts.get(key, 0)
+                    if n >= times:
+                        continue
+                    self.counts[key] = n + 1
+            return rule
+        return None
+
+    def record(self, scheme, method, path, action):
+        if self.log:
+            with self.lock:
+                self.log.write("%s\t%s\t%s\t%s\n" % (scheme, method, path, action))
+                self.log.flush()
+
+
+class Handler(BaseHTTPRequestHandler):
+    protocol_version = "HTTP/1.1"
+    server_version = "QuarnTestServer/1.0"
+
+    def log_message(self, fmt, *args):  # the request log replaces the default stderr lines
+        pass
+
+    # ---- helpers ----
+    def local_file(self, path):
+        """The file below this server's root for a request path, or None."""
+        prefix = self.server.prefix
+        if not path.startswith(prefix):
+            return None
+        rel = urllib.parse.unquote_to_bytes(path[len(prefix):])
+        parts = [p for p in rel.split(b"/") if p]
+        if not parts or any(p in (b".", b"..") or b"\\" in p or b"\0" in p for p in parts):
+            return None
+        full = os.path.join(os.fsencode(self.server.root), *parts)
+        return full if os.path.isfile(full) else None
+
+    def content(self, rule, path):
+        if rule is not None and "body_hex" in rule:
+            return bytes.fromhex(rule["body_hex"])
+        if rule is not None and "body" in rule:
+            return rule["body"].encode("latin-1")
+        f = self.local_file(path)
+        if f is None:
+            return None
+        with open(f, "rb") as fh:
+            return fh.read()
+
+    def head(self, status, headers):
+        self.send_response(status)
+        for k, v in headers:
+            self.send_header(k, v)
+        self.end_headers()
+
+    def send_whole(self, status, body, extra=()):
+        self.head(status, [("Content-Type", "application/octet-stream"),
+                           ("Content-Length", str(len(body)))] + list(extra))
+        if self.command != "HEAD":
+            self.wfile.write(body)
+
+    def not_found(self):
+        self.send_whole(404, b"not found\n")
+
+    # ---- requests ----
+    def do_HEAD(self):
+        self.do_GET()
+
+    def do_GET(self):
+        path = self.path.split("?", 1)[0]
+        scheme = self.server.scheme
+        rule = self.server.config.pick(scheme, path)
+        action = rule.get("action", "status") if rule else None
+        body = self.content(rule, path) if action not in ("status", "redirect", "length0") else b""
+        self.server.config.record(scheme, self.command, path,
+                                  action or ("file" if body is not None else "404"))
+        if rule is None:
+            return self.not_found() if body is None else self.send_whole(200, body)
+        if action == "status":
+            status = int(rule.get("status", 404))
+            text = rule.get("body", "status %d\n" % status)
+            return self.send_whole(status, text.encode("latin-1"))
+        if action == "redirect":
+            return self.send_whole(int(rule.get("status", 302)), b"",
+                                   [("Location", rule["location"])])
+        if action == "length0":
+            return self.send_whole(200, b"")
+        if body is None:
+            return self.not_found()
+        if action == "body":
+            return self.send_whole(200, body)
+        if action == "chunked":
+            self.head(200, [("Content-Type", "application/octet-stream"),
+                            ("Transfer-Encoding", "chunked")])
+            for i in range(0, len(body), 4096):
+                piece = body[i:i + 4096]
+                self.wfile.write(b"%x\r\n%s\r\n" % (len(piece), piece))
+            self.wfile.write(b"0\r\n\r\n")
+            return
+        if action == "nolength":
+            self.close_connection = True
+            self.head(200, [("Content-Type", "application/octet-stream"), ("Connection", "close")])
+            self.wfile.write(body)
+            return
+        if action == "content_length":
+            self.close_connection = True
+            self.head(200, [("Content-Type", "application/octet-stream"),
+                            ("Content-Length", str(rule["value"])), ("Connection", "close")])
+            self.wfile.write(body)
+            return
+        if action in ("short", "reset"):
+            n = int(rule.get("bytes", len(body) // 2))
+            self.close_connection = True
+            self.head(200, [("Content-Type", "application/octet-stream"),
+                            ("Content-Length", str(len(body)))])
+            self.wfile.write(body[:n])
+            self.wfile.flush()
+            if action == "reset":
+                # SO_LINGER with a zero time-out turns the close into a reset.
+                self.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+                self.connection.close()
+            return
+        if action == "trickle":
+            step = max(1, int(rule.get("chunk", 1024)))
+            delay = float(rule.get("delay", 0.05))
+            self.head(200, [("Content-Type", "application/octet-stream"),
+                            ("Content-Length", str(len(body)))])
+            for i in range(0, len(body), step):
+                self.wfile.write(body[i:i + step])
+                self.wfile.flush()
+                time.sleep(delay)
+            return
+        sys.stderr.write("testserver: unknown action %r\n" % action)
+        self.send_whole(500, b"unknown rule action\n")
+
+
+class Server(ThreadingHTTPServer):
+    daemon_threads = True
+    allow_reuse_address = True
+
+    def __init__(self, bind, port, scheme, root, config, tls=None):
+        super().__init__((bind, port), Handler)
+        self.scheme = scheme
+        self.prefix = HTTPS_PREFIX if scheme == "https" else HTTP_PREFIX
+        self.root = root
+        self.config = config
+        if tls is not None:
+            # The handshake runs in the request's thread, not in accept(): a stuck client cannot stall
+            # the server.
+            self.socket = tls.wrap_socket(self.socket, server_side=True, do_handshake_on_connect=False)
+
+    def finish_request(self, request, client_address):
+        if isinstance(request, ssl.SSLSocket):
+            request.settimeout(30)
+            request.do_handshake()
+            request.settimeout(None)
+        super().finish_request(request, client_address)
+
+    def handle_error(self, request, client_address):
+        # Clients that give up mid-transfer (cancel, resets) are expected here; keep stderr quiet.
+        exc = sys.exc_info()[1]
+        if isinstance(exc, (ConnectionError, ssl.SSLError, TimeoutError, BrokenPipeError)):
+            return
+        super().handle_error(request, client_address)
+
+
+def main(argv=None):
+    p = argparse.ArgumentParser(description=__doc__.split("\n")[0])
+    p.add_argument("--root", required=True)
+    p.add_argument("--https-root")
+    p.add_argument("--http-root")
+    p.add_argument("--https-port", type=int, default=0)
+    p.add_argument("--http-port", type=int, default=0)
+    p.add_argument("--bind", default="127.0.0.1")
+    p.add_argument("--cert")
+    p.add_argument("--key")
+    p.add_argument("--rules")
+    p.add_argument("--log")
+    a = p.parse_args(argv)
+    config = Config(a.rules, a.log)
+    servers = []
+    if a.https_port:
+        if not (a.cert and a.key):
+            p.error("--https-port needs --cert and --key")
+        ctx = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        ctx.load_cert_chain(a.cert, a.key)
+        servers.append(Server(a.bind, a.https_port, "https", a.https_root or a.root, config, ctx))
+    if a.http_port:
+        servers.append(Server(a.bind, a.http_port, "http", a.http_root or a.root, config))
+    if not servers:
+        p.error("no port given")
+    for s in servers:
+        threading.Thread(target=s.serve_forever, daemon=True).start()
+    print("ready https=%d http=%d" % (a.https_port, a.http_port), flush=True)
+    try:
+        while True:
+            time.sleep(3600)
+    except KeyboardInterrupt:
+        pass
+
+
+if __name__ == "__main__":
+    main()
