@@ -4,7 +4,7 @@ the ports this build was compiled for (BUILD/quarn_hosts.json), stopped at the e
     with TestServers(build, root) as srv:      # serves root on both hosts' layouts
         srv.set_rules([{"match": "*/Update.ini", "scheme": "https", "action": "status", "status": 404}])
         ... run the installer ...
-        srv.requests()                          # [(scheme, method, path, action), ...]
+        srv.requests()                          # [(scheme, method, path, action, agent), ...]
 
 HTTPS uses $QUARN_PKI/server.chain.crt and server.key (tools/pki/make_pki.sh; scripts/wine-env.sh sets
 QUARN_PKI and makes them). Only the standard library is used.
@@ -131,7 +131,7 @@ class TestServers:
         os.replace(tmp, self.rules_path)
 
     def requests(self):
-        """Every request so far: (scheme, method, path, action) tuples, oldest first."""
+        """Every request so far: (scheme, method, path, action, user agent) tuples, oldest first."""
         with open(self.log_path, encoding="utf-8", errors="replace") as f:
             return [tuple(line.rstrip("\n").split("\t")) for line in f if line.strip()]
 

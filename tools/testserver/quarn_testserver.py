@@ -29,13 +29,15 @@ requests (counted while the rule's text stays the same). The first rule that app
     content_length  200 with "Content-Length: <value>" exactly as given (e.g. "-5", "abc"), the body
                     (file or "body") and close
     short           announces the whole length, sends "bytes" (default half) and closes
-    reset           announces the whole length, sends "bytes" (default half) and resets the connection
+    reset           announces the whole length, sends "bytes" (default half), waits "delay" seconds
+                    (default 0.1, so that the client is usually reading by then) and resets the
+                    connection. A reset may also destroy bytes the client had not read yet.
     redirect        status "status" (default 302) with "Location: <location>" (a path or a URL)
     trickle         the whole file with its length, "chunk" bytes (default 1024) every "delay" seconds
                     (default 0.05): slow enough for a test to act during the transfer
 
 LOG: one line per request, written and flushed before the answer: scheme TAB method TAB path TAB action
-("file", "404" or the rule's action).
+("file", "404" or the rule's action) TAB user agent.
 """
 import argparse
 import fnmatch
@@ -92,10 +94,11 @@ class Config:
             return rule
         return None
 
-    def record(self, scheme, method, path, action):
+    def record(self, scheme, method, path, action, agent):
         if self.log:
+            agent = (agent or "").replace("\t", " ").replace("\n", " ")
             with self.lock:
-                self.log.write("%s\t%s\t%s\t%s\n" % (scheme, method, path, action))
+                self.log.write("%s\t%s\t%s\t%s\t%s\n" % (scheme, method, path, action, agent))
                 self.log.flush()
 
 
@@ -156,7 +159,8 @@ class Handler(BaseHTTPRequestHandler):
         action = rule.get("action", "status") if rule else None
         body = self.content(rule, path) if action not in ("status", "redirect", "length0") else b""
         self.server.config.record(scheme, self.command, path,
-                                  action or ("file" if body is not None else "404"))
+                                  action or ("file" if body is not None else "404"),
+                                  self.headers.get("User-Agent"))
         if rule is None:
             return self.not_found() if body is None else self.send_whole(200, body)
         if action == "status":
@@ -199,6 +203,7 @@ class Handler(BaseHTTPRequestHandler):
             self.wfile.write(body[:n])
             self.wfile.flush()
             if action == "reset":
+                time.sleep(float(rule.get("delay", 0.1)))
                 # SO_LINGER with a zero time-out turns the close into a reset.
                 self.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
                 self.connection.close()

@@ -1,0 +1,800 @@
+// The web transfer against the real test servers over HTTPS and over HTTP: session, remote files,
+// probe, remote description and the staging of a whole set. Run by tests/e2e/test_web_transfer.py,
+// which starts the servers; skipped in the plain win_tests run.
+#include <windows.h>
+#include <commctrl.h>
+#include <wininet.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "app/install_state.h"
+#include "base/text.h"
+#include "live_web_support.h"
+#include "resource.h"
+#include "web/remote_file_win.h"
+#include "web/server_layout.h"
+#include "web/session_win.h"
+#include "web/set_download_win.h"
+
+namespace {
+
+const char kGoodUpdateIni[] =
+    "[UpDate]\r\nQuarnCAD WEB update system: V9.21\r\nVersion=9.21\r\nQuarnSoft Ltd. 1992-2019.\r\n";
+
+// One file of a published set.
+struct SetFile {
+  int disc;
+  int part;          // PartIndex
+  std::string name;  // server name, "\" for subfolders
+  std::string content;
+};
+
+struct PublishOptions {
+  std::string root = "QTest";
+  std::vector<int> discsWithoutSection;  // their section is left out of Install.ini
+  std::map<int, std::string> extraList;   // disc -> extra lines for its list (after the files)
+  std::string extraInstallIni;            // appended to Install.ini
+};
+
+class LiveWeb : public ::testing::TestWithParam<int> {
+ protected:
+  void SetUp() override {
+    if (!live::GetEnv(&env_)) GTEST_SKIP() << "no test servers: run through tests/e2e/test_web_transfer.py";
+    secure_ = GetParam();
+    ResetInstallState();
+    ResetSessionPrecheckForTest();
+    live::SetRules(env_, "[]");
+    live::ClearRequests(env_);
+    live::DeleteTree(env_.tree + "KelvaranDemo");
+    ASSERT_TRUE(live::WriteFileBytes(env_.tree + "Update.ini", kGoodUpdateIni));
+    char temp[MAX_PATH];
+    GetTempPathA(sizeof temp, temp);
+    work_ = std::string(temp) + "quarn-web-live";
+    live::DeleteTree(work_);
+    ASSERT_TRUE(live::MakeDirs(work_ + "\\QTest\\QuarnWin32\\Install"));
+    snprintf(g_state.programFolder, sizeof g_state.programFolder, "%s\\", work_.c_str());
+    snprintf(g_state.stagingFolder, sizeof g_state.stagingFolder, "%s\\QTest\\QuarnWin32\\Install\\",
+             work_.c_str());
+    staging_ = g_state.stagingFolder;
+  }
+
+  void TearDown() override {
+    CloseSession();
+    if (!env_.tree.empty()) live::SetRules(env_, "[]");
+  }
+
+  // Opens the session of this test's mode on the build's host.
+  void Open() {
+    g_state.httpsMode = secure_;
+    ASSERT_EQ(OpenSession(secure_, ServerHost(secure_)), 0);
+    ASSERT_NE(g_state.internet.session, nullptr);
+  }
+
+  std::string Url(const std::string& rel) {
+    char dir[256];
+    g_state.httpsMode = secure_;
+    EXPECT_TRUE(UpdateDirectoryUrl(dir, sizeof dir));
+    return std::string(dir) + "/" + rel;
+  }
+
+  std::string ServedPath(const std::string& rel) {
+    std::string p = env_.tree + rel;
+    for (char& c : p) c = c == '/' ? '\\' : c;
+    return p;
+  }
+
+  void Serve(const std::string& rel, const std::string& bytes) {
+    ASSERT_TRUE(live::WriteFileBytes(ServedPath(rel), bytes)) << rel;
+  }
+
+  // The rule list as JSON, with this test's scheme so that rules never leak into the other mode.
+  std::string Rule(const std::string& match, const std::string& rest) {
+    return std::string("{\"match\": \"") + match + "\", \"scheme\": \"" + (secure_ ? "https" : "http") +
+           "\", " + rest + "}";
+  }
+
+  // Writes a set to the served tree: files (filler-encoded when their name says so), a list per disc
+  // from 1 to the last disc used, and Install.ini with each present part's size.
+  void Publish(const std::vector<SetFile>& files, const PublishOptions& o = PublishOptions()) {
+    int lastDisc = 0;
+    for (const SetFile& f : files) lastDisc = f.disc > lastDisc ? f.disc : lastDisc;
+    std::string install = "[System]\r\nRootDirectory=" + o.root + "\r\nCadSystem=Q\r\n";
+    for (int disc = 1; disc <= lastDisc; ++disc) {
+      char folder[16];
+      FormDiscFolder(disc, folder, sizeof folder);
+      std::string list = "[Disc]\r\nName=Disc " + std::to_string(disc) + "\r\n";
+      std::string section = "[Disc" + std::string(disc < 10 ? "0" : "") + std::to_string(disc) +
+                            "]\r\nName=Disc " + std::to_string(disc) + "\r\n";
+      for (int part = 0; part < kPartCount; ++part) {
+        long long size = 0;
+        int n = 0;
+        std::string lines;
+        for (const SetFile& f : files) {
+          if (f.disc != disc || f.part != part) continue;
+          size += static_cast<long long>(f.content.size());
+          lines += "File" + std::to_string(++n) + "=\\" + f.name + " \\QuarnWin32\\" + f.name + "\r\n";
+          Serve(std::string("KelvaranDemo/") + folder + "/" + f.name,
+                IsFillerName(f.name.c_str()) ? live::FillerEncode(f.content) : f.content);
+        }
+        if (n == 0) continue;
+        list += std::string("[") + kPartNames[part] + "]\r\n" + lines;
+        section += std::string(kPartNames[part]) + "=" + std::to_string(size) + "\r\n";
+      }
+      auto extra = o.extraList.find(disc);
+      if (extra != o.extraList.end()) list += extra->second;
+      Serve(std::string("KelvaranDemo/") + folder + "/Fajls_" + std::to_string(disc) + ".ini", list);
+      bool skip = false;
+      for (int d : o.discsWithoutSection) skip = skip || d == disc;
+      if (!skip) install += section;
+    }
+    install += o.extraInstallIni;
+    installIni_ = install;
+    Serve("KelvaranDemo/Disc_01/Install.ini", install);
+  }
+
+  std::string Staged(const std::string& rel) { return staging_ + rel; }
+
+  void ExpectStaged(const std::string& rel, const std::string& content) {
+    std::string got;
+    ASSERT_TRUE(live::ReadFileBytes(Staged(rel), &got)) << rel << " was not staged";
+    EXPECT_EQ(got.size(), content.size()) << rel;
+    EXPECT_TRUE(got == content) << rel << " differs from the published content";
+  }
+
+  void SelectForDownload(std::initializer_list<int> parts) {
+    for (int p = 0; p < kPartCount; ++p) g_state.downloadSelected[p] = 0;
+    for (int p : parts) g_state.downloadSelected[p] = 1;
+  }
+
+  live::Env env_;
+  int secure_ = 0;
+  std::string work_;
+  std::string staging_;
+  std::string installIni_;
+};
+
+std::string ModeName(const ::testing::TestParamInfo<int>& info) { return info.param ? "Https" : "Http"; }
+
+INSTANTIATE_TEST_SUITE_P(BothHosts, LiveWeb, ::testing::Values(1, 0), ModeName);
+
+// ---- Session ----
+
+TEST_P(LiveWeb, SessionOpensAndClosesBothHandles) {
+  Open();
+  EXPECT_NE(g_state.internet.connection, nullptr);
+  CloseSession();
+  EXPECT_EQ(g_state.internet.session, nullptr);
+  EXPECT_EQ(g_state.internet.connection, nullptr);
+  CloseSession();  // nothing open: nothing happens
+  EXPECT_EQ(g_state.internet.session, nullptr);
+}
+
+TEST_P(LiveWeb, RefusedHostFailsTheOpenAndTheOtherModeCanFollow) {
+  // Port 1 on loopback: nobody listens there, the connection is refused.
+  g_state.httpsMode = secure_;
+  EXPECT_EQ(OpenSession(secure_, secure_ ? "localhost:1" : "127.0.0.1:1"), 1);
+  EXPECT_EQ(g_state.internet.session, nullptr);
+  EXPECT_EQ(g_state.internet.connection, nullptr);
+  // The worker's fallback: the other host opens and passes the probe.
+  int other = !secure_;
+  g_state.httpsMode = other;
+  ASSERT_EQ(OpenSession(other, ServerHost(other)), 0);
+  EXPECT_TRUE(ProbeServer(g_state.internet.session));
+}
+
+TEST_P(LiveWeb, ReachabilityIsCheckedBeforeTheFirstOpenOnly) {
+  Open();
+  EXPECT_TRUE(ProbeServer(g_state.internet.session));
+  CloseSession();
+  // The second open of the process makes no pre-check: even a refused host opens, since nothing
+  // connects before the first request.
+  g_state.httpsMode = secure_;
+  EXPECT_EQ(OpenSession(secure_, secure_ ? "localhost:1" : "127.0.0.1:1"), 0);
+  EXPECT_NE(g_state.internet.session, nullptr);
+  CloseSession();
+  ResetSessionPrecheckForTest();
+  EXPECT_EQ(OpenSession(secure_, secure_ ? "localhost:1" : "127.0.0.1:1"), 1);
+  EXPECT_EQ(g_state.internet.session, nullptr);
+}
+
+TEST_P(LiveWeb, RequestsCarryTheInstallersUserAgent) {
+  Open();
+  EXPECT_TRUE(ProbeServer(g_state.internet.session));
+  std::vector<std::string> log = live::Requests(env_);
+  ASSERT_EQ(log.size(), 1u);
+  EXPECT_EQ(log[0].substr(log[0].rfind('\t') + 1), "QuarnCAD UpDate");
+}
+
+// ---- Remote files ----
+
+TEST_P(LiveWeb, OpenAcceptsOnlyStatus200WithAPositiveLength) {
+  Open();
+  const std::string body = live::PseudoRandomBytes(3000, 7);
+  Serve("KelvaranDemo/Disc_01/f.bin", body);
+  Serve("KelvaranDemo/Disc_01/other.bin", "redirected\r\n");
+  struct Case {
+    const char* what;
+    std::string rule;  // empty: no rule
+    bool opens;
+    DWORD length;
+  } cases[] = {
+      {"plain file", "", true, 3000},
+      {"status 404", Rule("*/f.bin", "\"action\": \"status\", \"status\": 404"), false, 0},
+      {"status 500", Rule("*/f.bin", "\"action\": \"status\", \"status\": 500"), false, 0},
+      {"chunked, no length", Rule("*/f.bin", "\"action\": \"chunked\""), false, 0},
+      {"no length, close-delimited", Rule("*/f.bin", "\"action\": \"nolength\""), false, 0},
+      {"length 0", Rule("*/f.bin", "\"action\": \"length0\""), false, 0},
+      {"negative length", Rule("*/f.bin", "\"action\": \"content_length\", \"value\": \"-5\""), false, 0},
+      {"length beyond 32 bits", Rule("*/f.bin", "\"action\": \"content_length\", \"value\": \"99999999999\""),
+       false, 0},
+      {"redirect to another file", Rule("*/f.bin", "\"action\": \"redirect\", \"location\": \"other.bin\""),
+       true, 12},
+      {"redirect to a missing file", Rule("*/f.bin", "\"action\": \"redirect\", \"location\": \"nothing\""),
+       false, 0},
+  };
+  for (const Case& c : cases) {
+    live::SetRules(env_, c.rule.empty() ? "[]" : "[" + c.rule + "]");
+    HINTERNET request = reinterpret_cast<HINTERNET>(1);
+    DWORD length = 12345;
+    int r = OpenRemoteFile(Url("KelvaranDemo/Disc_01/f.bin").c_str(), &request, &length);
+    EXPECT_EQ(r == 0, c.opens) << c.what;
+    EXPECT_EQ(length, c.length) << c.what;
+    if (r == 0) {
+      ASSERT_NE(request, nullptr);
+      EXPECT_TRUE(InternetCloseHandle(request));
+    } else {
+      EXPECT_EQ(request, nullptr) << c.what;
+    }
+  }
+  HINTERNET request = nullptr;
+  DWORD length = 0;
+  EXPECT_EQ(OpenRemoteFile(Url("KelvaranDemo/Disc_01/missing.bin").c_str(), &request, &length), 1);
+}
+
+TEST_P(LiveWeb, WholeFileOpenRefusesAHugeAnnouncedLength) {
+  Open();
+  Serve("KelvaranDemo/Disc_01/Install.ini", "[System]\r\nRootDirectory=X\r\n");
+  live::SetRules(env_, "[" + Rule("*/Install.ini", "\"action\": \"content_length\", \"value\": \"2000000000\"") + "]");
+  HINTERNET request = nullptr;
+  DWORD length = 0;
+  EXPECT_EQ(OpenRemoteTextFile(Url("KelvaranDemo/Disc_01/Install.ini").c_str(), &request, &length), 1);
+  EXPECT_EQ(request, nullptr);
+  EXPECT_EQ(length, 0u);
+  // Nothing was allocated for it either: the description read fails cleanly.
+  EXPECT_EQ(ReadRemoteDescription(), 1);
+  EXPECT_EQ(g_state.cancelRequested.load(), 1);
+}
+
+TEST_P(LiveWeb, ReadTakesTheWholeFileInOneCallOrFails) {
+  Open();
+  const std::string body = live::PseudoRandomBytes(200000, 3);
+  Serve("KelvaranDemo/Disc_01/f.bin", body);
+  struct Case {
+    const char* what;
+    std::string rule;
+    bool whole;
+  } cases[] = {
+      {"plain", "", true},
+      {"trickled in many pieces", Rule("*/f.bin", "\"action\": \"trickle\", \"chunk\": 40000, \"delay\": 0.01"),
+       true},
+      {"short body, then close", Rule("*/f.bin", "\"action\": \"short\", \"bytes\": 1000"), false},
+      {"reset in mid-file", Rule("*/f.bin", "\"action\": \"reset\", \"bytes\": 70000"), false},
+  };
+  for (const Case& c : cases) {
+    live::SetRules(env_, c.rule.empty() ? "[]" : "[" + c.rule + "]");
+    HINTERNET request = nullptr;
+    DWORD length = 0;
+    int opened = OpenRemoteFile(Url("KelvaranDemo/Disc_01/f.bin").c_str(), &request, &length);
+    // A reset can arrive before the headers were read: then already the open fails.
+    if (opened != 0 && !c.whole && c.rule.find("reset") != std::string::npos) continue;
+    ASSERT_EQ(opened, 0) << c.what;
+    ASSERT_EQ(length, body.size()) << c.what;
+    std::string buffer(length, '\0');
+    int r = ReadRemoteFile(request, &buffer[0], length);
+    EXPECT_EQ(r == 0, c.whole) << c.what;
+    if (c.whole) {
+      EXPECT_TRUE(buffer == body) << c.what;
+    }
+    EXPECT_TRUE(InternetCloseHandle(request)) << c.what;  // the reader leaves the handle open
+  }
+}
+
+// ---- Probe ----
+
+TEST_P(LiveWeb, ProbeAcceptsOnlyTheMakersUpdateFile) {
+  Open();
+  const std::string header = "QuarnCAD WEB update system: V9.21\r\n";
+  const std::string copyright = "QuarnSoft Ltd. 1992-2019.\r\n";
+  struct Case {
+    const char* what;
+    std::string updateIni;
+    std::string rule;
+    bool accepted;
+  } cases[] = {
+      {"good", kGoodUpdateIni, "", true},
+      {"markers in the wrong order", copyright + header, "", false},
+      {"last marker without CR LF", header + "QuarnSoft Ltd. 1992-2019.", "", false},
+      {"LF line ends", "QuarnCAD WEB update system: V9.21\nQuarnSoft Ltd. 1992-2019.\n", "", false},
+      {"status 404", kGoodUpdateIni, Rule("*/Update.ini", "\"action\": \"status\", \"status\": 404"), false},
+      {"no length", kGoodUpdateIni, Rule("*/Update.ini", "\"action\": \"chunked\""), false},
+      {"length 0", kGoodUpdateIni, Rule("*/Update.ini", "\"action\": \"length0\""), false},
+      // A short body: the probe scans what arrived; here both markers arrived whole.
+      {"short body holding both markers", header + copyright + std::string(4000, 'x'),
+       Rule("*/Update.ini", "\"action\": \"short\", \"bytes\": " + std::to_string(header.size() + copyright.size())),
+       true},
+      {"short body losing the second marker", header + copyright + std::string(4000, 'x'),
+       Rule("*/Update.ini", "\"action\": \"short\", \"bytes\": 40"), false},
+      {"redirected to a good file", "nothing here\r\n",
+       Rule("*/Update.ini", "\"action\": \"redirect\", \"location\": \"KelvaranDemo/good.ini\""), true},
+  };
+  Serve("KelvaranDemo/good.ini", kGoodUpdateIni);
+  for (const Case& c : cases) {
+    Serve("Update.ini", c.updateIni);
+    live::SetRules(env_, c.rule.empty() ? "[]" : "[" + c.rule + "]");
+    EXPECT_EQ(ProbeServer(g_state.internet.session), c.accepted) << c.what;
+  }
+}
+
+TEST_P(LiveWeb, ProbeRejectsWhenCancelled) {
+  Open();
+  EXPECT_TRUE(ProbeServer(g_state.internet.session));
+  g_state.cancelRequested = 1;
+  EXPECT_FALSE(ProbeServer(g_state.internet.session));
+}
+
+TEST_P(LiveWeb, ProbeOfTheWrongServerLetsTheCallerFallBack) {
+  // This mode's host answers, but not as the maker's server: the caller closes and tries the other.
+  live::SetRules(env_, "[" + Rule("*/Update.ini", "\"action\": \"status\", \"status\": 404") + "]");
+  Open();
+  EXPECT_FALSE(ProbeServer(g_state.internet.session));
+  CloseSession();
+  int other = !secure_;
+  g_state.httpsMode = other;
+  ASSERT_EQ(OpenSession(other, ServerHost(other)), 0);
+  EXPECT_TRUE(ProbeServer(g_state.internet.session));
+}
+
+// ---- Remote description ----
+
+std::vector<SetFile> ThreeDiscSet() {
+  return {
+      {1, kSetup, "setup.cfg", live::PseudoRandomBytes(3001, 1)},
+      {1, kSystems, "quarnex_32.exe", live::PseudoRandomBytes(700001, 2)},  // filler, several chunks
+      {1, kSystems, "qdl_core.dll", live::PseudoRandomBytes(1, 3)},         // filler, one byte
+      {1, kHelp, "Help\\guide.hlp", live::PseudoRandomBytes(5000, 4)},      // in a subfolder
+      {2, kDrawings, "a.dwg", live::PseudoRandomBytes(1200000, 5)},        // three chunks
+      {2, kDrawings, "b.dwg", std::string("\r\n\r\n", 4)},
+      {2, kBlocks, "blk.dat", live::PseudoRandomBytes(100, 6)},             // not selected
+      {3, kDatas, "db.dat", live::PseudoRandomBytes(512000, 7)},            // exactly one chunk
+      {3, kHelp, "more.hlp", live::PseudoRandomBytes(10, 8)},
+  };
+}
+
+long long SelectedBytes(const std::vector<SetFile>& files, std::initializer_list<int> parts) {
+  long long s = 0;
+  for (const SetFile& f : files) {
+    for (int p : parts) s += f.part == p ? static_cast<long long>(f.content.size()) : 0;
+  }
+  return s;
+}
+
+TEST_P(LiveWeb, RemoteDescriptionSetsRootSizesAndTotal) {
+  std::vector<SetFile> set = ThreeDiscSet();
+  PublishOptions o;
+  // Sizes by the number rules: "12abc" is 12; a part listed without a size is not present.
+  o.extraInstallIni = "[Disc05]\r\nSetup=12abc\r\nBlocks=7\r\n";
+  Publish(set, o);
+  Open();
+  SelectForDownload({kSetup, kSystems, kDrawings, kDatas, kHelp});
+  ASSERT_EQ(ReadRemoteDescription(), 0);
+  EXPECT_STREQ(g_state.rootName, "QTest");
+  EXPECT_EQ(std::string(g_state.programFolder), work_ + "\\QTest\\QuarnWin32\\");
+  const RemoteDescription& r = g_state.remote;
+  EXPECT_EQ(r.discs[0].present[kSetup], 1);
+  EXPECT_EQ(r.discs[0].size[kSetup], 3001);
+  EXPECT_EQ(r.discs[0].size[kSystems], 700002);
+  EXPECT_EQ(r.discs[0].size[kHelp], 5000);
+  EXPECT_EQ(r.discs[0].present[kDrawings], 0);
+  EXPECT_EQ(r.discs[1].size[kDrawings], 1200004);
+  EXPECT_EQ(r.discs[1].present[kBlocks], 0);  // not selected for download
+  EXPECT_EQ(r.discs[2].size[kDatas], 512000);
+  EXPECT_EQ(r.discs[4].size[kSetup], 12);
+  EXPECT_EQ(r.discs[4].present[kBlocks], 0);
+  long long s = SelectedBytes(set, {kSetup, kSystems, kDrawings, kDatas, kHelp}) + 12;
+  EXPECT_EQ(r.overallTotal, 2 * s);
+  EXPECT_EQ(r.bytesDone, 0);
+  EXPECT_EQ(g_state.cancelRequested.load(), 0);
+}
+
+TEST_P(LiveWeb, RemoteDescriptionMissingOnTheServerCancels) {
+  Open();
+  g_state.downloadSelected[kSetup] = 1;
+  EXPECT_EQ(ReadRemoteDescription(), 1);
+  EXPECT_EQ(g_state.cancelRequested.load(), 1);
+}
+
+TEST_P(LiveWeb, RemoteDescriptionStopsWhenCancelled) {
+  Publish(ThreeDiscSet());
+  Open();
+  g_state.downloadSelected[kSetup] = 1;
+  g_state.cancelRequested = 1;
+  EXPECT_EQ(ReadRemoteDescription(), 1);
+  EXPECT_EQ(g_state.remote.overallTotal, 0);
+  EXPECT_EQ(g_state.remote.discs[0].present[kSetup], 0);
+}
+
+// The message box of a missing or unusable root folder name, found and answered from this thread while
+// ReadRemoteDescription waits in it on another.
+struct BoxSeen {
+  std::string caption;
+  std::string text;
+};
+
+DWORD WINAPI ReadDescriptionThread(LPVOID result) {
+  *static_cast<int*>(result) = ReadRemoteDescription();
+  return 0;
+}
+
+BOOL CALLBACK CollectStatic(HWND child, LPARAM out) {
+  char cls[32] = "";
+  GetClassNameA(child, cls, sizeof cls);
+  char text[512] = "";
+  GetWindowTextA(child, text, sizeof text);
+  if (!lstrcmpiA(cls, "Static") && text[0]) *reinterpret_cast<std::string*>(out) += text;
+  return TRUE;
+}
+
+BoxSeen RunDescriptionExpectingBox(int* result) {
+  BoxSeen seen;
+  *result = -1;
+  HANDLE t = CreateThread(nullptr, 0, ReadDescriptionThread, result, 0, nullptr);
+  HWND box = nullptr;
+  live::WaitFor([&] { return (box = FindWindowA("#32770", "QuarnCAD System Error!")) != nullptr ||
+                             WaitForSingleObject(t, 0) == WAIT_OBJECT_0; }, 20000);
+  if (box != nullptr) {
+    char caption[256] = "";
+    GetWindowTextA(box, caption, sizeof caption);
+    seen.caption = caption;
+    EnumChildWindows(box, CollectStatic, reinterpret_cast<LPARAM>(&seen.text));
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+  }
+  WaitForSingleObject(t, 20000);
+  CloseHandle(t);
+  return seen;
+}
+
+TEST_P(LiveWeb, MissingOrUnusableRootFolderIsReportedAndCancels) {
+  struct Case {
+    const char* what;
+    std::string installIni;
+  } cases[] = {
+      {"absent", "[System]\r\nCadSystem=Q\r\n[Disc01]\r\nSetup=5\r\n"},
+      {"star", "[System]\r\nRootDirectory=*\r\n[Disc01]\r\nSetup=5\r\n"},
+      {"climbs out", "[System]\r\nRootDirectory=..\\Windows\r\n[Disc01]\r\nSetup=5\r\n"},
+      {"names a drive", "[System]\r\nRootDirectory=C:\\Evil\r\n[Disc01]\r\nSetup=5\r\n"},
+      {"two levels", "[System]\r\nRootDirectory=A\\B\r\n[Disc01]\r\nSetup=5\r\n"},
+  };
+  for (const Case& c : cases) {
+    ResetInstallState();
+    snprintf(g_state.programFolder, sizeof g_state.programFolder, "%s\\", work_.c_str());
+    CopyText(g_state.rootName, sizeof g_state.rootName, "V92Demo");
+    g_state.downloadSelected[kSetup] = 1;
+    Serve("KelvaranDemo/Disc_01/Install.ini", c.installIni);
+    Open();
+    int result = -1;
+    BoxSeen seen = RunDescriptionExpectingBox(&result);
+    EXPECT_EQ(result, 1) << c.what;
+    EXPECT_EQ(seen.caption, "QuarnCAD System Error!") << c.what;
+    // "A telepítési könyvtár nem található a WEB-en!"
+    EXPECT_EQ(seen.text, "A telep\xEDt\xE9si k\xF6nyvt\xE1r nem tal\xE1lhat\xF3 a WEB-en!") << c.what;
+    EXPECT_EQ(g_state.cancelRequested.load(), 1) << c.what;
+    EXPECT_STREQ(g_state.rootName, "V92Demo") << c.what;
+    EXPECT_EQ(std::string(g_state.programFolder), work_ + "\\") << c.what;
+    EXPECT_EQ(g_state.remote.overallTotal, 0) << c.what;
+    CloseSession();
+  }
+}
+
+// ---- The set download ----
+
+TEST_P(LiveWeb, StagesAThreeDiscSetByteForByte) {
+  std::vector<SetFile> set = ThreeDiscSet();
+  Publish(set);
+  Open();
+  SelectForDownload({kSetup, kSystems, kDrawings, kDatas, kHelp});
+  ASSERT_EQ(ReadRemoteDescription(), 0);
+  int installFetches = live::CountRequests(env_, "/Disc_01/Install.ini");
+  EXPECT_EQ(installFetches, 1);
+
+  DownloadInstallationSet();
+
+  for (const SetFile& f : set) {
+    char folder[16];
+    FormDiscFolder(f.disc, folder, sizeof folder);
+    std::string rel = std::string(folder) + "\\" + f.name;
+    if (f.part == kBlocks) {
+      EXPECT_FALSE(live::FileExists(Staged(rel))) << "a part not selected was fetched: " << rel;
+    } else {
+      ExpectStaged(rel, f.content);  // filler files decoded
+    }
+  }
+  // The lists and Install.ini exactly as served.
+  for (int disc = 1; disc <= 3; ++disc) {
+    std::string served;
+    std::string name = "Fajls_" + std::to_string(disc) + ".ini";
+    char folder[16];
+    FormDiscFolder(disc, folder, sizeof folder);
+    ASSERT_TRUE(live::ReadFileBytes(ServedPath(std::string("KelvaranDemo/") + folder + "/" + name), &served));
+    ExpectStaged(std::string(folder) + "\\" + name, served);
+  }
+  ExpectStaged("Disc_01\\Install.ini", installIni_);
+  // Install.ini came a second time, after disc 1's files and before the next disc's list, and that
+  // fetch did not move the display: exactly the selected bytes were counted once.
+  EXPECT_EQ(live::CountRequests(env_, "/Disc_01/Install.ini"), 2);
+  std::vector<std::string> log = live::Requests(env_);
+  int lastInstall = -1;
+  for (size_t i = 0; i < log.size(); ++i) {
+    if (log[i].find("/Disc_01/Install.ini") != std::string::npos) lastInstall = static_cast<int>(i);
+  }
+  EXPECT_GT(lastInstall, live::FirstRequest(env_, "/Disc_01/Help/guide.hlp"));
+  EXPECT_LT(lastInstall, live::FirstRequest(env_, "/Disc_02/Fajls_2.ini"));
+  EXPECT_EQ(g_state.remote.bytesDone, SelectedBytes(set, {kSetup, kSystems, kDrawings, kDatas, kHelp}));
+  EXPECT_EQ(g_state.remote.bytesDone * 2, g_state.remote.overallTotal);
+  // The end of the set: the first disc without a list. Its folder was made and stays empty.
+  EXPECT_TRUE(live::DirExists(Staged("Disc_04")));
+  EXPECT_FALSE(live::FileExists(Staged("Disc_04\\Fajls_4.ini")));
+  EXPECT_FALSE(live::DirExists(Staged("Disc_05")));
+  EXPECT_EQ(live::CountRequests(env_, "/Fajls_4.ini"), 1);
+  EXPECT_EQ(live::CountRequests(env_, "/Fajls_5.ini"), 0);
+  EXPECT_EQ(g_state.cancelRequested.load(), 0);  // a stop is not a cancel
+}
+
+TEST_P(LiveWeb, ListIsWrittenLastSoADiscCutShortHasNone) {
+  std::vector<SetFile> set = ThreeDiscSet();
+  Publish(set);
+  live::SetRules(env_, "[" + Rule("*/Disc_02/b.dwg", "\"action\": \"status\", \"status\": 404") + "]");
+  Open();
+  SelectForDownload({kSetup, kSystems, kDrawings, kDatas, kHelp});
+  ASSERT_EQ(ReadRemoteDescription(), 0);
+  DownloadInstallationSet();
+  EXPECT_TRUE(live::FileExists(Staged("Disc_01\\Fajls_1.ini")));
+  ExpectStaged("Disc_02\\a.dwg", set[4].content);
+  EXPECT_FALSE(live::FileExists(Staged("Disc_02\\b.dwg")));
+  EXPECT_FALSE(live::FileExists(Staged("Disc_02\\Fajls_2.ini")));
+  EXPECT_FALSE(live::DirExists(Staged("Disc_03")));
+  EXPECT_EQ(g_state.cancelRequested.load(), 0);
+}
+
+TEST_P(LiveWeb, DiscWithoutSectionStillHasItsListStaged) {
+  std::vector<SetFile> set = ThreeDiscSet();
+  PublishOptions o;
+  o.discsWithoutSection = {2};
+  // A part listed in disc 3's list but without a size in Install.ini is not fetched either.
+  o.extraList[3] = "[Blocks]\r\nFile1=\\extra.blk \\QuarnWin32\\extra.blk\r\n";
+  Publish(set, o);
+  Serve("KelvaranDemo/Disc_03/extra.blk", "xyz");
+  Open();
+  SelectForDownload({kSetup, kSystems, kDrawings, kBlocks, kDatas, kHelp});
+  ASSERT_EQ(ReadRemoteDescription(), 0);
+  DownloadInstallationSet();
+  EXPECT_TRUE(live::FileExists(Staged("Disc_02\\Fajls_2.ini")));
+  EXPECT_FALSE(live::FileExists(Staged("Disc_02\\a.dwg")));
+  EXPECT_EQ(live::CountRequests(env_, "/Disc_02/a.dwg"), 0);
+  EXPECT_FALSE(live::FileExists(Staged("Disc_03\\extra.blk")));
+  ExpectStaged("Disc_03\\db.dat", set[7].content);
+  EXPECT_TRUE(live::FileExists(Staged("Disc_03\\Fajls_3.ini")));
+}
+
+DWORD WINAPI DownloadSetThread(LPVOID) {
+  DownloadInstallationSet();
+  return 0;
+}
+
+TEST_P(LiveWeb, CancelIsObeyedBetweenFilesNeverInsideOne) {
+  std::vector<SetFile> set = ThreeDiscSet();
+  Publish(set);
+  // The big filler file trickles: time enough to cancel while it is on its way.
+  live::SetRules(env_, "[" + Rule("*/quarnex_32.exe", "\"action\": \"trickle\", \"chunk\": 100000, \"delay\": 0.05") + "]");
+  Open();
+  SelectForDownload({kSetup, kSystems, kDrawings, kDatas, kHelp});
+  ASSERT_EQ(ReadRemoteDescription(), 0);
+  HANDLE t = CreateThread(nullptr, 0, DownloadSetThread, nullptr, 0, nullptr);
+  ASSERT_TRUE(live::WaitFor([&] { return live::CountRequests(env_, "/quarnex_32.exe") == 1; }, 30000));
+  g_state.cancelRequested = 1;
+  ASSERT_EQ(WaitForSingleObject(t, 60000), WAIT_OBJECT_0);
+  CloseHandle(t);
+  ExpectStaged("Disc_01\\quarnex_32.exe", set[1].content);  // the file in transfer finished whole
+  EXPECT_EQ(live::CountRequests(env_, "/qdl_core.dll"), 0);
+  EXPECT_FALSE(live::FileExists(Staged("Disc_01\\qdl_core.dll")));
+  EXPECT_FALSE(live::FileExists(Staged("Disc_01\\Fajls_1.ini")));
+  EXPECT_EQ(live::CountRequests(env_, "/Disc_01/Install.ini"), 1);
+  EXPECT_FALSE(live::DirExists(Staged("Disc_02")));
+}
+
+TEST_P(LiveWeb, ServerNamesLeavingTheDiscFolderFailAndWriteNothing) {
+  const char* hostile[] = {"..\\..\\escaped.txt", "C:\\escaped.txt", "\\\\srv\\share\\escaped.txt",
+                           "sub\\..\\..\\escaped.txt", "a:escaped.txt", "../escaped.txt"};
+  for (const char* name : hostile) {
+    std::vector<SetFile> set = {{1, kSetup, "ok.txt", "fine"}};
+    PublishOptions o;
+    o.extraList[1] = std::string("[Systems]\r\nFile1=\\") + name + " \\QuarnWin32\\x.txt\r\n";
+    Publish(set, o);
+    Serve("escaped.txt", "outside");
+    Open();
+    ResetInstallState();
+    snprintf(g_state.programFolder, sizeof g_state.programFolder, "%s\\", work_.c_str());
+    snprintf(g_state.stagingFolder, sizeof g_state.stagingFolder, "%s", staging_.c_str());
+    Serve("KelvaranDemo/Disc_01/Install.ini",
+          "[System]\r\nRootDirectory=QTest\r\n[Disc01]\r\nSetup=4\r\nSystems=7\r\n");
+    SelectForDownload({kSetup, kSystems});
+    Open();
+    ASSERT_EQ(ReadRemoteDescription(), 0) << name;
+    DownloadInstallationSet();
+    ExpectStaged("Disc_01\\ok.txt", "fine");
+    EXPECT_FALSE(live::FileExists(Staged("Disc_01\\Fajls_1.ini"))) << name;  // the phase stopped
+    EXPECT_FALSE(live::FileExists(staging_ + "escaped.txt")) << name;
+    EXPECT_FALSE(live::FileExists(work_ + "\\QTest\\QuarnWin32\\escaped.txt")) << name;
+    EXPECT_FALSE(live::FileExists(work_ + "\\QTest\\escaped.txt")) << name;
+    EXPECT_FALSE(live::FileExists("C:\\escaped.txt")) << name;
+    EXPECT_EQ(live::CountRequests(env_, "escaped.txt"), 0) << name;
+    CloseSession();
+    live::DeleteTree(staging_ + "Disc_01");
+  }
+}
+
+TEST_P(LiveWeb, FailedFileLeavesNoCutCopyAndStopsThePhase) {
+  std::vector<SetFile> set = ThreeDiscSet();
+  Publish(set);
+  // An earlier run left the file whole; this run's transfer breaks off.
+  ASSERT_TRUE(live::WriteFileBytes(Staged("Disc_02\\a.dwg"), "old content"));
+  const char* breaks[] = {"\"action\": \"short\", \"bytes\": 600000",
+                          "\"action\": \"reset\", \"bytes\": 600000"};
+  for (const char* how : breaks) {
+    live::SetRules(env_, "[" + Rule("*/Disc_02/a.dwg", how) + "]");
+    Open();
+    ResetInstallState();
+    snprintf(g_state.programFolder, sizeof g_state.programFolder, "%s\\", work_.c_str());
+    snprintf(g_state.stagingFolder, sizeof g_state.stagingFolder, "%s", staging_.c_str());
+    SelectForDownload({kSetup, kSystems, kDrawings, kDatas, kHelp});
+    Open();
+    ASSERT_EQ(ReadRemoteDescription(), 0);
+    DownloadInstallationSet();
+    EXPECT_FALSE(live::FileExists(Staged("Disc_02\\a.dwg"))) << how;
+    EXPECT_FALSE(live::FileExists(Staged("Disc_02\\Fajls_2.ini"))) << how;
+    EXPECT_FALSE(live::DirExists(Staged("Disc_03"))) << how;
+    CloseSession();
+  }
+}
+
+TEST_P(LiveWeb, StagedFileFromAnEarlierRunIsReplacedWhole) {
+  Open();
+  g_state.httpsMode = secure_;
+  Serve("KelvaranDemo/Disc_01/f.txt", "new");
+  ASSERT_TRUE(live::WriteFileBytes(Staged("Disc_01\\f.txt"), std::string(100000, 'o')));
+  EXPECT_EQ(DownloadFile("Disc_01", "f.txt", 1), 0);
+  ExpectStaged("Disc_01\\f.txt", "new");
+}
+
+// ---- The display ----
+
+// A stand-in for the web installation dialog: the fields the download writes, each logging every text
+// it is given, and a progress bar of range 0 to 1000.
+class DisplayRecorder {
+ public:
+  DisplayRecorder() {
+    INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_PROGRESS_CLASS};
+    InitCommonControlsEx(&icc);
+    dialog_ = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 400, 200, nullptr, nullptr, nullptr, nullptr);
+    for (int id : {IDC_WEB_STATUS, IDC_WEB_PERCENT, IDC_WEB_ACTIVITY}) {
+      HWND c = CreateWindowExA(0, "STATIC", "", WS_CHILD, 0, 0, 100, 20, dialog_,
+                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), nullptr, nullptr);
+      SetPropA(c, "recorder", this);
+      SetPropA(c, "old", reinterpret_cast<HANDLE>(SetWindowLongPtrA(c, GWLP_WNDPROC,
+                                                                     reinterpret_cast<LONG_PTR>(Proc))));
+    }
+    bar_ = CreateWindowExA(0, PROGRESS_CLASSA, "", WS_CHILD, 0, 0, 100, 20, dialog_,
+                           reinterpret_cast<HMENU>(IDC_WEB_PROGRESS), nullptr, nullptr);
+    SendMessageA(bar_, PBM_SETRANGE32, 0, 1000);
+    g_state.webDialog = dialog_;
+    g_state.progressBar = bar_;
+  }
+  ~DisplayRecorder() {
+    g_state.webDialog = nullptr;
+    g_state.progressBar = nullptr;
+    DestroyWindow(dialog_);
+  }
+  bool ok() const { return dialog_ != nullptr && bar_ != nullptr; }
+  std::vector<std::string>& texts(int id) { return texts_[id]; }
+  int position() const { return static_cast<int>(SendMessageA(bar_, PBM_GETPOS, 0, 0)); }
+
+  // Runs f on another thread (as the worker does) and pumps this thread's messages until it ends.
+  template <typename F>
+  void RunOnWorker(F f) {
+    struct Box {
+      F* f;
+    } box{&f};
+    HANDLE t = CreateThread(nullptr, 0, [](LPVOID p) -> DWORD {
+      (*static_cast<Box*>(p)->f)();
+      return 0;
+    }, &box, 0, nullptr);
+    for (;;) {
+      DWORD w = MsgWaitForMultipleObjects(1, &t, FALSE, 60000, QS_ALLINPUT);
+      if (w != WAIT_OBJECT_0 + 1) break;
+      MSG m;
+      while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&m);
+    }
+    CloseHandle(t);
+  }
+
+ private:
+  static LRESULT CALLBACK Proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
+    auto* self = static_cast<DisplayRecorder*>(GetPropA(w, "recorder"));
+    auto old = reinterpret_cast<WNDPROC>(GetPropA(w, "old"));
+    if (msg == WM_SETTEXT && self) self->texts_[GetDlgCtrlID(w)].push_back(reinterpret_cast<const char*>(lp));
+    return CallWindowProcA(old, w, msg, wp, lp);
+  }
+  HWND dialog_ = nullptr;
+  HWND bar_ = nullptr;
+  std::map<int, std::vector<std::string>> texts_;
+};
+
+TEST_P(LiveWeb, DisplayShowsFileFramesAndPercentPerChunk) {
+  Open();
+  const std::string big = live::PseudoRandomBytes(3 * 512000, 9);
+  const std::string small = live::PseudoRandomBytes(512000, 10);
+  Serve("KelvaranDemo/Disc_01/big.bin", big);
+  Serve("KelvaranDemo/Disc_01/small.bin", small);
+  ASSERT_TRUE(live::MakeDirs(Staged("Disc_01")));
+  DisplayRecorder display;
+  ASSERT_TRUE(display.ok());
+  g_state.remote.overallTotal = static_cast<int32_t>(2 * (big.size() + small.size()));
+
+  int result = -1;
+  display.RunOnWorker([&] { result = DownloadFile("Disc_01", "big.bin", 1); });
+  ASSERT_EQ(result, 0);
+  ExpectStaged("Disc_01\\big.bin", big);
+  const char* prefix = secure_ ? "https://... .../" : "http://... .../";
+  ASSERT_FALSE(display.texts(IDC_WEB_STATUS).empty());
+  EXPECT_EQ(display.texts(IDC_WEB_STATUS).back(), std::string(prefix) + "KelvaranDemo/Disc_01/big.bin");
+  // Three full chunks: a frame from the second on, then the field is emptied.
+  EXPECT_EQ(display.texts(IDC_WEB_ACTIVITY), (std::vector<std::string>{"|", "/", ""}));
+  EXPECT_EQ(display.texts(IDC_WEB_PERCENT), (std::vector<std::string>{" 12.5%", " 25.0%", " 37.5%"}));
+  EXPECT_EQ(display.position(), 375);
+
+  display.texts(IDC_WEB_ACTIVITY).clear();
+  display.RunOnWorker([&] { result = DownloadFile("Disc_01", "small.bin", 1); });
+  ASSERT_EQ(result, 0);
+  EXPECT_EQ(display.texts(IDC_WEB_ACTIVITY), (std::vector<std::string>{""}));  // one chunk: no frame
+  EXPECT_EQ(display.texts(IDC_WEB_PERCENT).back(), " 50.0%");
+  EXPECT_EQ(display.position(), 500);
+
+  // Counting off (the second Install.ini): the file is shown, the display does not move.
+  display.texts(IDC_WEB_PERCENT).clear();
+  display.RunOnWorker([&] { result = DownloadFile("Disc_01", "small.bin", 0); });
+  ASSERT_EQ(result, 0);
+  EXPECT_TRUE(display.texts(IDC_WEB_PERCENT).empty());
+  EXPECT_EQ(display.position(), 500);
+  EXPECT_EQ(g_state.remote.bytesDone, static_cast<int32_t>(big.size() + small.size()));
+}
+
+TEST_P(LiveWeb, DisplayWithZeroTotalShowsZeroPercent) {
+  Open();
+  Serve("KelvaranDemo/Disc_01/quarnex_f.exe", live::FillerEncode(live::PseudoRandomBytes(600000, 11)));
+  ASSERT_TRUE(live::MakeDirs(Staged("Disc_01")));
+  DisplayRecorder display;
+  ASSERT_TRUE(display.ok());
+  int result = -1;
+  display.RunOnWorker([&] { result = DownloadFile("Disc_01", "quarnex_f.exe", 1); });
+  ASSERT_EQ(result, 0);
+  ASSERT_FALSE(display.texts(IDC_WEB_PERCENT).empty());
+  for (const std::string& t : display.texts(IDC_WEB_PERCENT)) EXPECT_EQ(t, "  0.0%");
+  EXPECT_EQ(display.position(), 0);
+  EXPECT_EQ(g_state.remote.bytesDone, 600000);  // content bytes, not stored bytes
+}
+
+}  // namespace
