@@ -13,6 +13,7 @@
 #include "app/install_state.h"
 #include "base/scoped_handle_win.h"
 #include "base/text.h"
+#include "install/description.h"
 #include "res/resource.h"
 #include "web/filler.h"
 #include "web/ini_lookup.h"
@@ -167,7 +168,7 @@ int ReadRemoteDescription() {
       if (!g_state.downloadSelected[part]) continue;
       FindIniValue(section, kPartNames[part], value, sizeof value, text, size);
       if (value[0] == '*') continue;
-      record.size[part] = ClampToInt32(ParseDecimal(value));
+      record.size[part] = ParseDescriptionNumber(value);
       record.present[part] = 1;
       firstPass += record.size[part];
     }

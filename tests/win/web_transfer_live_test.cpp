@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -713,15 +714,8 @@ class DisplayRecorder {
   int position() const { return static_cast<int>(SendMessageA(bar_, PBM_GETPOS, 0, 0)); }
 
   // Runs f on another thread (as the worker does) and pumps this thread's messages until it ends.
-  template <typename F>
-  void RunOnWorker(F f) {
-    struct Box {
-      F* f;
-    } box{&f};
-    HANDLE t = CreateThread(nullptr, 0, [](LPVOID p) -> DWORD {
-      (*static_cast<Box*>(p)->f)();
-      return 0;
-    }, &box, 0, nullptr);
+  void RunOnWorker(std::function<void()> f) {
+    HANDLE t = CreateThread(nullptr, 0, Trampoline, &f, 0, nullptr);
     for (;;) {
       DWORD w = MsgWaitForMultipleObjects(1, &t, FALSE, 60000, QS_ALLINPUT);
       if (w != WAIT_OBJECT_0 + 1) break;
@@ -732,6 +726,10 @@ class DisplayRecorder {
   }
 
  private:
+  static DWORD WINAPI Trampoline(LPVOID f) {
+    (*static_cast<std::function<void()>*>(f))();
+    return 0;
+  }
   static LRESULT CALLBACK Proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
     auto* self = static_cast<DisplayRecorder*>(GetPropA(w, "recorder"));
     auto old = reinterpret_cast<WNDPROC>(GetPropA(w, "old"));
