@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <map>
 #include <memory>
 
 #include "fetcher.h"
@@ -101,10 +102,14 @@ Progress MakeProgress(const Common& common, std::ostream& err) {
 }
 
 int Report(const Findings& findings, std::ostream& out, std::ostream& err, const std::string& what) {
-  // In file and line order, so the findings read like the files they are about.
+  // Grouped by file (in the order the files were read) and in line order within a file, so the findings
+  // read like the files they are about.
+  std::map<std::string, size_t> firstSeen;
+  for (const Finding& f : findings.All()) firstSeen.emplace(f.where.file, firstSeen.size());
   std::vector<Finding> sorted = findings.All();
-  std::stable_sort(sorted.begin(), sorted.end(), [](const Finding& a, const Finding& b) {
-    return a.where.file != b.where.file ? a.where.file < b.where.file : a.where.line < b.where.line;
+  std::stable_sort(sorted.begin(), sorted.end(), [&](const Finding& a, const Finding& b) {
+    const size_t fa = firstSeen[a.where.file], fb = firstSeen[b.where.file];
+    return fa != fb ? fa < fb : a.where.line < b.where.line;
   });
   for (const Finding& f : sorted) out << FormatFinding(f) << "\n";
   err << what << ": " << findings.Errors() << " error(s), " << findings.Warnings() << " warning(s)\n";
@@ -131,7 +136,13 @@ int Build(const std::vector<std::string>& args, std::ostream& out, std::ostream&
         err << "quarnset build: -D needs NAME=VALUE\n";
         return kExitUsage;
       }
-      options.variables[def.substr(0, eq)] = def.substr(eq + 1);
+      std::string value = def.substr(eq + 1);
+      // A value naming an existing file or folder relative to the current folder means that file, not
+      // one relative to the manifest.
+      std::error_code ec;
+      if (!value.empty() && std::filesystem::path(value).is_relative() && std::filesystem::exists(value, ec))
+        value = std::filesystem::absolute(value, ec).string();
+      options.variables[def.substr(0, eq)] = value;
     } else if (a == "--https-url" || a == "--http-url") {
       if (i + 1 >= args.size()) {
         err << "quarnset build: " << a << " needs a URL\n";
