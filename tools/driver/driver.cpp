@@ -23,6 +23,11 @@
 //   close WIN                              posts WM_SYSCOMMAND SC_CLOSE (the close box)
 //   select WIN ID INDEX                    combo/list selection + the parent's change notification
 //   items WIN ID                           items of a combo box or list box
+//   metric N                               GetSystemMetrics(N), e.g. 0 SM_CXSCREEN, 8 SM_CYDLGFRAME
+//   client WIN                             client area in screen coordinates: left top right bottom
+//   move WIN X Y                           moves the window (size kept) without activating it
+//   redraw WIN                             invalidates the whole window (it repaints from its own loop)
+//   pid WIN                                the process id owning the window
 //   msgbox WIN ANSWER [ms]                 waits for a message box (#32770 matching WIN), prints its
 //                                          caption and text, answers ok|cancel|yes|no|abort|retry|ignore|none
 #include <windows.h>
@@ -166,6 +171,10 @@ static int Run(const Args& a) {
     return 0;
   }
   if (a.size() < 2) return 2;
+  if (cmd == L"metric") {
+    printf("%d\n", GetSystemMetrics(_wtoi(a[1].c_str())));
+    return 0;
+  }
   if (cmd == L"wait") {
     HWND h = WaitFor(a[1], Ms(a, 2, 10000));
     printf("%s %p\n", h ? "found" : "NOT FOUND", (void*)h);
@@ -237,6 +246,30 @@ static int Run(const Args& a) {
     RECT r;
     GetWindowRect(top, &r);
     printf("%ld %ld %ld %ld\n", r.left, r.top, r.right, r.bottom);
+    return 0;
+  }
+  if (cmd == L"client") {
+    RECT r;
+    GetClientRect(top, &r);
+    MapWindowPoints(top, nullptr, reinterpret_cast<POINT*>(&r), 2);
+    printf("%ld %ld %ld %ld\n", r.left, r.top, r.right, r.bottom);
+    return 0;
+  }
+  if (cmd == L"move" && a.size() > 3) {
+    BOOL ok = SetWindowPos(top, nullptr, _wtoi(a[2].c_str()), _wtoi(a[3].c_str()), 0, 0,
+                           SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    printf("%s\n", ok ? "moved" : "NOT MOVED");
+    return ok ? 0 : 1;
+  }
+  if (cmd == L"redraw") {
+    BOOL ok = RedrawWindow(top, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME);
+    printf("%s\n", ok ? "invalidated" : "FAILED");
+    return ok ? 0 : 1;
+  }
+  if (cmd == L"pid") {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(top, &pid);
+    printf("pid=%lu\n", pid);
     return 0;
   }
   if (cmd == L"close") {
