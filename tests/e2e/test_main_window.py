@@ -68,6 +68,7 @@ class MainWindow(unittest.TestCase):
         rc, _ = cls.driver("wait", OPTIONS, 3000, check=False)
         cls.options_open = rc == 0
         if cls.options_open:
+            screenshot("main_window_with_options")
             cls.driver("move", OPTIONS, -3000, -3000)
 
     @classmethod
