@@ -69,6 +69,8 @@ class MainWindow(unittest.TestCase):
         cls.options_open = rc == 0
         if cls.options_open:
             screenshot("main_window_with_options")
+            _, out = cls.driver("rect", OPTIONS)
+            cls.options_place = [int(v) for v in out[0].split()[:2]]
             cls.driver("move", OPTIONS, -3000, -3000)
 
     @classmethod
@@ -162,7 +164,32 @@ class MainWindow(unittest.TestCase):
             self.panel_shot("main_window_after_repaint")), timeout=10, interval=0.2, what="the repainted panel")
         self.assertEqual(after.raw, before.raw)
 
-    def test_4_closing_ends_the_process_with_zero(self):
+    def test_4_about_box_from_info(self):
+        if not self.options_open:
+            self.skipTest("the options dialog is not there yet")
+        self.driver("move", OPTIONS, *self.options_place)
+        about = "Inform\u00e1ci\u00f3k!"
+        closers = [("ok", lambda: self.driver("click", about, 1)),
+                   ("esc", lambda: self.driver("key", about, 27)),
+                   ("close_box", lambda: self.driver("close", about))]
+        for name, close in closers:
+            with self.subTest(name):
+                self.driver("click", OPTIONS, 519)  # Infó
+                self.driver("wait", about, 10000)
+                self.assertEqual(self.driver.ansi(about), b"Inform\xe1ci\xf3k!")
+                _, dump = self.driver("dump", about)
+                texts = "\n".join(dump)
+                for line in ("QuarnCAD 'Windows10' V9.21", "Telep\u00edt\u0151 alrendszer",
+                             "QuarnSoft Kft. 1992-2019", "Minden jog fenntartva!", "text=Rendben"):
+                    self.assertIn(line, texts)
+                if name == "ok":
+                    screenshot("about_box")
+                close()
+                self.driver("gone", about, 10000)
+                # back in the options dialog, which stays open
+                self.driver("wait", OPTIONS, 3000)
+
+    def test_5_closing_ends_the_process_with_zero(self):
         if self.options_open:
             self.driver("click", OPTIONS, 2)  # Mégsem: ends the program
         else:
