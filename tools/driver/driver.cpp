@@ -17,9 +17,13 @@
 //   waitstate WIN ID KEY=V[,KEY=V] [ms]    until the state matches, e.g. enabled=1,visible=1
 //   click WIN ID [post|cmd|send]           post BM_CLICK (default), post WM_COMMAND, or send BM_CLICK
 //   settext WIN ID TEXT                    WM_SETTEXT (runs EN_CHANGE like a program change)
+//   settextnowait WIN ID TEXT              as settext, but returns after at most 500 ms: for a change that
+//                                          opens a message box, which the sent message waits for
 //   type WIN ID TEXT                       posts WM_CHAR per character (caret moves like typing)
 //   key WIN VK                             posts WM_KEYDOWN/WM_KEYUP of a virtual key (e.g. 27 = Esc) to
 //                                          the window's focus control or the window
+//   keyto WIN ID VK                        posts WM_KEYDOWN/WM_KEYUP of a virtual key to one control (e.g.
+//                                          35 = End moves an edit's caret behind its text)
 //   close WIN                              posts WM_SYSCOMMAND SC_CLOSE (the close box)
 //   select WIN ID INDEX                    combo/list selection + the parent's change notification
 //   items WIN ID                           items of a combo box or list box
@@ -353,6 +357,12 @@ static int Run(const Args& a) {
     printf("set\n");
     return 0;
   }
+  if (cmd == L"settextnowait" && a.size() > 3) {
+    DWORD_PTR r = 0;
+    SendMessageTimeoutW(ctl, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(a[3].c_str()), SMTO_NORMAL, 500, &r);
+    printf("set\n");
+    return 0;
+  }
   if (cmd == L"type" && a.size() > 3) {
     for (wchar_t c : a[3]) PostMessageW(ctl, WM_CHAR, c, 1);
     printf("typed\n");
@@ -362,6 +372,13 @@ static int Run(const Args& a) {
     UINT vk = static_cast<UINT>(_wtoi(a[2].c_str()));
     PostMessageW(top, WM_KEYDOWN, vk, 1);
     PostMessageW(top, WM_KEYUP, vk, 0xC0000001);
+    printf("key\n");
+    return 0;
+  }
+  if (cmd == L"keyto" && a.size() > 3) {
+    UINT vk = static_cast<UINT>(_wtoi(a[3].c_str()));
+    PostMessageW(ctl, WM_KEYDOWN, vk, 1);
+    PostMessageW(ctl, WM_KEYUP, vk, 0xC0000001);
     printf("key\n");
     return 0;
   }
