@@ -1,25 +1,197 @@
 #!/usr/bin/env bash
-# The demo: builds the installer and shows it under Wine (on $DISPLAY when there is one, else in a
-# private Xvfb with a screenshot saved).
+# The demo: the whole way from the maker's set to an installed system.
+#   1. builds the installer (Windows, x86_64) with loopback hosts, and quarnset (Linux);
+#   2. publishes the sample set (sample/sample.qset) with quarnset build;
+#   3. serves it with nginx over HTTPS (test CA, trusted by the demo's Wine prefix only) and HTTP, on
+#      ports of our own, with our own configuration (stopped at the end, also on errors);
+#   4. checks the live server with quarnset check;
+#   5. runs the installer under Wine: without a display (or with --auto) in a private Xvfb, driven
+#      automatically through a complete installation with a screenshot of every phase; with $DISPLAY
+#      on that display for you to drive;
+#   6. prints where the screenshots are and what was installed.
+#
+#   scripts/demo.sh [--auto] [--xvfb] [--keep]
+#     --auto   drive the installation automatically also on your $DISPLAY
+#     --xvfb   use a private Xvfb even when $DISPLAY is set (implies --auto)
+#     --keep   keep an earlier installation in the demo prefix (default: start from a clean target)
+# Ports: QUARN_DEMO_HTTPS_PORT (28443) and QUARN_DEMO_HTTP_PORT (28080); QUARN_DEMO_RATE (250k) slows
+# the server down so that the download can be watched (0: full speed).
 set -euo pipefail
 src="$(cd "$(dirname "$0")/.." && pwd)"
 build="$src/build/demo"
+https_port="${QUARN_DEMO_HTTPS_PORT:-28443}"
+http_port="${QUARN_DEMO_HTTP_PORT:-28080}"
+auto=0 xvfb=0 keep=0
+for a in "$@"; do
+  case "$a" in
+    --auto) auto=1 ;;
+    --xvfb) xvfb=1; auto=1 ;;
+    --keep) keep=1 ;;
+    -h|--help) sed -n '2,17p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    *) echo "demo: unknown option $a (see --help)" >&2; exit 2 ;;
+  esac
+done
+[ -z "${DISPLAY:-}" ] && xvfb=1 && auto=1
+step() { printf '\n== %s\n' "$*"; }
+
+step "dependencies"
 "$src/scripts/deps.sh"
+
+step "building the installer for Windows (hosts localhost:$https_port and 127.0.0.1:$http_port)"
 cmake -S "$src" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DCMAKE_TOOLCHAIN_FILE="$src/cmake/mingw-w64-x86_64.cmake" >/dev/null
-cmake --build "$build" -j 2
-[ -n "${DISPLAY:-}" ] && export QUARN_USE_DISPLAY=1
+  -DCMAKE_TOOLCHAIN_FILE="$src/cmake/mingw-w64-x86_64.cmake" \
+  -DQUARN_HTTPS_HOST="localhost:$https_port" -DQUARN_HTTP_HOST="127.0.0.1:$http_port" \
+  -DQUARN_SITE_NAME="localhost" >/dev/null
+cmake --build "$build" -j 2 --target QuarnWebInstall QuarnWin32 driver certtool
+
+step "building quarnset for Linux"
+cmake -S "$src/tools/quarnset" -B "$build/quarnset" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$build/quarnset" -j 2 --target quarnset
+quarnset="$build/quarnset/quarnset"
+
+step "publishing the sample set"
+"$quarnset" build -D STANDIN="$build/tools/standin/QuarnWin32.exe" "$src/sample/sample.qset" "$build/set"
+
+# The Wine environment (prefix, locale, PKI, display) of this build folder.
+[ "$xvfb" = 0 ] && export QUARN_USE_DISPLAY=1
+# shellcheck source=wine-env.sh
 . "$src/scripts/wine-env.sh" "$build"
+serve="$src/tools/nginx/serve_set.sh"
+cleanup() {
+  "$serve" stop --state "$build/nginx" >/dev/null 2>&1 || true
+  quarn_wine_stop
+}
+trap cleanup EXIT
+
+step "serving the set with nginx"
+# Slowed down (QUARN_DEMO_RATE bytes per second per file) so that the download can be watched.
+"$serve" start --root "$build/set" --state "$build/nginx" --pki "$QUARN_PKI" \
+  --https-port "$https_port" --http-port "$http_port" --rate "${QUARN_DEMO_RATE:-250k}"
+https_url="https://localhost:$https_port/Download/UpDate-V9.20"
+http_url="http://127.0.0.1:$http_port/UpDate-V9.20"
+
+step "checking the live server as the installer will read it"
+"$quarnset" check --https "$https_url" --http "$http_url" --cacert "$QUARN_PKI/ca.crt"
+
+step "starting Wine"
 quarn_wine_start_display
-trap quarn_wine_stop EXIT
 quarn_wine_boot
-wine "$build/QuarnWebInstall.exe" >/dev/null 2>&1 &
-app=$!
-wine "$build/driver.exe" wait "QuarnCAD" 20000 >/dev/null
-if [ -n "${QUARN_XVFB_PID:-}" ]; then
-  mkdir -p "$build/screenshots"
-  import -display "$DISPLAY" -window root "$build/screenshots/demo.png"
-  echo "demo: screenshot saved to $build/screenshots/demo.png"
-  wine "$build/driver.exe" close "QuarnCAD" >/dev/null || true
+target="$WINEPREFIX/drive_c/V92Demo"
+wine_user="$(ls "$WINEPREFIX/drive_c/users" | grep -vix public | head -1)"
+desktop="$WINEPREFIX/drive_c/users/$wine_user/Desktop"
+if [ "$keep" = 0 ]; then
+  # A clean target, so that the demo shows a first installation; but a basic settings file the user
+  # has changed, which the set installs with "ask before replacing" (*?): the installer asks about it.
+  rm -rf "$target" "$desktop/QuarnCAD 9.20 Demo.lnk"
+  mkdir -p "$target/QuarnWin32"
+  printf '; my own settings\r\n' > "$target/QuarnWin32/quarn.cfg"
 fi
-wait "$app" || true
+
+shots="$build/screenshots"
+mkdir -p "$shots"
+rm -f "$shots"/demo-*.png
+shot_no=0
+shot() { # name
+  shot_no=$((shot_no + 1))
+  local f
+  f="$shots/demo-$(printf %02d $shot_no)-$1.png"
+  import -display "$DISPLAY" -window root "$f" 2>/dev/null && echo "   screenshot $f"
+}
+drv() { # driver command...; output to $build/driver.out
+  wine "$build/driver.exe" "$@" >"$build/driver.out" 2>/dev/null </dev/null
+}
+
+options_title="QuarnCAD DEMO"  # the options dialog and the web installation dialog
+box_caption="QuarnCAD telep"   # the installer's message boxes
+standin="class=QuarnWin32Standin"
+
+wine "$build/QuarnWebInstall.exe" >"$build/installer.out" 2>&1 </dev/null &
+installer=$!
+
+if [ "$auto" = 0 ]; then
+  step "the installer runs on $DISPLAY: install with \"Telepítés\"; the demo goes on when it has ended"
+  wait "$installer" || true
+  drv wait "$standin" 5000 || true
+else
+  step "driving the installer"
+  drv wait "$options_title" 30000 || { echo "demo: the options dialog did not open" >&2; exit 1; }
+  shot options
+  drv click "$options_title" 1  # "Telepítés"
+  # Until the web installation dialog has come and gone: photograph the download and the installation,
+  # answer the installer's questions.
+  deadline=$((SECONDS + 300))
+  web_seen=0 download_shot=0 install_shot=0 questions=0
+  while [ $SECONDS -lt $deadline ]; do
+    kill -0 "$installer" 2>/dev/null || break
+    if drv msgbox "$box_caption" none 0; then
+      questions=$((questions + 1))
+      shot "question-$questions"
+      grep -E '^(caption|text)=' "$build/driver.out" | sed 's/^/   /' || true
+      # "Meglévő fájl: ...! Felül kívánja írni?" (replace an existing file?) is answered yes, others ok.
+      if grep -q '^text=Megl' "$build/driver.out"; then answer=yes; else answer=ok; fi
+      drv msgbox "$box_caption" "$answer" 0 || true
+      continue
+    fi
+    # The web installation dialog lies over the options dialog and has the progress bar (3206).
+    if drv dump "$options_title" && grep -q '^id=3206 ' "$build/driver.out"; then
+      web_seen=1
+      status="$(grep '^id=508 ' "$build/driver.out" | sed 's/.* text=//; s/ ansi=.*//')"
+      if [ "$download_shot" = 0 ] && [[ "$status" == http* ]]; then download_shot=1; shot download; fi
+      if [ "$install_shot" = 0 ] && [[ "$status" == *V92Demo* ]]; then install_shot=1; shot install; fi
+    elif [ "$web_seen" = 1 ]; then
+      break
+    fi
+    if drv wait "$standin" 0; then break; fi
+  done
+  [ "$web_seen" = 1 ] || { shot no-web-dialog; echo "demo: the web installation dialog did not appear" >&2; exit 1; }
+  # Then the Program Manager group (Wine's explorer opens a window for it) and the start of the installed
+  # system.
+  if drv wait "$standin" 30000; then
+    if drv list && grep 'title=QuarnCAD 9.20 Demo' "$build/driver.out" | grep -vq QuarnWin32Standin; then
+      echo "   the Program Manager group window is open"
+    fi
+    shot installed-system-running
+    drv close "$standin" || true
+    drv gone "$standin" 10000 || true
+  else
+    shot after-installation
+    echo "demo: the installed system was not started (the Program Manager conversation and the launch"
+    echo "      are not in this build yet, or they failed); ending the installer with \"Mégsem\""
+    drv click "$options_title" 2 || true
+  fi
+  for _ in $(seq 1 100); do kill -0 "$installer" 2>/dev/null || break; sleep 0.1; done
+  kill -0 "$installer" 2>/dev/null && kill "$installer" 2>/dev/null
+  wait "$installer" 2>/dev/null || true
+fi
+
+step "what was installed"
+if [ -d "$target" ]; then
+  echo "files below C:\\V92Demo ($target):"
+  (cd "$target" && find . -path ./QuarnWin32/Install -prune -o -type f -printf '   %9s  %P\n' | sort -k2)
+  echo "staged set: $target/QuarnWin32/Install"
+else
+  echo "   nothing: $target does not exist"
+fi
+font="$WINEPREFIX/drive_c/windows/Fonts/DejaVuSans.ttf"
+[ -f "$font" ] && echo "font: $font"
+[ -f "$desktop/QuarnCAD 9.20 Demo.lnk" ] && echo "desktop shortcut: $desktop/QuarnCAD 9.20 Demo.lnk"
+group_dir="$(find "$WINEPREFIX/drive_c/users" -type d -path '*Programs/QuarnCAD 9.20 Demo' 2>/dev/null | head -1)"
+[ -n "$group_dir" ] && echo "program group: $group_dir ($(ls "$group_dir" | tr '\n' ' '))"
+echo "registry:"
+reg_show() { # key [value]
+  echo "   $1${2:+ : $2}"
+  # reg writes its console text in the OEM code page (852 under the Hungarian locale), CR LF line ends;
+  # the default value's name is shown as "(default)".
+  wine reg query "$1" ${2:+/v "$2"} 2>/dev/null </dev/null | iconv -f CP852 -t UTF-8 | tr -d '\r' |
+    grep -a 'REG_' | sed 's/^ *//; s/^([^)]*)/(default)/; s/^/      /' || true
+}
+reg_show 'HKLM\Software\QuarnSoft\QuarnCAD'
+reg_show 'HKLM\Software\Classes\.qdw'
+reg_show 'HKLM\Software\Classes\QuarnCAD.Rajz\Shell\Open\Command'
+reg_show 'HKLM\Software\Classes\QuarnCAD.Rajz\DefaultIcon'
+reg_show 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\Fonts' 'DejaVu Sans (TrueType)'
+log="$target/QuarnWin32/started.log"
+if [ -f "$log" ]; then
+  echo "the installed system was started: $(tail -1 "$log" | tr -d '\r')"
+fi
+if [ "$auto" = 1 ]; then echo "screenshots: $shots"; fi

@@ -6,19 +6,21 @@
 # Our own configuration, ports, pid, logs and temp folders, all in STATE; the system nginx is not used.
 #
 #   serve_set.sh start --root TREE --state DIR [--https-port 18443] [--http-port 18080]
-#                      [--cert server.chain.crt --key server.key | --pki PKIDIR]
+#                      [--cert server.chain.crt --key server.key | --pki PKIDIR] [--rate BYTES]
 #   serve_set.sh stop --state DIR
 #   serve_set.sh status --state DIR
 #
+# --rate limits each response to BYTES per second (nginx limit_rate, e.g. 300k), so that a download
+# lasts long enough to be watched; 0 (the default) is unlimited.
 # start returns once both ports answer (or fails with the error log); stop waits until nginx has ended.
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 src="$(cd "$here/../.." && pwd)"
 
-usage() { sed -n '2,14p' "$0" | sed 's/^# \{0,1\}//' >&2; exit 2; }
+usage() { sed -n '2,16p' "$0" | sed 's/^# \{0,1\}//' >&2; exit 2; }
 
 cmd="${1:-}"; [ -n "$cmd" ] || usage; shift
-root="" state="" https_port=18443 http_port=18080 cert="" key="" pki="" bind=127.0.0.1
+root="" state="" https_port=18443 http_port=18080 cert="" key="" pki="" bind=127.0.0.1 rate=0
 while [ $# -gt 0 ]; do
   case "$1" in
     --root) root="$2"; shift 2 ;;
@@ -28,6 +30,7 @@ while [ $# -gt 0 ]; do
     --cert) cert="$2"; shift 2 ;;
     --key) key="$2"; shift 2 ;;
     --pki) pki="$2"; shift 2 ;;
+    --rate) rate="$2"; shift 2 ;;
     -h|--help) usage ;;
     *) echo "serve_set.sh: unknown argument $1" >&2; usage ;;
   esac
@@ -81,6 +84,7 @@ case "$cmd" in
     for p in "$https_port" "$http_port"; do
       [[ "$p" =~ ^[0-9]+$ ]] && [ "$p" -ge 1024 ] && [ "$p" -le 65535 ] || { echo "serve_set.sh: port $p must be 1024..65535" >&2; exit 2; }
     done
+    [[ "$rate" =~ ^[0-9]+[kKmM]?$ ]] || { echo "serve_set.sh: --rate takes bytes per second, e.g. 300k" >&2; exit 2; }
     stop
     mkdir -p "$state/tmp"
     user=""
@@ -88,7 +92,7 @@ case "$cmd" in
     [ "$(id -u)" = 0 ] && user="user nobody nogroup;"
     sed -e "s|@USER@|$user|" -e "s|@STATE@|$state|g" -e "s|@ROOT@|$root|g" -e "s|@CERT@|$cert|g" \
         -e "s|@KEY@|$key|g" -e "s|@BIND@|$bind|g" -e "s|@HTTPS_PORT@|$https_port|g" \
-        -e "s|@HTTP_PORT@|$http_port|g" "$here/nginx.conf.in" > "$state/nginx.conf"
+        -e "s|@HTTP_PORT@|$http_port|g" -e "s|@RATE@|$rate|g" "$here/nginx.conf.in" > "$state/nginx.conf"
     : > "$state/error.log"
     if ! nginx -p "$state" -c "$state/nginx.conf" -e "$state/error.log" -t >"$state/configtest.log" 2>&1; then
       echo "serve_set.sh: nginx refuses the configuration:" >&2; cat "$state/configtest.log" >&2; exit 1
