@@ -16,6 +16,7 @@
 #include "install/description.h"
 #include "res/resource.h"
 #include "web/filler.h"
+#include "web/ini_index.h"
 #include "web/ini_lookup.h"
 #include "web/progress_text.h"
 #include "web/remote_file_win.h"
@@ -202,6 +203,9 @@ void DownloadInstallationSet() {
     FetchResult fetched = FetchWholeFile(discFolder, listName, &list);
     if (fetched == FetchResult::kOpenFailed || fetched == FetchResult::kReadFailed) return;
 
+    // Every File%i of every part is looked up in this list: the index answers each lookup exactly as
+    // FindIniValue would, without rescanning the list from its start every time.
+    IniIndex listIndex(list.text.get(), list.size);
     for (int part = 0; part < kPartCount; ++part) {
       if (!g_state.remote.discs[disc - 1].present[part]) continue;
       if (g_state.cancelRequested.load() != 0) return;
@@ -210,7 +214,7 @@ void DownloadInstallationSet() {
         char key[16];
         char line[kTextSize];
         snprintf(key, sizeof key, "File%i", n);
-        FindIniValue(kPartNames[part], key, line, sizeof line, list.text.get(), list.size);
+        listIndex.Find(kPartNames[part], key, line, sizeof line);
         if (line[0] == '*') break;
         char serverName[kTextSize];
         FormServerName(line, serverName, sizeof serverName);
