@@ -40,7 +40,10 @@ class DirectoryFetcher : public Fetcher {
       r.transportError = ec.message();
       return r;
     }
-    if (keepBody) {
+    if (keepBody && r.length > kMaxWholeFile) {
+      r.tooLarge = true;
+      r.transportError = "larger than " + std::to_string(kMaxWholeFile) + " bytes";
+    } else if (keepBody) {
       std::ifstream in(path, std::ios::binary);
       std::ostringstream s;
       s << in.rdbuf();

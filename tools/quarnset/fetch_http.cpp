@@ -18,6 +18,10 @@ struct Transfer {
 size_t OnBody(char* data, size_t size, size_t count, void* user) {
   auto* t = static_cast<Transfer*>(user);
   const size_t n = size * count;
+  if (t->keepBody && t->result->received + static_cast<int64_t>(n) > kMaxWholeFile) {
+    t->result->tooLarge = true;
+    return 0;  // ends the transfer
+  }
   t->result->received += static_cast<int64_t>(n);
   if (t->keepBody) t->result->body.append(data, n);
   return n;
@@ -94,7 +98,10 @@ class HttpFetcher : public Fetcher {
     long redirects = 0;
     curl_easy_getinfo(curl_, CURLINFO_REDIRECT_COUNT, &redirects);
     if (redirects > 0 && effective) r.redirectedTo = effective;
-    if (code == CURLE_OK) {
+    if (r.tooLarge) {
+      r.reached = true;
+      r.transportError = "larger than " + std::to_string(kMaxWholeFile) + " bytes";
+    } else if (code == CURLE_OK) {
       r.reached = true;
     } else if (code == CURLE_PARTIAL_FILE || ((code == CURLE_RECV_ERROR || code == CURLE_OPERATION_TIMEDOUT) && r.status != 0)) {
       // The answer came, but its body broke off: what the installer's single read would see.

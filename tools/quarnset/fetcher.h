@@ -15,10 +15,15 @@ struct FetchResult {
   bool hasLength = false;       // a Content-Length header came with the final response
   int64_t length = 0;
   int64_t received = 0;         // body bytes that arrived
-  std::string body;             // when asked for
+  std::string body;             // when asked for (at most kMaxWholeFile bytes)
+  bool tooLarge = false;        // a body asked for was larger than kMaxWholeFile: not read further
   std::string redirectedTo;     // the final URL when a redirect was followed
   std::string contentEncoding;  // a Content-Encoding header, which the installer does not undo
 };
+
+// Files read whole (Update.ini, Install.ini, Fajls_N.ini) are refused above this size, as the installer
+// refuses them; a body kept in memory is never larger.
+constexpr int64_t kMaxWholeFile = 16 * 1024 * 1024;
 
 // The installer's acceptance of a file: status 200 and a Content-Length above 0.
 bool AcceptedByInstaller(const FetchResult& r);

@@ -32,6 +32,11 @@ bool ReportFetch(const FetchResult& r, const Where& at, const std::string& conse
     findings->Error(at, "Content-Length 0: the installer takes the file as missing; " + consequence);
     return false;
   }
+  if (r.tooLarge) {
+    findings->Error(at, "announces " + std::to_string(r.length) + " bytes: the installer reads description files whole and refuses any above " +
+                            std::to_string(kMaxWholeFile) + " bytes; " + consequence);
+    return false;
+  }
   if (!r.contentEncoding.empty())
     findings->Error(at, "sent with Content-Encoding " + r.contentEncoding + ": the installer stores the encoded bytes as they are");
   if (r.received != r.length) {

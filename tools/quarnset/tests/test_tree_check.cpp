@@ -150,6 +150,9 @@ std::vector<TreeCase> TreeCases() {
        "File3 is never read", kList1.c_str(), -1},
       {"value beginning with a star", [](const std::string& r) { Replace(r + kDesc, "Dir2=", "Dir2=*"); },
        "begins with '*'", kDesc.c_str(), -1},
+      {"description file above the installer's bound",
+       [](const std::string& r) { testing::WriteBytes(r + kList2, testing::ReadBytes(r + kList2) + std::string(17 * 1024 * 1024, ';')); },
+       "refuses any above", kList2.c_str(), -1},
       {"font without its name", [](const std::string& r) { Replace(r + kDesc, "FontName1=F Sans (TrueType)", "FontName1="); },
        "FontFile1 is never read", kDesc.c_str(), -1},
   };
