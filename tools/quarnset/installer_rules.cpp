@@ -55,6 +55,25 @@ bool ProbeAccepts(const std::string& text) {
   return ScanProbeText(text.data(), size, noCancel) == ProbeVerdict::kAccepted;
 }
 
+bool IsHelpCommand(const std::string& command) {
+  return IsHelpViewerCommand(command.c_str());
+}
+
+std::string PreparedCommand(const std::string& command, const std::string& rootFolder, const std::string& windowsFolder) {
+  return PrepareProgramManagerCommand(command.c_str(), rootFolder.c_str(), windowsFolder.c_str());
+}
+
+GroupName ReadGroupName(const std::string& command, std::string* name) {
+  switch (ParseGroupCommand(command.c_str(), name)) {
+    case GroupCommand::kNamed:
+      return GroupName::Named;
+    case GroupCommand::kNoName:
+      return GroupName::Malformed;
+    default:
+      return GroupName::NotCreateGroup;
+  }
+}
+
 int64_t ParseNumber(const std::string& text) {
   return ParseDescriptionNumber(text.c_str());
 }

@@ -39,6 +39,15 @@ bool IsFillerName(const std::string& serverName);
 // Whether the probe accepts the text of Update.ini.
 bool ProbeAccepts(const std::string& text);
 
+// Program Manager commands: whether the installer treats one as a help viewer command (its "%s" gets the
+// Windows folder), and the text it sends once '#' and "%s" are replaced.
+bool IsHelpCommand(const std::string& command);
+std::string PreparedCommand(const std::string& command, const std::string& rootFolder, const std::string& windowsFolder);
+
+// The group name of a "[CreateGroup(" command, as the desktop shortcut takes it.
+enum class GroupName { NotCreateGroup, Named, Malformed };
+GroupName ReadGroupName(const std::string& command, std::string* name);
+
 // A part size as the installer converts it (leading blanks and a sign, digits up to the first other
 // character, no digits give 0, saturating at the signed 32-bit range).
 int64_t ParseNumber(const std::string& text);

@@ -405,30 +405,29 @@ void CheckFileTypes(const SetModel& set, const FileFacts& facts, bool complete, 
 
 void CheckCommands(const SetModel& set, const Limits& limits, Findings* findings) {
   bool groupSeen = false;
+  // The longest folders the commands may get: the root folder on any drive, the Windows folder allowed for.
+  const std::string rootFolder = "C:\\" + (set.root ? set.root->text : std::string());
+  const std::string windowsFolder(static_cast<size_t>(limits.windowsFolderLength), 'W');
   for (size_t i = 0; i < set.commands.size(); ++i) {
     const Value& c = set.commands[i];
     const std::string key = "Command" + std::to_string(i + 1);
     CheckValue(c, key, true, findings);
     const std::string& t = c.text;
-    if (StartsWith(t, "[CreateGroup(")) {
-      const size_t close = t.find(")]");
-      if (close == std::string::npos) {
+    std::string name;
+    const installer::GroupName group = installer::ReadGroupName(t, &name);
+    if (group == installer::GroupName::Malformed) {
+      if (t.find(")]") == std::string::npos)
         findings->Error(c.at, key + " begins with [CreateGroup( but holds no \")]\": the group name cannot be read");
-      } else if (!groupSeen) {
-        const std::string name = t.substr(13, close - 13);
-        std::string why;
-        if (name.empty())
-          findings->Warning(c.at, key + " names an empty group: no desktop shortcut is made");
-        else if (!ValidFileNameChars(name, &why) || name.find('\\') != std::string::npos)
-          findings->Error(c.at, "group name " + Quote(name) + " " + (why.empty() ? "holds a backslash" : why) +
-                                    ": the desktop shortcut is named after it and cannot be saved");
-      }
-      groupSeen = true;
+      else if (!groupSeen)
+        findings->Warning(c.at, key + " names an empty group: no desktop shortcut is made");
+    } else if (group == installer::GroupName::Named && !groupSeen) {
+      std::string why;
+      if (!ValidFileNameChars(name, &why) || name.find('\\') != std::string::npos)
+        findings->Error(c.at, "group name " + Quote(name) + " " + (why.empty() ? "holds a backslash" : why) +
+                                  ": the desktop shortcut is named after it and cannot be saved");
     }
-    size_t hashes = 0;
-    for (char ch : t) hashes += (ch == '#');
-    size_t length = t.size() + hashes * (RootFolderLength(set) - 1);
-    const bool help = t.find("WinHlp32.exe") != std::string::npos || t.find("hh.exe") != std::string::npos;
+    if (group != installer::GroupName::NotCreateGroup) groupSeen = true;
+    // A help viewer command was a format string for the Windows folder: one %s, and %% for a percent sign.
     size_t conversions = 0;
     bool badFormat = false;
     for (size_t k = 0; k < t.size(); ++k) {
@@ -438,14 +437,13 @@ void CheckCommands(const SetModel& set, const Limits& limits, Findings* findings
       else if (next != '%') badFormat = true;
       ++k;
     }
-    if (help) {
+    if (installer::IsHelpCommand(t)) {
       if (badFormat || conversions > 1)
-        findings->Error(c.at, key + " names a help program, so the installer uses it as a format string: it may hold one %s (the Windows folder) and %% for a percent sign, nothing else with %");
-      length += conversions * static_cast<size_t>(limits.windowsFolderLength);
-      length -= conversions * 2;
+        findings->Error(c.at, key + " names a help program, so the installer takes it as a format string: it may hold one %s (the Windows folder) and %% for a percent sign, nothing else with %");
     } else if (conversions > 0) {
       findings->Warning(c.at, key + " holds %s but names neither hh.exe nor WinHlp32.exe: it is sent with %s unchanged");
     }
+    const size_t length = installer::PreparedCommand(t, rootFolder, windowsFolder).size();
     if (length > kPathMax)
       findings->Error(c.at, key + " grows to " + std::to_string(length) +
                                 " characters once # and %s are replaced; the installer sends it from a 256-byte block");

@@ -82,6 +82,7 @@ const BrokenCase kBroken[] = {
     {"file line without target", 23, "Help = \\a.htm < files/a.htm", "has no target", 23},
     {"unknown section", 0, "[extras]", "unknown section [extras]", 24},
     {"same key twice", 6, "Version = 9.20\nversion = 9.21", "given twice", 7},
+    {"group name that cannot name a file", 15, "Command = [CreateGroup(Q/Demo)]", "cannot be saved", 15},
     {"extension without dot", 13, "Type = qdw | Q.Rajz", "leading dot", 13},
 };
 
@@ -126,6 +127,9 @@ TEST(Manifest, ProjectsPartAndMissingGroupAreWarningsNotErrors) {
   const Findings g = Judge(dir, Edit(15, "Command = [ShowGroup(Q Demo,1)]"));
   EXPECT_FALSE(g.HasErrors()) << testing::Dump(g);
   EXPECT_TRUE(g.Mentions("no program group and no desktop shortcut")) << testing::Dump(g);
+  const Findings h = Judge(dir, Edit(15, "Command = [CreateGroup()]"));
+  EXPECT_FALSE(h.HasErrors()) << testing::Dump(h);
+  EXPECT_TRUE(h.Mentions("names an empty group")) << testing::Dump(h);
 }
 
 TEST(Manifest, CommandLineVariablesOverrideTheManifest) {
