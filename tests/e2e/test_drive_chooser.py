@@ -2,10 +2,34 @@
 drive list of the common dialog; choosing a drive letter mapped to a temporary folder puts it into the
 drive field and installs to it; Eldob and the close box change nothing."""
 import os
+import shutil
 
 import harness
-from harness import BUILD, wait_until
+import servers
+from harness import prefix_path, wait_until
 from options_session import CHOOSER_TITLE, OPTIONS_TITLE, OptionsTestCase
+
+CRLF = "\r\n"
+
+
+def write(path, text):
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    with open(path, "wb") as f:
+        f.write(text.replace("\n", CRLF).encode("cp1250"))
+
+
+def publish_small_set(tree):
+    """A one-disc set with one file of the basic settings, under the root folder OptDemo."""
+    shutil.rmtree(tree, ignore_errors=True)
+    write(os.path.join(tree, "Update.ini"),
+          "[Update]\nQuarnCAD WEB update system: V9.21\nQuarnSoft Ltd. 1992-2019.\n")
+    disc = os.path.join(tree, "KelvaranDemo", "Disc_01")
+    write(os.path.join(disc, "a.txt"), "chosen drive\n")
+    size = os.path.getsize(os.path.join(disc, "a.txt"))
+    write(os.path.join(disc, "Install.ini"),
+          "[System]\nRootDirectory=OptDemo\n[Disc01]\nName=OPT1\nSetup=%d\n"
+          "[Directorys]\nDir1=\\QuarnWin32\n" % size)
+    write(os.path.join(disc, "Fajls_1.ini"), "[Disc]\nName=OPT1\n[Setup]\nFile1=\\a.txt \\QuarnWin32\\a.txt\n")
 
 
 class DriveChooserTest(OptionsTestCase):
@@ -50,6 +74,34 @@ class DriveChooserTest(OptionsTestCase):
         web = "hwnd=" + web.split()[0]
         self.driver("waittext", web, 2, "Kilépés", 60000)
         self.driver("click", web, 2)
+        self.assertEqual(self.wait_exit_code(), 0)
+
+    def test_installation_goes_to_the_chosen_drive(self):
+        tree = os.path.join(harness.BUILD, "chooser-set")
+        publish_small_set(tree)
+        shutil.rmtree(prefix_path("U:\\OptDemo"), ignore_errors=True)
+        shutil.rmtree(prefix_path("C:\\OptDemo"), ignore_errors=True)
+        srv = servers.TestServers(harness.BUILD, tree, workdir=os.path.join(harness.BUILD, "chooser-srv")).start()
+        self.addCleanup(srv.stop)
+        chooser = self.open_chooser()
+        self.driver("select", chooser, 1137, self.entry_of(chooser, "u"))
+        self.driver("click", chooser, 1)
+        self.driver("waittext", self.dialog, 503, "U:", 10000)
+        self.driver("click", self.dialog, 508)  # do not start the (absent) installed system
+        self.driver("waitstate", self.dialog, 508, "checked=0", 5000)
+        self.driver("click", self.dialog, 1)
+        staged = prefix_path("U:\\OptDemo\\QuarnWin32\\Install\\Disc_01\\Install.ini")
+        installed = prefix_path("U:\\OptDemo\\QuarnWin32\\a.txt")
+        wait_until(lambda: os.path.exists(installed), 90, what="the file installed on U:")
+        self.assertTrue(os.path.exists(staged))
+        with open(installed, "rb") as f:
+            self.assertEqual(f.read(), b"chosen drive\r\n")
+        self.assertFalse(os.path.exists(prefix_path("C:\\OptDemo")), "nothing may go to drive C:")
+        # The web installation dialog closes with success; end the program if it is still up.
+        wait_until(lambda: self.app.proc.poll() is not None or len(self.windows_titled(OPTIONS_TITLE)) <= 1,
+                   60, what="the web installation dialog to close")
+        if self.app.proc.poll() is None:
+            self.driver("click", self.dialog, 2)
         self.assertEqual(self.wait_exit_code(), 0)
 
     def test_ok_on_the_unchanged_list_applies_the_shown_drive(self):
