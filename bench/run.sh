@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Runs the benchmarks (not part of the test command): bench/run.sh [--runs N] [--sets large,small,many]
+# Builds into build/bench, serves generated sets with nginx on ports 19443/19080, writes
+# build/bench/performance-table.md (docs/performance.md explains the figures).
+set -euo pipefail
+src="$(cd "$(dirname "$0")/.." && pwd)"
+"$src/scripts/deps.sh"
+mkdir -p "$src/build/bench"
+. "$src/scripts/wine-env.sh" "$src/build/bench"
+quarn_wine_start_display
+trap quarn_wine_stop EXIT
+cmake -S "$src" -B "$src/build/bench" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+  -DCMAKE_TOOLCHAIN_FILE="$src/cmake/mingw-w64-x86_64.cmake" \
+  -DQUARN_HTTPS_HOST=localhost:19443 -DQUARN_HTTP_HOST=127.0.0.1:19080 >/dev/null
+cmake --build "$src/build/bench" -j 2 --target certtool driver >/dev/null
+quarn_wine_boot
+python3 "$src/bench/run.py" "$@"
