@@ -38,10 +38,18 @@ class OptionsTestCase(unittest.TestCase):
         self.driver("waittext", self.dialog, 503, ":", 10000)
 
     def _end(self):
+        # End the program as a user would (answer a pending box, then Mégsem): a killed Wine process
+        # now and then takes the next test's driver down with it.
         try:
             if self.app.proc.poll() is None:
-                self.app.kill()
+                self.driver("msgbox", CAPTION, "ok", 200, check=False)
+                self.driver("click", self.dialog, 2, check=False)
+                self.app.proc.wait(timeout=10)
+        except Exception:
+            pass  # the driver or the program is gone already: killed below
         finally:
+            if self.app.proc.poll() is None:
+                self.app.kill()
             self.driver.close()
 
     # ---- helpers ----
