@@ -96,8 +96,10 @@ class ServerBehaviour(unittest.TestCase):
 
 
 class WinINetAgainstServers(unittest.TestCase):
-    def test_live_cases_pass_over_https_and_http(self):
-        work = os.path.join(harness.BUILD, "web-transfer-live")
+    def run_live(self, name, gtest_filter, extra_env=None, during=None):
+        """Runs the live gtest cases matching gtest_filter against fresh servers; returns the parsed
+        XML report. during(proc) runs while win_tests runs."""
+        work = os.path.join(harness.BUILD, "web-transfer-" + name)
         shutil.rmtree(work, ignore_errors=True)
         tree = os.path.join(work, "tree")
         os.makedirs(tree)
@@ -108,21 +110,55 @@ class WinINetAgainstServers(unittest.TestCase):
             env["QUARN_WEB_TREE"] = harness.win_path(tree)
             env["QUARN_WEB_RULES"] = harness.win_path(srv.rules_path)
             env["QUARN_WEB_LOG"] = harness.win_path(srv.log_path)
+            env.update(extra_env or {})
             with open(out, "w") as f:
-                rc = subprocess.call(
-                    ["wine", os.path.join(harness.BUILD, "win_tests.exe"),
-                     "--gtest_filter=BothHosts/LiveWeb.*", "--gtest_output=xml:" + harness.win_path(xml)],
-                    stdin=subprocess.DEVNULL, stdout=f, stderr=subprocess.STDOUT, env=env, timeout=900)
+                proc = subprocess.Popen(
+                    ["wine", os.path.join(harness.BUILD, "win_tests.exe"), "--gtest_filter=" + gtest_filter,
+                     "--gtest_output=xml:" + harness.win_path(xml)],
+                    stdin=subprocess.DEVNULL, stdout=f, stderr=subprocess.STDOUT, env=env)
+                try:
+                    if during:
+                        during(proc)
+                    rc = proc.wait(timeout=900)
+                finally:
+                    if proc.poll() is None:
+                        proc.kill()
         with open(out, encoding="utf-8", errors="replace") as f:
             output = f.read()
         self.assertEqual(rc, 0, output[-6000:])
         suite = ET.parse(xml).getroot()
         cases = suite.findall(".//testcase")
-        ran = [c for c in cases if c.get("status") == "run" and c.get("result") != "skipped"]
-        skipped = [c.get("name") for c in cases if c.find("skipped") is not None or c.get("result") == "skipped"]
-        self.assertGreaterEqual(len(ran), 40, output[-3000:])
+        skipped = [c.get("name") for c in cases
+                   if c.find("skipped") is not None or c.get("result") == "skipped"]
         self.assertEqual(skipped, [], output[-3000:])
         self.assertEqual(int(suite.get("failures")), 0, output[-6000:])
+        return cases
+
+    def test_live_cases_pass_over_https_and_http(self):
+        cases = self.run_live("live", "BothHosts/LiveWeb.*")
+        self.assertGreaterEqual(len(cases), 40)
+
+    def test_missing_root_folder_box_screenshot(self):
+        shots = os.path.join(harness.BUILD, "web-transfer-box")
+        shutil.rmtree(shots, ignore_errors=True)
+        os.makedirs(shots)
+        taken = []
+
+        def shoot(proc):
+            up = os.path.join(shots, "box-up")
+            harness.wait_until(lambda: os.path.exists(up) or proc.poll() is not None, timeout=120,
+                               what="the message box")
+            if not os.path.exists(up):
+                return
+            with open(up) as f:
+                rect = [int(v) for v in f.read().split()]
+            taken.append(harness.screenshot("web_missing_root_folder", rect))
+            open(os.path.join(shots, "shot-done"), "w").close()
+
+        self.run_live("box", "BothHosts/LiveWeb.MissingOrUnusableRootFolderIsReportedAndCancels/Http",
+                      {"QUARN_WEB_BOX_SHOT": harness.win_path(shots)}, shoot)
+        self.assertEqual(len(taken), 1)
+        self.assertTrue(os.path.getsize(taken[0]) > 0)
 
 
 if __name__ == "__main__":

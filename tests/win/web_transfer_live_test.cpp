@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <map>
 #include <string>
@@ -341,6 +343,19 @@ TEST_P(LiveWeb, ProbeAcceptsOnlyTheMakersUpdateFile) {
   }
 }
 
+TEST_P(LiveWeb, ServerWithoutLengthsHoldsNothingOnEitherHost) {
+  // Every answer chunked, on both hosts: neither probe passes (the worker then reports no connection).
+  live::SetRules(env_, "[{\"match\": \"*\", \"action\": \"chunked\"}]");
+  Open();
+  EXPECT_FALSE(ProbeServer(g_state.internet.session));
+  CloseSession();
+  int other = !secure_;
+  g_state.httpsMode = other;
+  ASSERT_EQ(OpenSession(other, ServerHost(other)), 0);
+  EXPECT_FALSE(ProbeServer(g_state.internet.session));
+  EXPECT_EQ(live::CountRequests(env_, "/Update.ini"), 2);
+}
+
 TEST_P(LiveWeb, ProbeRejectsWhenCancelled) {
   Open();
   EXPECT_TRUE(ProbeServer(g_state.internet.session));
@@ -450,6 +465,25 @@ BOOL CALLBACK CollectStatic(HWND child, LPARAM out) {
   return TRUE;
 }
 
+// With QUARN_WEB_BOX_SHOT set (a folder), the first box stays up until the screenshot is taken: this
+// side writes "box-up" with the box's rectangle, the Python side takes the picture and writes
+// "shot-done".
+void HoldForScreenshot(HWND box) {
+  static bool held = false;
+  const char* folder = getenv("QUARN_WEB_BOX_SHOT");
+  if (folder == nullptr || held) return;
+  held = true;
+  live::WaitFor([&] { return IsWindowVisible(box) != FALSE; }, 10000);
+  RECT r = {};
+  GetWindowRect(box, &r);
+  char rect[64];
+  snprintf(rect, sizeof rect, "%ld %ld %ld %ld", r.left, r.top, r.right, r.bottom);
+  std::string dir = folder;
+  live::WriteFileBytes(dir + "\\box-up", rect);
+  EXPECT_TRUE(live::WaitFor([&] { return live::FileExists(dir + "\\shot-done"); }, 30000))
+      << "no screenshot taken";
+}
+
 BoxSeen RunDescriptionExpectingBox(int* result) {
   BoxSeen seen;
   *result = -1;
@@ -458,6 +492,7 @@ BoxSeen RunDescriptionExpectingBox(int* result) {
   live::WaitFor([&] { return (box = FindWindowA("#32770", "QuarnCAD System Error!")) != nullptr ||
                              WaitForSingleObject(t, 0) == WAIT_OBJECT_0; }, 20000);
   if (box != nullptr) {
+    HoldForScreenshot(box);
     char caption[256] = "";
     GetWindowTextA(box, caption, sizeof caption);
     seen.caption = caption;
@@ -548,7 +583,15 @@ TEST_P(LiveWeb, StagesAThreeDiscSetByteForByte) {
   EXPECT_EQ(g_state.remote.bytesDone * 2, g_state.remote.overallTotal);
   // The end of the set: the first disc without a list. Its folder was made and stays empty.
   EXPECT_TRUE(live::DirExists(Staged("Disc_04")));
-  EXPECT_FALSE(live::FileExists(Staged("Disc_04\\Fajls_4.ini")));
+  WIN32_FIND_DATAA fd;
+  HANDLE find = FindFirstFileA(Staged("Disc_04\\*").c_str(), &fd);
+  int entries = 0;
+  if (find != INVALID_HANDLE_VALUE) {
+    do entries += (strcmp(fd.cFileName, ".") && strcmp(fd.cFileName, "..")) ? 1 : 0;
+    while (FindNextFileA(find, &fd));
+    FindClose(find);
+  }
+  EXPECT_EQ(entries, 0) << "the folder of the disc past the set stays empty";
   EXPECT_FALSE(live::DirExists(Staged("Disc_05")));
   EXPECT_EQ(live::CountRequests(env_, "/Fajls_4.ini"), 1);
   EXPECT_EQ(live::CountRequests(env_, "/Fajls_5.ini"), 0);
