@@ -135,6 +135,9 @@ DWORD WINAPI RunInstallation(LPVOID) {
   g_state.copyBytesTotal = static_cast<uint32_t>(g_state.remote.overallTotal);
   g_state.copyBytesDone = static_cast<uint32_t>(g_state.remote.bytesDone);
   if (CopySelectedParts(g_state.webDialog) != 0) return EndCancelled();
+  // The copy step does not look at the flag: a Cancel pressed while files were copied takes effect here,
+  // before anything is registered.
+  if (Cancelled()) return EndCancelled();
 
   SetField(IDC_WEB_PERCENT, "100.0%");
   SetField(IDC_WEB_ACTIVITY, ".");

@@ -34,8 +34,12 @@
 //   pid WIN                                the process id owning the window
 //   msgbox WIN ANSWER [ms]                 waits for a message box (#32770 matching WIN), prints its
 //                                          caption and text, answers ok|cancel|yes|no|abort|retry|ignore|none
+//   link PATH                              reads a shell link file through the shell link object:
+//                                          path=, description=, workdir=, icon=, index=, args=
 #include <windows.h>
+#include <objbase.h>
 #include <shellapi.h>
+#include <shlobj.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -167,6 +171,42 @@ static BOOL CALLBACK FindBox(HWND h, LPARAM lp) {
   return TRUE;
 }
 
+// Reads a shell link file the way the shell does and prints its fields.
+static int ReadLink(const std::wstring& path) {
+  if (FAILED(CoInitialize(nullptr))) return 1;
+  int rc = 1;
+  IShellLinkW* link = nullptr;
+  if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                 reinterpret_cast<void**>(&link)))) {
+    IPersistFile* file = nullptr;
+    if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
+      if (SUCCEEDED(file->Load(path.c_str(), STGM_READ))) {
+        wchar_t buf[MAX_PATH] = L"";
+        int index = -1;
+        link->GetPath(buf, MAX_PATH, nullptr, SLGP_RAWPATH);
+        printf("path=%s\n", U8(buf).c_str());
+        buf[0] = 0;
+        link->GetDescription(buf, MAX_PATH);
+        printf("description=%s\n", U8(buf).c_str());
+        buf[0] = 0;
+        link->GetWorkingDirectory(buf, MAX_PATH);
+        printf("workdir=%s\n", U8(buf).c_str());
+        buf[0] = 0;
+        link->GetIconLocation(buf, MAX_PATH, &index);
+        printf("icon=%s\nindex=%d\n", U8(buf).c_str(), index);
+        buf[0] = 0;
+        link->GetArguments(buf, MAX_PATH);
+        printf("args=%s\n", U8(buf).c_str());
+        rc = 0;
+      }
+      file->Release();
+    }
+    link->Release();
+  }
+  CoUninitialize();
+  return rc;
+}
+
 static int Run(const Args& a) {
   if (a.empty()) return 2;
   const std::wstring& cmd = a[0];
@@ -179,6 +219,7 @@ static int Run(const Args& a) {
     printf("%d\n", GetSystemMetrics(_wtoi(a[1].c_str())));
     return 0;
   }
+  if (cmd == L"link") return ReadLink(a[1]);
   if (cmd == L"wait") {
     HWND h = WaitFor(a[1], Ms(a, 2, 10000));
     printf("%s %p\n", h ? "found" : "NOT FOUND", (void*)h);
