@@ -1,0 +1,92 @@
+"""The sample set (sample/sample.qset) for the end-to-end tests and benchmarks: published with quarnset and
+served by nginx (tools/nginx/serve_set.sh) on this build's ports, both hosts' layouts.
+
+    root = sample_set.publish(os.path.join(harness.BUILD, "my-work"))
+    with sample_set.Nginx(harness.BUILD, root, state=...) as srv:
+        ... run the installer ...
+        srv.requests()      # [(scheme, method, path, status, bytes, user agent), ...]
+"""
+import os
+import subprocess
+
+import harness
+import servers
+
+SOURCE = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+SERVE = os.path.join(SOURCE, "tools", "nginx", "serve_set.sh")
+MANIFEST = os.path.join(SOURCE, "sample", "sample.qset")
+
+
+def quarnset():
+    """The host build of quarnset: the native build's, else built once into BUILD/quarnset-host."""
+    native = os.path.join(os.path.dirname(harness.BUILD), "native", "tools", "quarnset", "quarnset")
+    if os.access(native, os.X_OK):
+        return native
+    out = os.path.join(harness.BUILD, "quarnset-host")
+    exe = os.path.join(out, "quarnset")
+    if not os.access(exe, os.X_OK):
+        subprocess.run(["cmake", "-S", os.path.join(SOURCE, "tools", "quarnset"), "-B", out, "-G", "Ninja",
+                        "-DCMAKE_BUILD_TYPE=Release"], check=True, stdout=subprocess.DEVNULL)
+        subprocess.run(["cmake", "--build", out, "-j", "2", "--target", "quarnset"], check=True,
+                       stdout=subprocess.DEVNULL)
+    return exe
+
+
+def standin():
+    """The stand-in installed system of this build (tools/standin)."""
+    return os.path.join(harness.BUILD, "tools", "standin", "QuarnWin32.exe")
+
+
+def publish(work):
+    """Publishes the sample set into work/set (replacing an earlier one) and returns that folder."""
+    out = os.path.join(work, "set")
+    subprocess.run([quarnset(), "build", "-q", "-D", "STANDIN=" + standin(), MANIFEST, out], check=True)
+    return out
+
+
+class Nginx:
+    """nginx serving a published tree on the build's two ports (or the given ones), with its state
+    (configuration, pid, logs) in `state`. cert/key: another server certificate (e.g. one of the
+    untrusted CA, to make the HTTPS host fail)."""
+
+    def __init__(self, build, root, state, ports=None, cert=None, key=None, rate=None):
+        self.root = root
+        self.state = state
+        self.https_port, self.http_port = ports or servers.build_ports(build)
+        self.pki = os.environ.get("QUARN_PKI") or os.path.join(build, "pki")
+        self.cert, self.key, self.rate = cert, key, rate
+
+    def start(self):
+        cmd = [SERVE, "start", "--root", self.root, "--state", self.state, "--https-port", str(self.https_port),
+               "--http-port", str(self.http_port)]
+        cmd += ["--cert", self.cert, "--key", self.key] if self.cert else ["--pki", self.pki]
+        if self.rate:
+            cmd += ["--rate", str(self.rate)]
+        subprocess.run(cmd, check=True, stdout=subprocess.DEVNULL, stdin=subprocess.DEVNULL)
+        return self
+
+    def stop(self):
+        subprocess.run([SERVE, "stop", "--state", self.state], stdout=subprocess.DEVNULL, stdin=subprocess.DEVNULL)
+
+    def __enter__(self):
+        return self.start()
+
+    def __exit__(self, *exc):
+        self.stop()
+
+    def url(self, scheme):
+        """The server directory of one host."""
+        if scheme == "https":
+            return "https://localhost:%d/Download/UpDate-V9.20" % self.https_port
+        return "http://127.0.0.1:%d/UpDate-V9.20" % self.http_port
+
+    def requests(self):
+        """Every request so far: (scheme, method, path, status, bytes, user agent), oldest first."""
+        path = os.path.join(self.state, "access.log")
+        if not os.path.exists(path):
+            return []
+        with open(path, encoding="utf-8", errors="replace") as f:
+            return [tuple(line.rstrip("\n").split("\t")) for line in f if line.strip()]
+
+    def clear_log(self):
+        open(os.path.join(self.state, "access.log"), "w").close()

@@ -1,0 +1,151 @@
+"""The sample set as the maker publishes it: built with quarnset, served by nginx on both hosts' layouts,
+checked live with quarnset check, and installed by the real program byte for byte (files stored with
+filler bytes decoded) -- over HTTPS, and over HTTP when the HTTPS host's certificate is not trusted.
+"""
+import os
+import shutil
+import subprocess
+import unittest
+
+import harness
+import sample_set
+from options_session import OPTIONS_TITLE, OptionsTestCase
+
+DRIVE = "V"
+ROOT = "V92Demo"
+WEB_PROGRESS = 3206  # only the web installation dialog has the progress bar
+WORK = None
+SET_DIR = None
+
+
+def setUpModule():
+    global WORK, SET_DIR
+    if not os.path.exists(sample_set.standin()):
+        raise unittest.SkipTest("the stand-in system is not built")
+    WORK = os.path.join(harness.BUILD, "sample-set-nginx-e2e")
+    shutil.rmtree(WORK, ignore_errors=True)
+    os.makedirs(WORK)
+    SET_DIR = sample_set.publish(WORK)
+
+
+def target_root():
+    return os.path.join(harness.BUILD, "drives", DRIVE.lower(), ROOT)
+
+
+def stored_content(disc_dir, name):
+    """What the installer stages for a stored file: its bytes, or every second byte for filler names."""
+    with open(os.path.join(disc_dir, name.replace("\\", "/")), "rb") as f:
+        data = f.read()
+    return data[1::2] if ("ex_" in name or "dl_" in name) else data
+
+
+def expected_files():
+    """{installed host path: expected bytes} from the published file lists."""
+    expected = {}
+    base = os.path.join(SET_DIR, "KelvaranDemo")
+    for disc in sorted(os.listdir(base)):
+        disc_dir = os.path.join(base, disc)
+        number = int(disc.split("_")[1])
+        with open(os.path.join(disc_dir, "Fajls_%d.ini" % number), "rb") as f:
+            text = f.read().decode("cp1250")
+        for line in text.split("\r\n"):
+            if not line.startswith("File"):
+                continue
+            value = line.split("=", 1)[1]
+            source, rest = value.replace(",", " ", 1).split(" ", 1)
+            code = rest.lstrip(" ")
+            windows = False
+            while code.startswith("*"):
+                windows |= code[1] == "%"
+                code = code[2:]
+            if windows:
+                path = harness.prefix_path("C:\\windows" + code)
+            else:
+                path = os.path.join(target_root(), *code.strip("\\").split("\\"))
+            expected[path] = stored_content(disc_dir, source.lstrip("\\"))
+    return expected
+
+
+class SampleSetOverNginx(OptionsTestCase):
+    cert = None  # None: the test PKI's trusted server certificate
+
+    def setUp(self):
+        shutil.rmtree(target_root(), ignore_errors=True)
+        pki = os.environ.get("QUARN_PKI") or os.path.join(harness.BUILD, "pki")
+        cert = key = None
+        if self.cert:
+            cert, key = os.path.join(pki, self.cert + ".chain.crt"), os.path.join(pki, self.cert + ".key")
+        self.nginx = sample_set.Nginx(harness.BUILD, SET_DIR, os.path.join(WORK, "nginx"), cert=cert, key=key)
+        self.nginx.start()
+        self.addCleanup(self.nginx.stop)
+        self.nginx.clear_log()
+        super().setUp()
+
+    def web_dialog(self):
+        _, out = self.driver("list")
+        for line in out:
+            if ("title=" + OPTIONS_TITLE) in line:
+                spec = "hwnd=" + line.split()[0]
+                rc, controls = self.driver("dump", spec, check=False)
+                if rc == 0 and any(c.startswith("id=%d " % WEB_PROGRESS) for c in controls):
+                    return spec
+        return None
+
+    def install(self, shot):
+        self.driver("settext", self.dialog, 503, DRIVE + ":")
+        self.driver("click", self.dialog, 508)  # no start of the system afterwards
+        self.driver("waitstate", self.dialog, 508, "checked=0")
+        self.driver("click", self.dialog, 1)    # Telepítés
+        harness.wait_until(self.web_dialog, 30, what="the web installation dialog")
+        harness.wait_until(lambda: self.web_dialog() is None, 180, what="the installation to end")
+        harness.screenshot(shot)
+
+    def assert_installed_byte_for_byte(self):
+        expected = expected_files()
+        self.assertGreaterEqual(len(expected), 13)
+        for path, data in expected.items():
+            with self.subTest(path=path):
+                self.assertTrue(os.path.isfile(path), path)
+                with open(path, "rb") as f:
+                    self.assertEqual(f.read(), data)
+        # The decoded system is the stand-in itself, and the font the Debian package's.
+        with open(os.path.join(target_root(), "QuarnWin32", "QuarnWin32.exe"), "rb") as f, \
+                open(sample_set.standin(), "rb") as g:
+            self.assertEqual(f.read(), g.read())
+
+    def assert_requests(self, scheme):
+        reqs = [r for r in self.nginx.requests() if r[0] == scheme]
+        self.assertTrue(reqs, self.nginx.requests())
+        self.assertTrue(all(r[5] == "QuarnCAD UpDate" for r in reqs), reqs)
+        self.assertTrue(reqs[0][2].endswith("/Update.ini"), reqs[0])
+        # The set ends where the server has no file list: the fourth.
+        self.assertTrue(reqs[-1][2].endswith("/KelvaranDemo/Disc_04/Fajls_4.ini") and reqs[-1][3] == "404", reqs[-1])
+        self.assertTrue(all(r[3] == "200" for r in reqs[:-1]), reqs)
+
+
+class OverHttps(SampleSetOverNginx):
+    def test_live_check_is_clean_and_the_set_installs_over_https(self):
+        p = subprocess.run([sample_set.quarnset(), "check", "-q", "--https", self.nginx.url("https"),
+                            "--http", self.nginx.url("http"), "--cacert", os.path.join(self.nginx.pki, "ca.crt")],
+                           capture_output=True, text=True)
+        self.assertEqual((p.returncode, p.stdout), (0, ""), p.stderr)
+        self.nginx.clear_log()
+        self.install("sample_set_nginx_https")
+        self.assert_installed_byte_for_byte()
+        self.assert_requests("https")
+        self.assertFalse([r for r in self.nginx.requests() if r[0] == "http"])
+
+
+class OverHttpWhenHttpsIsNotTrusted(SampleSetOverNginx):
+    cert = "other"  # signed by the CA nobody trusts
+
+    def test_the_set_installs_over_http(self):
+        self.install("sample_set_nginx_http_fallback")
+        self.assert_installed_byte_for_byte()
+        self.assert_requests("http")
+        # The HTTPS host was tried but refused before any request reached nginx.
+        self.assertFalse([r for r in self.nginx.requests() if r[0] == "https" and r[1] == "GET"])
+
+
+if __name__ == "__main__":
+    harness.main()
