@@ -78,13 +78,10 @@ bool IniIndex::Find(const char* section, const char* key, char* value, int value
   if (valueSize > 1) memcpy(value, "*", 2);
   if (lines_.empty()) return false;
 
-  size_t sectionLength = strlen(section);
-  if (sectionLength + 2 > static_cast<size_t>(kMaxIniLine)) return false;
   char header[kMaxIniLine + 1];
-  header[0] = '[';
-  memcpy(header + 1, section, sectionLength);
-  header[sectionLength + 1] = ']';
-  int headerLine = FirstWithPrefix(headers_, header, static_cast<int>(sectionLength) + 2);
+  int headerLength = FormIniHeader(section, header);
+  if (headerLength < 0) return false;
+  int headerLine = FirstWithPrefix(headers_, header, headerLength);
   if (headerLine < 0) return false;
   if (key[0] == '\0') return true;
 
@@ -95,15 +92,6 @@ bool IniIndex::Find(const char* section, const char* key, char* value, int value
   if (keyLine < 0) return false;
 
   const Line& l = lines_[keyLine];
-  const char* s = text_ + l.start;
-  int from = n;
-  while (from < l.length && s[from] != '=') ++from;
-  int valueStart = from < l.length ? from + 1 : l.length;
-  if (valueStart < l.length && s[valueStart] == ' ') ++valueStart;
-  int valueLength = l.length - valueStart;
-  if (valueSize <= 0) return true;
-  memset(value, 0, static_cast<size_t>(valueSize));
-  int take = valueLength < valueSize - 1 ? valueLength : valueSize - 1;
-  memcpy(value, s + valueStart, static_cast<size_t>(take));
+  CopyIniValue(text_ + l.start, l.length, n, value, valueSize);
   return true;
 }

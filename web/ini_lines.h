@@ -45,3 +45,34 @@ inline bool IniLineBeginsWith(const IniLine& line, const char* prefix, int n) {
   }
   return true;
 }
+
+// The value of a key's line (the key's first n bytes already matched): from the first "=" at or after
+// the key, with exactly one blank after it dropped, to the end of the (cut) line; a line without "="
+// gives an empty value. Clears the whole value buffer first, as the installer's readers expect.
+inline void CopyIniValue(const char* line, int length, int n, char* value, int valueSize) {
+  int from = n;
+  while (from < length && line[from] != '=') ++from;
+  int valueStart = from < length ? from + 1 : length;
+  if (valueStart < length && line[valueStart] == ' ') ++valueStart;
+  if (valueSize <= 0) return;
+  for (int i = 0; i < valueSize; ++i) value[i] = '\0';
+  int valueLength = length - valueStart;
+  int take = valueLength < valueSize - 1 ? valueLength : valueSize - 1;
+  for (int i = 0; i < take; ++i) value[i] = line[valueStart + i];
+}
+
+// "[" + section + "]" into header (kMaxIniLine + 1 bytes). Returns its length, or -1 when it is longer
+// than a line can be compared: such a header can never match a (cut) line.
+inline int FormIniHeader(const char* section, char* header) {
+  int n = 0;
+  while (section[n] != '\0') {
+    if (n + 2 > kMaxIniLine) return -1;
+    ++n;
+  }
+  if (n + 2 > kMaxIniLine) return -1;
+  header[0] = '[';
+  for (int i = 0; i < n; ++i) header[i + 1] = section[i];
+  header[n + 1] = ']';
+  return n + 2;
+}
+

@@ -24,15 +24,10 @@ bool FindIniValue(const char* section, const char* key, char* value, int valueSi
   SetAbsent(value, valueSize);
   if (textSize <= 0 || text == nullptr) return false;
 
-  // The header is compared against lines cut to 255 bytes, so a longer header can never match; it need
-  // not be formed at all then.
-  size_t sectionLength = strlen(section);
-  if (sectionLength + 2 > static_cast<size_t>(kMaxIniLine)) return false;
+  // The header is compared against lines cut to 255 bytes, so a longer header can never match.
   char header[kMaxIniLine + 1];
-  header[0] = '[';
-  memcpy(header + 1, section, sectionLength);
-  header[sectionLength + 1] = ']';
-  int headerLength = static_cast<int>(sectionLength) + 2;
+  int headerLength = FormIniHeader(section, header);
+  if (headerLength < 0) return false;
 
   IniLineCursor cursor(text, textSize);
   IniLine line;
@@ -55,16 +50,7 @@ bool FindIniValue(const char* section, const char* key, char* value, int valueSi
     if (line.length > 0 && line.start[0] == '[') return false;
     if (!IniLineBeginsWith(line, key, n)) continue;
 
-    int from = n;
-    while (from < line.length && line.start[from] != '=') ++from;
-    int valueStart = from < line.length ? from + 1 : line.length;  // no "=": empty value
-    if (valueStart < line.length && line.start[valueStart] == ' ') ++valueStart;
-    int valueLength = line.length - valueStart;
-
-    if (valueSize <= 0) return true;
-    memset(value, 0, static_cast<size_t>(valueSize));
-    int take = valueLength < valueSize - 1 ? valueLength : valueSize - 1;
-    memcpy(value, line.start + valueStart, static_cast<size_t>(take));
+    CopyIniValue(line.start, line.length, n, value, valueSize);
     return true;
   }
   return false;
