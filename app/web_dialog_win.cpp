@@ -89,11 +89,15 @@ BOOL OnInitDialog(HWND dialog) {
   if (HWND bar = g_state.progressBar) {
     SendMessageA(bar, PBM_SETRANGE, 0, MAKELPARAM(0, 1000));
     SendMessageA(bar, PBM_SETSTEP, 1, 0);
-    // Without a common-controls version in the manifest the classic bar ignores the marquee request and
-    // shows the position the download and the copy set.
     SendMessageA(bar, PBM_SETMARQUEE, TRUE, 10);
     SendMessageA(bar, PBM_SETBKCOLOR, 0, kDialogColour);
     SendMessageA(bar, PBM_SETBARCOLOR, 0, kBarColour);
+    // The manifest asks for no common-controls version, and the classic bar ignores the marquee: it shows
+    // the position that the download and the copy set, which is what the user is meant to see. Bars that
+    // honour PBS_MARQUEE (version 6, and Wine's whatever the manifest says) would draw a moving block
+    // instead and never show the position, so the marquee is switched off again.
+    SendMessageA(bar, PBM_SETMARQUEE, FALSE, 0);
+    SetWindowLongPtrA(bar, GWL_STYLE, GetWindowLongPtrA(bar, GWL_STYLE) & ~static_cast<LONG_PTR>(PBS_MARQUEE));
   }
   HideProgressControls(dialog);
   PostMessageA(dialog, WM_COMMAND, IDM_WEB_START, 0);

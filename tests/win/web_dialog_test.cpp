@@ -375,6 +375,8 @@ TEST_F(WebDialog, ColoursAndProgressBarSetUp) {
     SendMessageA(GetDlgItem(dialog, IDC_WEB_PROGRESS), PBM_GETRANGE, FALSE, reinterpret_cast<LPARAM>(&range));
     if (range.iLow != 0 || range.iHigh != 1000) failure += "progress range; ";
     if (g_state.progressBar != GetDlgItem(dialog, IDC_WEB_PROGRESS)) failure += "progress bar handle; ";
+    // A marquee would hide the position on bars that honour it (Wine's among them).
+    if (GetWindowLongPtrA(GetDlgItem(dialog, IDC_WEB_PROGRESS), GWL_STYLE) & PBS_MARQUEE) failure += "marquee; ";
     WaitUntil([&] { return IsWindowEnabled(GetDlgItem(dialog, IDCANCEL)) && g_state.workerRunning == 0; });
     PostMessageA(GetDlgItem(dialog, IDCANCEL), BM_CLICK, 0, 0);
     return true;
