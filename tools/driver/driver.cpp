@@ -36,6 +36,11 @@
 //                                          caption and text, answers ok|cancel|yes|no|abort|retry|ignore|none
 //   link PATH                              reads a shell link file through the shell link object:
 //                                          path=, description=, workdir=, icon=, index=, args=
+//   send WIN ID MSG [WPARAM [LPARAM]]      SendMessage to a control (numbers), prints "result=N"
+//   hook WIN DLL                           installs msglog.dll's recorders (tools/msglog) on the window's
+//                                          thread; they stay while this driver runs (or until unhook)
+//   unhook                                 removes them
+// A window may also be named "ctl=ID": a visible top-level window that has a control with that id.
 #include <windows.h>
 #include <objbase.h>
 #include <shellapi.h>
@@ -94,6 +99,7 @@ static bool Matches(HWND h, const std::wstring& spec) {
   if (!IsWindowVisible(h)) return false;
   if (spec.rfind(L"class=", 0) == 0) return ClassOf(h) == spec.substr(6);
   if (spec.rfind(L"hwnd=", 0) == 0) return h == reinterpret_cast<HWND>(wcstoull(spec.c_str() + 5, nullptr, 16));
+  if (spec.rfind(L"ctl=", 0) == 0) return GetDlgItem(h, _wtoi(spec.c_str() + 4)) != nullptr;
   wchar_t t[1024] = L"";
   GetWindowTextW(h, t, 1024);
   return wcsstr(t, spec.c_str()) != nullptr;
@@ -207,11 +213,24 @@ static int ReadLink(const std::wstring& path) {
   return rc;
 }
 
+static HHOOK g_hooks[2];
+static void Unhook() {
+  for (HHOOK& h : g_hooks) {
+    if (h) UnhookWindowsHookEx(h);
+    h = nullptr;
+  }
+}
+
 static int Run(const Args& a) {
   if (a.empty()) return 2;
   const std::wstring& cmd = a[0];
   if (cmd == L"list") {
     EnumWindows(ListTop, 0);
+    return 0;
+  }
+  if (cmd == L"unhook") {
+    Unhook();
+    printf("unhooked\n");
     return 0;
   }
   if (a.size() < 2) return 2;
@@ -321,6 +340,25 @@ static int Run(const Args& a) {
     PostMessageW(top, WM_SYSCOMMAND, SC_CLOSE, 0);
     return 0;
   }
+  if (cmd == L"hook" && a.size() > 2) {
+    Unhook();
+    HMODULE dll = LoadLibraryW(a[2].c_str());
+    if (!dll) {
+      printf("cannot load %s (error %lu)\n", U8(a[2]).c_str(), GetLastError());
+      return 1;
+    }
+    auto callWnd = reinterpret_cast<HOOKPROC>(GetProcAddress(dll, "MsgLogCallWndProc"));
+    auto getMsg = reinterpret_cast<HOOKPROC>(GetProcAddress(dll, "MsgLogGetMsgProc"));
+    DWORD thread = GetWindowThreadProcessId(top, nullptr);
+    if (callWnd && getMsg) {
+      g_hooks[0] = SetWindowsHookExW(WH_CALLWNDPROC, callWnd, dll, thread);
+      g_hooks[1] = SetWindowsHookExW(WH_GETMESSAGE, getMsg, dll, thread);
+    }
+    bool ok = g_hooks[0] && g_hooks[1];
+    if (!ok) Unhook();
+    printf("%s thread=%lu\n", ok ? "hooked" : "HOOK FAILED", thread);
+    return ok ? 0 : 1;
+  }
   HWND ctl = top;
   if (a.size() > 2 && cmd != L"key") {
     ctl = GetDlgItem(top, _wtoi(a[2].c_str()));
@@ -328,6 +366,18 @@ static int Run(const Args& a) {
       printf("control %ls NOT FOUND\n", a[2].c_str());
       return 1;
     }
+  }
+  if (cmd == L"send" && a.size() > 3) {
+    UINT msg = static_cast<UINT>(wcstoul(a[3].c_str(), nullptr, 0));
+    WPARAM wp = a.size() > 4 ? static_cast<WPARAM>(wcstoull(a[4].c_str(), nullptr, 0)) : 0;
+    LPARAM lp = a.size() > 5 ? static_cast<LPARAM>(wcstoll(a[5].c_str(), nullptr, 0)) : 0;
+    DWORD_PTR r = 0;
+    if (!SendMessageTimeoutW(ctl, msg, wp, lp, SMTO_ABORTIFHUNG, 5000, &r)) {
+      printf("send TIMED OUT\n");
+      return 1;
+    }
+    printf("result=%lld\n", static_cast<long long>(r));
+    return 0;
   }
   if (cmd == L"text") {
     char t[2048] = "";
