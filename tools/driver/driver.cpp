@@ -351,7 +351,7 @@ static int Run(const Args& a) {
     auto getMsg = reinterpret_cast<HOOKPROC>(GetProcAddress(dll, "MsgLogGetMsgProc"));
     DWORD thread = GetWindowThreadProcessId(top, nullptr);
     if (callWnd && getMsg) {
-      g_hooks[0] = SetWindowsHookExW(WH_CALLWNDPROC, callWnd, dll, thread);
+      g_hooks[0] = SetWindowsHookExW(WH_CALLWNDPROCRET, callWnd, dll, thread);
       g_hooks[1] = SetWindowsHookExW(WH_GETMESSAGE, getMsg, dll, thread);
     }
     bool ok = g_hooks[0] && g_hooks[1];

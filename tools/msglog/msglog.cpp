@@ -13,8 +13,8 @@
 //   <ms> init / <ms> destroy                  WM_INITDIALOG / WM_DESTROY of the dialog
 //
 // So a test sees every change in order, also those that last only a moment before the dialog closes.
-// Texts arrive either as ANSI or as UTF-16 depending on how Wine routes the message; ASCII-led texts are
-// told apart by their second byte and written as code page 1250 bytes either way.
+// The recorder runs after the window procedure (WH_CALLWNDPROCRET), so a text is read back from the
+// control with GetWindowTextA: the program's own code page 1250 bytes, whatever form the message had.
 #include <windows.h>
 #include <commctrl.h>
 
@@ -63,15 +63,10 @@ std::string Hex(const unsigned char* bytes, size_t n) {
   return out.empty() ? "-" : out;
 }
 
-std::string TextBytes(LPARAM lp) {
-  if (!lp) return "-";
-  const unsigned char* p = reinterpret_cast<const unsigned char*>(lp);
-  if (p[0] != 0 && p[1] == 0) {  // UTF-16 with an ASCII first character
-    char buf[2048] = "";
-    WideCharToMultiByte(1250, 0, reinterpret_cast<const wchar_t*>(lp), -1, buf, sizeof buf, nullptr, nullptr);
-    return Hex(reinterpret_cast<const unsigned char*>(buf), strlen(buf));
-  }
-  return Hex(p, strlen(reinterpret_cast<const char*>(p)));
+std::string TextOf(HWND window) {
+  char buf[2048] = "";
+  int n = GetWindowTextA(window, buf, sizeof buf);
+  return Hex(reinterpret_cast<const unsigned char*>(buf), n > 0 ? static_cast<size_t>(n) : 0);
 }
 
 void Record(const char* what, HWND window, long long value) {
@@ -84,7 +79,7 @@ void Record(const char* what, HWND window, long long value) {
 
 extern "C" __declspec(dllexport) LRESULT CALLBACK MsgLogCallWndProc(int code, WPARAM wp, LPARAM lp) {
   if (code == HC_ACTION) {
-    const CWPSTRUCT* c = reinterpret_cast<const CWPSTRUCT*>(lp);
+    const CWPRETSTRUCT* c = reinterpret_cast<const CWPRETSTRUCT*>(lp);
     HWND dialog = WebDialogOf(c->hwnd);
     if (dialog) {
       bool isDialog = c->hwnd == dialog;
@@ -93,7 +88,7 @@ extern "C" __declspec(dllexport) LRESULT CALLBACK MsgLogCallWndProc(int code, WP
           if (!isDialog) {
             char line[16];
             snprintf(line, sizeof line, "settext %d ", GetDlgCtrlID(c->hwnd));
-            Write(line + TextBytes(c->lParam));
+            Write(line + TextOf(c->hwnd));
           }
           break;
         case PBM_SETPOS:

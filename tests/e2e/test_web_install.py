@@ -1,0 +1,367 @@
+"""The web installation dialog and its worker, driven like a user through the real program.
+
+Each case starts QuarnWebInstall.exe under Wine, picks drive T: in the options dialog and presses
+Telepítés (Install). The test servers (tools/testserver) serve a small set written by the test itself;
+their rules slow a file down or spoil one where a case needs it. msglog.dll, hooked into the installer's
+window thread by the UI driver, records every text, progress position, clip and command of the web
+dialog in order, so that short-lived states (the last texts before the dialog closes) are seen too.
+Screenshots of every phase go to BUILD/screenshots/web_install_*.png.
+"""
+import os
+import shutil
+import subprocess
+import time
+import unittest
+
+import harness
+import servers
+
+ROOT = "WebE2E"                  # RootDirectory of the test set
+DRIVE_DIR = None                 # host folder of T:
+MARKERS = b"QuarnCAD WEB update system: V9.21\r\nQuarnSoft Ltd. 1992-2019.\r\n"
+
+# Texts of the dialog, as the program's code page 1250 bytes.
+def cp(text):
+    return text.encode("cp1250")
+
+T_COLLECTING = cp("A telepítési adatok kigyűjtése folyik...")
+T_DOWNLOADING = cp("A telepítési adatok letöltése folyik... (ez idő igényes lehet...)")
+T_DIRECTORIES = cp("A rendszer könyvtárak létrehozása...")
+T_FILES = cp("A rendszer állományok telepítése...")
+T_REGISTERING = cp("A telepítés regisztrálása...")
+T_SUCCEEDED = cp("A telepítés sikeresen végrehajtva!")
+T_CANCELLED = cp("A telepítési folyamat megszakítva!")
+B_CANCEL, B_CANCELLED, B_EXIT = "Megszakítás", "Megszakítva", "Kilépés"
+
+FRAME, TITLE, STATUS, BAR, ACTIVITY, PERCENT, BUTTON = 3202, 3201, 508, 3206, 521, 520, 2
+PROGRESS_CONTROLS = (STATUS, BAR, ACTIVITY, PERCENT)
+
+# Colours of the three clips (tools/clips/mkclips.py), to tell from a screenshot which one is showing.
+CLIP_COLOURS = {
+    1001: [(30, 90, 180), (20, 60, 140)],     # the big globe's sea
+    1002: [(90, 96, 108), (120, 130, 150)],   # the disk drive's dark metal, the lines on the papers
+    1003: [(165, 112, 58), (120, 78, 36)],    # the crate's cardboard
+}
+
+
+def crlf(*lines):
+    return b"".join(cp(l) + b"\r\n" for l in lines)
+
+
+def filler(content):
+    """How the server stores a file whose name holds "ex_": a filler byte before every content byte."""
+    out = bytearray()
+    for i, b in enumerate(content):
+        out += bytes(((i * 7 + 3) & 0xFF, b))
+    return bytes(out)
+
+
+class TestSet:
+    """A one-disc set written into the served tree: Update.ini, Install.ini, Fajls_1.ini and three files."""
+
+    def __init__(self, tree, root_directory=True, big_size=1_500_000):
+        self.setup_cfg = b"[Setup]\r\nLanguage=HU\r\n"
+        self.program = b"MZ" + bytes(range(256)) * 40          # stands for QuarnWin32.exe
+        self.big = bytes((i * 31 + 7) & 0xFF for i in range(big_size))
+        disc = os.path.join(tree, "KelvaranDemo", "Disc_01")
+        shutil.rmtree(tree, ignore_errors=True)
+        os.makedirs(disc)
+        with open(os.path.join(tree, "Update.ini"), "wb") as f:
+            f.write(b"[Update]\r\n" + MARKERS + b"Version=9.21\r\n")
+        system = ["[System]"] + (["RootDirectory=" + ROOT] if root_directory else []) + [
+            "CadSystem=QuarnCAD WebE2E", "SubSystem=Demo", "Version=9.20"]
+        with open(os.path.join(disc, "Install.ini"), "wb") as f:
+            f.write(crlf(*system,
+                         "[Disc01]", "Name=WebE2E 1. lemez",
+                         "Setup=%d" % len(self.setup_cfg),
+                         "Systems=%d" % (len(self.program) + len(self.big)),
+                         "[Directorys]", "Dir1=\\QuarnWin32", "Dir2=\\QuarnWin32\\Data"))
+        with open(os.path.join(disc, "Fajls_1.ini"), "wb") as f:
+            # The program is installed with "ask before replacing": a test that leaves an old copy in
+            # place gets the question, which holds the worker in the installation phase.
+            f.write(crlf("[Disc]", "Name=WebE2E 1. lemez",
+                         "[Setup]", "File1=\\setup.cfg \\QuarnWin32\\setup.cfg",
+                         "[Systems]", "File1=\\QuarnWin32.ex_ *?\\QuarnWin32\\QuarnWin32.exe",
+                         "File2=\\big.dat \\QuarnWin32\\Data\\big.dat"))
+        for name, data in (("setup.cfg", self.setup_cfg), ("QuarnWin32.ex_", filler(self.program)),
+                           ("big.dat", self.big)):
+            with open(os.path.join(disc, name), "wb") as f:
+                f.write(data)
+
+
+class MessageLog:
+    """What msglog.dll recorded: (kind, control or None, value) per line, in order."""
+
+    def __init__(self, path):
+        self.path = path
+        open(path, "wb").close()
+
+    def entries(self):
+        out = []
+        with open(self.path, "rb") as f:
+            for raw in f.read().splitlines():
+                parts = raw.decode("latin-1").split(" ")
+                if len(parts) < 2:
+                    continue
+                kind = parts[1]
+                if kind == "settext":
+                    out.append((kind, int(parts[2]), b"" if parts[3] == "-" else bytes.fromhex(parts[3])))
+                elif kind in ("pos", "clip", "show", "enable"):
+                    out.append((kind, int(parts[2]), int(parts[3])))
+                elif kind == "command":
+                    out.append((kind, None, int(parts[2])))
+                else:
+                    out.append((kind, None, None))
+        return out
+
+    def texts(self, control):
+        return [v for (k, c, v) in self.entries() if k == "settext" and c == control]
+
+    def values(self, kind, control=None):
+        return [v for (k, c, v) in self.entries() if k == kind and (control is None or c == control)]
+
+
+def is_subsequence(needed, seen):
+    it = iter(seen)
+    return all(any(x == y for y in it) for x in needed)
+
+
+class WebInstall(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        global DRIVE_DIR
+        DRIVE_DIR = os.path.join(harness.BUILD, "drives", "t")
+        cls.work = os.path.join(harness.BUILD, "web-install-e2e")
+        shutil.rmtree(cls.work, ignore_errors=True)
+        os.makedirs(cls.work)
+        cls.tree = os.path.join(cls.work, "tree")
+        cls.drv = harness.Driver()
+        cls.site = harness.hosts()["site_name"]
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.drv.close()
+
+    def setUp(self):
+        for name in (ROOT, "V92Demo"):
+            shutil.rmtree(os.path.join(DRIVE_DIR, name), ignore_errors=True)
+        os.makedirs(DRIVE_DIR, exist_ok=True)
+        self.drive_before = sorted(os.listdir(DRIVE_DIR))
+        self.srv = None
+        self.installer = None
+        self.log = MessageLog(os.path.join(self.work, self.id().split(".")[-1] + ".msglog"))
+
+    def tearDown(self):
+        if self.installer is not None and self.installer.proc.poll() is None:
+            self.installer.kill()
+        self.drv("unhook", check=False)
+        if self.srv is not None:
+            self.srv.stop()
+
+    # ---- helpers -------------------------------------------------------------------------------------
+    def serve(self, **set_options):
+        self.set = TestSet(self.tree, **set_options)
+        self.srv = servers.TestServers(harness.BUILD, self.tree, workdir=os.path.join(self.work, "srv")).start()
+
+    def start_installation(self, start_after=False):
+        """Starts the program, chooses T: and presses Install; returns once the web dialog is up."""
+        os.environ["QUARN_MSGLOG"] = harness.win_path(self.log.path)
+        try:
+            self.installer = harness.Installer(name="web_install")
+        finally:
+            del os.environ["QUARN_MSGLOG"]
+        self.drv("wait", "ctl=503", 20000)
+        self.drv("hook", "ctl=503", harness.win_path(os.path.join(harness.BUILD, "msglog.dll")))
+        self.drv("settext", "ctl=503", 503, "T:")
+        if not start_after:
+            self.drv("click", "ctl=503", 508)   # "A telepítés után ... elindul": off
+            self.drv("waitstate", "ctl=503", 508, "checked=0")
+        self.drv("click", "ctl=503", 1)
+        self.drv("wait", "ctl=%d" % FRAME, 10000)
+
+    def text(self, control):
+        return self.drv.ansi("ctl=%d" % FRAME, control)
+
+    def wait_text(self, control, wanted, timeout=30):
+        return harness.wait_until(lambda: self.text(control) == wanted, timeout,
+                                  what="control %d to read %r (reads %r)" % (control, wanted, self.text(control)))
+
+    def button(self):
+        return self.drv.text("ctl=%d" % FRAME, BUTTON), self.drv.state("ctl=%d" % FRAME, BUTTON)
+
+    def shot(self, name):
+        return harness.screenshot("web_install_" + name)
+
+    def frame_colours(self, png):
+        """Histogram of the animation frame's area in a screenshot: {(r, g, b): count}."""
+        _, out = self.drv("dump", "ctl=%d" % FRAME)
+        for line in out:
+            if line.startswith("id=%d " % FRAME):
+                l, t, r, b = [int(v) for v in line.split("rect=")[1].split()[0].split(",")]
+                break
+        else:
+            self.fail("no frame control in %r" % out)
+        hist = subprocess.run(["convert", png, "-crop", "%dx%d+%d+%d" % (r - l, b - t, l, t), "+repage",
+                               "-format", "%c", "histogram:info:-"], capture_output=True, text=True,
+                              check=True).stdout
+        colours = {}
+        for line in hist.splitlines():
+            count, rest = line.strip().split(":", 1)
+            rgb = tuple(int(float(v)) for v in rest.split("(")[1].split(")")[0].split(",")[:3])
+            colours[rgb] = colours.get(rgb, 0) + int(count)
+        return colours
+
+    def assert_clip_showing(self, png, clip):
+        colours = self.frame_colours(png)
+        for c in CLIP_COLOURS[clip]:
+            self.assertGreater(colours.get(c, 0), 20, "clip %d not visible in %s" % (clip, png))
+        for other, cols in CLIP_COLOURS.items():
+            if other != clip:
+                self.assertLess(colours.get(cols[0], 0), 5, "clip %d visible in %s" % (other, png))
+
+    def assert_progress_hidden(self):
+        for control in PROGRESS_CONTROLS:
+            self.assertEqual(self.drv.state("ctl=%d" % FRAME, control)["visible"], "0", "control %d" % control)
+
+    def press_exit_and_expect_the_end(self):
+        self.drv("click", "ctl=%d" % FRAME, BUTTON)
+        self.assertEqual(self.installer.wait_exit(30), 0)
+        self.drv("gone", "ctl=503", 5000)
+
+    def requests(self):
+        return self.srv.requests()
+
+    # ---- cases ---------------------------------------------------------------------------------------
+    def test_no_server_reachable(self):
+        self.start_installation()
+        self.wait_text(BUTTON, cp(B_EXIT))
+        self.shot("no_connection")
+        expected = (b"\n\n" + cp("A telepítő rendszernek nincs Internet kapcsolata,") + b"\n" +
+                    cp(" vagy nincs letöltési engedélye az '") + self.site.encode() + cp("' WEB lappról!!!"))
+        self.assertEqual(self.text(FRAME), expected)
+        self.assertEqual(self.text(TITLE), b"")
+        self.assertEqual(self.button()[1]["enabled"], "1")
+        self.assert_progress_hidden()
+        self.assertEqual(self.log.texts(TITLE), [T_COLLECTING, b""])
+        self.assertEqual(self.log.values("clip", 201), [1001])   # only the connecting clip ever ran
+        self.press_exit_and_expect_the_end()
+        self.assertEqual(sorted(os.listdir(DRIVE_DIR)), self.drive_before, "no folder may be created")
+
+    def test_https_probe_rejected_falls_back_to_http(self):
+        self.serve()
+        # The HTTPS host answers, but its Update.ini lacks the markers.
+        self.srv.set_rules([{"match": "*/Update.ini", "scheme": "https", "action": "body",
+                             "body": "[Update]\r\nQuarnSoft Ltd. 1992-2019.\r\n"}])
+        self.start_installation()
+        harness.wait_until(lambda: self.installer.proc.poll() is not None or
+                           any(k == "destroy" for (k, _, _) in self.log.entries()), 60, what="the run to end")
+        reqs = [(scheme, path) for (scheme, method, path, action, agent) in self.requests()]
+        self.assertEqual(reqs[0], ("https", "/Download/UpDate-V9.20/Update.ini"))
+        self.assertEqual(reqs[1], ("http", "/UpDate-V9.20/Update.ini"))
+        self.assertTrue(all(s == "http" for (s, _) in reqs[1:]), reqs)
+        self.assertIn(("http", "/UpDate-V9.20/KelvaranDemo/Disc_01/big.dat"), reqs)
+        # The status field names the HTTP form of the URL, never the host.
+        statuses = self.log.texts(STATUS)
+        self.assertTrue(any(s.startswith(b"http://... .../KelvaranDemo/Disc_01/") for s in statuses), statuses)
+        self.assertFalse(any(s.startswith(b"https://") for s in statuses), statuses)
+        self.assertEqual(self.log.texts(TITLE)[-1], T_SUCCEEDED)
+        with open(os.path.join(DRIVE_DIR, ROOT, "QuarnWin32", "Data", "big.dat"), "rb") as f:
+            self.assertEqual(f.read(), self.set.big)
+
+    def test_description_without_root_directory(self):
+        self.serve(root_directory=False)
+        self.start_installation()
+        _, box = self.drv("msgbox", "QuarnCAD System Error!", "none", 30000)
+        self.shot("missing_root_directory")
+        self.assert_clip_showing(self.shot("connect_phase"), 1001)
+        info = dict(l.split("=", 1) for l in box if "=" in l)
+        self.assertEqual(info["caption"], "QuarnCAD System Error!")
+        self.assertEqual(harness.decode_ansi(info["text_ansi"]), cp("A telepítési könyvtár nem található a WEB-en!"))
+        self.assertEqual(self.text(TITLE), T_COLLECTING)
+        self.drv("msgbox", "QuarnCAD System Error!", "ok")
+        self.wait_text(BUTTON, cp(B_EXIT))
+        self.wait_text(TITLE, T_CANCELLED)
+        self.shot("cancelled_no_root")
+        self.assertEqual(self.button()[1]["enabled"], "1")
+        self.assert_progress_hidden()
+        self.assertEqual(self.log.values("show", BAR), [1, 0], "the bar must never have been shown")
+        self.assertEqual(sorted(os.listdir(DRIVE_DIR)), self.drive_before, "no staging folder")
+        self.press_exit_and_expect_the_end()
+
+    def test_cancel_during_a_slow_download(self):
+        self.serve()
+        # big.dat arrives in small pieces: several seconds to act in.
+        self.srv.set_rules([{"match": "*/big.dat", "action": "trickle", "chunk": 16384, "delay": 0.05}])
+        self.start_installation()
+        harness.wait_until(lambda: self.text(STATUS).endswith(b"/big.dat") and self.text(PERCENT).strip() not in
+                           (b"", b"0.0%"), 60, what="the download of big.dat")
+        self.shot("download_phase")
+        self.drv("click", "ctl=%d" % FRAME, BUTTON)
+        harness.wait_until(lambda: self.button()[0] == B_CANCELLED, 10, what="the button to read Megszakítva")
+        self.assertEqual(self.button()[1]["enabled"], "0")
+        self.shot("cancel_pending")
+        # The close box does nothing while the worker winds down.
+        self.drv("close", "ctl=%d" % FRAME)
+        self.wait_text(TITLE, T_CANCELLED, 60)
+        self.wait_text(BUTTON, cp(B_EXIT))
+        self.assertEqual(self.button()[1]["enabled"], "1")
+        self.shot("cancelled")
+        reqs = [path for (_, _, path, _, _) in self.requests()]
+        self.assertTrue(reqs[-1].endswith("/big.dat"), "nothing is fetched after the cancel: %r" % reqs)
+        staged = os.path.join(DRIVE_DIR, ROOT, "QuarnWin32", "Install", "Disc_01")
+        self.assertTrue(os.path.exists(os.path.join(staged, "big.dat")))
+        # Nothing installed: the run ended before the installation steps.
+        self.assertFalse(os.path.exists(os.path.join(DRIVE_DIR, ROOT, "QuarnWin32", "setup.cfg")))
+        self.assertNotIn(T_DIRECTORIES, self.log.texts(TITLE))
+        self.assertEqual(self.log.values("clip", 201), [1001, 1002])
+        self.press_exit_and_expect_the_end()
+        self.assertNotIn(1, [v for (k, _, v) in self.log.entries() if k == "command"])
+
+    def test_successful_run(self):
+        self.serve()
+        self.srv.set_rules([{"match": "*/big.dat", "action": "trickle", "chunk": 32768, "delay": 0.05}])
+        # An older program in place: the copy asks before replacing it, which holds the installation phase.
+        old = os.path.join(DRIVE_DIR, ROOT, "QuarnWin32")
+        os.makedirs(old)
+        with open(os.path.join(old, "QuarnWin32.exe"), "wb") as f:
+            f.write(b"old version")
+        self.start_installation()
+        harness.wait_until(lambda: self.text(STATUS).endswith(b"/big.dat"), 60, what="the download")
+        harness.wait_until(lambda: self.text(PERCENT).strip() not in (b"", b"0.0%"), 30, what="percent")
+        self.assert_clip_showing(self.shot("download_phase"), 1002)
+        for control in PROGRESS_CONTROLS:
+            self.assertEqual(self.drv.state("ctl=%d" % FRAME, control)["visible"], "1")
+        _, box = self.drv("msgbox", "kívánja", "none", 60000)   # "Meglévő fájl: ...! Felül kívánja írni?"
+        self.assertEqual(self.text(TITLE), T_FILES)
+        self.assert_clip_showing(self.shot("install_phase"), 1003)
+        self.drv("msgbox", "kívánja", "yes")
+        harness.wait_until(lambda: any(k == "destroy" for (k, _, _) in self.log.entries()), 60,
+                           what="the dialog to close")
+
+        self.assertEqual(self.log.texts(TITLE), [T_COLLECTING, T_DOWNLOADING, T_DIRECTORIES, T_FILES,
+                                                 T_REGISTERING, T_SUCCEEDED])
+        clips = [v for v in self.log.values("clip", 201) if v != 0]
+        self.assertEqual(clips, [1001, 1002, 1003])
+        positions = self.log.values("pos", BAR)
+        self.assertGreater(len(set(positions)), 5, positions)
+        self.assertEqual(positions, sorted(positions), "the bar never goes back")
+        self.assertEqual(positions[-1], 1000)
+        percents = [float(p.strip().rstrip(b"%")) for p in self.log.texts(PERCENT) if p.strip()]
+        self.assertEqual(percents, sorted(percents))
+        self.assertGreater(len(set(percents)), 5)
+        self.assertEqual(self.log.texts(PERCENT)[-1], b"100.0%")
+        self.assertEqual(self.log.texts(ACTIVITY)[-5:], [b".", b"..", b"...", b"....", b"....."])
+        self.assertEqual(self.log.texts(STATUS)[-1], b"   ....")
+        commands = [v for (k, _, v) in self.log.entries() if k == "command" and v in (1, 2, 401, 402, 403)]
+        self.assertEqual(commands, [401, 402, 1], "closed by the success command, never cancelled")
+        self.assertEqual(self.log.texts(BUTTON), [], "the button kept its text")
+        # The clip is closed while the dialog is destroyed (recorded after the handler ran).
+        self.assertEqual([(k, v) for (k, _, v) in self.log.entries()][-2:], [("clip", 0), ("destroy", None)])
+        with open(os.path.join(old, "Data", "big.dat"), "rb") as f:
+            self.assertEqual(f.read(), self.set.big)
+        with open(os.path.join(old, "QuarnWin32.exe"), "rb") as f:
+            self.assertEqual(f.read(), self.set.program)
+
+
+if __name__ == "__main__":
+    harness.main()
