@@ -275,8 +275,18 @@ struct UserThread {
   std::atomic<bool> timedOut{false};
 };
 
+// The worker's end as the user sees it: the button reads "Kilépés" and can be pressed. (Before the
+// worker has started, workerRunning is 0 and the button enabled too: that is no end.)
+bool WaitForWorkerEnd(HWND dialog) {
+  return WaitUntil([&] {
+    return ControlText(dialog, IDCANCEL) == kButtonExit && IsWindowEnabled(GetDlgItem(dialog, IDCANCEL)) &&
+           g_state.workerRunning == 0;
+  });
+}
+
 // Runs the dialog modally on this thread while `user` acts on it from another. If the user gives up
-// (a wait timed out), the dialog is closed with command 1 so that the test fails instead of hanging.
+// (a wait timed out) or the dialog does not close after the user is done, it is closed with command 1
+// so that the test fails instead of hanging.
 INT_PTR RunDialogAs(const std::function<bool(HWND)>& user, bool* userOk) {
   std::atomic<HWND> dialog{nullptr};
   std::thread t([&] {
@@ -285,7 +295,8 @@ INT_PTR RunDialogAs(const std::function<bool(HWND)>& user, bool* userOk) {
       return;
     }
     *userOk = user(dialog);
-    if (!*userOk) PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+    if (*userOk && !WaitUntil([&] { return !IsWindow(dialog); })) *userOk = false;
+    if (!*userOk && IsWindow(dialog)) PostMessageA(dialog, WM_COMMAND, IDOK, 0);
   });
   INT_PTR result = DialogBoxParamA(GetModuleHandleA(nullptr), "WebLoadBox", nullptr, WebLoadDialogProc, 0);
   t.join();
@@ -377,7 +388,7 @@ TEST_F(WebDialog, ColoursAndProgressBarSetUp) {
     if (g_state.progressBar != GetDlgItem(dialog, IDC_WEB_PROGRESS)) failure += "progress bar handle; ";
     // A marquee would hide the position on bars that honour it (Wine's among them).
     if (GetWindowLongPtrA(GetDlgItem(dialog, IDC_WEB_PROGRESS), GWL_STYLE) & PBS_MARQUEE) failure += "marquee; ";
-    WaitUntil([&] { return IsWindowEnabled(GetDlgItem(dialog, IDCANCEL)) && g_state.workerRunning == 0; });
+    if (!WaitForWorkerEnd(dialog)) return false;
     PostMessageA(GetDlgItem(dialog, IDCANCEL), BM_CLICK, 0, 0);
     return true;
   };
@@ -394,7 +405,7 @@ TEST_F(WebDialog, SuccessCommandClosesWithOneAndAbortActsAsCancel) {
   bool userOk = false;
   INT_PTR result = RunDialogAs(
       [&](HWND dialog) {
-        WaitUntil([&] { return g_state.workerRunning == 0 && IsWindowEnabled(GetDlgItem(dialog, IDCANCEL)); });
+        if (!WaitForWorkerEnd(dialog)) return false;
         PostMessageA(dialog, WM_COMMAND, IDM_WEB_SUCCESS, 0);
         return true;
       },
@@ -407,7 +418,7 @@ TEST_F(WebDialog, SuccessCommandClosesWithOneAndAbortActsAsCancel) {
   strcpy(g_state.rootName, "WorkerNoServer");
   result = RunDialogAs(
       [&](HWND dialog) {
-        WaitUntil([&] { return g_state.workerRunning == 0 && IsWindowEnabled(GetDlgItem(dialog, IDCANCEL)); });
+        if (!WaitForWorkerEnd(dialog)) return false;
         PostMessageA(dialog, WM_COMMAND, IDM_WEB_ABORT, 0);
         return true;
       },
