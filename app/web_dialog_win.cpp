@@ -32,6 +32,11 @@ ScopedGdiObject g_dialogBrush;
 ScopedGdiObject g_animationBrush;
 ScopedKernelHandle g_workerThread;
 
+// Set by the worker's success command. Command 1 closes the dialog with result 1 only after it: the
+// dialog manager also sends command 1 for the Enter key (there is no default button to take it), and
+// Enter must not report success while the installation is still running or has failed.
+bool g_successReported = false;
+
 HINSTANCE InstanceOf(HWND window) {
   return reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(window, GWLP_HINSTANCE));
 }
@@ -81,6 +86,7 @@ void HideProgressControls(HWND dialog) {
 
 BOOL OnInitDialog(HWND dialog) {
   g_state.webDialog = dialog;
+  g_successReported = false;
   if (g_state.optionsDialog) CentreOver(g_state.optionsDialog, dialog);
   g_dialogBrush.reset(CreateSolidBrush(kDialogColour));
   g_animationBrush.reset(CreateSolidBrush(kAnimationColour));
@@ -127,7 +133,7 @@ void OnCancel(HWND dialog) {
 INT_PTR OnCommand(HWND dialog, int id) {
   switch (id) {
     case IDOK:
-      EndDialog(dialog, 1);
+      if (g_successReported) EndDialog(dialog, 1);
       return TRUE;
     case IDCANCEL:
       OnCancel(dialog);
@@ -136,6 +142,7 @@ INT_PTR OnCommand(HWND dialog, int id) {
       StartWorker(RunInstallation);
       return TRUE;
     case IDM_WEB_SUCCESS:
+      g_successReported = true;
       PostMessageA(dialog, WM_COMMAND, IDOK, 0);
       return TRUE;
     case IDM_WEB_ABORT:

@@ -300,11 +300,15 @@ class WebInstall(unittest.TestCase):
         harness.wait_until(lambda: self.button()[0] == B_CANCELLED, 10, what="the button to read Megszakítva")
         self.assertEqual(self.button()[1]["enabled"], "0")
         self.shot("cancel_pending")
-        # The close box does nothing while the worker winds down.
+        # The close box, Esc and Enter do nothing while the worker winds down: in particular the dialog
+        # must not end (with either result) under a worker that is still running.
         self.drv("close", "ctl=%d" % FRAME)
+        self.drv("key", "ctl=%d" % FRAME, 27)
+        self.drv("key", "ctl=%d" % FRAME, 13)
         self.wait_text(TITLE, T_CANCELLED, 60)
         self.wait_text(BUTTON, cp(B_EXIT))
         self.assertEqual(self.button()[1]["enabled"], "1")
+        self.assertNotIn("destroy", [k for (k, _, _) in self.log.entries()])
         self.shot("cancelled")
         reqs = [path for (_, _, path, _, _) in self.requests()]
         self.assertTrue(reqs[-1].endswith("/big.dat"), "nothing is fetched after the cancel: %r" % reqs)

@@ -401,11 +401,14 @@ TEST_F(WebDialog, ColoursAndProgressBarSetUp) {
 
 TEST_F(WebDialog, SuccessCommandClosesWithOneAndAbortActsAsCancel) {
   // 402 closes with result 1 whatever the worker does; 403 is the Cancel button pressed for the user.
+  // Command 1 on its own (what the Enter key sends) reports no success and closes nothing.
   std::string failure;
   bool userOk = false;
   INT_PTR result = RunDialogAs(
       [&](HWND dialog) {
         if (!WaitForWorkerEnd(dialog)) return false;
+        SendMessageA(dialog, WM_COMMAND, IDOK, 0);
+        if (!IsWindow(dialog) || !IsWindowVisible(dialog)) return false;
         PostMessageA(dialog, WM_COMMAND, IDM_WEB_SUCCESS, 0);
         return true;
       },
