@@ -321,6 +321,25 @@ class WebInstall(unittest.TestCase):
         self.press_exit_and_expect_the_end()
         self.assertNotIn(1, [v for (k, _, v) in self.log.entries() if k == "command"])
 
+    def test_cancel_while_connecting_ends_cancelled(self):
+        # The HTTPS probe file arrives slowly; the user cancels meanwhile. Both probes then refuse their
+        # server, but the run ends as cancelled: blaming the connection would be wrong.
+        self.serve()
+        self.srv.set_rules([{"match": "*/Update.ini", "scheme": "https", "action": "trickle", "chunk": 8,
+                             "delay": 0.2}])
+        self.start_installation()
+        harness.wait_until(lambda: any(p.endswith("/Update.ini") for (_, _, p, _, _) in self.requests()), 20,
+                           what="the HTTPS probe")
+        self.drv("click", "ctl=%d" % FRAME, BUTTON)
+        harness.wait_until(lambda: self.button()[0] == B_CANCELLED, 10, what="the button to read Megszakítva")
+        self.wait_text(TITLE, T_CANCELLED, 60)
+        self.wait_text(BUTTON, cp(B_EXIT))
+        self.shot("cancelled_while_connecting")
+        self.assertEqual(self.text(FRAME), b"", "no no-connection message")
+        self.assertFalse(any(p.endswith("/Install.ini") for (_, _, p, _, _) in self.requests()))
+        self.press_exit_and_expect_the_end()
+        self.assertEqual(sorted(os.listdir(DRIVE_DIR)), self.drive_before)
+
     def test_successful_run(self):
         self.serve()
         self.srv.set_rules([{"match": "*/big.dat", "action": "trickle", "chunk": 32768, "delay": 0.05}])
