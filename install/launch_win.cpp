@@ -1,4 +1,36 @@
-// Placeholder bodies so that the program links; replaced by the real implementation.
 #include "install/launch_win.h"
 
-void LaunchInstalledSystem() {}
+#include <string>
+#include <vector>
+
+#include "app/install_state.h"
+#include "install/launch.h"
+#include "install/progman_dde_win.h"
+
+void LaunchInstalledSystem() {
+  ReleaseProgramManagerCommandBlock();
+  if (g_state.mainWindow) DestroyWindow(g_state.mainWindow);
+  if (!g_state.startAfterInstall) return;
+
+  const std::string commandLine = InstalledSystemCommandLine(g_state.targetDrive, g_state.rootName);
+  if (commandLine.empty()) {
+    MessageBeep(0);
+    return;
+  }
+  // CreateProcess may write into the command line, so it gets a copy of its own.
+  std::vector<char> buffer(commandLine.begin(), commandLine.end());
+  buffer.push_back('\0');
+
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESHOWWINDOW;
+  startup.wShowWindow = SW_SHOW;
+  PROCESS_INFORMATION process = {};
+  if (!CreateProcessA(nullptr, buffer.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process)) {
+    MessageBeep(0);
+    return;
+  }
+  // The installer does not wait for the system it started.
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+}

@@ -1,7 +1,32 @@
 // The Program Manager conversation over DDE that creates the program group.
+//
+// Runs on the main thread inside whatever message loop is current (the options dialog's modal loop): the
+// client window "ClientDDE" receives the acknowledgements, and each one sends the next command of section
+// Command of the staged Install.ini. Exactly one command is in flight at a time. When the list is done the
+// launch step runs (LaunchInstalledSystem), which closes the installer.
+//
+// A machine without a Program Manager service must still finish: when nobody answers the initiation, or
+// an acknowledgement does not come within the time-out, the chain ends and the launch step runs.
+// Destroying the client window (Cancel destroys the main window, which takes it along) ends the
+// conversation without launching anything.
 #pragma once
 #include <windows.h>
 
+// Registers the client window class, creates the client window as a child of `parent`, asks the
+// Program Manager service ("PROGMAN"/"PROGMAN") for a conversation and sends the first command. With no
+// command to send, the launch step runs at once.
 void StartProgramManagerConversation(HWND parent);
 
+// Reads, prepares and posts the next command, or marks the list done (no more commands, no server, or
+// the command could not be posted). Arms the acknowledgement time-out for a posted command.
 void SendNextProgramManagerCommand();
+
+// Unlocks and frees the memory block of the command in flight, if any. The launch step calls it.
+void ReleaseProgramManagerCommandBlock();
+
+// How long the conversation waits for an answer (to the initiation or to a command) before it gives up
+// and runs the launch step. About 15 seconds.
+constexpr UINT kProgramManagerTimeoutMs = 15000;
+
+// Tests shorten the time-out; 0 puts the default back.
+void SetProgramManagerTimeoutForTesting(UINT milliseconds);
