@@ -40,8 +40,19 @@
 //   hook WIN DLL                           installs msglog.dll's recorders (tools/msglog) on the window's
 //                                          thread; they stay while this driver runs (or until unhook)
 //   unhook                                 removes them
+//   desktop NAME                           moves this driver to desktop NAME (created if needed): later
+//                                          commands see only its windows. Only before the driver has any
+//                                          window of its own (so before hook and progman)
+//   runon NAME EXE [ARGS...]               starts EXE on desktop NAME (created if needed), waits for it to
+//                                          end and exits with its exit code (a wrapper, not for serve)
+//   closeall CLASS [ms]                    waits up to ms (default 10000) for a top-level window of exactly
+//                                          that class, visible or not, then closes every one (WM_CLOSE)
+//                                          and waits until none is left; prints "closed=N"
+//   progman                                broadcasts a DDE initiation for service and topic PROGMAN, ends
+//                                          every conversation that answers, prints "answers=N"
 // A window may also be named "ctl=ID": a visible top-level window that has a control with that id.
 #include <windows.h>
+#include <dde.h>
 #include <objbase.h>
 #include <shellapi.h>
 #include <shlobj.h>
@@ -221,9 +232,64 @@ static void Unhook() {
   }
 }
 
+// ---- desktops and the Program Manager service (tests of a machine without that service) ----
+static HDESK OpenOrCreateDesktop(const std::wstring& name) {
+  HDESK d = OpenDesktopW(name.c_str(), 0, FALSE, GENERIC_ALL);
+  if (!d) d = CreateDesktopW(name.c_str(), nullptr, nullptr, 0, GENERIC_ALL, nullptr);
+  return d;
+}
+struct ClassCount {
+  std::wstring cls;
+  std::vector<HWND> found;
+};
+static BOOL CALLBACK CollectClass(HWND h, LPARAM lp) {
+  ClassCount* c = reinterpret_cast<ClassCount*>(lp);
+  if (ClassOf(h) == c->cls) c->found.push_back(h);
+  return TRUE;
+}
+static std::vector<HWND> WindowsOfClass(const std::wstring& cls) {
+  ClassCount c;
+  c.cls = cls;
+  EnumWindows(CollectClass, reinterpret_cast<LPARAM>(&c));
+  return c.found;
+}
+static int g_progmanAnswers = 0;
+static LRESULT CALLBACK ProbeProc(HWND h, UINT m, WPARAM w, LPARAM l) {
+  if (m == WM_DDE_ACK) {  // the answer to our initiation: count it, end that conversation, free the atoms
+    ++g_progmanAnswers;
+    if (LOWORD(l)) GlobalDeleteAtom(LOWORD(l));
+    if (HIWORD(l)) GlobalDeleteAtom(HIWORD(l));
+    PostMessageW(reinterpret_cast<HWND>(w), WM_DDE_TERMINATE, reinterpret_cast<WPARAM>(h), 0);
+    return 0;
+  }
+  return DefWindowProcW(h, m, w, l);
+}
+static int ProbeProgman() {
+  static HWND probe = nullptr;
+  if (!probe) {
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = ProbeProc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"QuarnDriverDdeProbe";
+    RegisterClassW(&wc);
+    probe = CreateWindowW(L"QuarnDriverDdeProbe", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
+                          GetModuleHandleW(nullptr), nullptr);
+  }
+  g_progmanAnswers = 0;
+  ATOM service = GlobalAddAtomW(L"PROGMAN"), topic = GlobalAddAtomW(L"PROGMAN");
+  DWORD_PTR r = 0;
+  SendMessageTimeoutW(HWND_BROADCAST, WM_DDE_INITIATE, reinterpret_cast<WPARAM>(probe),
+                      MAKELPARAM(service, topic), SMTO_ABORTIFHUNG, 2000, &r);
+  GlobalDeleteAtom(service);
+  GlobalDeleteAtom(topic);
+  printf("answers=%d\n", g_progmanAnswers);
+  return 0;
+}
+
 static int Run(const Args& a) {
   if (a.empty()) return 2;
   const std::wstring& cmd = a[0];
+  if (cmd == L"progman") return ProbeProgman();
   if (cmd == L"list") {
     EnumWindows(ListTop, 0);
     return 0;
@@ -239,6 +305,46 @@ static int Run(const Args& a) {
     return 0;
   }
   if (cmd == L"link") return ReadLink(a[1]);
+  if (cmd == L"desktop") {
+    HDESK d = OpenOrCreateDesktop(a[1]);
+    if (!d || !SetThreadDesktop(d)) {
+      printf("desktop failed: %lu\n", GetLastError());
+      return 1;
+    }
+    printf("desktop=%s\n", U8(a[1]).c_str());
+    return 0;
+  }
+  if (cmd == L"runon" && a.size() > 2) {
+    HDESK d = OpenOrCreateDesktop(a[1]);
+    if (!d) return 1;
+    std::wstring line;
+    for (size_t i = 2; i < a.size(); ++i) line += (i > 2 ? L" \"" : L"\"") + a[i] + L"\"";
+    std::wstring name = a[1];
+    STARTUPINFOW si = {};
+    si.cb = sizeof si;
+    si.lpDesktop = &name[0];
+    PROCESS_INFORMATION pi = {};
+    if (!CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return 1;
+    CloseHandle(pi.hThread);
+    WaitForSingleObject(pi.hProcess, INFINITE);
+    DWORD code = 1;
+    GetExitCodeProcess(pi.hProcess, &code);
+    CloseHandle(pi.hProcess);
+    return static_cast<int>(code);
+  }
+  if (cmd == L"closeall") {
+    DWORD t0 = GetTickCount(), ms = Ms(a, 2, 10000);
+    while (WindowsOfClass(a[1]).empty() && GetTickCount() - t0 < ms) Sleep(30);
+    int closed = 0;
+    for (HWND h : WindowsOfClass(a[1])) {
+      PostMessageW(h, WM_CLOSE, 0, 0);
+      ++closed;
+    }
+    while (!WindowsOfClass(a[1]).empty() && GetTickCount() - t0 < ms + 10000) Sleep(30);
+    const bool gone = WindowsOfClass(a[1]).empty();
+    printf("closed=%d%s\n", closed, gone ? "" : " STILL THERE");
+    return closed > 0 && gone ? 0 : 1;
+  }
   if (cmd == L"wait") {
     HWND h = WaitFor(a[1], Ms(a, 2, 10000));
     printf("%s %p\n", h ? "found" : "NOT FOUND", (void*)h);
