@@ -75,19 +75,22 @@ REG
   fi
   # Spare drive letters for the tests (T: to W:), mapped before the wineserver starts: a server that is
   # already running does not see new letters.
+  # -k only asks the server to end: wait for it, or the persistent server below would find it still
+  # running, and the next wine call would start an ordinary one that ends 3 s after its last client.
   wineserver -k >/dev/null 2>&1 || true
+  wineserver -w >/dev/null 2>&1 || true
   local d
   for d in t u v w; do
     mkdir -p "$QUARN_BUILD/drives/$d"
     ln -sfn "$QUARN_BUILD/drives/$d" "$WINEPREFIX/dosdevices/$d:"
   done
+  # Keep the wineserver warm for the tests. Wine's background services inherit the stdout of the first
+  # wine process, so start them with output to /dev/null: a pipe would hang whoever reads it.
+  wineserver -p >/dev/null 2>&1 </dev/null || true
   # The test CA is trusted by this prefix only; re-added each time (cheap, and the PKI may be new).
   if [ -f "$QUARN_BUILD/certtool.exe" ]; then
     wine "$QUARN_BUILD/certtool.exe" add "$QUARN_PKI/ca.der" >/dev/null 2>&1 </dev/null || true
   fi
-  # Keep the wineserver warm for the tests. Wine's background services inherit the stdout of the first
-  # wine process, so start them with output to /dev/null: a pipe would hang whoever reads it.
-  wineserver -p >/dev/null 2>&1 </dev/null || true
   wine cmd /c exit >/dev/null 2>&1 </dev/null || true
 }
 
