@@ -276,6 +276,20 @@ class FullInstall(unittest.TestCase):
         if question:
             self.assertIn("question", seen, "the copy step did not ask about the user's settings file")
 
+    def wait_until_drawn(self, spec):
+        """Waits until the window's title bar shows on the screen (a window can be listed as visible a
+        moment before the display shows it)."""
+        left, top, right, _ = (int(v) for v in self.driver("rect", spec)[1][0].split())
+        x, y = max(left, 0) + (right - left) // 2, max(top, 0) + 8
+
+        def drawn():
+            png = harness.screenshot("full_probe")
+            try:
+                return harness.pixel(png, x, y) != (0, 0, 0)
+            finally:
+                os.remove(png)
+        harness.wait_until(drawn, 20, interval=0.2, what="%s to be drawn" % spec)
+
     def wait_for_group_window(self):
         """Waits for Wine's folder window of the group and moves every such window aside, so that the
         screenshot shows it beside whatever else is open."""
@@ -375,6 +389,7 @@ class FullInstall(unittest.TestCase):
         self.assertEqual(self.app.wait_exit(30), 0)
         self.assert_started()
         self.wait_for_group_window()
+        self.wait_until_drawn(STANDIN)
         self.shot("system_running_and_program_group")
         self.assert_files()
         self.assert_record_types_font_shortcut()
@@ -437,6 +452,7 @@ class WithoutProgramManager(FullInstall):
         self.run_until_the_wait()
         waited_from = time.monotonic()
         self.driver("wait", STANDIN, (TIMEOUT_S + 30) * 1000)
+        self.wait_until_drawn(STANDIN)
         self.shot("system_running")
         self.assertEqual(self.app.wait_exit(30), 0)
         self.assert_started()
