@@ -276,10 +276,10 @@ class FullInstall(unittest.TestCase):
         if question:
             self.assertIn("question", seen, "the copy step did not ask about the user's settings file")
 
-    def wait_until_drawn(self, spec):
+    def wait_until_drawn(self, window):
         """Waits until the window's title bar shows on the screen (a window can be listed as visible a
         moment before the display shows it)."""
-        left, top, right, _ = (int(v) for v in self.driver("rect", spec)[1][0].split())
+        left, top, right, _ = (int(v) for v in self.driver("rect", window)[1][0].split())
         x, y = max(left, 0) + (right - left) // 2, max(top, 0) + 8
 
         def drawn():
@@ -288,7 +288,7 @@ class FullInstall(unittest.TestCase):
                 return harness.pixel(png, x, y) != (0, 0, 0)
             finally:
                 os.remove(png)
-        harness.wait_until(drawn, 20, interval=0.2, what="%s to be drawn" % spec)
+        harness.wait_until(drawn, 20, interval=0.2, what="%s to be drawn" % window)
 
     def wait_for_group_window(self):
         """Waits for Wine's folder window of the group and moves every such window aside, so that the
