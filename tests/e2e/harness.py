@@ -218,3 +218,12 @@ def reg_query(key, value=None):
         if m:
             return m.group(3) or ""
     return None
+
+
+def close_group_windows():
+    """Closes the folder windows Wine's Program Manager service opens for a created or shown group. They
+    would stay until the wineserver ends, cluttering later screenshots (and, once, the service stopped
+    answering while such a window was left)."""
+    subprocess.run(["wine", os.path.join(BUILD, "driver.exe"), "closeall", "ExplorerWClass", "0"],
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL,
+                   env=wine_env(), check=False)

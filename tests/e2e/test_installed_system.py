@@ -81,6 +81,7 @@ def setUpModule():
 
 
 def tearDownModule():
+    harness.close_group_windows()
     if "srv" in SET:
         SET["srv"].stop()
         forget_installation()

@@ -146,6 +146,7 @@ class SampleSetInstall(unittest.TestCase):
 
     @classmethod
     def tearDownClass(cls):
+        harness.close_group_windows()
         cls.drv.close()
         subprocess.run([cls.serve, "stop", "--state", cls.state], check=False)
 

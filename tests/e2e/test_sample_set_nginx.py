@@ -78,6 +78,7 @@ class SampleSetOverNginx(OptionsTestCase):
         self.nginx = sample_set.Nginx(harness.BUILD, SET_DIR, os.path.join(WORK, "nginx"), cert=cert, key=key)
         self.nginx.start()
         self.addCleanup(self.nginx.stop)
+        self.addCleanup(harness.close_group_windows)
         self.nginx.clear_log()
         super().setUp()
 
