@@ -20,6 +20,7 @@ import shutil
 import statistics
 import subprocess
 import sys
+import threading
 import time
 
 SRC = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
@@ -45,7 +46,7 @@ def build(b):
         "-DCMAKE_TOOLCHAIN_FILE=" + os.path.join(SRC, "cmake", "mingw-w64-x86_64.cmake"),
         "-DQUARN_HTTPS_HOST=localhost:%d" % HTTPS_PORT, "-DQUARN_HTTP_HOST=127.0.0.1:%d" % HTTP_PORT],
        stdout=subprocess.DEVNULL)
-    sh(["cmake", "--build", b, "-j", "2", "--target", "QuarnWebInstall", "driver", "certtool", "wininet_fetch",
+    sh(["cmake", "--build", b, "-j", "2", "--target", "QuarnWebInstall", "driver", "certtool", "msglog", "wininet_fetch",
         "profile_read"], stdout=subprocess.DEVNULL)
     nb = os.path.join(b, "native")
     sh(["cmake", "-S", SRC, "-B", nb, "-G", "Ninja", "-DCMAKE_BUILD_TYPE=Release"], stdout=subprocess.DEVNULL)
@@ -123,28 +124,79 @@ def vm_hwm_kb(pid):
     return 0
 
 
+def title_marks(log_path, t_start):
+    """Seconds since the click at which the web dialog's title line (control 3201) first showed each phase,
+    from msglog.dll's lines ("<ms> settext 3201 <hex>"), and when the dialog was destroyed."""
+    marks = {}
+    with open(log_path, "rb") as f:
+        for raw in f.read().splitlines():
+            parts = raw.decode("latin-1").split(" ")
+            if len(parts) >= 2 and parts[1] == "destroy":
+                marks.setdefault("end", int(parts[0]))
+            if len(parts) < 4 or parts[1] != "settext" or parts[2] != "3201" or parts[3] == "-":
+                continue
+            text = bytes.fromhex(parts[3]).decode("cp1250")
+            for key, sub in (("download", T_DOWNLOAD), ("dirs", T_DIRS), ("files", T_FILES),
+                             ("register", T_REGISTER)):
+                if sub in text:
+                    marks.setdefault(key, int(parts[0]))
+    return {k: v / 1000.0 for k, v in marks.items()}
+
+
+class PeakWatch(threading.Thread):
+    """Keeps reading VmHWM of the given processes until stopped (the last reading is the peak)."""
+
+    def __init__(self, pids):
+        super().__init__(daemon=True)
+        self.pids, self.peak, self.stop = pids, 0, threading.Event()
+
+    def run(self):
+        while not self.stop.is_set():
+            for p in self.pids:
+                self.peak = max(self.peak, vm_hwm_kb(p))
+            self.stop.wait(0.05)
+
+
 def run_installer(b, drive_dir):
     shutil.rmtree(os.path.join(drive_dir, ROOT), ignore_errors=True)
-    inst = harness.Installer(name="bench-installer")
+    log_path = os.path.join(b, "bench.msglog")
+    open(log_path, "wb").close()
+    os.environ["QUARN_MSGLOG"] = harness.win_path(log_path)
+    try:
+        inst = harness.Installer(name="bench-installer")
+    finally:
+        del os.environ["QUARN_MSGLOG"]
     d = harness.Driver()
+    watch = None
     try:
         d("wait", OPTIONS, 60000)
+        # msglog.dll stamps each change of the web dialog with GetTickCount: no polling misses a
+        # short phase, and the program itself is unchanged.
+        d("hook", "ctl=503", harness.win_path(os.path.join(b, "msglog.dll")))
         d("settext", OPTIONS, 503, "T:")
-        d("click", OPTIONS, 508, "cmd")      # do not start the installed system
-        pids = unix_pid_of("QuarnWebInstall.exe")
-        t0 = time.monotonic()
+        d("click", OPTIONS, 508)      # do not start the installed system
+        d("waitstate", OPTIONS, 508, "checked=0")
+        watch = PeakWatch([inst.proc.pid] + unix_pid_of("QuarnWebInstall.exe"))
+        watch.start()
         d("click", OPTIONS, 1, "post")
         d("wait", WEB, 30000)
-        marks = {}
-        for key, text in (("download", T_DOWNLOAD), ("dirs", T_DIRS), ("files", T_FILES), ("register", T_REGISTER)):
-            d("waittext", WEB, 3201, text, 1800000)
-            marks[key] = time.monotonic() - t0
-        peak = max([vm_hwm_kb(p) for p in pids] or [0])
-        d("gone", WEB, 120000)
-        inst.wait_exit(120)
-        return {"download": marks["dirs"] - marks["download"], "copy": marks["register"] - marks["files"],
-                "peak_kb": peak}
+        d("gone", WEB, 1800000)
+        try:
+            inst.proc.wait(timeout=120)   # the Program Manager step, then the program ends
+        except subprocess.TimeoutExpired:
+            pass
+        watch.stop.set()
+        watch.join()
+        m = title_marks(log_path, 0)
+        missing = [k for k in ("download", "dirs", "files", "register") if k not in m]
+        if missing:
+            raise RuntimeError("title lines not seen: %s (see %s)" % (missing, log_path))
+        return {"download": m["dirs"] - m["download"], "copy": m["register"] - m["files"],
+                "peak_kb": watch.peak}
     finally:
+        if watch is not None:
+            watch.stop.set()
+        d("unhook", check=False)
         d.close()
         inst.kill()
 
@@ -202,7 +254,7 @@ def baseline_kb(b):
     peak = 0
     end = time.monotonic() + 10
     while p.poll() is None and time.monotonic() < end:
-        for pid in unix_pid_of("driver.exe no such window"):
+        for pid in [p.pid] + unix_pid_of("no such window"):
             peak = max(peak, vm_hwm_kb(pid))
         time.sleep(0.2)
     p.wait()
