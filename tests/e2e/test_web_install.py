@@ -16,25 +16,11 @@ import unittest
 import harness
 import servers
 
-ROOT = "WebE2E"                  # RootDirectory of the test set
+from web_install_kit import (ACTIVITY, B_CANCELLED, B_EXIT, BAR, BUTTON, FRAME, PERCENT, PROGRESS_CONTROLS,
+                             ROOT, STATUS, T_CANCELLED, T_COLLECTING, T_DIRECTORIES, T_DOWNLOADING, T_FILES,
+                             T_REGISTERING, T_SUCCEEDED, TITLE, MessageLog, TestSet, WebDialogDriving, cp)
+
 DRIVE_DIR = None                 # host folder of T:
-MARKERS = b"QuarnCAD WEB update system: V9.21\r\nQuarnSoft Ltd. 1992-2019.\r\n"
-
-# Texts of the dialog, as the program's code page 1250 bytes.
-def cp(text):
-    return text.encode("cp1250")
-
-T_COLLECTING = cp("A telepítési adatok kigyűjtése folyik...")
-T_DOWNLOADING = cp("A telepítési adatok letöltése folyik... (ez idő igényes lehet...)")
-T_DIRECTORIES = cp("A rendszer könyvtárak létrehozása...")
-T_FILES = cp("A rendszer állományok telepítése...")
-T_REGISTERING = cp("A telepítés regisztrálása...")
-T_SUCCEEDED = cp("A telepítés sikeresen végrehajtva!")
-T_CANCELLED = cp("A telepítési folyamat megszakítva!")
-B_CANCEL, B_CANCELLED, B_EXIT = "Megszakítás", "Megszakítva", "Kilépés"
-
-FRAME, TITLE, STATUS, BAR, ACTIVITY, PERCENT, BUTTON = 3202, 3201, 508, 3206, 521, 520, 2
-PROGRESS_CONTROLS = (STATUS, BAR, ACTIVITY, PERCENT)
 
 # Colours of the three clips (tools/clips/mkclips.py), to tell from a screenshot which one is showing.
 CLIP_COLOURS = {
@@ -44,89 +30,7 @@ CLIP_COLOURS = {
 }
 
 
-def crlf(*lines):
-    return b"".join(cp(l) + b"\r\n" for l in lines)
-
-
-def filler(content):
-    """How the server stores a file whose name holds "ex_": a filler byte before every content byte."""
-    out = bytearray()
-    for i, b in enumerate(content):
-        out += bytes(((i * 7 + 3) & 0xFF, b))
-    return bytes(out)
-
-
-class TestSet:
-    """A one-disc set written into the served tree: Update.ini, Install.ini, Fajls_1.ini and three files."""
-
-    def __init__(self, tree, root_directory=True, big_size=1_500_000):
-        self.setup_cfg = b"[Setup]\r\nLanguage=HU\r\n"
-        self.program = b"MZ" + bytes(range(256)) * 40          # stands for QuarnWin32.exe
-        self.big = bytes((i * 31 + 7) & 0xFF for i in range(big_size))
-        disc = os.path.join(tree, "KelvaranDemo", "Disc_01")
-        shutil.rmtree(tree, ignore_errors=True)
-        os.makedirs(disc)
-        with open(os.path.join(tree, "Update.ini"), "wb") as f:
-            f.write(b"[Update]\r\n" + MARKERS + b"Version=9.21\r\n")
-        system = ["[System]"] + (["RootDirectory=" + ROOT] if root_directory else []) + [
-            "CadSystem=QuarnCAD WebE2E", "SubSystem=Demo", "Version=9.20"]
-        with open(os.path.join(disc, "Install.ini"), "wb") as f:
-            f.write(crlf(*system,
-                         "[Disc01]", "Name=WebE2E 1. lemez",
-                         "Setup=%d" % len(self.setup_cfg),
-                         "Systems=%d" % (len(self.program) + len(self.big)),
-                         "[Directorys]", "Dir1=\\QuarnWin32", "Dir2=\\QuarnWin32\\Data"))
-        with open(os.path.join(disc, "Fajls_1.ini"), "wb") as f:
-            # The program is installed with "ask before replacing": a test that leaves an old copy in
-            # place gets the question, which holds the worker in the installation phase.
-            f.write(crlf("[Disc]", "Name=WebE2E 1. lemez",
-                         "[Setup]", "File1=\\setup.cfg \\QuarnWin32\\setup.cfg",
-                         "[Systems]", "File1=\\QuarnWin32.ex_ *?\\QuarnWin32\\QuarnWin32.exe",
-                         "File2=\\big.dat \\QuarnWin32\\Data\\big.dat"))
-        for name, data in (("setup.cfg", self.setup_cfg), ("QuarnWin32.ex_", filler(self.program)),
-                           ("big.dat", self.big)):
-            with open(os.path.join(disc, name), "wb") as f:
-                f.write(data)
-
-
-class MessageLog:
-    """What msglog.dll recorded: (kind, control or None, value) per line, in order."""
-
-    def __init__(self, path):
-        self.path = path
-        open(path, "wb").close()
-
-    def entries(self):
-        out = []
-        with open(self.path, "rb") as f:
-            for raw in f.read().splitlines():
-                parts = raw.decode("latin-1").split(" ")
-                if len(parts) < 2:
-                    continue
-                kind = parts[1]
-                if kind == "settext":
-                    out.append((kind, int(parts[2]), b"" if parts[3] == "-" else bytes.fromhex(parts[3])))
-                elif kind in ("pos", "clip", "show", "enable"):
-                    out.append((kind, int(parts[2]), int(parts[3])))
-                elif kind == "command":
-                    out.append((kind, None, int(parts[2])))
-                else:
-                    out.append((kind, None, None))
-        return out
-
-    def texts(self, control):
-        return [v for (k, c, v) in self.entries() if k == "settext" and c == control]
-
-    def values(self, kind, control=None):
-        return [v for (k, c, v) in self.entries() if k == kind and (control is None or c == control)]
-
-
-def is_subsequence(needed, seen):
-    it = iter(seen)
-    return all(any(x == y for y in it) for x in needed)
-
-
-class WebInstall(unittest.TestCase):
+class WebInstall(WebDialogDriving, unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         global DRIVE_DIR
@@ -163,32 +67,6 @@ class WebInstall(unittest.TestCase):
         self.set = TestSet(self.tree, **set_options)
         self.srv = servers.TestServers(harness.BUILD, self.tree, workdir=os.path.join(self.work, "srv")).start()
 
-    def start_installation(self, start_after=False):
-        """Starts the program, chooses T: and presses Install; returns once the web dialog is up."""
-        os.environ["QUARN_MSGLOG"] = harness.win_path(self.log.path)
-        try:
-            self.installer = harness.Installer(name="web_install")
-        finally:
-            del os.environ["QUARN_MSGLOG"]
-        self.drv("wait", "ctl=503", 20000)
-        self.drv("hook", "ctl=503", harness.win_path(os.path.join(harness.BUILD, "msglog.dll")))
-        self.drv("settext", "ctl=503", 503, "T:")
-        if not start_after:
-            self.drv("click", "ctl=503", 508)   # "A telepítés után ... elindul": off
-            self.drv("waitstate", "ctl=503", 508, "checked=0")
-        self.drv("click", "ctl=503", 1)
-        self.drv("wait", "ctl=%d" % FRAME, 10000)
-
-    def text(self, control):
-        return self.drv.ansi("ctl=%d" % FRAME, control)
-
-    def wait_text(self, control, wanted, timeout=30):
-        return harness.wait_until(lambda: self.text(control) == wanted, timeout,
-                                  what="control %d to read %r (reads %r)" % (control, wanted, self.text(control)))
-
-    def button(self):
-        return self.drv.text("ctl=%d" % FRAME, BUTTON), self.drv.state("ctl=%d" % FRAME, BUTTON)
-
     def shot(self, name):
         return harness.screenshot("web_install_" + name)
 
@@ -218,15 +96,6 @@ class WebInstall(unittest.TestCase):
         for other, cols in CLIP_COLOURS.items():
             if other != clip:
                 self.assertLess(colours.get(cols[0], 0), 5, "clip %d visible in %s" % (other, png))
-
-    def assert_progress_hidden(self):
-        for control in PROGRESS_CONTROLS:
-            self.assertEqual(self.drv.state("ctl=%d" % FRAME, control)["visible"], "0", "control %d" % control)
-
-    def press_exit_and_expect_the_end(self):
-        self.drv("click", "ctl=%d" % FRAME, BUTTON)
-        self.assertEqual(self.installer.wait_exit(30), 0)
-        self.drv("gone", "ctl=503", 5000)
 
     def requests(self):
         return self.srv.requests()

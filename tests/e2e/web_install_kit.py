@@ -1,0 +1,181 @@
+"""Pieces shared by the tests that drive a whole web installation through the real program: the dialog's
+texts and control ids, a small set written by the test itself (TestSet), the record msglog.dll keeps of
+the web dialog's messages (MessageLog), and the steps of a user starting an installation
+(WebDialogDriving).
+
+    class MyTest(web_install_kit.WebDialogDriving, unittest.TestCase):
+        drive = "T"                                  # the drive picked in the options dialog
+        ...
+        self.set = TestSet(tree)                     # the files the test servers serve
+        self.log = MessageLog(path)
+        self.start_installation()                    # needs self.drv (harness.Driver) and self.log
+"""
+import os
+import shutil
+
+import harness
+
+ROOT = "WebE2E"                  # RootDirectory of the test set
+MARKERS = b"QuarnCAD WEB update system: V9.21\r\nQuarnSoft Ltd. 1992-2019.\r\n"
+
+
+# Texts of the dialog, as the program's code page 1250 bytes.
+def cp(text):
+    return text.encode("cp1250")
+
+
+T_COLLECTING = cp("A telepítési adatok kigyűjtése folyik...")
+T_DOWNLOADING = cp("A telepítési adatok letöltése folyik... (ez idő igényes lehet...)")
+T_DIRECTORIES = cp("A rendszer könyvtárak létrehozása...")
+T_FILES = cp("A rendszer állományok telepítése...")
+T_REGISTERING = cp("A telepítés regisztrálása...")
+T_SUCCEEDED = cp("A telepítés sikeresen végrehajtva!")
+T_CANCELLED = cp("A telepítési folyamat megszakítva!")
+B_CANCEL, B_CANCELLED, B_EXIT = "Megszakítás", "Megszakítva", "Kilépés"
+
+FRAME, TITLE, STATUS, BAR, ACTIVITY, PERCENT, BUTTON = 3202, 3201, 508, 3206, 521, 520, 2
+PROGRESS_CONTROLS = (STATUS, BAR, ACTIVITY, PERCENT)
+OPTIONS = "ctl=503"              # the options dialog: the window with the drive field
+START_AFTER = 508                # its box "start the system afterwards"
+
+
+def crlf(*lines):
+    return b"".join((l if isinstance(l, bytes) else cp(l)) + b"\r\n" for l in lines)
+
+
+def filler(content):
+    """How the server stores a file whose name holds "ex_": a filler byte before every content byte."""
+    out = bytearray()
+    for i, b in enumerate(content):
+        out += bytes(((i * 7 + 3) & 0xFF, b))
+    return bytes(out)
+
+
+class TestSet:
+    """A one-disc set written into the served tree: Update.ini, Install.ini, Fajls_1.ini and three files.
+
+    system: the lines of section System (default: RootDirectory, unless root_directory is False, and the
+    record's values). install_extra / list_extra: lines appended to Install.ini (after [Directorys]) and
+    to Fajls_1.ini (after the last line of [Systems], so "File3=..." continues that part). files: more
+    files of disc 1, {name: stored bytes}."""
+
+    def __init__(self, tree, root_directory=True, big_size=1_500_000, system=None, install_extra=(),
+                 list_extra=(), files=None):
+        self.tree = tree
+        self.setup_cfg = b"[Setup]\r\nLanguage=HU\r\n"
+        self.program = b"MZ" + bytes(range(256)) * 40          # stands for QuarnWin32.exe
+        self.big = bytes((i * 31 + 7) & 0xFF for i in range(big_size))
+        self.disc = os.path.join(tree, "KelvaranDemo", "Disc_01")
+        shutil.rmtree(tree, ignore_errors=True)
+        os.makedirs(self.disc)
+        with open(os.path.join(tree, "Update.ini"), "wb") as f:
+            f.write(b"[Update]\r\n" + MARKERS + b"Version=9.21\r\n")
+        if system is None:
+            system = (["RootDirectory=" + ROOT] if root_directory else []) + [
+                "CadSystem=QuarnCAD WebE2E", "SubSystem=Demo", "Version=9.20"]
+        self.write("Install.ini", crlf("[System]", *system,
+                                       "[Disc01]", "Name=WebE2E 1. lemez",
+                                       "Setup=%d" % len(self.setup_cfg),
+                                       "Systems=%d" % (len(self.program) + len(self.big)),
+                                       "[Directorys]", "Dir1=\\QuarnWin32", "Dir2=\\QuarnWin32\\Data",
+                                       *install_extra))
+        # The program is installed with "ask before replacing": a test that leaves an old copy in
+        # place gets the question, which holds the worker in the installation phase.
+        self.write("Fajls_1.ini", crlf("[Disc]", "Name=WebE2E 1. lemez",
+                                       "[Setup]", "File1=\\setup.cfg \\QuarnWin32\\setup.cfg",
+                                       "[Systems]", "File1=\\QuarnWin32.ex_ *?\\QuarnWin32\\QuarnWin32.exe",
+                                       "File2=\\big.dat \\QuarnWin32\\Data\\big.dat",
+                                       *list_extra))
+        for name, data in (("setup.cfg", self.setup_cfg), ("QuarnWin32.ex_", filler(self.program)),
+                           ("big.dat", self.big)):
+            self.write(name, data)
+        for name, data in (files or {}).items():
+            self.write(name, data)
+
+    def write(self, name, data):
+        """Writes one file of disc 1 (name relative to the disc folder, "/" or "\\" separated)."""
+        path = os.path.join(self.disc, *name.replace("\\", "/").split("/"))
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        with open(path, "wb") as f:
+            f.write(data)
+        return path
+
+
+class MessageLog:
+    """What msglog.dll recorded: (kind, control or None, value) per line, in order."""
+
+    def __init__(self, path):
+        self.path = path
+        open(path, "wb").close()
+
+    def entries(self):
+        out = []
+        with open(self.path, "rb") as f:
+            for raw in f.read().splitlines():
+                parts = raw.decode("latin-1").split(" ")
+                if len(parts) < 2:
+                    continue
+                kind = parts[1]
+                if kind == "settext":
+                    out.append((kind, int(parts[2]), b"" if parts[3] == "-" else bytes.fromhex(parts[3])))
+                elif kind in ("pos", "clip", "show", "enable"):
+                    out.append((kind, int(parts[2]), int(parts[3])))
+                elif kind == "command":
+                    out.append((kind, None, int(parts[2])))
+                else:
+                    out.append((kind, None, None))
+        return out
+
+    def texts(self, control):
+        return [v for (k, c, v) in self.entries() if k == "settext" and c == control]
+
+    def values(self, kind, control=None):
+        return [v for (k, c, v) in self.entries() if k == kind and (control is None or c == control)]
+
+
+def is_subsequence(needed, seen):
+    it = iter(seen)
+    return all(any(x == y for y in it) for x in needed)
+
+
+class WebDialogDriving:
+    """A user's steps with the web installation dialog, for a unittest.TestCase holding self.drv (a
+    harness.Driver) and self.log (a MessageLog); sets self.installer. drive: the letter picked."""
+
+    drive = "T"
+    installer_name = "web_install"
+
+    def start_installation(self, start_after=False):
+        """Starts the program, chooses the drive and presses Install; returns once the web dialog is up."""
+        os.environ["QUARN_MSGLOG"] = harness.win_path(self.log.path)
+        try:
+            self.installer = harness.Installer(name=self.installer_name)
+        finally:
+            del os.environ["QUARN_MSGLOG"]
+        self.drv("wait", OPTIONS, 20000)
+        self.drv("hook", OPTIONS, harness.win_path(os.path.join(harness.BUILD, "msglog.dll")))
+        self.drv("settext", OPTIONS, 503, self.drive + ":")
+        if not start_after:
+            self.drv("click", OPTIONS, START_AFTER)   # "A telepítés után ... elindul": off
+            self.drv("waitstate", OPTIONS, START_AFTER, "checked=0")
+        self.drv("click", OPTIONS, 1)
+        self.drv("wait", "ctl=%d" % FRAME, 10000)
+
+    def text(self, control):
+        return self.drv.ansi("ctl=%d" % FRAME, control)
+
+    def wait_text(self, control, wanted, timeout=30):
+        return harness.wait_until(lambda: self.text(control) == wanted, timeout,
+                                  what="control %d to read %r (reads %r)" % (control, wanted, self.text(control)))
+
+    def button(self):
+        return self.drv.text("ctl=%d" % FRAME, BUTTON), self.drv.state("ctl=%d" % FRAME, BUTTON)
+
+    def assert_progress_hidden(self):
+        for control in PROGRESS_CONTROLS:
+            self.assertEqual(self.drv.state("ctl=%d" % FRAME, control)["visible"], "0", "control %d" % control)
+
+    def press_exit_and_expect_the_end(self):
+        self.drv("click", "ctl=%d" % FRAME, BUTTON)
+        self.assertEqual(self.installer.wait_exit(30), 0)
+        self.drv("gone", OPTIONS, 5000)
