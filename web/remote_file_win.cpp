@@ -14,6 +14,8 @@ namespace {
 
 // Every file comes from the server, never from the cache, and is not written to it.
 constexpr DWORD kRequestFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_AUTH;
+// More redirections than any sane server chains; a longer chain is a loop, and the file counts as missing.
+constexpr int kMaxRedirections = 10;
 
 // A header as decimal text (the description's number rules). false when the query fails.
 bool QueryHeaderNumber(HINTERNET request, DWORD query, int64_t* value) {
@@ -26,15 +28,51 @@ bool QueryHeaderNumber(HINTERNET request, DWORD query, int64_t* value) {
   return true;
 }
 
+bool IsRedirection(int64_t status) {
+  return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
+
+// Opens url and follows its redirections, at most kMaxRedirections of them; the handle of the final
+// response (any status), or null. WinINet would follow them itself, but without a limit (Wine's follows a
+// server that redirects a file to itself for ever), and a request that never returns cannot even be
+// cancelled: so the installer follows them here. A relative Location is taken from the URL it came
+// from; any other host or scheme is followed like the same one.
+HINTERNET OpenFollowingRedirections(HINTERNET session, const char* url) {
+  char current[INTERNET_MAX_URL_LENGTH + 1];
+  if (strlen(url) >= sizeof current) return nullptr;
+  strcpy(current, url);
+  for (int hop = 0;; ++hop) {
+    HINTERNET request =
+        InternetOpenUrlA(session, current, nullptr, 0, kRequestFlags | INTERNET_FLAG_NO_AUTO_REDIRECT, 0);
+    if (request == nullptr) return nullptr;
+    int64_t status = 0;
+    if (!QueryHeaderNumber(request, HTTP_QUERY_STATUS_CODE, &status) || !IsRedirection(status)) {
+      return request;
+    }
+    char location[INTERNET_MAX_URL_LENGTH + 1];
+    DWORD size = sizeof location - 1;
+    DWORD index = 0;
+    // A redirection without a place to go is the final response; its status fails the open.
+    if (!HttpQueryInfoA(request, HTTP_QUERY_LOCATION, location, &size, &index)) return request;
+    location[size < sizeof location ? size : sizeof location - 1] = '\0';
+    InternetCloseHandle(request);
+    if (hop == kMaxRedirections) return nullptr;
+    char next[INTERNET_MAX_URL_LENGTH + 1];
+    DWORD nextSize = sizeof next;
+    if (!InternetCombineUrlA(current, location, next, &nextSize, ICU_NO_ENCODE)) return nullptr;
+    strcpy(current, next);
+  }
+}
+
 // Opens url on session and checks status 200 and 0 < Content-Length <= maxLength.
 int OpenChecked(HINTERNET session, const char* url, DWORD maxLength, HINTERNET* request,
                 DWORD* length) {
   *length = 0;
-  *request = session ? InternetOpenUrlA(session, url, nullptr, 0, kRequestFlags, 0) : nullptr;
+  *request = session ? OpenFollowingRedirections(session, url) : nullptr;
   if (*request == nullptr) return 1;
   int64_t status = 0;
   int64_t announced = 0;
-  // Redirections were followed by WinINet: this is the final response.
+  // Redirections have been followed: this is the final response.
   bool ok = QueryHeaderNumber(*request, HTTP_QUERY_STATUS_CODE, &status) && status == 200 &&
             QueryHeaderNumber(*request, HTTP_QUERY_CONTENT_LENGTH, &announced) && announced > 0 &&
             announced <= static_cast<int64_t>(maxLength);

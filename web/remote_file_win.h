@@ -8,7 +8,8 @@
 constexpr DWORD kMaxWholeFileLength = 16u * 1024u * 1024u;
 
 // 0 on success (request open, length > 0); 1 on failure (length 0, nothing left open). Accepts only
-// status 200 and a Content-Length that is a positive number that fits 32 bits.
+// status 200 and a Content-Length that is a positive number that fits 32 bits. Redirections are
+// followed, ten at most: a longer chain (a loop) fails the open.
 int OpenRemoteFile(const char* url, HINTERNET* request, DWORD* length);
 
 // As OpenRemoteFile, for a file to be read whole: a length above kMaxWholeFileLength fails the open.

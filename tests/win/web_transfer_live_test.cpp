@@ -259,6 +259,55 @@ TEST_P(LiveWeb, OpenAcceptsOnlyStatus200WithAPositiveLength) {
   EXPECT_EQ(OpenRemoteFile(Url("KelvaranDemo/Disc_01/missing.bin").c_str(), &request, &length), 1);
 }
 
+// A server that redirects a file to itself must not hold the installer for ever: redirections are
+// followed ten times at most (WinINet alone would follow the loop endlessly under Wine).
+TEST_P(LiveWeb, RedirectionsAreFollowedTenTimesAtMost) {
+  Open();
+  Serve("KelvaranDemo/Disc_01/f.bin", live::PseudoRandomBytes(3000, 5));
+  g_state.httpsMode = !secure_;
+  char otherHost[256];
+  ASSERT_TRUE(UpdateDirectoryUrl(otherHost, sizeof otherHost));
+  g_state.httpsMode = secure_;
+  const std::string toSelf = "\"action\": \"redirect\", \"location\": \"f.bin\"";
+  struct Case {
+    const char* what;
+    std::string rules;
+    bool opens;
+    int requests;  // requests made for f.bin and the files it redirects to
+  } cases[] = {
+      {"a loop to itself", Rule("*/f.bin", toSelf), false, 11},
+      {"ten redirections, then the file", Rule("*/f.bin", toSelf + ", \"times\": 10"), true, 11},
+      {"eleven redirections, then the file", Rule("*/f.bin", toSelf + ", \"times\": 11"), false, 11},
+      {"a chain through two other names",
+       Rule("*/a.bin", "\"action\": \"redirect\", \"location\": \"b.bin\"") + ", " +
+           Rule("*/b.bin", "\"action\": \"redirect\", \"status\": 301, \"location\": \"f.bin\""),
+       true, 3},
+      {"to the other host", Rule("*/a.bin", "\"action\": \"redirect\", \"location\": \"" +
+                                               std::string(otherHost) + "/KelvaranDemo/Disc_01/f.bin\""),
+       true, 2},
+  };
+  for (const Case& c : cases) {
+    live::SetRules(env_, "[" + c.rules + "]");
+    live::ClearRequests(env_);
+    const bool chain = c.rules.find("a.bin") != std::string::npos;
+    HINTERNET request = nullptr;
+    DWORD length = 0;
+    int r = OpenRemoteFile(Url(chain ? "KelvaranDemo/Disc_01/a.bin" : "KelvaranDemo/Disc_01/f.bin").c_str(),
+                           &request, &length);
+    EXPECT_EQ(r == 0, c.opens) << c.what;
+    EXPECT_EQ(length, c.opens ? 3000u : 0u) << c.what;
+    if (r == 0) {
+      EXPECT_TRUE(InternetCloseHandle(request)) << c.what;
+    }
+    EXPECT_EQ(static_cast<int>(live::Requests(env_).size()), c.requests) << c.what;
+  }
+  // The probe goes through the same open.
+  live::SetRules(env_, "[" + Rule("*/Update.ini", "\"action\": \"redirect\", \"location\": \"Update.ini\"") + "]");
+  live::ClearRequests(env_);
+  EXPECT_FALSE(ProbeServer(g_state.internet.session));
+  EXPECT_EQ(live::CountRequests(env_, "/Update.ini"), 11);
+}
+
 TEST_P(LiveWeb, WholeFileOpenRefusesAHugeAnnouncedLength) {
   Open();
   Serve("KelvaranDemo/Disc_01/Install.ini", "[System]\r\nRootDirectory=X\r\n");
