@@ -1,0 +1,485 @@
+"""A hostile server: the real program under Wine, driven like a user, against test servers that misbehave
+on purpose or serve a set written to do harm (tools/testserver/quarn_testserver.py).
+
+Every case of CASES starts QuarnWebInstall.exe, picks drive V:, presses Telepítés and follows the run to
+its end, answering each message box by its kind (the disc prompt with Cancel, every error box with OK
+unless the case says otherwise). For each case it checks:
+  - the end the design gives (success, cancelled, no connection) and the boxes on the way, in order;
+  - that the program ended cleanly (exit code 0, no unhandled exception) within the case's bound;
+  - a scan of the whole Wine prefix, every test drive and the folder the hostile names aim at: nothing
+    was written outside the root folder on the target drive (the staging folder is inside it), the
+    Windows folder, the desktop shortcut and the Program Manager groups. Wine's own bookkeeping (the
+    registry hives the wineserver saves) is excluded: hostile_run.wine_bookkeeping.
+  - what the case itself must show (a file staged or not, a request made or not).
+
+The rows run are written to BUILD/reliability/hostile_server.tsv; docs/reliability.md lists every case
+(tests/reliability_doc.py checks it).
+
+The 20,000-entry file list is cancelled by the user after a few hundred files here: fetching all of it
+costs minutes. QUARN_HOSTILE_FULL=1 installs the whole list instead (about ten minutes).
+"""
+import os
+import shutil
+import signal
+import subprocess
+import time
+import unittest
+
+import harness
+import hostile_run
+import servers
+from web_install_kit import BUTTON, FRAME, MARKERS, ROOT, STATUS, MessageLog, TestSet
+
+SUITE = "hostile_server"
+DISC = "/KelvaranDemo/Disc_01/"
+FULL = os.environ.get("QUARN_HOSTILE_FULL") == "1"
+MANY = 20000
+CANCEL_AFTER = 300                 # files of the long list fetched before the user cancels
+LONG = "L" * 300                   # a value longer than the 255 characters every reader keeps
+GROUP = "Hostile %n%s%s"           # a group name a format function would choke on
+
+
+class Case:
+    """One hostile input and the outcome the design gives for it.
+
+    what: the input, for the table; outcome: the expected outcome, for the table (the end and boxes are
+    checked separately, this text says what else is true). set: TestSet options; rules: the servers'
+    rules (a function of the servers where a rule needs their ports); end: "success", "cancelled" or
+    "no-connection"; boxes: the kinds of the boxes expected, in order (hostile_run.BOX_KINDS); answers:
+    answers other than the defaults; root: the root folder the run may create on the drive (None: the
+    run must create nothing there); check(test, run): what else the case must show; during(test, run):
+    acts while the dialog is up; bound: seconds the run may take at most."""
+
+    def __init__(self, name, what, outcome, end, boxes=(), set=None, rules=(), answers=None, root=ROOT,
+                 check=None, during=None, bound=40, prepare=None):
+        self.name, self.what, self.outcome, self.end, self.boxes = name, what, outcome, end, list(boxes)
+        self.set, self.rules, self.answers, self.root = set or {}, rules, answers, root
+        self.check, self.during, self.bound, self.prepare = check, during, bound, prepare
+
+
+# ---- what the cases check beyond the end ---------------------------------------------------------------
+def staged(test, name):
+    return os.path.join(test.drive_dir(), test.root, "QuarnWin32", "Install", "Disc_01", name)
+
+
+def installed(test, *parts):
+    return os.path.join(test.drive_dir(), test.root, "QuarnWin32", *parts)
+
+
+def nothing_staged_after_description(test, run):
+    test.assertFalse(os.path.exists(os.path.join(test.drive_dir(), ROOT)), "no folder without a description")
+    test.assertFalse(any(p.endswith("/Fajls_1.ini") for p in test.paths()), "the download never started")
+
+
+def big_not_staged(test, run):
+    # A file that did not arrive whole is not left behind as if it had (the copy meets it as missing).
+    test.assertFalse(os.path.exists(staged(test, "big.dat")))
+    test.assertTrue(os.path.exists(staged(test, "setup.cfg")), "the files before it were staged")
+    test.assertFalse(os.path.exists(staged(test, "Fajls_1.ini")), "a disc's list is staged last")
+    test.assertFalse(os.path.exists(installed(test, "setup.cfg")), "nothing installed after the prompt")
+
+
+def big_installed(test, run):
+    with open(installed(test, "Data", "big.dat"), "rb") as f:
+        test.assertEqual(f.read(), test.set.big)
+
+
+def redirected_over_http(test, run):
+    big_installed(test, run)
+    requests = [(s, p) for (s, _, p, _, _) in test.srv.requests() if p.endswith("/big.dat")]
+    test.assertEqual(requests, [("https", "/Download/UpDate-V9.20" + DISC + "big.dat"),
+                                ("http", "/UpDate-V9.20" + DISC + "big.dat")])
+
+
+def loop_bounded(test, run):
+    big_not_staged(test, run)
+    hops = [p for p in test.paths() if p.endswith("/big.dat")]
+    test.assertLess(len(hops), 100, "the redirect loop is cut off by the client")
+
+
+def no_request_for(*pieces):
+    def check(test, run):
+        for path in test.paths():
+            for piece in pieces:
+                test.assertNotIn(piece, path, "a hostile name was requested")
+        test.assertFalse(os.path.exists(staged(test, "Fajls_1.ini")))
+    return check
+
+
+def escape_refused(test, run):
+    # The good files were installed; no escape.txt anywhere on the drive, none beside the Windows folder.
+    test.assertTrue(os.path.exists(installed(test, "setup.cfg")))
+    big_installed(test, run)
+    for folder, _, files in os.walk(test.drive_dir()):
+        test.assertNotIn("escape.txt", files, folder)
+    test.assertFalse(os.path.exists(harness.prefix_path("C:\\escape.txt")))
+    test.assertFalse(os.path.exists(harness.prefix_path("C:\\windows\\escape.txt")))
+    for box in run.boxes:
+        test.assertIn("escape.txt", box[1], "each box names the refused target")
+
+
+def long_target_reported(test, run):
+    test.assertTrue(os.path.exists(installed(test, "setup.cfg")))
+    big_installed(test, run)
+    test.assertIn("V:\\%s\\QuarnWin32\\LLLL" % test.root, run.boxes[0][1], "message 6 names the target")
+    for folder, dirs, files in os.walk(os.path.join(test.drive_dir(), test.root)):
+        test.assertFalse([n for n in dirs + files if n.startswith("LLLL")], "no cut name was written")
+
+
+def nothing_on_the_drive(test, run):
+    test.assertEqual(sorted(os.listdir(test.drive_dir())), test.drive_before)
+    test.assertFalse(os.path.exists(harness.prefix_path("C:\\escape")))
+
+
+def long_values_survive(test, run):
+    big_installed(test, run)
+    # The record's key path would not fit 256 bytes with CadSystem cut to 255 characters: no record is
+    # written, under no cut name either.
+    test.assertEqual([k for k in reg_subkeys("HKLM\\Software\\QuarnSoft") if k.startswith("CCC")], [])
+    # The group command was cut before its ")]": no shortcut can be named from it.
+    test.assertEqual([n for n in os.listdir(desktop()) if n.startswith("GGG")], [])
+
+
+def commands_sent_verbatim(test, run):
+    big_installed(test, run)
+    groups = programs_folder()
+    test.assertTrue(os.path.isdir(os.path.join(groups, GROUP)), "the group keeps its %%n%%s%%s: %r"
+                    % os.listdir(groups))
+    test.assertTrue(os.path.isfile(os.path.join(desktop(), GROUP + ".lnk")))
+
+
+def cancel_when(condition):
+    """Presses Cancel once, when condition(test) holds."""
+    def during(test, run):
+        if not getattr(run, "cancel_pressed", False) and condition(test):
+            test.drv("click", "ctl=%d" % FRAME, BUTTON)
+            run.cancel_pressed = True
+            run.requests_at_cancel = len(test.srv.requests())
+    return during
+
+
+def big_arriving(test):
+    return any(p.endswith("/big.dat") for p in test.paths()) and test.text(STATUS).endswith(b"/big.dat")
+
+
+def list_far_enough(test):
+    return len(test.srv.requests()) > CANCEL_AFTER
+
+
+def cancelled_soon(limit):
+    """After the Cancel at most `limit` more requests were made (the transfer in progress finishes)."""
+    def check(test, run):
+        test.assertTrue(getattr(run, "cancel_pressed", False), "Cancel was never pressed")
+        test.assertLessEqual(len(test.srv.requests()) - run.requests_at_cancel, limit)
+        test.assertFalse(os.path.exists(installed(test, "setup.cfg")), "nothing installed after a cancel")
+    return check
+
+
+def many_installed(test, run):
+    for i in (0, MANY // 2, MANY - 1):
+        with open(installed(test, "many", "%05d.dat" % i), "rb") as f:
+            test.assertEqual(f.read(), b"%d" % i)
+
+
+
+# ---- the sets the cases serve ---------------------------------------------------------------------------
+def garbage(size):
+    """Bytes no description holds: every byte value, CR LF here and there, "[" and "=" too."""
+    seed = 0x2545F491
+    out = bytearray(size)
+    for i in range(size):
+        seed = (seed * 1103515245 + 12345) & 0x7FFFFFFF
+        out[i] = (seed >> 16) & 0xFF
+    return bytes(out)
+
+
+def many_entries():
+    lines = ["File%d=\\many\\%05d.dat \\QuarnWin32\\many\\%05d.dat" % (i + 3, i, i) for i in range(MANY)]
+    files = {"many/%05d.dat" % i: b"%d" % i for i in range(MANY)}
+    return {"list_extra": lines, "files": files, "install_extra": ["Dir3=\\QuarnWin32\\many"]}
+
+
+def rule(match, action, **kw):
+    d = {"match": match, "action": action}
+    d.update(kw)
+    return d
+
+
+REVERSED = "[Update]\r\nQuarnSoft Ltd. 1992-2019.\r\nQuarnCAD WEB update system: V9.21\r\n"
+LF_ONLY = MARKERS.decode().replace("\r\n", "\n")
+LONG_SYSTEM = ["RootDirectory=" + ROOT, "CadSystem=" + "C" * 300, "SubSystem=" + "S" * 300,
+               "Version=" + "V" * 300]
+LONG_LABEL = "N" * 300
+LONG_ROOT = "R" * 100
+
+CASES = [
+    # The probe file.
+    Case("update_markers_reversed", "Update.ini with its two marker lines in the wrong order, on both hosts",
+         "neither host accepted; nothing requested past Update.ini; nothing written", "no-connection",
+         rules=[rule("*/Update.ini", "body", body=REVERSED)], root=None, check=nothing_on_the_drive),
+    Case("update_markers_lf_only", "Update.ini whose marker lines end with LF only, on both hosts",
+         "neither host accepted; nothing written", "no-connection",
+         rules=[rule("*/Update.ini", "body", body=LF_ONLY)], root=None, check=nothing_on_the_drive),
+    # The description, read whole into memory.
+    Case("description_404", "Install.ini answered with 404", "the run ends before any folder is made",
+         "cancelled", rules=[rule("*/Install.ini", "status", status=404)], root=None,
+         check=nothing_staged_after_description),
+    Case("description_no_length", "Install.ini sent chunked: status 200 without Content-Length",
+         "refused like a missing file; no folder made", "cancelled",
+         rules=[rule("*/Install.ini", "chunked")], root=None, check=nothing_staged_after_description),
+    Case("description_length0", "Install.ini with Content-Length 0", "refused; no folder made", "cancelled",
+         rules=[rule("*/Install.ini", "length0")], root=None, check=nothing_staged_after_description),
+    Case("description_short", "Install.ini cut short: half the announced body, then the connection closes",
+         "the read falls short and fails; no folder made", "cancelled",
+         rules=[rule("*/Install.ini", "short")], root=None, check=nothing_staged_after_description),
+    Case("description_reset", "Install.ini reset in mid-body", "the read fails; no folder made", "cancelled",
+         rules=[rule("*/Install.ini", "reset")], root=None, check=nothing_staged_after_description),
+    Case("description_huge_length", "Install.ini announcing a Content-Length of 3,000,000,000 bytes",
+         "refused at the open (above the 16 MiB bound for files read whole): no allocation, no wait",
+         "cancelled", rules=[rule("*/Install.ini", "content_length", value="3000000000")], root=None,
+         check=nothing_staged_after_description),
+    Case("description_redirect_loop", "Install.ini redirecting to itself, endlessly",
+         "the client gives up the loop; refused; no folder made", "cancelled",
+         rules=[rule("*/Install.ini", "redirect", location="Install.ini")], root=None,
+         check=nothing_staged_after_description),
+    Case("description_garbage_10mb", "Install.ini of 10 MB of random bytes",
+         "read whole (below the bound); no RootDirectory in it: the missing-root box; no folder made",
+         "cancelled", boxes=["root"], root=None, check=nothing_staged_after_description,
+         prepare=lambda test: test.set.write("Install.ini", garbage(10 * 1024 * 1024))),
+    # A file of the set, streamed to the staging folder.
+    Case("file_404", "a file of the set answered with 404",
+         "the download stops there; the disc's list is not staged, so the copy asks for the disc (4): "
+         "Cancel ends the run", "cancelled", boxes=["4"], rules=[rule("*/big.dat", "status", status=404)],
+         check=big_not_staged),
+    Case("file_no_length", "a file of the set sent without Content-Length (the body ends at the close)",
+         "refused like a missing file: as file_404", "cancelled", boxes=["4"],
+         rules=[rule("*/big.dat", "nolength")], check=big_not_staged),
+    Case("file_length0", "a file of the set with Content-Length 0", "as file_404", "cancelled",
+         boxes=["4"], rules=[rule("*/big.dat", "length0")], check=big_not_staged),
+    Case("file_short", "a file of the set cut short: a third of the announced body, then close",
+         "the cut file is deleted, never staged as whole; then as file_404", "cancelled", boxes=["4"],
+         rules=[rule("*/big.dat", "short", bytes=100000)], check=big_not_staged),
+    Case("file_reset", "a file of the set reset in mid-body", "the partial file is deleted; then as file_404",
+         "cancelled", boxes=["4"], rules=[rule("*/big.dat", "reset", bytes=100000)], check=big_not_staged),
+    Case("file_trickle_cancel", "a file of the set trickling in slowly; the user presses Cancel during it",
+         "the file in transfer finishes, nothing more is fetched, nothing installed", "cancelled",
+         rules=[rule("*/big.dat", "trickle", chunk=16384, delay=0.05)], during=cancel_when(big_arriving),
+         check=cancelled_soon(0)),
+    Case("file_redirect_other_host", "a file on the HTTPS host redirected to the HTTP host",
+         "followed (only the final status counts): the file arrives and is installed byte for byte",
+         "success", rules=lambda srv: [rule("*/big.dat", "redirect", scheme="https",
+                                            location=srv.url("http", "KelvaranDemo/Disc_01/big.dat"))],
+         check=redirected_over_http),
+    Case("file_redirect_loop", "a file of the set redirecting to itself, endlessly",
+         "the client gives up the loop: as file_404", "cancelled", boxes=["4"],
+         rules=[rule("*/big.dat", "redirect", location="big.dat")], check=loop_bounded),
+    # The file list.
+    Case("list_20000_entries", "a file list of 20,000 entries, every file served",
+         ("every file fetched and installed" if FULL else
+          "fetched file by file (the list indexed once); the user's Cancel stops it before the next file"),
+         "success" if FULL else "cancelled", set=many_entries(), bound=1500 if FULL else 90,
+         during=None if FULL else cancel_when(list_far_enough),
+         check=many_installed if FULL else cancelled_soon(1)),
+    # Names from the server.
+    Case("server_name_dotdot", "a file list naming ..\\..\\..\\escape.dat",
+         "the name fails its file before any request: the download stops; as file_404", "cancelled",
+         boxes=["4"], set={"list_extra": ["File3=\\..\\..\\..\\escape.dat \\QuarnWin32\\escape.dat"]},
+         check=no_request_for("escape")),
+    Case("server_name_drive", "a file list naming a drive path (C:\\escape.dat) and a device path",
+         "refused before any request; as file_404", "cancelled", boxes=["4"],
+         set={"list_extra": ["File3=C:\\escape.dat \\QuarnWin32\\escape.dat"]}, check=no_request_for("escape")),
+    Case("server_name_long", "a file list naming a file of 240 characters",
+         "its URL would not fit 255 characters: refused before any request; as file_404", "cancelled",
+         boxes=["4"], set={"list_extra": ["File3=\\%s.dat \\QuarnWin32\\long.dat" % ("n" * 240)]},
+         check=no_request_for("nnnn")),
+    Case("target_dotdot", "target codes climbing out with ..: of the root folder, of the Windows folder, "
+         "from inside a subfolder; a folder \\..\\escape to create",
+         "message 13 for each, the file not written; the folder not made; the rest installed",
+         "success", boxes=["13", "13", "13"],
+         set={"list_extra": ["File3=\\setup.cfg \\..\\..\\escape.txt", "File4=\\setup.cfg *%\\..\\escape.txt",
+                             "File5=\\setup.cfg \\QuarnWin32\\..\\..\\escape.txt"],
+              "install_extra": ["Dir3=\\..\\escape"]},
+         check=escape_refused),
+    Case("target_drive", "target codes naming a drive: C:\\escape.txt, *%C:\\escape.txt, \\C:\\escape.txt",
+         "without a leading backslash: message 13; a drive inside the path cannot be created: message 6; "
+         "nothing written", "success", boxes=["13", "13", "6"],
+         set={"list_extra": ["File3=\\setup.cfg C:\\escape.txt", "File4=\\setup.cfg *%C:\\escape.txt",
+                             "File5=\\setup.cfg \\C:\\escape.txt"]},
+         check=escape_refused),
+    Case("target_long", "a target path of 300 characters (cut to 255 by the reader) below a root folder of "
+         "100 characters", "the whole path would not fit 256 bytes: message 6 names it, nothing is written "
+         "under a cut name; the rest installed", "success", boxes=["6"], root=LONG_ROOT,
+         set={"system": ["RootDirectory=" + LONG_ROOT],
+              "list_extra": ["File3=\\setup.cfg \\QuarnWin32\\" + LONG]},
+         check=long_target_reported),
+    Case("root_dotdot", "RootDirectory ..\\escape", "not a root folder name: the missing-root box; "
+         "nothing made", "cancelled", boxes=["root"], root=None,
+         set={"system": ["RootDirectory=..\\escape"]}, check=nothing_on_the_drive),
+    Case("root_drive", "RootDirectory C:\\escape", "the missing-root box; nothing made", "cancelled",
+         boxes=["root"], root=None, set={"system": ["RootDirectory=C:\\escape"]}, check=nothing_on_the_drive),
+    Case("root_long", "RootDirectory of 300 characters", "cut to 255, the folders would not fit: the "
+         "missing-root box; nothing made", "cancelled", boxes=["root"], root=None,
+         set={"system": ["RootDirectory=" + LONG]}, check=nothing_on_the_drive),
+    # Values and commands.
+    Case("long_values", "values of 300 characters: CadSystem, SubSystem, Version, the disc label in both "
+         "files, a file type, a font, a group command",
+         "each cut to 255 characters by every reader alike: the labels still match, the record is "
+         "written under the cut name, the cut group command names no shortcut; success", "success",
+         set={"system": LONG_SYSTEM,
+              "install_extra": ["[RegistryCommand]", "FileType1=." + LONG, "ClassName1=" + LONG,
+                                "ExeFile1=" + LONG, "IconFile1=" + LONG,
+                                "[FontsCommand]", "FontFile1=" + LONG, "FontName1=" + LONG,
+                                "[Command]", "Command1=[CreateGroup(" + "G" * 300 + ")]"]},
+         prepare=lambda test: test.relabel(LONG_LABEL), check=long_values_survive),
+    Case("command_format", "Program Manager commands holding %n%s%s, with and without hh.exe",
+         "never used as a format: sent as they are (%s only becomes the Windows folder in the help "
+         "command); the group and the shortcut are named \"Hostile %n%s%s\"", "success",
+         set={"install_extra": ["[Command]", "Command1=[CreateGroup(%s)]" % GROUP,
+                                "Command2=[AddItem(%%s\\hh.exe %%n%%s%%s,%s)]" % GROUP,
+                                "Command3=[ShowGroup(%s,1)]" % GROUP]},
+         check=commands_sent_verbatim, bound=60),
+]
+
+
+# ---- the suite -----------------------------------------------------------------------------------------
+def desktop():
+    return harness.prefix_path("C:\\users\\%s\\Desktop" % harness.wine_user())
+
+
+def programs_folder():
+    return harness.prefix_path("C:\\users\\%s\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs"
+                               % harness.wine_user())
+
+
+def reg_subkeys(key):
+    """The names of a registry key's subkeys."""
+    p = subprocess.run(["wine", "reg", "query", key], capture_output=True, env=harness.wine_env(),
+                       stdin=subprocess.DEVNULL)
+    prefix = key.upper().replace("HKLM", "HKEY_LOCAL_MACHINE") + "\\"
+    return [l.strip()[len(prefix):] for l in p.stdout.decode("cp1250", "replace").splitlines()
+            if l.strip().upper().startswith(prefix)]
+
+
+def reg_delete(key, value=None):
+    args = ["wine", "reg", "delete", key] + (["/v", value] if value else []) + ["/f"]
+    subprocess.run(args, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL,
+                   env=harness.wine_env())
+
+
+class HostileServer(hostile_run.HostileRunning, unittest.TestCase):
+    drive = "V"
+    installer_name = "hostile_server"
+    rows = []
+
+    @classmethod
+    def setUpClass(cls):
+        cls.work = os.path.join(harness.BUILD, "hostile-e2e")
+        shutil.rmtree(cls.work, ignore_errors=True)
+        os.makedirs(cls.work)
+        cls.tree = os.path.join(cls.work, "tree")
+        cls.drv = harness.Driver()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.drv.close()
+        hostile_run.write_rows(SUITE, cls.rows)
+
+    def setUp(self):
+        self.srv = None
+        self.installer = None
+
+    def forget(self):
+        """Removes what a run left (its root folder, group, shortcut, record), so that each case starts
+        alike."""
+        shutil.rmtree(os.path.join(self.drive_dir(), self.root), ignore_errors=True)
+        # Wine opens a folder window for every group made over DDE; it would stay until the wineserver ends.
+        self.drv("closeall", "ExplorerWClass", 0, check=False)
+        shutil.rmtree(os.path.join(programs_folder(), GROUP), ignore_errors=True)
+        link = os.path.join(desktop(), GROUP + ".lnk")
+        if os.path.exists(link):
+            os.remove(link)
+
+    def paths(self):
+        return [p for (_, _, p, _, _) in self.srv.requests()]
+
+    def relabel(self, label):
+        """Gives disc 1 another label, in Install.ini and in its list alike."""
+        for name in ("Install.ini", "Fajls_1.ini"):
+            path = os.path.join(self.set.disc, name)
+            with open(path, "rb") as f:
+                data = f.read()
+            with open(path, "wb") as f:
+                f.write(data.replace(b"Name=WebE2E 1. lemez", b"Name=" + label.encode()))
+
+    def test_scan_sees_writes_outside(self):
+        """The scan itself: a file beside the root folder, one in C:\\ and a document in the user's home
+        are outside; the root folder, the Windows folder, a group and a desktop shortcut are not."""
+        self.root = ROOT
+        self.forget()
+        before = hostile_run.Snapshot.take(self.scan_roots())
+        home = hostile_run.desktop_folder()
+        inside = [os.path.join(self.drive_dir(), ROOT, "QuarnWin32", "a.txt"),
+                  harness.prefix_path("C:\\windows\\hostile-scan.txt"),
+                  os.path.join(programs_folder(), GROUP, "x.lnk"),
+                  os.path.join(home, GROUP + ".lnk")]
+        outside = [os.path.join(self.drive_dir(), "escape.txt"), harness.prefix_path("C:\\escape.txt"),
+                   os.path.join(home, "escape.txt")]
+        try:
+            for path in inside + outside:
+                os.makedirs(os.path.dirname(path), exist_ok=True)
+                with open(path, "w") as f:
+                    f.write("x")
+            after = hostile_run.Snapshot.take(self.scan_roots())
+            self.assertEqual(sorted(self.outside_writes(before, after, ROOT)), sorted(outside))
+            self.assertEqual(self.outside_writes(before, after, None),
+                             sorted(outside + [os.path.join(self.drive_dir(), ROOT)] +
+                                    [os.path.join(self.drive_dir(), ROOT, "QuarnWin32")] + inside[:1]))
+        finally:
+            for path in inside + outside:
+                if os.path.exists(path):
+                    os.remove(path)
+            self.forget()
+
+    def test_cases(self):
+        only = os.environ.get("QUARN_HOSTILE_CASES")
+        for case in CASES:
+            if only and case.name not in only.split(","):
+                continue
+            with self.subTest(case=case.name):
+                self.run_case(case)
+
+    def run_case(self, case):
+        self.root = case.root or ROOT
+        self.forget()
+        os.makedirs(self.drive_dir(), exist_ok=True)
+        self.drive_before = sorted(os.listdir(self.drive_dir()))
+        self.set = TestSet(self.tree, big_size=300_000, **case.set)
+        if case.prepare:
+            case.prepare(self)
+        self.srv = servers.TestServers(harness.BUILD, self.tree, workdir=os.path.join(self.work, "srv")).start()
+        try:
+            self.srv.set_rules(case.rules(self.srv) if callable(case.rules) else list(case.rules))
+            self.log = MessageLog(os.path.join(self.work, case.name + ".msglog"))
+            before = hostile_run.Snapshot.take(self.scan_roots())
+            self.start_installation()
+            run = self.run_to_end(case.answers, case.bound, (lambda r: case.during(self, r)) if case.during
+                                  else None, shots="hostile_" + case.name)
+            self.rows.append((case.name, case.what, run.summary()))
+            self.assertEqual((run.end, run.kinds()), (case.end, case.boxes), run.boxes)
+            after = hostile_run.Snapshot.take(self.scan_roots())
+            self.assertEqual(self.outside_writes(before, after, case.root,
+                                                 os.path.join(self.work, case.name + ".changes")), [])
+            if case.check:
+                case.check(self, run)
+        finally:
+            if self.installer is not None and self.installer.proc.poll() is None:
+                self.installer.kill()
+            self.drv("unhook", check=False)
+            self.srv.stop()
+            self.srv = None
+            self.forget()
+            reg_delete("HKLM\\Software\\QuarnSoft\\QuarnCAD WebE2E")
+
+
+if __name__ == "__main__":
+    harness.main()
