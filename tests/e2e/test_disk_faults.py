@@ -1,0 +1,211 @@
+"""Disk faults under the real program: the target drive fills up, or will not be written at all.
+
+The test drive W: is a folder of the build (BUILD/drives/w, linked into the prefix by
+scripts/wine-env.sh); each case mounts a small tmpfs there, or a read-only one on the drive or on one
+target folder, before the program starts, and unmounts it at the end. Wine resolves the drive's link
+at every access, so a mount made after the wineserver started is seen. Mounting needs root: without it
+the cases are skipped with a message saying so.
+
+The program is driven like a user (tests/e2e/hostile_run.py): drive W:, Telepítés, every box answered by
+the case's rules, and at the end a scan that nothing was written outside the allowed folders. The rows
+run are written to BUILD/reliability/disk_faults.tsv; docs/reliability.md lists every case.
+"""
+import os
+import shutil
+import subprocess
+import unittest
+
+import harness
+import hostile_run
+import servers
+from web_install_kit import ROOT, MessageLog, TestSet
+
+SUITE = "disk_faults"
+BIG = 1_000_000                  # big.dat: the file that meets the fault
+
+
+class Case:
+    """mount: (path below the drive folder, tmpfs options), made before the program starts; end, boxes
+    and answers as in the hostile-server suite; check(test, run): what else must hold."""
+
+    def __init__(self, name, what, outcome, mount, end, boxes, answers=None, check=None, prepare=None):
+        self.name, self.what, self.outcome, self.mount = name, what, outcome, mount
+        self.end, self.boxes, self.answers, self.check, self.prepare = end, list(boxes), answers, check, prepare
+
+
+def installed(test, *parts):
+    return os.path.join(test.drive_dir(), ROOT, "QuarnWin32", *parts)
+
+
+def staged(test, name):
+    return installed(test, "Install", "Disc_01", name)
+
+
+def record_written():
+    return harness.reg_query("HKLM\\Software\\QuarnSoft\\QuarnCAD WebE2E", "SubSystem") is not None
+
+
+def full_while_copying(stopped):
+    def check(test, run):
+        # The whole set was staged; the copy of big.dat broke off with the disk full.
+        with open(staged(test, "big.dat"), "rb") as f:
+            test.assertEqual(f.read(), test.set.big)
+        test.assertTrue(os.path.exists(installed(test, "setup.cfg")))
+        partial = installed(test, "Data", "big.dat")
+        test.assertLess(os.path.getsize(partial), BIG, "the partial target stays, shorter")
+        test.assertIn("big.dat", run.boxes[0][1])
+        test.assertEqual(record_written(), not stopped, "the record only when the user went on")
+    return check
+
+
+def full_while_downloading(test, run):
+    # The cut download is deleted, never staged as whole; nothing was installed.
+    test.assertFalse(os.path.exists(staged(test, "big.dat")))
+    test.assertTrue(os.path.exists(staged(test, "setup.cfg")))
+    test.assertFalse(os.path.exists(installed(test, "setup.cfg")))
+    test.assertFalse(record_written())
+
+
+def target_folder_read_only(stopped):
+    def check(test, run):
+        test.assertTrue(os.path.exists(installed(test, "setup.cfg")), "the files before it were installed")
+        test.assertFalse(os.path.exists(installed(test, "Data", "big.dat")))
+        test.assertIn("W:\\%s\\QuarnWin32\\Data\\big.dat" % ROOT, run.boxes[0][1])
+        test.assertEqual(record_written(), not stopped)
+    return check
+
+
+def drive_read_only(test, run):
+    test.assertEqual(os.listdir(test.drive_dir()), [], "nothing could be written, nothing was")
+    test.assertFalse(record_written())
+
+
+def data_folder(test):
+    os.makedirs(installed(test, "Data"))
+
+
+DATA = os.path.join(ROOT, "QuarnWin32", "Data")
+CASES = [
+    Case("disk_full_copy_cancel", "the target drive fills up while the files are copied (1.5 MB filesystem); "
+         "Cancel at the write error", "message 8 names source and target; Cancel stops after that file: no "
+         "record; the partial target is left", ("", "size=1536k"), "cancelled", ["8"], {"8": "cancel"},
+         full_while_copying(True)),
+    Case("disk_full_copy_ok", "as disk_full_copy_cancel, OK at the write error",
+         "message 8; OK goes on with the next file as the design says, and the run ends as a success with "
+         "the partial target", ("", "size=1536k"), "success", ["8"], {"8": "ok"}, full_while_copying(False)),
+    Case("disk_full_download", "the target drive fills up during the download (600 KB filesystem)",
+         "the cut file is deleted and the download stops; its disc's list never arrived, so the copy asks for "
+         "the disc (4): Cancel ends the run", ("", "size=600k"), "cancelled", ["4"], None,
+         full_while_downloading),
+    Case("read_only_target_folder", "a target folder on a read-only filesystem; Cancel at the error",
+         "message 6 names the target; Cancel stops after that file: no record", (DATA, "ro,size=64k"),
+         "cancelled", ["6"], {"6": "cancel"}, target_folder_read_only(True), data_folder),
+    Case("read_only_target_folder_ok", "as read_only_target_folder, OK at the error",
+         "message 6; the file counts as done, the run goes on and ends as a success without it",
+         (DATA, "ro,size=64k"), "success", ["6"], {"6": "ok"}, target_folder_read_only(False), data_folder),
+    Case("read_only_drive", "the whole target drive read-only",
+         "the staging folders cannot be made, so nothing is downloaded; the copy finds no list and asks for "
+         "the disc (4): Cancel ends the run; nothing written", ("", "ro,size=64k"), "cancelled", ["4"],
+         None, drive_read_only),
+]
+
+
+def mount(path, options):
+    p = subprocess.run(["mount", "-t", "tmpfs", "-o", options, "quarn-test-drive", path],
+                       capture_output=True, text=True)
+    return p.returncode == 0, p.stderr.strip()
+
+
+def unmount(path):
+    if subprocess.run(["umount", path], capture_output=True).returncode != 0:
+        subprocess.run(["umount", "-l", path], capture_output=True)
+
+
+def is_mount(path):
+    return os.path.ismount(path)
+
+
+class DiskFaults(hostile_run.HostileRunning, unittest.TestCase):
+    drive = "W"
+    installer_name = "disk_faults"
+    rows = []
+
+    @classmethod
+    def setUpClass(cls):
+        cls.work = os.path.join(harness.BUILD, "disk-faults-e2e")
+        shutil.rmtree(cls.work, ignore_errors=True)
+        os.makedirs(cls.work)
+        cls.tree = os.path.join(cls.work, "tree")
+        drive = os.path.join(harness.BUILD, "drives", "w")
+        os.makedirs(drive, exist_ok=True)
+        ok, why = mount(drive, "size=64k")
+        if not ok:
+            raise unittest.SkipTest("cannot mount a small filesystem for the disk faults (needs root): " + why)
+        unmount(drive)
+        cls.drv = harness.Driver()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.drv.close()
+        hostile_run.write_rows(SUITE, cls.rows)
+
+    def setUp(self):
+        self.srv = None
+        self.installer = None
+        self.mounted = []
+        self.root = ROOT
+
+    def clear_drive(self):
+        for path in reversed(self.mounted):
+            unmount(path)
+        self.mounted = []
+        drive = self.drive_dir()
+        while is_mount(drive):     # left by an earlier run that was killed
+            unmount(drive)
+        shutil.rmtree(os.path.join(drive, ROOT), ignore_errors=True)
+        harness_reg_delete("HKLM\\Software\\QuarnSoft\\QuarnCAD WebE2E")
+
+    def test_cases(self):
+        for case in CASES:
+            with self.subTest(case=case.name):
+                self.run_case(case)
+
+    def run_case(self, case):
+        self.clear_drive()
+        self.set = TestSet(self.tree, big_size=BIG)
+        self.srv = servers.TestServers(harness.BUILD, self.tree, workdir=os.path.join(self.work, "srv")).start()
+        try:
+            before = hostile_run.Snapshot.take(self.scan_roots())
+            if case.prepare:
+                case.prepare(self)
+            where, options = case.mount
+            target = os.path.join(self.drive_dir(), where) if where else self.drive_dir()
+            ok, why = mount(target, options)
+            self.assertTrue(ok, why)
+            self.mounted.append(target)
+            self.log = MessageLog(os.path.join(self.work, case.name + ".msglog"))
+            self.start_installation()
+            run = self.run_to_end(case.answers, 60, shots="disk_" + case.name)
+            self.rows.append((case.name, case.what, run.summary()))
+            self.assertEqual((run.end, run.kinds()), (case.end, case.boxes), run.boxes)
+            after = hostile_run.Snapshot.take(self.scan_roots())
+            self.assertEqual(self.outside_writes(before, after, ROOT,
+                                                 os.path.join(self.work, case.name + ".changes")), [])
+            if case.check:
+                case.check(self, run)
+        finally:
+            if self.installer is not None and self.installer.proc.poll() is None:
+                self.installer.kill()
+            self.drv("unhook", check=False)
+            self.srv.stop()
+            self.srv = None
+            self.clear_drive()
+
+
+def harness_reg_delete(key):
+    subprocess.run(["wine", "reg", "delete", key, "/f"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                   stdin=subprocess.DEVNULL, env=harness.wine_env())
+
+
+if __name__ == "__main__":
+    harness.main()
