@@ -16,11 +16,15 @@ The rows a suite ran are written to BUILD/reliability/<suite>.tsv (case, input, 
 that docs/reliability.md can be checked against what the suite really does (tests/reliability_doc.py).
 """
 import os
+import sys
 import time
 
 import harness
 from web_install_kit import (B_EXIT, BUTTON, FRAME, STATUS, PERCENT, T_CANCELLED, T_SUCCEEDED, TITLE,
                              WebDialogDriving)
+
+# The document of the cases tried (docs/reliability.md) is checked by tests/reliability_doc.py.
+sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 
 # Message boxes of the program, told apart by a piece of their text (code page 1250 decoded).
 BOX_KINDS = (

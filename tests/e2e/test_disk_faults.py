@@ -17,6 +17,7 @@ import unittest
 
 import harness
 import hostile_run
+import reliability_doc
 import servers
 from web_install_kit import ROOT, MessageLog, TestSet
 
@@ -169,6 +170,8 @@ class DiskFaults(hostile_run.HostileRunning, unittest.TestCase):
         for case in CASES:
             with self.subTest(case=case.name):
                 self.run_case(case)
+        self.assertEqual([c.name for c in CASES if c.name not in reliability_doc.listed_cases()], [],
+                         "docs/reliability.md must list every case: run tests/reliability_doc.py --write")
 
     def run_case(self, case):
         self.clear_drive()
