@@ -159,6 +159,21 @@ std::string PrepareProgramManagerCommand(const char* command, const char* rootFo
   return out;
 }
 
+bool LeavesProgramManagerFolder(const std::string& command) {
+  // Where a name or a path component can begin: after "(", ",", a quote or a separator, blanks skipped.
+  bool atStart = false;
+  for (size_t i = 0; i < command.size(); ++i) {
+    const char c = command[i];
+    if (atStart && c == '.' && i + 1 < command.size() && command[i + 1] == '.') return true;
+    if (c == '(' || c == ',' || c == '"' || IsSeparator(c)) {
+      atStart = true;
+    } else if (!IsBlank(c)) {
+      atStart = false;
+    }
+  }
+  return false;
+}
+
 GroupCommand ParseGroupCommand(const char* command, std::string* name) {
   static const char kPrefix[] = "[CreateGroup(";
   if (command == nullptr || !StartsWith(command, kPrefix)) return GroupCommand::kNotCreateGroup;

@@ -107,6 +107,12 @@ bool IsHelpViewerCommand(const char* command);
 std::string PrepareProgramManagerCommand(const char* command, const char* rootFolder,
                                          const char* windowsFolder);
 
+// True when a prepared command names something the Program Manager would put outside its own folder:
+// a ".." at the start of an argument or of a path component ("[CreateGroup(..\\x)]", "[AddItem(a.exe,
+// ..x)]"). The service joins group and item names to its folder and resolves a leading ".." into the
+// folder above, whatever follows it. Such a command is not sent.
+bool LeavesProgramManagerFolder(const std::string& command);
+
 enum class GroupCommand {
   kNotCreateGroup,  // does not begin with "[CreateGroup("
   kNamed,           // begins with it and names a group (non-empty name before the first ")]")

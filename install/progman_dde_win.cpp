@@ -182,25 +182,31 @@ void ReleaseProgramManagerCommandBlock() {
 void SendNextProgramManagerCommand() {
   if (g_conv.done || g_conv.ended || g_conv.block != nullptr) return;  // one command in flight at most
 
-  ++g_conv.counter;
-  const std::string key = NumberedKey("Command", g_conv.counter);
-  char value[kTextSize];
-  if (!ReadDescriptionValue("Command", key.c_str(), value, sizeof value)) {
-    g_conv.done = true;
-    return;
-  }
-  // Without a server window there is nobody to post to (a post to no window would land in our own
-  // queue and never be answered).
-  if (g_conv.server == nullptr || !IsWindow(g_conv.server)) {
-    g_conv.done = true;
-    return;
-  }
+  std::string command;
+  for (;;) {
+    ++g_conv.counter;
+    const std::string key = NumberedKey("Command", g_conv.counter);
+    char value[kTextSize];
+    if (!ReadDescriptionValue("Command", key.c_str(), value, sizeof value)) {
+      g_conv.done = true;
+      return;
+    }
+    // Without a server window there is nobody to post to (a post to no window would land in our own
+    // queue and never be answered).
+    if (g_conv.server == nullptr || !IsWindow(g_conv.server)) {
+      g_conv.done = true;
+      return;
+    }
 
-  // The server's text is never a format string: the replacements are made by hand. Every '#' grows
-  // the command by the root folder's length; the block is sized to carry the whole result rather than
-  // a cut command, which would be another command.
-  const std::string root = RootFolderOf(g_state.targetDrive, g_state.rootName);
-  const std::string command = PrepareProgramManagerCommand(value, root.c_str(), g_state.windowsFolder);
+    // The server's text is never a format string: the replacements are made by hand. Every '#' grows
+    // the command by the root folder's length; the block is sized to carry the whole result rather than
+    // a cut command, which would be another command.
+    const std::string root = RootFolderOf(g_state.targetDrive, g_state.rootName);
+    command = PrepareProgramManagerCommand(value, root.c_str(), g_state.windowsFolder);
+    // A group or item named to land outside the Program Manager's folder is not sent; the list goes
+    // on, as after a command the service refused.
+    if (!LeavesProgramManagerFolder(command)) break;
+  }
   const SIZE_T size = command.size() + 1 > kTextSize ? command.size() + 1 : kTextSize;
 
   HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_DDESHARE | GMEM_ZEROINIT, size);

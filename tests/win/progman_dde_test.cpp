@@ -592,6 +592,34 @@ TEST_F(ConversationTest, RecordingServerReceivesPreparedCommandsOneAtATime) {
   }
 }
 
+// A group or item name beginning with ".." would put it beside the Program Manager's folder (Wine's
+// service resolves it so); such a command is skipped and the list goes on with the next one.
+TEST_F(ConversationTest, NamesLeavingTheProgramsFolderAreNotSent) {
+  WriteDescription("[Command]\n"
+                   "Command1=[CreateGroup(..\\..\\Kint)]\n"
+                   "Command2=[CreateGroup(QuarnCAD)]\n"
+                   "Command3=[AddItem(#\\QuarnWin32\\QuarnWin32.exe,..Kint)]\n"
+                   "Command4=[AddItem(#\\QuarnWin32\\QuarnWin32.exe,QuarnCAD 9.20)]\n"
+                   "Command5=[ShowGroup(...,1)]\n");
+  const std::string r = rootFolder_;
+  const std::vector<std::string> expected = {
+      "[CreateGroup(QuarnCAD)]",
+      "[AddItem(" + r + "\\QuarnWin32\\QuarnWin32.exe,QuarnCAD 9.20)]",
+  };
+  OnDesktopWithoutProgramManager([&] {
+    RecordingServer server;
+    server.answer = RecordingServer::Answer::kAccept;
+    server.Create();
+    windows_.Create();
+    StartProgramManagerConversation(windows_.options);
+    ASSERT_TRUE(PumpUntil([&] { return windows_.Closed(); }, 20000));
+    EXPECT_EQ(server.commands, expected);
+    EXPECT_TRUE(WaitStarted()) << "a skipped last command still ends the chain with the launch";
+  });
+  EndStandins();
+  DeleteFileA(StartedLog().c_str());
+}
+
 TEST_F(ConversationTest, ServerThatStopsAnsweringEndsTheChain) {
   WriteDescription("[Command]\nCommand1=[CreateGroup(A)]\nCommand2=[CreateGroup(B)]\nCommand3=[CreateGroup(C)]\n");
   const ServerCase cases[] = {
