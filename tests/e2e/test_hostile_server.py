@@ -151,6 +151,15 @@ def commands_sent_verbatim(test, run):
     test.assertTrue(os.path.isfile(os.path.join(desktop(), GROUP + ".lnk")))
 
 
+def group_kept_inside(test, run):
+    groups = programs_folder()
+    test.assertTrue(os.path.isfile(os.path.join(groups, GROUP, "QuarnCAD.lnk")), "the list went on after the "
+                    "refused commands: %r" % os.listdir(groups))
+    windows = os.path.dirname(os.path.dirname(groups))       # ...\Microsoft\Windows
+    for folder, dirs, files in os.walk(windows):
+        test.assertFalse([n for n in dirs + files if "Escape" in n], folder)
+
+
 def cancel_when(condition):
     """Presses Cancel once, when condition(test) holds."""
     def during(test, run):
@@ -343,6 +352,17 @@ CASES = [
                                 "Command2=[AddItem(%%s\\hh.exe %%n%%s%%s,%s)]" % GROUP,
                                 "Command3=[ShowGroup(%s,1)]" % GROUP]},
          check=commands_sent_verbatim, bound=60),
+    Case("command_dotdot", "Program Manager commands naming groups and items ..\\..\\HostileEscape, ..Escape, "
+         "...", "not sent (a name beginning with \"..\" would put the group or item beside the Program "
+         "Manager's folder: Wine's service did so before the mend); the list goes on, the good group and "
+         "item appear", "success",
+         set={"install_extra": ["[Command]", "Command1=[CreateGroup(..\\..\\..\\HostileEscape)]",
+                                "Command2=[CreateGroup(%s)]" % GROUP,
+                                "Command3=[AddItem(#\\QuarnWin32\\QuarnWin32.exe,..\\..\\EscapeItem)]",
+                                "Command4=[AddItem(#\\QuarnWin32\\QuarnWin32.exe,..EscapeItem)]",
+                                "Command5=[CreateGroup(...Escape)]",
+                                "Command6=[AddItem(#\\QuarnWin32\\QuarnWin32.exe,QuarnCAD)]"]},
+         check=group_kept_inside, bound=60),
 ]
 
 
