@@ -47,22 +47,17 @@ def fuzz_rows():
     rows = []
     for path in sorted(glob.glob(os.path.join(SOURCE, "tests", "fuzz", "fuzz_*.cpp"))):
         name = os.path.splitext(os.path.basename(path))[0]
-        seeds = os.path.join(SOURCE, "tests", "fuzz", "seeds", name)
-        n = len(os.listdir(seeds)) if os.path.isdir(seeds) else 0
         rows.append((name, leading_comment(path) or "(no description)",
-                     "libFuzzer with ASan+UBSan from %d seed(s); no finding in the test command's bounded run "
-                     "(scripts/fuzz.sh)" % n))
+                     "libFuzzer with ASan+UBSan from its seeds (tests/fuzz/seeds/%s); no finding in the test "
+                     "command's bounded run (scripts/fuzz.sh)" % name))
     return rows
 
 
 def unit_rows():
     rows = []
     for path in sorted(glob.glob(os.path.join(SOURCE, "tests", "unit", "*.cpp"))):
-        with open(path, encoding="utf-8") as f:
-            text = f.read()
-        cases = len(re.findall(r"^\s*TEST(?:_F|_P)?\(", text, re.M))
         rows.append((os.path.basename(path), leading_comment(path) or "(see the file)",
-                     "%d test(s); pass natively and under ASan+UBSan" % cases))
+                     "pass natively and under ASan+UBSan (build native-asan, ctest -L unit)"))
     return rows
 
 

@@ -27,6 +27,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (name.empty() || cmd.compare(0, 13, "[CreateGroup(") != 0) __builtin_trap();
     if (cmd.compare(13 + name.size(), 2, ")]") != 0) __builtin_trap();
     if (name.find(")]") != std::string::npos) __builtin_trap();
+    // A command that may be sent never names a group that begins with "..".
+    const size_t first = name.find_first_not_of(" \t");
+    if (!LeavesProgramManagerFolder(out) && first != std::string::npos && name.compare(first, 2, "..") == 0) {
+      __builtin_trap();
+    }
   }
   return 0;
 }
