@@ -29,7 +29,8 @@ sys.path.insert(0, os.path.join(SOURCE, "tests", "e2e"))
 
 
 def cell(text):
-    return " ".join(text.split()).replace("|", "\\|")
+    """Text for a table cell: one line; backslashes (paths) and bars escaped so that they show as written."""
+    return " ".join(text.split()).replace("\\", "\\\\").replace("|", "\\|")
 
 
 def leading_comment(path):

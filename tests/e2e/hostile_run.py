@@ -7,10 +7,12 @@ installer may write to.
         drive = "V"
         ...
         before = hostile_run.Snapshot.take(self.scan_roots())
+        self.start_installation()
         run = self.run_to_end(answers={"13": "ok"}, bound=30)
         run.end        # "success" | "cancelled" | "no-connection"
         run.boxes      # [("13", text), ...] in order
-        self.assert_writes_inside(before, allowed=[...])
+        after = hostile_run.Snapshot.take(self.scan_roots())
+        self.assertEqual(self.outside_writes(before, after, root="WebE2E"), [])
 
 The rows a suite ran are written to BUILD/reliability/<suite>.tsv (case, input, outcome as observed), so
 that docs/reliability.md can be checked against what the suite really does (tests/reliability_doc.py).
@@ -20,8 +22,7 @@ import sys
 import time
 
 import harness
-from web_install_kit import (B_EXIT, BUTTON, FRAME, STATUS, PERCENT, T_CANCELLED, T_SUCCEEDED, TITLE,
-                             WebDialogDriving)
+from web_install_kit import B_EXIT, BUTTON, FRAME, T_CANCELLED, T_SUCCEEDED, TITLE, WebDialogDriving
 
 # The document of the cases tried (docs/reliability.md) is checked by tests/reliability_doc.py.
 sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
@@ -256,9 +257,6 @@ class HostileRunning(WebDialogDriving):
                 info = dict(l.split("=", 1) for l in out if "=" in l)
                 return caption, harness.decode_ansi(info.get("text_ansi", "")).decode("cp1250", "replace")
         return None
-
-    def status_and_percent(self):
-        return self.text(STATUS), self.text(PERCENT)
 
 
 def write_rows(suite, rows):

@@ -6,8 +6,8 @@ its end, answering each message box by its kind (the disc prompt with Cancel, ev
 unless the case says otherwise). For each case it checks:
   - the end the design gives (success, cancelled, no connection) and the boxes on the way, in order;
   - that the program ended cleanly (exit code 0, no unhandled exception) within the case's bound;
-  - a scan of the whole Wine prefix, every test drive and the folder the hostile names aim at: nothing
-    was written outside the root folder on the target drive (the staging folder is inside it), the
+  - a scan of the whole Wine prefix, every test drive and the home folder behind the Wine user's desktop:
+    nothing was written outside the root folder on the target drive (the staging folder is inside it), the
     Windows folder, the desktop shortcut and the Program Manager groups. Wine's own bookkeeping (the
     registry hives the wineserver saves) is excluded: hostile_run.wine_bookkeeping.
   - what the case itself must show (a file staged or not, a request made or not).
@@ -16,13 +16,11 @@ The rows run are written to BUILD/reliability/hostile_server.tsv; docs/reliabili
 (tests/reliability_doc.py checks it).
 
 The 20,000-entry file list is cancelled by the user after a few hundred files here: fetching all of it
-costs minutes. QUARN_HOSTILE_FULL=1 installs the whole list instead (about ten minutes).
+costs minutes. QUARN_HOSTILE_FULL=1 installs the whole list instead (measured here: 425 s to download, 217 s to copy).
 """
 import os
 import shutil
-import signal
 import subprocess
-import time
 import unittest
 
 import harness
@@ -306,9 +304,13 @@ CASES = [
          "the name fails its file before any request: the download stops; as file_404", "cancelled",
          boxes=["4"], set={"list_extra": ["File3=\\..\\..\\..\\escape.dat \\QuarnWin32\\escape.dat"]},
          check=no_request_for("escape")),
-    Case("server_name_drive", "a file list naming a drive path (C:\\escape.dat) and a device path",
+    Case("server_name_drive", "a file list naming a drive path (C:\\escape.dat)",
          "refused before any request; as file_404", "cancelled", boxes=["4"],
          set={"list_extra": ["File3=C:\\escape.dat \\QuarnWin32\\escape.dat"]}, check=no_request_for("escape")),
+    Case("server_name_unc", "a file list naming a network path (\\\\127.0.0.1\\share\\escape.dat)",
+         "refused before any request; as file_404", "cancelled", boxes=["4"],
+         set={"list_extra": ["File3=\\\\127.0.0.1\\share\\escape.dat \\QuarnWin32\\escape.dat"]},
+         check=no_request_for("escape")),
     Case("server_name_long", "a file list naming a file of 240 characters",
          "its URL would not fit 255 characters: refused before any request; as file_404", "cancelled",
          boxes=["4"], set={"list_extra": ["File3=\\%s.dat \\QuarnWin32\\long.dat" % ("n" * 240)]},
