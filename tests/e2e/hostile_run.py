@@ -115,9 +115,10 @@ def wine_bookkeeping(prefix):
     """Files Wine itself writes while a program runs, whatever the program does: the registry hives,
     saved by the wineserver on its own timer (any registry write lands there, the installer's record
     included). Found by scanning the prefix, the drives and the home folder before the whole suite and
-    40 s after it: system.reg was the only change outside the allowed folders. user.reg is the same
+    40 s after it: system.reg was the only change outside the allowed folders; in the full test command,
+    right after the wineserver's start, its first save wrote userdef.reg as well. user.reg is the same
     mechanism for the user's half of the registry. Returns (files, folders)."""
-    return [os.path.join(prefix, "system.reg"), os.path.join(prefix, "user.reg")], []
+    return [os.path.join(prefix, name) for name in ("system.reg", "user.reg", "userdef.reg")], []
 
 
 def desktop_folder():
