@@ -32,38 +32,8 @@ def target_root():
     return os.path.join(harness.BUILD, "drives", DRIVE.lower(), ROOT)
 
 
-def stored_content(disc_dir, name):
-    """What the installer stages for a stored file: its bytes, or every second byte for filler names."""
-    with open(os.path.join(disc_dir, name.replace("\\", "/")), "rb") as f:
-        data = f.read()
-    return data[1::2] if ("ex_" in name or "dl_" in name) else data
-
-
 def expected_files():
-    """{installed host path: expected bytes} from the published file lists."""
-    expected = {}
-    base = os.path.join(SET_DIR, "KelvaranDemo")
-    for disc in sorted(os.listdir(base)):
-        disc_dir = os.path.join(base, disc)
-        number = int(disc.split("_")[1])
-        with open(os.path.join(disc_dir, "Fajls_%d.ini" % number), "rb") as f:
-            text = f.read().decode("cp1250")
-        for line in text.split("\r\n"):
-            if not line.startswith("File"):
-                continue
-            value = line.split("=", 1)[1]
-            source, rest = value.replace(",", " ", 1).split(" ", 1)
-            code = rest.lstrip(" ")
-            windows = False
-            while code.startswith("*"):
-                windows |= code[1] == "%"
-                code = code[2:]
-            if windows:
-                path = harness.prefix_path("C:\\windows" + code)
-            else:
-                path = os.path.join(target_root(), *code.strip("\\").split("\\"))
-            expected[path] = stored_content(disc_dir, source.lstrip("\\"))
-    return expected
+    return sample_set.expected_files(SET_DIR, target_root())
 
 
 class SampleSetOverNginx(OptionsTestCase):
