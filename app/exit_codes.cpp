@@ -1,0 +1,27 @@
+#include "app/exit_codes.h"
+
+const ExitCodeInfo kExitCodes[] = {
+    {ExitCode::kInstalled, "installed", "installed (for /UNINSTALL: removed); also after /?"},
+    {ExitCode::kCancelled, "cancelled",
+     "cancelled: Cancel pressed, a disc prompt given up, or the uninstall question answered No"},
+    {ExitCode::kNoConnection, "no connection", "no connection: neither the HTTPS nor the HTTP host answered"},
+    {ExitCode::kDescriptionMissing, "description missing",
+     "the set's description (Install.ini) or its root folder name is missing or unusable"},
+    {ExitCode::kPathTooLong, "path too long", "a path the run needed is too long; nothing was written"},
+    {ExitCode::kFileFailed, "file failed", "a file of the set could not be downloaded"},
+    {ExitCode::kFileUnverified, "file unverified", "a downloaded file failed its verification"},
+    {ExitCode::kNotEnoughSpace, "not enough space", "the target drive has too little free space"},
+    {ExitCode::kInstalledWithErrors, "installed with errors",
+     "installed, but a copy step reported an error (the log names it)"},
+    {ExitCode::kBadCommandLine, "bad command line", "an unknown switch or a bad value; nothing was done"},
+    {ExitCode::kNotInstalled, "not installed", "/UNINSTALL found no record of what an installation created"},
+    {ExitCode::kStartFailed, "start failed", "the program could not set itself up (window, memory)"},
+};
+const int kExitCodeCount = static_cast<int>(sizeof kExitCodes / sizeof kExitCodes[0]);
+
+const ExitCodeInfo* FindExitCode(int code) {
+  for (int i = 0; i < kExitCodeCount; ++i) {
+    if (static_cast<int>(kExitCodes[i].code) == code) return &kExitCodes[i];
+  }
+  return nullptr;
+}

@@ -1,0 +1,180 @@
+// The list of what an installation created: written and read back unchanged (names with blanks, TABs,
+// '%' and code page 1250 bytes), damaged or unknown lines skipped and counted, only our header accepted;
+// and the path check that keeps the uninstaller inside the folders an installation writes to.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+
+#include "install/uninstall_manifest.h"
+
+namespace {
+
+const std::string kHash(64, 'a');
+
+UninstallManifest Sample() {
+  UninstallManifest m;
+  m.systemName = "QuarnCAD";
+  m.recordKey = "Software\\QuarnSoft\\QuarnCAD";
+  m.rootFolder = "C:\\V92Demo";
+  m.folders = {"C:\\V92Demo", "C:\\V92Demo\\QuarnWin32", "C:\\V92Demo\\Rajzok \xe1rv\xedz"};
+  m.files = {{"C:\\V92Demo\\QuarnWin32\\QuarnWin32.exe", 123456, kHash},
+             {"C:\\windows\\Fonts\\quarn.ttf", 0, std::string(64, '0')},
+             {"C:\\V92Demo\\odd%name\twith tab.txt", 18446744073709551615ull, kHash}};
+  m.values = {{"Software\\QuarnSoft\\QuarnCAD", "SubSystem", "Demo"},
+              {"Software\\Classes\\.qcd", "", "QuarnDoc"},
+              {"Software\\X", "line\r\nbreak", "100%"}};
+  m.fileTypes = {{".qcd", "QuarnDoc"}};
+  m.fonts = {{"Quarn Sans (TrueType)", "quarn.ttf"}};
+  m.shortcut = "C:\\users\\me\\Desktop\\QuarnCAD V9.2.lnk";
+  m.group = "QuarnCAD V9.2";
+  m.stagingFolder = "C:\\V92Demo\\QuarnWin32\\Install\\";
+  m.uninstallKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\QuarnCAD";
+  m.installerCopy = "C:\\V92Demo\\QuarnWin32\\QuarnWebInstall.exe";
+  return m;
+}
+
+void ExpectSame(const UninstallManifest& a, const UninstallManifest& b) {
+  EXPECT_EQ(a.systemName, b.systemName);
+  EXPECT_EQ(a.recordKey, b.recordKey);
+  EXPECT_EQ(a.rootFolder, b.rootFolder);
+  EXPECT_EQ(a.folders, b.folders);
+  ASSERT_EQ(a.files.size(), b.files.size());
+  for (size_t i = 0; i < a.files.size(); ++i) {
+    EXPECT_EQ(a.files[i].path, b.files[i].path);
+    EXPECT_EQ(a.files[i].size, b.files[i].size);
+    EXPECT_EQ(a.files[i].sha256, b.files[i].sha256);
+  }
+  ASSERT_EQ(a.values.size(), b.values.size());
+  for (size_t i = 0; i < a.values.size(); ++i) {
+    EXPECT_EQ(a.values[i].key, b.values[i].key);
+    EXPECT_EQ(a.values[i].name, b.values[i].name);
+    EXPECT_EQ(a.values[i].data, b.values[i].data);
+  }
+  ASSERT_EQ(a.fileTypes.size(), b.fileTypes.size());
+  ASSERT_EQ(a.fonts.size(), b.fonts.size());
+  EXPECT_EQ(a.fonts[0].name, b.fonts[0].name);
+  EXPECT_EQ(a.shortcut, b.shortcut);
+  EXPECT_EQ(a.group, b.group);
+  EXPECT_EQ(a.stagingFolder, b.stagingFolder);
+  EXPECT_EQ(a.uninstallKey, b.uninstallKey);
+  EXPECT_EQ(a.installerCopy, b.installerCopy);
+}
+
+TEST(UninstallManifest, RoundTripsEveryKindOfEntry) {
+  const UninstallManifest m = Sample();
+  const std::string text = WriteManifest(m);
+  EXPECT_EQ(text.compare(0, 18, "QuarnUninstall 1\r\n"), 0);
+  // Every line ends in CR LF and no field holds a raw control byte.
+  for (size_t i = 0; i < text.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    if (c == '\n') {
+      EXPECT_EQ(text[i - 1], '\r');
+    } else if (c == '\r') {
+      EXPECT_EQ(text[i + 1], '\n');
+    } else {
+      EXPECT_TRUE(c >= 0x20 || c == '\t') << i;
+    }
+  }
+  EXPECT_NE(text.find("F\t123456\t" + kHash + "\tC:\\V92Demo\\QuarnWin32\\QuarnWin32.exe\r\n"), std::string::npos);
+  EXPECT_NE(text.find("C:\\V92Demo\\odd%25name%09with tab.txt"), std::string::npos);
+  UninstallManifest back;
+  const ManifestParseResult r = ParseManifest(text.data(), text.size(), &back);
+  EXPECT_TRUE(r.headerOk);
+  EXPECT_EQ(r.badLines, 0);
+  EXPECT_EQ(r.unknownLines, 0);
+  ExpectSame(m, back);
+}
+
+TEST(UninstallManifest, EscapesOnlyWhatWouldBreakALine) {
+  struct Case {
+    const char* raw;
+    const char* escaped;
+  } cases[] = {{"plain \xf5", "plain \xf5"}, {"a\tb", "a%09b"}, {"50%", "50%25"}, {"\r\n", "%0D%0A"},
+               {"\x7f", "%7F"},              {"", ""}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(EscapeManifestField(c.raw), c.escaped);
+    std::string back;
+    ASSERT_TRUE(UnescapeManifestField(c.escaped, &back));
+    EXPECT_EQ(back, c.raw);
+  }
+  const char* bad[] = {"%", "%4", "%G0", "a%0", "raw\ttab"};
+  for (const char* b : bad) {
+    std::string out;
+    EXPECT_FALSE(UnescapeManifestField(b, &out)) << b;
+  }
+}
+
+TEST(UninstallManifest, SkipsDamagedAndUnknownLinesAndCountsThem) {
+  struct Case {
+    const char* name;
+    std::string text;
+    bool header;
+    int files, bad, firstBad, unknown;
+  } cases[] = {
+      {"empty", "", false, 0, 0, 0, 0},
+      {"other header", "QuarnUninstall 2\r\nF\t1\t" + kHash + "\tC:\\a\r\n", false, 0, 0, 0, 0},
+      {"header only", "QuarnUninstall 1\r\n", true, 0, 0, 0, 0},
+      {"good file", "QuarnUninstall 1\r\nF\t1\t" + kHash + "\tC:\\a\r\n", true, 1, 0, 0, 0},
+      {"unterminated last line is not trusted", "QuarnUninstall 1\r\nF\t1\t" + kHash + "\tC:\\a", true, 0, 1, 2,
+       0},
+      {"size not a number", "QuarnUninstall 1\r\nF\t1x\t" + kHash + "\tC:\\a\r\n", true, 0, 1, 2, 0},
+      {"size too large", "QuarnUninstall 1\r\nF\t99999999999999999999\t" + kHash + "\tC:\\a\r\n", true, 0, 1, 2, 0},
+      {"hash too short", "QuarnUninstall 1\r\nF\t1\tabc\tC:\\a\r\n", true, 0, 1, 2, 0},
+      {"hash upper case", "QuarnUninstall 1\r\nF\t1\t" + std::string(64, 'A') + "\tC:\\a\r\n", true, 0, 1, 2, 0},
+      {"missing path", "QuarnUninstall 1\r\nF\t1\t" + kHash + "\r\n", true, 0, 1, 2, 0},
+      {"extra field", "QuarnUninstall 1\r\nF\t1\t" + kHash + "\tC:\\a\tmore\r\n", true, 0, 1, 2, 0},
+      {"bad escape", "QuarnUninstall 1\r\nD\tC:\\%zz\r\nF\t1\t" + kHash + "\tC:\\a\r\n", true, 1, 1, 2, 0},
+      {"no tab after kind", "QuarnUninstall 1\r\nDC:\\a\r\n", true, 0, 1, 2, 0},
+      {"blank line", "QuarnUninstall 1\r\n\r\nF\t1\t" + kHash + "\tC:\\a\r\n", true, 1, 1, 2, 0},
+      {"LF only", "QuarnUninstall 1\nF\t1\t" + kHash + "\tC:\\a\n", false, 0, 0, 0, 0},
+      {"unknown kind from a newer writer", "QuarnUninstall 1\r\nZ\tanything\r\nF\t1\t" + kHash + "\tC:\\a\r\n",
+       true, 1, 0, 0, 1},
+      {"empty single field", "QuarnUninstall 1\r\nS\t\r\n", true, 0, 1, 2, 0},
+      {"field too long", "QuarnUninstall 1\r\nD\t" + std::string(kMaxManifestField + 1, 'a') + "\r\n", true, 0, 1,
+       2, 0},
+  };
+  for (const auto& c : cases) {
+    UninstallManifest m;
+    const ManifestParseResult r = ParseManifest(c.text.data(), c.text.size(), &m);
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(r.headerOk, c.header);
+    if (!c.header) continue;
+    EXPECT_EQ(static_cast<int>(m.files.size()), c.files);
+    EXPECT_EQ(r.badLines, c.bad);
+    EXPECT_EQ(r.firstBadLine, c.firstBad);
+    EXPECT_EQ(r.unknownLines, c.unknown);
+  }
+}
+
+TEST(UninstallManifest, RefusesATextPastItsBound) {
+  const std::string text = std::string(kManifestHeader) + "\r\n";
+  UninstallManifest m;
+  EXPECT_FALSE(ParseManifest(text.data(), kMaxManifestBytes + 1, &m).headerOk);
+}
+
+TEST(PathInside, OnlyTheFolderAndBelowWithoutClimbingOut) {
+  struct Case {
+    const char* path;
+    const char* folder;
+    bool inside;
+  } cases[] = {
+      {"C:\\V92Demo\\a.txt", "C:\\V92Demo", true},
+      {"c:\\v92demo\\A.TXT", "C:\\V92Demo", true},
+      {"C:\\V92Demo", "C:\\V92Demo", true},
+      {"C:\\V92Demo\\", "C:\\V92Demo\\", true},
+      {"C:\\V92Demo/sub/x", "C:\\V92Demo\\", true},
+      {"C:\\V92DemoX\\a.txt", "C:\\V92Demo", false},
+      {"C:\\V92Dem", "C:\\V92Demo", false},
+      {"C:\\V92Demo\\..\\Windows\\x", "C:\\V92Demo", false},
+      {"C:\\V92Demo\\sub\\...\\x", "C:\\V92Demo", false},
+      {"D:\\V92Demo\\a", "C:\\V92Demo", false},
+      {"C:\\anything", "", false},
+      // Code page 1250 letters are compared byte for byte (no case folding beyond ASCII).
+      {"C:\\\xc1rv\\a", "C:\\\xc1rv", true},
+      {"C:\\\xe1rv\\a", "C:\\\xc1rv", false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(IsPathInside(c.path, c.folder), c.inside) << c.path << " in " << c.folder;
+}
+
+}  // namespace
