@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The demo: the whole way from the maker's set to an installed system.
 #   1. builds the installer (Windows, x86_64) with loopback hosts, and quarnset (Linux);
-#   2. publishes the sample set (sample/sample.qset) with quarnset build;
+#   2. publishes the sample set (sample/sample.qset) with quarnset build, signed with a key made here;
 #   3. serves it with nginx over HTTPS (test CA, trusted by the demo's Wine prefix only) and HTTP, on
 #      ports of our own, with our own configuration (stopped at the end, also on errors);
 #   4. checks the live server with quarnset check;
@@ -37,20 +37,29 @@ step() { printf '\n== %s\n' "$*"; }
 step "dependencies"
 "$src/scripts/deps.sh"
 
-step "building the installer for Windows (hosts localhost:$https_port and 127.0.0.1:$http_port)"
-cmake -S "$src" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DCMAKE_TOOLCHAIN_FILE="$src/cmake/mingw-w64-x86_64.cmake" \
-  -DQUARN_HTTPS_HOST="localhost:$https_port" -DQUARN_HTTP_HOST="127.0.0.1:$http_port" \
-  -DQUARN_SITE_NAME="localhost" >/dev/null
-cmake --build "$build" -j 2 --target QuarnWebInstall QuarnWin32 driver certtool
-
 step "building quarnset for Linux"
 cmake -S "$src/tools/quarnset" -B "$build/quarnset" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$build/quarnset" -j 2 --target quarnset
 quarnset="$build/quarnset/quarnset"
 
-step "publishing the sample set"
-"$quarnset" build -D STANDIN="$build/tools/standin/QuarnWin32.exe" "$src/sample/sample.qset" "$build/set"
+# The demo's signing key: a throw-away test key made here once, never kept in the sources.
+set_key="$build/set-key/demo.key"
+if [ ! -f "$set_key.pub" ]; then
+  step "making the demo's signing key"
+  mkdir -p "$build/set-key"
+  rm -f "$set_key"
+  "$quarnset" keygen "$set_key"
+fi
+
+step "building the installer for Windows (hosts localhost:$https_port and 127.0.0.1:$http_port)"
+cmake -S "$src" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DCMAKE_TOOLCHAIN_FILE="$src/cmake/mingw-w64-x86_64.cmake" \
+  -DQUARN_HTTPS_HOST="localhost:$https_port" -DQUARN_HTTP_HOST="127.0.0.1:$http_port" \
+  -DQUARN_SITE_NAME="localhost" -DQUARN_SET_PUBLIC_KEY="$set_key.pub" >/dev/null
+cmake --build "$build" -j 2 --target QuarnWebInstall QuarnWin32 driver certtool
+
+step "publishing the sample set, signed with the demo's key"
+"$quarnset" build --sign "$set_key" -D STANDIN="$build/tools/standin/QuarnWin32.exe" "$src/sample/sample.qset" "$build/set"
 
 # The Wine environment (prefix, locale, PKI, display) of this build folder.
 [ "$xvfb" = 0 ] && export QUARN_USE_DISPLAY=1
@@ -70,8 +79,8 @@ step "serving the set with nginx"
 https_url="https://localhost:$https_port/Download/UpDate-V9.20"
 http_url="http://127.0.0.1:$http_port/UpDate-V9.20"
 
-step "checking the live server as the installer will read it"
-"$quarnset" check --https "$https_url" --http "$http_url" --cacert "$QUARN_PKI/ca.crt"
+step "checking the live server as the installer will read it (every hash, and the signature)"
+"$quarnset" check --key "$set_key.pub" --https "$https_url" --http "$http_url" --cacert "$QUARN_PKI/ca.crt"
 
 step "starting Wine"
 quarn_wine_start_display

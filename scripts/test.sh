@@ -37,6 +37,17 @@ http_host="127.0.0.1:$((base + 80))"
 jobs="${QUARN_JOBS:-2}"
 status=0
 
+# The test key for signed sets: made once per build folder with OpenSSL (the same PEM forms as
+# `quarnset keygen`), never kept in the sources. The Windows builds check sets with its public half;
+# the end-to-end tests sign the sets they publish with it (quarn_hosts.json names it).
+set_key="$build/test-set-key/set.key"
+if [ ! -f "$set_key.pub" ]; then
+  mkdir -p "$(dirname "$set_key")"
+  rm -f "$set_key"
+  (umask 077 && openssl genpkey -algorithm EC -pkeyopt ec_paramgen_curve:P-256 -out "$set_key" 2>/dev/null)
+  openssl pkey -in "$set_key" -pubout -out "$set_key.pub"
+fi
+
 run_native() {
   echo "== native build and unit tests"
   cmake -S "$src" -B "$build/native" -G Ninja -DCMAKE_BUILD_TYPE=Debug >/dev/null
@@ -59,7 +70,8 @@ run_win() {
   for arch in $archs; do
     cmake -S "$src" -B "$build/${arch#*:}" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
       -DCMAKE_TOOLCHAIN_FILE="$src/cmake/mingw-w64-${arch%%:*}.cmake" \
-      -DQUARN_HTTPS_HOST="$https_host" -DQUARN_HTTP_HOST="$http_host" >/dev/null
+      -DQUARN_HTTPS_HOST="$https_host" -DQUARN_HTTP_HOST="$http_host" \
+      -DQUARN_SET_PUBLIC_KEY="$set_key.pub" >/dev/null
     cmake --build "$build/${arch#*:}" -j "$jobs"
   done
   echo "== Windows tests under Wine (x86_64)"

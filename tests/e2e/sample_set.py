@@ -6,6 +6,7 @@ served by nginx (tools/nginx/serve_set.sh) on this build's ports, both hosts' la
         ... run the installer ...
         srv.requests()      # [(scheme, method, path, status, bytes, user agent), ...]
 """
+import json
 import os
 import subprocess
 
@@ -37,10 +38,21 @@ def standin():
     return os.path.join(harness.BUILD, "tools", "standin", "QuarnWin32.exe")
 
 
-def publish(work):
-    """Publishes the sample set into work/set (replacing an earlier one) and returns that folder."""
+def signing_key():
+    """The private key whose public half this build checks sets with (scripts/test.sh makes it), or None."""
+    with open(os.path.join(harness.BUILD, "quarn_hosts.json"), encoding="utf-8") as f:
+        public = json.load(f).get("set_public_key") or ""
+    key = public[:-4] if public.endswith(".pub") else ""
+    return key if key and os.path.exists(key) else None
+
+
+def publish(work, sign=True):
+    """Publishes the sample set into work/set (replacing an earlier one), signed with the build's key when it
+    has one, and returns that folder."""
     out = os.path.join(work, "set")
-    subprocess.run([quarnset(), "build", "-q", "-D", "STANDIN=" + standin(), MANIFEST, out], check=True)
+    key = signing_key() if sign else None
+    subprocess.run([quarnset(), "build", "-q", "-D", "STANDIN=" + standin()] + (["--sign", key] if key else []) +
+                   [MANIFEST, out], check=True)
     return out
 
 
@@ -109,8 +121,12 @@ def expected_files(set_dir, target_root):
         number = int(disc.split("_")[1])
         with open(os.path.join(disc_dir, "Fajls_%d.ini" % number), "rb") as f:
             text = f.read().decode("cp1250")
+        section = ""
         for line in text.split("\r\n"):
-            if not line.startswith("File"):
+            if line.startswith("["):
+                section = line
+            # Only the parts' File lines name installed files ([Hashes] names stored files).
+            if section == "[Hashes]" or not line.startswith("File"):
                 continue
             source, rest = line.split("=", 1)[1].replace(",", " ", 1).split(" ", 1)
             code = rest.lstrip(" ")

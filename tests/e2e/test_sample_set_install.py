@@ -73,7 +73,8 @@ def expected_targets(set_dir, windows_dir):
         if not os.path.exists(listing):
             return out
         for section, entries in read_ini(listing).items():
-            if section == "Disc":
+            # Only the parts' sections name installed files ([Disc] is the label, [Hashes] the hash data).
+            if section not in ("Setup", "Systems", "Drawings", "Blocks", "Projects", "Datas", "Help"):
                 continue
             for key, line in entries:
                 cut = min(i for i in (line.find(" "), line.find(",")) if i >= 0)

@@ -5,6 +5,7 @@
 #include <map>
 #include <memory>
 
+#include "crypto.h"
 #include "fetcher.h"
 #include "manifest.h"
 #include "set_reader.h"
@@ -21,6 +22,7 @@ const char kMainHelp[] =
     "Publishes and checks QuarnCAD installation sets.\n"
     "\n"
     "commands:\n"
+    "  keygen KEYFILE          make a signing key: KEYFILE (private) and KEYFILE.pub (public)\n"
     "  build MANIFEST OUTDIR   write the server tree of the set a manifest describes\n"
     "  check DIR               check a published tree (the server directory holding Update.ini)\n"
     "  check --https URL [--http URL]\n"
@@ -37,13 +39,24 @@ const char kBuildHelp[] =
     "computed from the files and filler bytes for names holding \"ex_\" or \"dl_\". OUTDIR is the server\n"
     "directory (served as Download/UpDate-V9.20 over HTTPS and UpDate-V9.20 over HTTP). An earlier set in\n"
     "OUTDIR is replaced; a folder holding anything else is refused. The written tree is checked at once.\n"
+    "Every file list ends with the size and SHA-256 of each file's staged content ([Hashes]); Sign.ini in\n"
+    "Disc_01 holds those of Install.ini and the lists, and with --sign a signature over them.\n"
     "\n"
     "options:\n"
+    "  --sign KEYFILE        sign the set with the private key KEYFILE (from quarnset keygen)\n"
     "  -D NAME=VALUE         set the manifest variable ${NAME} (overrides [variables])\n"
     "  --https-url URL       the HTTPS server directory the set will be published at\n"
     "  --http-url URL        the HTTP server directory (both used for the URL length limit)\n"
     "  --windir-length N     length of the Windows folder path to allow for (default 10, C:\\WINDOWS)\n"
     "  -q, --quiet           no progress output\n";
+
+const char kKeygenHelp[] =
+    "usage: quarnset keygen KEYFILE\n"
+    "\n"
+    "Makes an ECDSA P-256 key pair: the private key in KEYFILE (PEM, readable by its owner only; never\n"
+    "replaced: keygen refuses an existing file) and the public key in KEYFILE.pub (PEM), which the\n"
+    "installer is built with (cmake -DQUARN_SET_PUBLIC_KEY=KEYFILE.pub). Keep KEYFILE secret: whoever\n"
+    "holds it can sign sets that the installer accepts.\n";
 
 const char kCheckHelp[] =
     "usage: quarnset check [options] DIR\n"
@@ -53,7 +66,8 @@ const char kCheckHelp[] =
     "above 0 for every file, the probe file's marker lines in order with CR LF, Install.ini and every\n"
     "Fajls_N.ini read line by line as the installer reads them, every listed file present, filler files of\n"
     "even length, part sizes matching the files, labels equal in both files, the end of the set marked by\n"
-    "a missing file list, and every path below 256 characters. Prints one line per finding.\n"
+    "a missing file list, every path below 256 characters, and every hash: Install.ini and the lists\n"
+    "against Sign.ini, every file's staged content against its list. Prints one line per finding.\n"
     "\n"
     "DIR is the server directory (holding Update.ini and KelvaranDemo). URLs are the server directories:\n"
     "  --https https://HOST[:PORT]/Download/UpDate-V9.20\n"
@@ -62,6 +76,7 @@ const char kCheckHelp[] =
     "options:\n"
     "  --https URL           check the HTTPS host's server directory\n"
     "  --http URL            check the HTTP download host's server directory\n"
+    "  --key KEYFILE.pub     check the signature with this public key (then an unsigned set is an error)\n"
     "  --cacert FILE         trust this CA certificate too (a test CA)\n"
     "  --timeout SECONDS     give up on one request after this long (default 120)\n"
     "  --windir-length N     length of the Windows folder path to allow for (default 10)\n"
@@ -119,6 +134,7 @@ int Report(const Findings& findings, std::ostream& out, std::ostream& err, const
 int Build(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   Common common;
   ManifestOptions options;
+  std::string signKey;
   std::vector<std::string> positional;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
@@ -143,6 +159,12 @@ int Build(const std::vector<std::string>& args, std::ostream& out, std::ostream&
       if (!value.empty() && std::filesystem::path(value).is_relative() && std::filesystem::exists(value, ec))
         value = std::filesystem::absolute(value, ec).string();
       options.variables[def.substr(0, eq)] = value;
+    } else if (a == "--sign") {
+      if (i + 1 >= args.size()) {
+        err << "quarnset build: --sign needs a KEYFILE\n";
+        return kExitUsage;
+      }
+      signKey = args[++i];
     } else if (a == "--https-url" || a == "--http-url") {
       if (i + 1 >= args.size()) {
         err << "quarnset build: " << a << " needs a URL\n";
@@ -177,7 +199,7 @@ int Build(const std::vector<std::string>& args, std::ostream& out, std::ostream&
   const Progress progress = MakeProgress(common, err);
   if (!common.quiet) err << "writing " << outDir << "\n";
   std::string error;
-  if (!WriteSetTree(set, outDir, progress, &error)) {
+  if (!WriteSetTree(set, outDir, progress, &error, signKey)) {
     Report(findings, out, err, manifest);
     err << "quarnset build: " << error << "\n";
     return kExitUsage;
@@ -185,7 +207,9 @@ int Build(const std::vector<std::string>& args, std::ostream& out, std::ostream&
   // Read back what was written, as the installer would: a fault here is a fault of quarnset itself.
   Findings written;
   auto fetcher = MakeDirectoryFetcher(outDir);
-  CheckPublishedSet(*fetcher, common.limits, &written, nullptr);
+  std::error_code ec;
+  const std::string pub = signKey.empty() || !std::filesystem::exists(signKey + ".pub", ec) ? "" : signKey + ".pub";
+  CheckPublishedSet(*fetcher, common.limits, &written, nullptr, nullptr, pub);
   for (const Finding& f : written.All())
     if (f.severity == Severity::Error) findings.Error(f.where, "in the written tree: " + f.text);
   const int rc = Report(findings, out, err, manifest);
@@ -200,7 +224,7 @@ int Build(const std::vector<std::string>& args, std::ostream& out, std::ostream&
 int Check(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   Common common;
   HttpOptions http;
-  std::string httpsUrl, httpUrl, dir;
+  std::string httpsUrl, httpUrl, dir, key;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
     const int c = CommonOption(args, &i, &common, err);
@@ -210,13 +234,14 @@ int Check(const std::vector<std::string>& args, std::ostream& out, std::ostream&
       out << kCheckHelp;
       return kExitClean;
     }
-    if (a == "--https" || a == "--http" || a == "--cacert" || a == "--timeout") {
+    if (a == "--https" || a == "--http" || a == "--cacert" || a == "--timeout" || a == "--key") {
       if (i + 1 >= args.size()) {
         err << "quarnset check: " << a << " needs a value\n";
         return kExitUsage;
       }
       const std::string v = args[++i];
-      if (a == "--https") httpsUrl = v;
+      if (a == "--key") key = v;
+      else if (a == "--https") httpsUrl = v;
       else if (a == "--http") httpUrl = v;
       else if (a == "--cacert") http.caFile = v;
       else {
@@ -248,6 +273,13 @@ int Check(const std::vector<std::string>& args, std::ostream& out, std::ostream&
     err << "quarnset check: --http takes an http:// URL\n";
     return kExitUsage;
   }
+  if (!key.empty()) {
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(key, ec)) {
+      err << "quarnset check: " << key << " is not a file\n";
+      return kExitUsage;
+    }
+  }
   const Progress progress = MakeProgress(common, err);
   Findings findings;
   if (!dir.empty()) {
@@ -257,7 +289,7 @@ int Check(const std::vector<std::string>& args, std::ostream& out, std::ostream&
       return kExitUsage;
     }
     auto fetcher = MakeDirectoryFetcher(dir);
-    CheckPublishedSet(*fetcher, common.limits, &findings, progress);
+    CheckPublishedSet(*fetcher, common.limits, &findings, progress, nullptr, key);
     return Report(findings, out, err, dir);
   }
   if (!httpsUrl.empty()) common.limits.httpsDirectoryUrl = httpsUrl;
@@ -274,11 +306,29 @@ int Check(const std::vector<std::string>& args, std::ostream& out, std::ostream&
       return kExitUsage;
     }
     if (!common.quiet) err << "checking " << url << "\n";
-    CheckPublishedSet(*fetcher, common.limits, &findings, progress, &descriptions[index - 1]);
+    CheckPublishedSet(*fetcher, common.limits, &findings, progress, &descriptions[index - 1], key);
   }
   if (!httpsUrl.empty() && !httpUrl.empty() && descriptions[0] != descriptions[1])
     findings.Warning({httpUrl, 0}, "the two hosts serve different Install.ini files: users on the HTTP fallback get another set");
   return Report(findings, out, err, httpsUrl.empty() ? httpUrl : httpsUrl + (httpUrl.empty() ? "" : " and " + httpUrl));
+}
+
+int Keygen(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  if (args.size() == 1 && (args[0] == "-h" || args[0] == "--help")) {
+    out << kKeygenHelp;
+    return kExitClean;
+  }
+  if (args.size() != 1 || (StartsWith(args[0], "-") && args[0].size() > 1)) {
+    err << kKeygenHelp;
+    return kExitUsage;
+  }
+  std::string error;
+  if (!GenerateKeyFiles(args[0], &error)) {
+    err << "quarnset keygen: " << error << "\n";
+    return kExitUsage;
+  }
+  err << "wrote the private key " << args[0] << " and the public key " << args[0] << ".pub\n";
+  return kExitClean;
 }
 
 }  // namespace
@@ -298,6 +348,7 @@ int RunQuarnset(const std::vector<std::string>& args, std::ostream& out, std::os
     if (rest.empty()) out << kMainHelp;
     else if (rest[0] == "build") out << kBuildHelp;
     else if (rest[0] == "check") out << kCheckHelp;
+    else if (rest[0] == "keygen") out << kKeygenHelp;
     else {
       err << "quarnset: no command " << rest[0] << "\n" << kMainHelp;
       return kExitUsage;
@@ -306,6 +357,7 @@ int RunQuarnset(const std::vector<std::string>& args, std::ostream& out, std::os
   }
   if (command == "build") return Build(rest, out, err);
   if (command == "check") return Check(rest, out, err);
+  if (command == "keygen") return Keygen(rest, out, err);
   err << "quarnset: unknown command " << command << "\n" << kMainHelp;
   return kExitUsage;
 }

@@ -1,6 +1,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <vector>
 
 #include "fetcher.h"
 #include "set_model.h"
@@ -23,7 +24,7 @@ class DirectoryFetcher : public Fetcher {
 
   std::string Name(const std::string& relative) const override { return dir_ + "/" + relative; }
 
-  FetchResult Fetch(const std::string& relative, bool keepBody) override {
+  FetchResult Fetch(const std::string& relative, bool keepBody, const BodySink& sink) override {
     FetchResult r;
     r.reached = true;
     const fs::path path = fs::path(dir_) / relative;
@@ -49,6 +50,17 @@ class DirectoryFetcher : public Fetcher {
       s << in.rdbuf();
       r.body = s.str();
       r.received = static_cast<int64_t>(r.body.size());
+      if (sink) sink(r.body.data(), r.body.size());
+    } else if (sink) {
+      std::ifstream in(path, std::ios::binary);
+      std::vector<char> buffer(1 << 20);
+      while (in) {
+        in.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+        const std::streamsize got = in.gcount();
+        if (got <= 0) break;
+        sink(buffer.data(), static_cast<size_t>(got));
+        r.received += got;
+      }
     } else {
       r.received = r.length;
     }

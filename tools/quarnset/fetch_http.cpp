@@ -13,6 +13,7 @@ namespace {
 struct Transfer {
   FetchResult* result;
   bool keepBody;
+  const BodySink* sink;
 };
 
 size_t OnBody(char* data, size_t size, size_t count, void* user) {
@@ -24,6 +25,7 @@ size_t OnBody(char* data, size_t size, size_t count, void* user) {
   }
   t->result->received += static_cast<int64_t>(n);
   if (t->keepBody) t->result->body.append(data, n);
+  if (*t->sink) (*t->sink)(data, n);
   return n;
 }
 
@@ -68,9 +70,9 @@ class HttpFetcher : public Fetcher {
 
   std::string Name(const std::string& relative) const override { return base_ + "/" + relative; }
 
-  FetchResult Fetch(const std::string& relative, bool keepBody) override {
+  FetchResult Fetch(const std::string& relative, bool keepBody, const BodySink& sink) override {
     FetchResult r;
-    Transfer t{&r, keepBody};
+    Transfer t{&r, keepBody, &sink};
     const std::string url = Name(relative);
     curl_easy_reset(curl_);
     curl_easy_setopt(curl_, CURLOPT_URL, url.c_str());

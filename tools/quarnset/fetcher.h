@@ -1,7 +1,9 @@
 // Where `check` reads a published set from: a folder (the server directory on disk) or a live server.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -25,6 +27,9 @@ struct FetchResult {
 // refuses them; a body kept in memory is never larger.
 constexpr int64_t kMaxWholeFile = 16 * 1024 * 1024;
 
+// Receives every body byte as it arrives (of the final response), also when the body is not kept.
+using BodySink = std::function<void(const char* data, size_t n)>;
+
 // The installer's acceptance of a file: status 200 and a Content-Length above 0.
 bool AcceptedByInstaller(const FetchResult& r);
 
@@ -33,7 +38,7 @@ class Fetcher {
   virtual ~Fetcher() = default;
   // The name a finding gives for a path inside the server directory ("KelvaranDemo/Disc_01/Install.ini").
   virtual std::string Name(const std::string& relative) const = 0;
-  virtual FetchResult Fetch(const std::string& relative, bool keepBody) = 0;
+  virtual FetchResult Fetch(const std::string& relative, bool keepBody, const BodySink& sink = nullptr) = 0;
   // Disc folders on disk beyond the given disc number (only a folder can be listed).
   virtual std::vector<int> DiscFoldersFrom(int /*first*/) const { return {}; }
 };

@@ -41,6 +41,7 @@ struct FileItem {
   Where at;
   std::string local;       // build: the file on this machine; check: its path or URL in the tree
   int64_t contentSize = -1;  // bytes the installer stages (half the stored size for filler files); -1 unknown
+  std::string contentSha256;  // check: SHA-256 (32 bytes) of the staged content, when the file arrived whole
 };
 
 struct PartSize {
@@ -63,6 +64,7 @@ struct Disc {
   bool hasDeclaredParts = false;
   Where declaredAt;
   std::vector<FileItem> files;
+  std::string listText;             // check: the file list as served
 };
 
 struct FontItem {
@@ -86,6 +88,7 @@ struct SetModel {
   std::vector<TypeItem> types;
   std::vector<Value> commands;
   std::vector<Disc> discs;  // increasing disc numbers
+  std::string descriptionText;  // tree: Install.ini as served
   int setEnd = 0;           // tree: the first disc number without an accepted file list
   std::string setEndReason;
 

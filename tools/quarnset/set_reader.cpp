@@ -4,6 +4,8 @@
 #include <map>
 #include <set>
 
+#include "crypto.h"
+#include "hash_check.h"
 #include "ini_scan.h"
 #include "installer_rules.h"
 #include "set_rules.h"
@@ -172,6 +174,7 @@ bool ReadPublishedSet(Fetcher& fetcher, SetModel* set, Findings* findings, const
   const IniScan descScan = ScanIni(desc.body, descName, findings);
   CheckIniKeys(desc.body, descScan, IniKind::Description, descName, findings);
   ReadDescription(desc.body, descScan, descName, set);
+  set->descriptionText = desc.body;
   // The file lists, until the first one the installer does not accept: that is where the set ends.
   set->setEnd = kMaxDiscs + 1;
   for (int d = 1; d <= kMaxDiscs; ++d) {
@@ -201,6 +204,7 @@ bool ReadPublishedSet(Fetcher& fetcher, SetModel* set, Findings* findings, const
     const IniScan scan = ScanIni(r.body, name, findings);
     CheckIniKeys(r.body, scan, IniKind::FileList, name, findings);
     ReadFileList(r.body, scan, name, disc);
+    disc->listText = r.body;
   }
   for (int d : fetcher.DiscFoldersFrom(set->setEnd + 1))
     findings->Warning({fetcher.Name(std::string(kSetFolder) + "/" + DiscFolderName(d)), 0},
@@ -218,13 +222,29 @@ bool ReadPublishedSet(Fetcher& fetcher, SetModel* set, Findings* findings, const
       auto it = seen.find(server);
       if (it != seen.end()) {
         f.contentSize = it->second.first;
+        for (const FileItem& g : d.files)
+          if (&g != &f && !g.contentSha256.empty() && installer::ServerNameOf(g.line) == server) f.contentSha256 = g.contentSha256;
         continue;
       }
       std::string rel = std::string(kSetFolder) + "/" + DiscFolderName(d.number) + "/" + server;
       for (auto& c : rel)
         if (c == '\\') c = '/';
       f.local = fetcher.Name(rel);
-      const FetchResult r = fetcher.Fetch(rel, false);
+      // The staged content is hashed as it arrives, as the installer hashes it.
+      const bool filler = installer::IsFillerName(server);
+      Sha256 sha;
+      bool odd = false;  // the next stored byte is a content byte (filler files)
+      const FetchResult r = fetcher.Fetch(rel, false, [&](const char* data, size_t n) {
+        if (!filler) {
+          sha.Update(data, n);
+          return;
+        }
+        std::string kept;
+        kept.reserve(n / 2 + 1);
+        for (size_t i = 0; i < n; ++i, odd = !odd)
+          if (odd) kept.push_back(data[i]);
+        sha.Update(kept.data(), kept.size());
+      });
       const Where at{f.local, 0};
       const bool whole = ReportFetch(r, {f.at.file, f.at.line},
                                      "the file " + Quote(server) + " (" + f.local + ") is not staged and the download stops there", findings);
@@ -239,6 +259,11 @@ bool ReadPublishedSet(Fetcher& fetcher, SetModel* set, Findings* findings, const
         }
       }
       f.contentSize = size;
+      if (whole) {
+        unsigned char digest[kSha256Size];
+        sha.Finish(digest);
+        f.contentSha256.assign(reinterpret_cast<const char*>(digest), kSha256Size);
+      }
       seen[server] = {size, whole};
       if (progress && (done % 25 == 0 || done == total))
         progress("checked " + std::to_string(done) + "/" + std::to_string(total) + " files");
@@ -248,14 +273,12 @@ bool ReadPublishedSet(Fetcher& fetcher, SetModel* set, Findings* findings, const
 }
 
 void CheckPublishedSet(Fetcher& fetcher, const Limits& limits, Findings* findings, const Progress& progress,
-                       std::string* descriptionText) {
+                       std::string* descriptionText, const std::string& publicKeyFile) {
   SetModel set;
   if (!ReadPublishedSet(fetcher, &set, findings, progress)) return;
   CheckSet(set, limits, findings);
-  if (descriptionText) {
-    const FetchResult r = fetcher.Fetch(std::string(kSetFolder) + "/" + DiscFolderName(1) + "/" + kDescriptionFile, true);
-    *descriptionText = r.body;
-  }
+  CheckSetHashes(fetcher, set, publicKeyFile, findings);
+  if (descriptionText) *descriptionText = set.descriptionText;
 }
 
 }  // namespace quarnset

@@ -17,8 +17,9 @@ using Progress = std::function<void(const std::string&)>;
 // Returns false when the set cannot be judged further (no Install.ini); findings say why.
 bool ReadPublishedSet(Fetcher& fetcher, SetModel* set, Findings* findings, const Progress& progress);
 
-// Reads the set and applies the set rules: the whole check of one server directory.
+// Reads the set and applies the set rules and the hash checks (hash_check.h; publicKeyFile may be empty):
+// the whole check of one server directory.
 void CheckPublishedSet(Fetcher& fetcher, const Limits& limits, Findings* findings, const Progress& progress,
-                       std::string* descriptionText = nullptr);
+                       std::string* descriptionText = nullptr, const std::string& publicKeyFile = "");
 
 }  // namespace quarnset

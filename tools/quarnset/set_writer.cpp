@@ -5,6 +5,7 @@
 #include <map>
 #include <vector>
 
+#include "crypto.h"
 #include "installer_rules.h"
 #include "text_util.h"
 
@@ -33,7 +34,9 @@ bool WriteFile(const fs::path& path, const std::string& bytes, std::string* erro
   return true;
 }
 
-bool CopyWithFiller(const std::string& from, const fs::path& to, bool filler, std::string* error) {
+// Copies a file into the tree (with filler bytes for filler names) and hashes its content: what the
+// installer stages.
+bool CopyWithFiller(const std::string& from, const fs::path& to, bool filler, HashEntry* hash, std::string* error) {
   std::ifstream in(from, std::ios::binary);
   if (!in) {
     *error = "cannot open " + from;
@@ -46,10 +49,12 @@ bool CopyWithFiller(const std::string& from, const fs::path& to, bool filler, st
   }
   std::vector<char> buffer(1 << 20);
   uint64_t offset = 0;
+  Sha256 sha;
   while (in) {
     in.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
     const std::streamsize got = in.gcount();
     if (got <= 0) break;
+    sha.Update(buffer.data(), static_cast<size_t>(got));
     if (filler) {
       const std::string doubled = AddFillerBytes(std::string(buffer.data(), static_cast<size_t>(got)), offset);
       out.write(doubled.data(), static_cast<std::streamsize>(doubled.size()));
@@ -62,6 +67,8 @@ bool CopyWithFiller(const std::string& from, const fs::path& to, bool filler, st
     *error = "cannot read " + from;
     return false;
   }
+  hash->size = offset;
+  sha.Finish(hash->sha256);
   out.close();
   if (!out) {
     *error = "cannot write " + to.string();
@@ -156,6 +163,37 @@ std::string DescriptionText(const SetModel& set) {
   return out;
 }
 
+std::string HashSectionText(const std::vector<HashEntry>& entries) {
+  std::string out;
+  Line(&out, "");
+  Line(&out, std::string("[") + kHashSection + "]");
+  for (const HashEntry& e : entries) Line(&out, FormatHashLine(e.name, e.size, e.sha256));
+  return out;
+}
+
+HashEntry HashOf(const std::string& name, const std::string& bytes) {
+  HashEntry e;
+  e.name = name;
+  e.size = bytes.size();
+  Sha256Of(bytes, e.sha256);
+  return e;
+}
+
+std::string SignFileText(const std::vector<HashEntry>& descriptions) {
+  std::string out;
+  Line(&out, "; QuarnCAD installation set: hashes of Install.ini and the file lists (written by quarnset)");
+  Line(&out, std::string("[") + kHashSection + "]");
+  for (const HashEntry& e : descriptions) Line(&out, FormatHashLine(e.name, e.size, e.sha256));
+  return out;
+}
+
+std::string SignatureSectionText(const unsigned char signature[kSignatureSize]) {
+  std::string out;
+  Line(&out, std::string("[") + kSignatureSection + "]");
+  Line(&out, std::string(kSignatureAlgorithm) + "=" + HexText(signature, kSignatureSize));
+  return out;
+}
+
 std::string FileListText(const Disc& disc) {
   std::string out;
   Line(&out, "; QuarnCAD installation set, file list of disc " + std::to_string(disc.number) + " (written by quarnset)");
@@ -175,7 +213,8 @@ std::string FileListText(const Disc& disc) {
   return out;
 }
 
-bool WriteSetTree(const SetModel& set, const std::string& outDir, const Progress& progress, std::string* error) {
+bool WriteSetTree(const SetModel& set, const std::string& outDir, const Progress& progress, std::string* error,
+                  const std::string& signKeyFile) {
   fs::path out = fs::path(outDir);
   if (out.filename().empty()) out = out.parent_path();  // "dir/" names dir
   if (!IsReplaceable(out, error)) return false;
@@ -186,7 +225,12 @@ bool WriteSetTree(const SetModel& set, const std::string& outDir, const Progress
     *error = "cannot create " + (staging / kSetFolder).string() + ": " + ec.message();
     return false;
   }
+  if (!HaveCrypto()) {
+    *error = "this build of quarnset has no cryptography library: it cannot hash the set";
+    return false;
+  }
   bool ok = WriteFile(staging / kProbeFile, ProbeText(), error);
+  std::vector<HashEntry> descriptions;  // Install.ini and the lists, for Sign.ini
   int64_t totalFiles = 0, doneFiles = 0;
   for (const Disc& d : set.discs) totalFiles += static_cast<int64_t>(d.files.size());
   for (const Disc& d : set.discs) {
@@ -194,6 +238,7 @@ bool WriteSetTree(const SetModel& set, const std::string& outDir, const Progress
     const fs::path discDir = staging / kSetFolder / DiscFolderName(d.number);
     fs::create_directories(discDir, ec);
     std::map<std::string, std::string> written;  // stored name -> local source
+    std::vector<HashEntry> hashes;                // in the order the download fetches them
     for (const FileItem& f : d.files) {
       std::string name = installer::ServerNameOf(f.line);
       ++doneFiles;
@@ -204,16 +249,35 @@ bool WriteSetTree(const SetModel& set, const std::string& outDir, const Progress
         if (c == '\\') c = '/';
       const fs::path target = discDir / relative;
       fs::create_directories(target.parent_path(), ec);
-      if (!CopyWithFiller(f.local, target, installer::IsFillerName(name), error)) {
+      HashEntry hash;
+      hash.name = name;
+      if (!CopyWithFiller(f.local, target, installer::IsFillerName(name), &hash, error)) {
         ok = false;
         break;
       }
+      hashes.push_back(hash);
       if (progress)
         progress("disc " + std::to_string(d.number) + ": " + name + " (" + std::to_string(doneFiles) + "/" +
                  std::to_string(totalFiles) + " files)");
     }
-    if (ok) ok = WriteFile(discDir / FileListName(d.number), FileListText(d), error);
-    if (ok && d.number == 1) ok = WriteFile(discDir / kDescriptionFile, DescriptionText(set), error);
+    if (!ok) break;
+    const std::string list = FileListText(d) + HashSectionText(hashes);
+    ok = WriteFile(discDir / FileListName(d.number), list, error);
+    if (ok && d.number == 1) {
+      const std::string description = DescriptionText(set);
+      ok = WriteFile(discDir / kDescriptionFile, description, error);
+      descriptions.insert(descriptions.begin(), HashOf(kDescriptionFile, description));
+    }
+    descriptions.push_back(HashOf(FileListName(d.number), list));
+  }
+  if (ok) {
+    std::string sign = SignFileText(descriptions);
+    if (!signKeyFile.empty()) {
+      unsigned char signature[kSignatureSize];
+      ok = SignWithKeyFile(signKeyFile, sign, signature, error);
+      sign += SignatureSectionText(signature);
+    }
+    if (ok) ok = WriteFile(staging / kSetFolder / DiscFolderName(1) / kSignFileName, sign, error);
   }
   if (!ok) {
     fs::remove_all(staging, ec);

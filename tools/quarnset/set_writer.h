@@ -2,21 +2,29 @@
 //   OUTDIR/Update.ini                                 the probe file with its two marker lines
 //   OUTDIR/KelvaranDemo/Disc_NN/Fajls_N.ini           one file list per disc
 //   OUTDIR/KelvaranDemo/Disc_01/Install.ini           the description
+//   OUTDIR/KelvaranDemo/Disc_01/Sign.ini              hashes of Install.ini and the lists, and the signature
 //   OUTDIR/KelvaranDemo/Disc_NN/<stored name>         the files; names holding "ex_" or "dl_" with filler bytes
-// Every text file has CR LF line ends and code page 1250 text.
+// Every text file has CR LF line ends and code page 1250 text. Every file list ends with a section
+// [Hashes]: the size and SHA-256 of every file's staged content (web/set_hashes.h).
 #pragma once
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "set_model.h"
+#include "web/set_hashes.h"
 
 namespace quarnset {
 
 using Progress = std::function<void(const std::string&)>;
 
 std::string DescriptionText(const SetModel& set);
-std::string FileListText(const Disc& disc);
+std::string FileListText(const Disc& disc);  // without its [Hashes] section
+std::string HashSectionText(const std::vector<HashEntry>& entries);
+std::string SignFileText(const std::vector<HashEntry>& descriptions);  // the signed part of Sign.ini
+std::string SignatureSectionText(const unsigned char signature[kSignatureSize]);
+HashEntry HashOf(const std::string& name, const std::string& bytes);
 std::string ProbeText();
 // Interleaves one filler byte before each content byte; `offset` is the content's position in its file,
 // so that chunks of any length give the same bytes as the whole file at once.
@@ -24,7 +32,8 @@ std::string AddFillerBytes(const std::string& content, uint64_t offset);
 
 // Writes the tree into outDir, replacing an earlier set there (a folder holding only Update.ini and
 // KelvaranDemo). Writes into a sibling folder first, so a failed build leaves the earlier set untouched.
-// Returns false with *error set on failure.
-bool WriteSetTree(const SetModel& set, const std::string& outDir, const Progress& progress, std::string* error);
+// With signKeyFile, Sign.ini is signed with that private key. Returns false with *error set on failure.
+bool WriteSetTree(const SetModel& set, const std::string& outDir, const Progress& progress, std::string* error,
+                  const std::string& signKeyFile = "");
 
 }  // namespace quarnset

@@ -1,0 +1,134 @@
+#include "hash_check.h"
+
+#include <set>
+#include <vector>
+
+#include "crypto.h"
+#include "installer_rules.h"
+#include "text_util.h"
+#include "web/set_hashes.h"
+
+namespace quarnset {
+namespace {
+
+std::string Rel(int disc, const std::string& name) {
+  std::string rel = std::string(kSetFolder) + "/" + DiscFolderName(disc) + "/" + name;
+  for (auto& c : rel)
+    if (c == '\\') c = '/';
+  return rel;
+}
+
+// A description file (Install.ini, a list) against its Sign.ini entry.
+void CheckDescription(const std::vector<HashEntry>& entries, const std::string& name, const std::string& body,
+                      const Where& at, const Where& signAt, Findings* findings) {
+  const HashEntry* e = FindHashEntry(entries, name.c_str());
+  if (!e) {
+    findings->Error(signAt, "has no hash for " + name + ": the installer refuses the set");
+    return;
+  }
+  unsigned char digest[kSha256Size];
+  Sha256Of(body, digest);
+  const std::string diff = DescribeHashMismatch(*e, body.size(), digest);
+  if (!diff.empty()) findings->Error(at, "does not match its hash in Sign.ini (" + diff + "): the installer refuses the set");
+}
+
+}  // namespace
+
+void CheckSetHashes(Fetcher& fetcher, const SetModel& set, const std::string& publicKeyFile, Findings* findings) {
+  if (!HaveCrypto()) {
+    findings->Error({fetcher.Name(Rel(1, kSignFileName)), 0}, "this build of quarnset cannot hash: the hash data is not checked");
+    return;
+  }
+  // Sign.ini: the hashes of the descriptions, and the signature.
+  const std::string signName = fetcher.Name(Rel(1, kSignFileName));
+  const FetchResult sign = fetcher.Fetch(Rel(1, kSignFileName), true);
+  const bool signFound = AcceptedByInstaller(sign) && sign.received == sign.length && !sign.tooLarge;
+  bool anyListHashes = false;
+  if (signFound) {
+    size_t signedSize = 0;
+    unsigned char signature[kSignatureSize];
+    const SignatureData sig = ReadSignature(sign.body.data(), sign.body.size(), &signedSize, signature);
+    std::vector<HashEntry> entries;
+    int bad = 0;
+    const HashData hashes = ReadHashSection(sign.body.data(), signedSize, &entries, &bad);
+    if (hashes == HashData::kMalformed) {
+      findings->Error({signName, bad}, "is not a hash line (NAME=SIZE SHA256, names once each): the installer refuses the set");
+    } else if (hashes == HashData::kAbsent) {
+      findings->Error({signName, 0}, "has no [Hashes] section before [Signature]: the installer refuses the set");
+    } else {
+      CheckDescription(entries, kDescriptionFile, set.descriptionText, {fetcher.Name(Rel(1, kDescriptionFile)), 0}, {signName, 0},
+                       findings);
+      std::set<std::string> expected{kDescriptionFile};
+      for (const Disc& d : set.discs) {
+        if (!d.hasList) continue;
+        expected.insert(FileListName(d.number));
+        CheckDescription(entries, FileListName(d.number), d.listText, {fetcher.Name(Rel(d.number, FileListName(d.number))), 0},
+                         {signName, 0}, findings);
+      }
+      for (const HashEntry& e : entries)
+        if (!expected.count(e.name))
+          findings->Error({signName, 0}, "names " + Quote(e.name) + ", which is not a description file of the set as served (" +
+                                             set.setEndReason + "): the installer refuses the set");
+    }
+    if (!publicKeyFile.empty()) {
+      if (sig == SignatureData::kAbsent) {
+        findings->Error({signName, 0}, "is not signed (no [Signature] section): an installer built with the key takes the set as unsigned");
+      } else if (sig == SignatureData::kMalformed) {
+        findings->Error({signName, 0}, "has a [Signature] section without a line ECDSA-P256-SHA256=<128 hex digits>: the installer refuses the set");
+      } else {
+        bool good = false;
+        std::string error;
+        if (!VerifyWithPublicKeyFile(publicKeyFile, sign.body.substr(0, signedSize), signature, &good, &error))
+          findings->Error({publicKeyFile, 0}, error);
+        else if (!good)
+          findings->Error({signName, 0}, "the signature does not hold for the key " + publicKeyFile +
+                                             " (signed by another key, or the hashes were changed after signing): the installer refuses the set");
+      }
+    }
+  } else if (!publicKeyFile.empty()) {
+    findings->Error({signName, 0}, "is missing (" + (sign.reached ? "status " + std::to_string(sign.status) : sign.transportError) +
+                                       "): the set is not signed");
+  }
+  // Every list's [Hashes] against the files as they arrived.
+  for (const Disc& d : set.discs) {
+    if (!d.hasList) continue;
+    const std::string listName = fetcher.Name(Rel(d.number, FileListName(d.number)));
+    std::vector<HashEntry> entries;
+    int bad = 0;
+    const HashData hashes = ReadHashSection(d.listText.data(), d.listText.size(), &entries, &bad);
+    if (hashes == HashData::kMalformed) {
+      findings->Error({listName, bad}, "is not a hash line (NAME=SIZE SHA256, names once each): the installer refuses every file of the disc");
+      continue;
+    }
+    if (hashes == HashData::kAbsent) {
+      if (signFound) findings->Error({listName, 0}, "has no [Hashes] section: its files cannot be verified");
+      continue;
+    }
+    anyListHashes = true;
+    std::set<std::string> used;
+    for (const FileItem& f : d.files) {
+      // Files of parts without a size on their disc, and sample projects, are never fetched by the download.
+      if (f.part == kProjectsPart || !d.described || !d.sizes[f.part].present) continue;
+      const std::string server = installer::ServerNameOf(f.line);
+      if (server.empty() || used.count(server)) continue;
+      used.insert(server);
+      const HashEntry* e = FindHashEntry(entries, server.c_str());
+      const Where at{fetcher.Name(Rel(d.number, server)), 0};
+      if (!e) {
+        findings->Error({listName, f.at.line}, "[Hashes] has no line for " + Quote(server) + ": the installer refuses the file as damaged");
+        continue;
+      }
+      if (f.contentSha256.size() != kSha256Size) continue;  // did not arrive whole: reported by the reader
+      const std::string diff = DescribeHashMismatch(*e, static_cast<uint64_t>(f.contentSize),
+                                                    reinterpret_cast<const unsigned char*>(f.contentSha256.data()));
+      if (!diff.empty()) findings->Error(at, "damaged: its staged content has " + diff + " (" + FileListName(d.number) + ")");
+    }
+    for (const HashEntry& e : entries)
+      if (!used.count(e.name))
+        findings->Warning({listName, 0}, "[Hashes] names " + Quote(e.name) + ", which the download never fetches");
+  }
+  if (!signFound && anyListHashes)
+    findings->Warning({signName, 0}, "is missing: the file lists carry hashes, but Install.ini and the lists themselves are not verified");
+}
+
+}  // namespace quarnset
