@@ -1,20 +1,25 @@
 #!/usr/bin/env python3
 """Benchmarks of the installer against the physical limit, measured side by side in one run.
 
-    bench/run.sh [--runs N] [--sets large,small,many] [--out docs/performance.md]
+    bench/run.sh [--runs N] [--sets large,small,many] [--protocols http,https] [--out FILE] [--quick]
+
+--quick: the small and the large set, one run, HTTP only (a few minutes).
 
 For each set (large: 10 files of 50 MB; small: 2,000 files of 10 KB; many: a 10,000-entry file list of
 1 KB files) served by nginx on loopback, over HTTP and over HTTPS:
   - the installer's download phase and copy phase, timed from the web dialog's title line changes seen
     by the UI driver (the program itself is not changed for this);
   - a bare WinINet read loop (bench/wininet_fetch.cpp) over the same URLs under the same Wine;
-  - native curl over one keep-alive connection, and cp of the staged tree;
-  - the installer's peak memory (VmHWM of its Wine process, with the same figure of a trivial Wine
-    program for comparison);
-and the description lookups (Google Benchmark natively; GetPrivateProfileStringA under Wine).
-Medians of the runs, with min and max, go into a Markdown table.
+  - a bare copy loop under the same Wine (bench/copy_floor.cpp) over the staged files, the copy phase's
+    floor, and native cp of the staged tree, the physical limit;
+  - the installer's peak memory (VmHWM of its Wine process) against the memory floor program
+    (bench/memory_floor.cpp: the same libraries, fonts, dialogs and a WinINet session, nothing installed);
+  - the lookups of the set's own file list (bench/profile_read.cpp under the same Wine): the download's
+    index and the copy engine's whole-section read, as a share of the whole installation.
+Medians of the runs, with min and max, go into a Markdown table and build/bench/results.json.
 """
 import argparse
+import json
 import os
 import shutil
 import statistics
@@ -47,11 +52,11 @@ def build(b):
         "-DQUARN_HTTPS_HOST=localhost:%d" % HTTPS_PORT, "-DQUARN_HTTP_HOST=127.0.0.1:%d" % HTTP_PORT],
        stdout=subprocess.DEVNULL)
     sh(["cmake", "--build", b, "-j", "2", "--target", "QuarnWebInstall", "driver", "certtool", "msglog", "wininet_fetch",
-        "profile_read"], stdout=subprocess.DEVNULL)
+        "profile_read", "copy_floor", "memory_floor"], stdout=subprocess.DEVNULL)
     nb = os.path.join(b, "native")
     sh(["cmake", "-S", SRC, "-B", nb, "-G", "Ninja", "-DCMAKE_BUILD_TYPE=Release"], stdout=subprocess.DEVNULL)
-    sh(["cmake", "--build", nb, "-j", "2", "--target", "quarnset", "ini_lookup_bench"], stdout=subprocess.DEVNULL)
-    return os.path.join(nb, "tools", "quarnset", "quarnset"), os.path.join(nb, "ini_lookup_bench")
+    sh(["cmake", "--build", nb, "-j", "2", "--target", "quarnset"], stdout=subprocess.DEVNULL)
+    return os.path.join(nb, "tools", "quarnset", "quarnset"), None
 
 
 SETS = {
@@ -192,7 +197,7 @@ def run_installer(b, drive_dir):
         if missing:
             raise RuntimeError("title lines not seen: %s (see %s)" % (missing, log_path))
         return {"download": m["dirs"] - m["download"], "copy": m["register"] - m["files"],
-                "peak_kb": watch.peak}
+                "whole": m.get("end", m["register"]) - m["download"], "peak_kb": watch.peak}
     finally:
         if watch is not None:
             watch.stop.set()
@@ -246,97 +251,165 @@ def run_cp(staged, outdir):
     return time.monotonic() - t0
 
 
-def baseline_kb(b):
-    """Peak memory of a trivial Wine program (the UI driver waiting for nothing) as Wine's own floor."""
-    p = subprocess.Popen(["wine", os.path.join(b, "driver.exe"), "wait", "no such window", "3000"],
-                         stdout=subprocess.DEVNULL, env=harness.wine_env())
-    time.sleep(0.1)
-    peak = 0
-    end = time.monotonic() + 10
-    while p.poll() is None and time.monotonic() < end:
-        for pid in [p.pid] + unix_pid_of("no such window"):
-            peak = max(peak, vm_hwm_kb(pid))
-        time.sleep(0.2)
-    p.wait()
-    return peak
-
-
-def profile_reads(b, n):
-    path = os.path.join(b, "list-%d.ini" % n)
-    with open(path, "wb") as f:
-        f.write(b"[Disc]\r\nName=Bench\r\n[Setup]\r\n")
-        for i in range(1, n + 1):
-            f.write(b"File%d=\\Data\\f%05d.dat \\QuarnWin32\\Data\\f%05d.dat\r\n" % (i, i, i))
-    p = subprocess.run(["wine", os.path.join(b, "profile_read.exe"), harness.win_path(path), str(n)],
+def run_copy_floor(b, staged, drive_dir):
+    """The bare copy loop over the staged disc folder into a folder of the same target drive."""
+    out = os.path.join(drive_dir, "CopyFloor")
+    shutil.rmtree(out, ignore_errors=True)
+    p = subprocess.run(["wine", os.path.join(b, "copy_floor.exe"), harness.win_path(staged), harness.win_path(out)],
                        capture_output=True, text=True, env=harness.wine_env(), stdin=subprocess.DEVNULL)
-    return float(p.stdout.split()[0].split("=")[1]) / 1000.0
+    fields = dict(kv.split("=") for kv in p.stdout.split())
+    shutil.rmtree(out, ignore_errors=True)
+    if fields.get("failures") != "0":
+        raise RuntimeError("copy_floor failed: " + p.stdout + p.stderr)
+    return float(fields["ms"]) / 1000.0
+
+
+def installer_dlls(b):
+    """The DLLs of the installer's import table (the memory floor program loads the same)."""
+    out = subprocess.run(["x86_64-w64-mingw32-objdump", "-p", os.path.join(b, "QuarnWebInstall.exe")],
+                         capture_output=True, text=True).stdout
+    return [line.split(":", 1)[1].strip() for line in out.splitlines() if "DLL Name:" in line]
+
+
+def floor_kb(b, url, dlls):
+    """Peak memory of the memory floor program: the installer's screens, libraries and a WinINet session
+    that reads one file of the set, nothing installed."""
+    p = subprocess.Popen(["wine", os.path.join(b, "memory_floor.exe"), "4000", url] + dlls,
+                         stdout=subprocess.PIPE, env=harness.wine_env(), stdin=subprocess.DEVNULL)
+    watch = PeakWatch([p.pid] + unix_pid_of("memory_floor.exe"))
+    watch.start()
+    ready = p.stdout.readline().strip() == b"ready"
+    p.wait(timeout=120)
+    watch.stop.set()
+    watch.join()
+    if not ready:
+        raise RuntimeError("memory_floor did not come up")
+    return watch.peak
+
+
+def lookup_seconds(b, list_file, section):
+    """The set's own list through the download's index and the copy engine's section read, each in a
+    fresh process under Wine; also the per-key reads of before, for comparison."""
+    out = {}
+    for mode in ("index", "section", "perkey"):
+        p = subprocess.run(["wine", os.path.join(b, "profile_read.exe"), harness.win_path(list_file), section, mode],
+                           capture_output=True, text=True, env=harness.wine_env(), stdin=subprocess.DEVNULL)
+        fields = dict(kv.split("=") for kv in p.stdout.split())
+        out[mode] = float(fields["ms"]) / 1000.0
+        out["entries"] = int(fields["entries"])
+    return out
 
 
 def med(xs):
     return statistics.median(xs), min(xs), max(xs)
 
 
-def fmt(t):
+def fmt(t, digits=2):
     m, lo, hi = t
-    return "%.2f (%.2f-%.2f)" % (m, lo, hi)
+    return "%.*f (%.*f-%.*f)" % (digits, m, digits, lo, digits, hi)
+
+
+def load_now():
+    return round(os.getloadavg()[0], 2)
 
 
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--runs", type=int, default=3)
     ap.add_argument("--sets", default="large,small,many")
+    ap.add_argument("--protocols", default="http,https")
+    ap.add_argument("--quick", action="store_true", help="small and large set, one run, HTTP only")
     ap.add_argument("--out", default=os.path.join(SRC, "build", "bench", "performance-table.md"))
     a = ap.parse_args()
+    if a.quick:
+        a.runs, a.sets, a.protocols = 1, "small,large", "http"
     b = os.path.join(SRC, "build", "bench")
     harness.BUILD, harness.SOURCE = b, SRC
-    quarnset, lookup_bench = build(b)
+    quarnset, _ = build(b)
+    dlls = installer_dlls(b)
     drive_dir = os.path.join(b, "drives", "t")
-    rows = []
-    mem_rows = []
-    base_kb = baseline_kb(b)
+    results = []
+    started = time.time()
     for name in a.sets.split(","):
         tree = make_set(b, quarnset, name)
-        total_bytes = sum(os.path.getsize(os.path.join(tree, "KelvaranDemo", "Disc_01", f))
-                          for f in os.listdir(os.path.join(tree, "KelvaranDemo", "Disc_01")) if f.endswith(".dat"))
-        for https in (False, True):
+        disc = os.path.join(tree, "KelvaranDemo", "Disc_01")
+        total_bytes = sum(os.path.getsize(os.path.join(disc, f)) for f in os.listdir(disc) if f.endswith(".dat"))
+        for proto in a.protocols.split(","):
+            https = proto == "https"
             state = serve(b, tree, https)
             try:
-                r = {"dl": [], "cp": [], "wi": [], "curl": [], "cpx": [], "peak": []}
+                r = {k: [] for k in ("download", "copy", "whole", "wininet", "curl", "cp", "copy_floor", "peak_kb",
+                                     "floor_kb", "index", "section", "perkey", "load")}
+                entries = 0
                 for _ in range(a.runs):
+                    r["load"].append(load_now())
                     inst = run_installer(b, drive_dir)
-                    r["dl"].append(inst["download"])
-                    r["cp"].append(inst["copy"])
-                    r["peak"].append(inst["peak_kb"])
+                    for k in ("download", "copy", "whole", "peak_kb"):
+                        r[k].append(inst[k])
                     u = urls(tree, https)
-                    r["wi"].append(run_wininet(b, u, os.path.join(b, "wininet-out")))
+                    r["wininet"].append(run_wininet(b, u, os.path.join(b, "wininet-out")))
                     r["curl"].append(run_curl(b, u, os.path.join(b, "curl-out")))
                     staged = os.path.join(drive_dir, ROOT, "QuarnWin32", "Install", "Disc_01")
-                    r["cpx"].append(run_cp(staged, os.path.join(b, "cp-out")))
-                proto = "HTTPS" if https else "HTTP"
-                rows.append((name, proto, total_bytes, {k: med(v) for k, v in r.items()}))
-                mem_rows.append((name, proto, max(r["peak"])))
-                print("bench: %s %s done" % (name, proto), flush=True)
+                    r["cp"].append(run_cp(staged, os.path.join(b, "cp-out")))
+                    r["copy_floor"].append(run_copy_floor(b, staged, drive_dir))
+                    r["floor_kb"].append(floor_kb(b, u[0], dlls))
+                    lk = lookup_seconds(b, os.path.join(staged, "Fajls_1.ini"), "Systems")
+                    entries = lk["entries"]
+                    for k in ("index", "section", "perkey"):
+                        r[k].append(lk[k])
+                    r["load"].append(load_now())
+                m = {k: med(v) for k, v in r.items() if v}
+                lookup = [(i + s) / w for i, s, w in zip(r["index"], r["section"], r["whole"])]
+                results.append({
+                    "set": name, "protocol": proto.upper(), "megabytes": round(total_bytes / 1e6, 1),
+                    "files": entries, "runs": a.runs,
+                    "download_ratio_wininet": round(m["wininet"][0] / m["download"][0], 3),
+                    "copy_ratio_floor": round(m["copy_floor"][0] / m["copy"][0], 3),
+                    "copy_ratio_cp": round(m["cp"][0] / m["copy"][0], 3),
+                    "lookup_share": round(statistics.median(lookup), 4),
+                    "peak_mb": round(m["peak_kb"][0] / 1024, 1),
+                    "floor_peak_mb": round(m["floor_kb"][0] / 1024, 1),
+                    "own_memory_mb": round((m["peak_kb"][0] - m["floor_kb"][0]) / 1024, 1),
+                    "seconds": {k: {"median": round(v[0], 3), "min": round(v[1], 3), "max": round(v[2], 3)}
+                                for k, v in m.items() if k not in ("peak_kb", "floor_kb", "load")},
+                    "peak_mb_all": [round(x / 1024, 1) for x in r["peak_kb"]],
+                    "floor_peak_mb_all": [round(x / 1024, 1) for x in r["floor_kb"]],
+                    "load_average": {"min": min(r["load"]), "max": max(r["load"])},
+                })
+                print("bench: %s %s done (load %s): %s" % (name, proto, r["load"], json.dumps(
+                    {k: v for k, v in results[-1].items() if k != "seconds"})), flush=True)
             finally:
                 stop_serving(state)
-    lookups = subprocess.run([lookup_bench, "--benchmark_format=csv"], capture_output=True, text=True).stdout
-    reads = {n: profile_reads(b, n) for n in (100, 1000, 10000)}
-
+    meta = {"started": time.strftime("%Y-%m-%d %H:%M:%S", time.gmtime(started)),
+            "minutes": round((time.time() - started) / 60, 1), "nproc": os.cpu_count()}
+    with open(os.path.join(b, "results.json"), "w") as f:
+        json.dump({"meta": meta, "results": results}, f, indent=1)
     with open(a.out, "w") as f:
-        f.write("| set | protocol | MB | installer download s | bare WinINet s | ratio | curl s | vs curl |"
-                " installer copy s | cp s | ratio |\n|---|---|---|---|---|---|---|---|---|---|---|\n")
-        for name, proto, nbytes, m in rows:
-            f.write("| %s | %s | %.0f | %s | %s | %.2f | %s | %.2f | %s | %s | %.2f |\n" % (
-                name, proto, nbytes / 1e6, fmt(m["dl"]), fmt(m["wi"]), m["wi"][0] / m["dl"][0],
-                fmt(m["curl"]), m["curl"][0] / m["dl"][0], fmt(m["cp"]), fmt(m["cpx"]),
-                m["cpx"][0] / m["cp"][0]))
-        f.write("\nRatios are throughput ratios (reference time / installer time): 1.0 means as fast as the "
-                "reference.\n\n| set | protocol | installer peak VmHWM MB | trivial Wine program MB |\n"
-                "|---|---|---|---|\n")
-        for name, proto, peak in mem_rows:
-            f.write("| %s | %s | %.1f | %.1f |\n" % (name, proto, peak / 1024, base_kb / 1024))
-        f.write("\nGetPrivateProfileStringA under Wine, all entries of one list: " +
-                ", ".join("%d entries %.3f s" % (n, t) for n, t in reads.items()) + "\n\n```\n" + lookups + "```\n")
+        f.write(table(results))
     print(open(a.out).read())
+
+
+def table(results):
+    def t(r, k, d=2):
+        s = r["seconds"][k]
+        return fmt((s["median"], s["min"], s["max"]), d)
+    out = ["| set | protocol | MB | installer download s | bare WinINet s | ratio (goal >= 0.9) | curl s |"
+           " installer copy s | copy floor s | ratio (goal >= 0.8) | cp s | vs cp |",
+           "|---|---|---|---|---|---|---|---|---|---|---|---|"]
+    for r in results:
+        out.append("| %s | %s | %.0f | %s | %s | %.2f | %s | %s | %s | %.2f | %s | %.2f |" % (
+            r["set"], r["protocol"], r["megabytes"], t(r, "download"), t(r, "wininet"),
+            r["download_ratio_wininet"], t(r, "curl"), t(r, "copy"), t(r, "copy_floor"), r["copy_ratio_floor"],
+            t(r, "cp"), r["copy_ratio_cp"]))
+    out += ["", "| set | protocol | entries | index s | section read s | per-key reads s (before) | whole installation s |"
+            " lookup share (goal < 2 %) | peak MB | floor MB | own MB (goal < 4) | load |",
+            "|---|---|---|---|---|---|---|---|---|---|---|---|"]
+    for r in results:
+        out.append("| %s | %s | %d | %s | %s | %s | %s | %.2f %% | %.1f | %.1f | %.1f | %.1f-%.1f |" % (
+            r["set"], r["protocol"], r["files"], t(r, "index", 3), t(r, "section", 3), t(r, "perkey", 3),
+            t(r, "whole", 1), 100 * r["lookup_share"], r["peak_mb"], r["floor_peak_mb"], r["own_memory_mb"],
+            r["load_average"]["min"], r["load_average"]["max"]))
+    return "\n".join(out) + "\n\nRatios are throughput ratios (reference time / installer time): 1.0 means as fast as the reference.\n"
 
 
 if __name__ == "__main__":

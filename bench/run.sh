@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Runs the benchmarks (not part of the test command): bench/run.sh [--runs N] [--sets large,small,many]
+# Runs the benchmarks (not part of the test command): bench/run.sh [--quick] [--runs N] [--sets large,small,many]
+# [--protocols http,https]. --quick: the small and the large set, one run, HTTP (a few minutes).
 # Builds into build/bench, serves generated sets with nginx on ports 19443/19080, writes
-# build/bench/performance-table.md (docs/performance.md explains the figures).
+# build/bench/performance-table.md and build/bench/results.json (docs/performance.md explains the figures).
 set -euo pipefail
 src="$(cd "$(dirname "$0")/.." && pwd)"
 "$src/scripts/deps.sh"
