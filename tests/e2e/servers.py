@@ -5,6 +5,10 @@ the ports this build was compiled for (BUILD/quarn_hosts.json), stopped at the e
         srv.set_rules([{"match": "*/Update.ini", "scheme": "https", "action": "status", "status": 404}])
         ... run the installer ...
         srv.requests()                          # [(scheme, method, path, action, agent), ...]
+        srv.transfers()                         # [{"path", "status", "range", "sent", ...}, ...]
+
+    with TestProxy(build, {"localhost:18443": "127.0.0.1:18444"}) as proxy:   # a loopback proxy
+        proxy.requests()                        # [(method, target, verdict), ...]
 
 HTTPS uses $QUARN_PKI/server.chain.crt and server.key (tools/pki/make_pki.sh; scripts/wine-env.sh sets
 QUARN_PKI and makes them). Only the standard library is used.
@@ -19,6 +23,7 @@ import time
 
 SOURCE = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 SERVER = os.path.join(SOURCE, "tools", "testserver", "quarn_testserver.py")
+PROXY = os.path.join(SOURCE, "tools", "testserver", "quarn_testproxy.py")
 
 
 def host_port(host, default):
@@ -63,6 +68,7 @@ class TestServers:
             self.http_port = 0
         self.rules_path = os.path.join(self.workdir, "rules.json")
         self.log_path = os.path.join(self.workdir, "requests.log")
+        self.transfer_log_path = os.path.join(self.workdir, "transfers.log")
         self.stderr_path = os.path.join(self.workdir, "server.stderr")
         self.proc = None
 
@@ -72,8 +78,9 @@ class TestServers:
                 raise RuntimeError("port %d is already in use: another test run on the same ports?" % port)
         self.set_rules([])
         open(self.log_path, "w").close()
+        open(self.transfer_log_path, "w").close()
         cmd = [sys.executable, SERVER, "--root", self.root, "--rules", self.rules_path,
-               "--log", self.log_path, "--https-port", str(self.https_port),
+               "--log", self.log_path, "--transfer-log", self.transfer_log_path, "--https-port", str(self.https_port),
                "--http-port", str(self.http_port)]
         if self.https_root:
             cmd += ["--https-root", self.https_root]
@@ -135,8 +142,77 @@ class TestServers:
         with open(self.log_path, encoding="utf-8", errors="replace") as f:
             return [tuple(line.rstrip("\n").split("\t")) for line in f if line.strip()]
 
+    def transfers(self):
+        """Every answer that ended so far, oldest first: dicts with scheme, method, path, action,
+        status, range, if_range (the request's headers, "" when absent) and sent (body bytes written)."""
+        with open(self.transfer_log_path, encoding="utf-8") as f:
+            return [json.loads(line) for line in f if line.strip()]
+
     def url(self, scheme, rel="", host=None):
         """A URL into the served tree: scheme 'https' or 'http', rel relative to the server directory."""
         if scheme == "https":
             return "https://%s:%d/Download/UpDate-V9.20/%s" % (host or "localhost", self.https_port, rel)
         return "http://%s:%d/UpDate-V9.20/%s" % (host or "127.0.0.1", self.http_port, rel)
+
+
+class TestProxy:
+    """The loopback proxy (tools/testserver/quarn_testproxy.py) in a child process. mapping: {"host:port":
+    "host:port"}, the addresses only the proxy knows how to reach; auth "user:password" makes it ask
+    for Basic credentials."""
+
+    def __init__(self, build, mapping, port, auth=None, workdir=None):
+        self.mapping = mapping
+        self.port = port
+        self.auth = auth
+        self.workdir = workdir or tempfile.mkdtemp(prefix="quarn-proxy-", dir=build)
+        self.log_path = os.path.join(self.workdir, "proxy.log")
+        self.stderr_path = os.path.join(self.workdir, "proxy.stderr")
+        self.proc = None
+
+    def start(self, timeout=20.0):
+        if _listening(self.port):
+            raise RuntimeError("port %d is already in use: another test run on the same ports?" % self.port)
+        open(self.log_path, "w").close()
+        cmd = [sys.executable, PROXY, "--port", str(self.port), "--log", self.log_path]
+        for src, dst in self.mapping.items():
+            cmd += ["--map", "%s=%s" % (src, dst)]
+        if self.auth:
+            cmd += ["--auth", self.auth]
+        self._stderr = open(self.stderr_path, "w")
+        self.proc = subprocess.Popen(cmd, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                                     stderr=self._stderr)
+        line = self.proc.stdout.readline().decode("utf-8", "replace")
+        if not line.startswith("ready"):
+            self.stop()
+            raise RuntimeError("test proxy did not start: %r" % line)
+        end = time.monotonic() + timeout
+        while not _listening(self.port):
+            if time.monotonic() > end or self.proc.poll() is not None:
+                self.stop()
+                raise RuntimeError("test proxy does not listen")
+            time.sleep(0.02)
+        return self
+
+    def stop(self):
+        if self.proc is not None:
+            if self.proc.poll() is None:
+                self.proc.terminate()
+                try:
+                    self.proc.wait(timeout=10)
+                except subprocess.TimeoutExpired:
+                    self.proc.kill()
+                    self.proc.wait()
+            self.proc.stdout.close()
+            self._stderr.close()
+            self.proc = None
+
+    def __enter__(self):
+        return self.start()
+
+    def __exit__(self, *exc):
+        self.stop()
+
+    def requests(self):
+        """(method, target, verdict) of every request so far, oldest first."""
+        with open(self.log_path, encoding="utf-8", errors="replace") as f:
+            return [tuple(line.rstrip("\n").split("\t")) for line in f if line.strip()]
