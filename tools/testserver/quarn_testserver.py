@@ -55,8 +55,9 @@ Options of any rule:
 LOG: one line per request, written and flushed before the answer: scheme TAB method TAB path TAB action
 ("file", "404" or the rule's action) TAB user agent.
 TRANSFER LOG (--transfer-log FILE): one JSON object per line, written after the answer ended: scheme,
-method, path, action, status, "range" and "if_range" (the request's headers, "" when absent) and
-"sent" (the body bytes that were written to the client).
+method, path, action, status, "range" and "if_range" (the request's headers, "" when absent), "sent"
+(the body bytes that were written to the client), "start" and "end" (when the request arrived and its
+answer ended, seconds since 1970).
 """
 import argparse
 import email.utils
@@ -280,6 +281,7 @@ class Handler(BaseHTTPRequestHandler):
         self.extra_headers = [tuple(h) for h in rule.get("headers", [])] if rule else []
         self.sent = 0
         self.status = 0
+        start = time.time()
         body, mtime = self.content(rule, path) if action not in ("status", "redirect", "length0") \
             else (b"", 0)
         shown = action or ("file" if body is not None else "404")
@@ -290,7 +292,8 @@ class Handler(BaseHTTPRequestHandler):
             self.server.config.record_transfer({
                 "scheme": scheme, "method": self.command, "path": path, "action": shown,
                 "status": self.status, "range": self.headers.get("Range", ""),
-                "if_range": self.headers.get("If-Range", ""), "sent": self.sent})
+                "if_range": self.headers.get("If-Range", ""), "sent": self.sent, "start": start,
+                "end": time.time()})
 
     def answer(self, rule, action, body, mtime):
         if rule is None or action == "file":
