@@ -1,6 +1,6 @@
 // Entry point of QuarnWebInstall.exe.
 #include <windows.h>
 
-#include "app/main_window_win.h"
+#include "app/unattended_win.h"
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) { return RunInstaller(instance); }
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) { return RunProgram(instance, commandLine); }

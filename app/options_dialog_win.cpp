@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "app/install_state.h"
+#include "app/unattended_win.h"
 #include "app/web_dialog_win.h"
 #include "install/description.h"
 #include "install/progman_dde_win.h"
@@ -182,6 +183,7 @@ INT_PTR CALLBACK OptionsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
   switch (message) {
     case WM_INITDIALOG:
       InitOptionsDialog(dialog);
+      ApplyCommandLineToOptions(dialog);
       SendDlgItemMessageA(dialog, IDC_DRIVE_EDIT, EM_LIMITTEXT, 3, 0);
       return TRUE;
     case WM_COMMAND:

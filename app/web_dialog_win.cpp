@@ -11,6 +11,7 @@
 #include "base/scoped_handle_win.h"
 #include "base/text.h"
 #include "install/directories.h"
+#include "install/uninstall_record_win.h"
 #include "res/resource.h"
 #include "ui/centre_win.h"
 
@@ -240,7 +241,11 @@ int CreateStagingFolders() {
   const char* const tails[] = {"", "\\QuarnWin32\\", "Install"};
   for (const char* tail : tails) {
     if (!AppendText(path, sizeof path, tail)) return 1;  // a cut path would name another folder
-    if (!CreateDirectoryA(path, nullptr) && !IsExistingFolder(path)) return 1;
+    if (CreateDirectoryA(path, nullptr)) {
+      RecordCreatedFolder(path);
+    } else if (!IsExistingFolder(path)) {
+      return 1;
+    }
   }
   return 0;
 }

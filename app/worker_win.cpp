@@ -6,6 +6,8 @@
 #include <cstring>
 
 #include "app/install_state.h"
+#include "app/unattended_win.h"
+#include "base/install_log_win.h"
 #include "app/web_dialog_win.h"
 #include "app/worker_texts.h"
 #include "build_config.h"
@@ -16,6 +18,7 @@
 #include "install/fonts_win.h"
 #include "install/registry_win.h"
 #include "install/shortcut_win.h"
+#include "install/uninstall_record_win.h"
 #include "res/resource.h"
 #include "web/session_win.h"
 #include "web/set_download_win.h"
@@ -26,6 +29,10 @@ namespace {
 void SetField(int id, const char* text) { SetDlgItemTextA(g_state.webDialog, id, text); }
 
 bool Cancelled() { return g_state.cancelRequested != 0; }
+
+// Set once the copy step has begun: from then on files may have been written, and every end leaves the
+// uninstall list of what was made.
+bool g_copyBegan = false;
 
 // The end of every run that leaves the dialog open: workerRunning is cleared before the button is
 // enabled, so that a press of "Kilépés" always finds the worker done and closes the dialog.
@@ -38,7 +45,9 @@ DWORD EndWithExitButton() {
   return 0;
 }
 
-DWORD EndCancelled() {
+DWORD EndCancelled(ExitCode code = ExitCode::kCancelled) {
+  if (g_copyBegan) SaveUninstallRecord();
+  ReportRunEnd(code);
   SetField(IDC_WEB_TITLE, kTitleCancelled);
   return EndWithExitButton();
 }
@@ -47,6 +56,7 @@ DWORD EndNoConnection() {
   // A Cancel pressed while the servers were being tried makes the probes fail too; the user asked to
   // stop, so say that rather than blame the connection.
   if (Cancelled()) return EndCancelled();
+  ReportRunEnd(ExitCode::kNoConnection);
   SetField(IDC_WEB_TITLE, "");
   char text[kTextSize * 2];
   BuildNoConnectionText(text, sizeof text, QUARN_SITE_NAME);
@@ -55,6 +65,8 @@ DWORD EndNoConnection() {
 }
 
 DWORD EndSucceeded() {
+  SaveUninstallRecord();
+  ReportRunEnd(ExitCode::kInstalled);
   SetField(IDC_WEB_TITLE, kTitleSucceeded);
   PostMessageA(g_state.webDialog, WM_COMMAND, IDM_WEB_SUCCESS, 0);
   g_state.workerRunning = 0;
@@ -64,8 +76,17 @@ DWORD EndSucceeded() {
 // Tries one host: open, probe, and close again when the probe does not accept it.
 bool TryHost(int secure, const char* host) {
   g_state.httpsMode = secure;
-  if (OpenSession(secure, host) != 0) return false;
-  if (ProbeServer(g_state.internet.session)) return true;
+  LogEvent("host %s://%s: trying", secure ? "https" : "http", host);
+  if (OpenSession(secure, host) != 0) {
+    LogEvent("host %s://%s: not used, no connection to it", secure ? "https" : "http", host);
+    return false;
+  }
+  if (ProbeServer(g_state.internet.session)) {
+    LogEvent("host %s://%s: accepted", secure ? "https" : "http", host);
+    return true;
+  }
+  LogEvent("host %s://%s: not used, its Update.ini was not accepted (see the request above)",
+           secure ? "https" : "http", host);
   CloseSession();
   return false;
 }
@@ -107,13 +128,23 @@ DWORD WINAPI RunInstallation(LPVOID) {
   if (!TryHost(1, QUARN_HTTPS_HOST) && !TryHost(0, QUARN_HTTP_HOST)) return EndNoConnection();
 
   // A failed description has set cancelRequested; failed folders only skip the download.
+  bool descriptionFailed = false;
   if (ReadRemoteDescription() == 0) {
     // The download stages below this folder, so it is known before the first file arrives.
     BuildStagingFolderPath(g_state.stagingFolder, sizeof g_state.stagingFolder, g_state.programFolder);
-    if (CreateStagingFolders() == 0) Download();
+    if (CreateStagingFolders() == 0) {
+      MoveInstallLog(g_state.stagingFolder);
+      LogEvent("staging folder %s", g_state.stagingFolder);
+      Download();
+    } else {
+      LogEvent("staging folder %s could not be made (error %lu)", g_state.stagingFolder, GetLastError());
+    }
+  } else {
+    descriptionFailed = true;
+    LogEvent("description: Install.ini or its RootDirectory missing or unusable");
   }
   CloseSession();
-  if (Cancelled()) return EndCancelled();
+  if (Cancelled()) return EndCancelled(descriptionFailed ? ExitCode::kDescriptionMissing : ExitCode::kCancelled);
 
   SetField(IDC_WEB_TITLE, kTitleDirectories);
   ChangeAnimation(IDR_CLIP_INSTALL);
@@ -121,7 +152,8 @@ DWORD WINAPI RunInstallation(LPVOID) {
   // install from, and a cut one would name another file.
   if (!BuildDescriptionPath(g_state.descriptionPath, sizeof g_state.descriptionPath, g_state.programFolder)) {
     g_state.cancelRequested = 1;
-    return EndCancelled();
+    LogEvent("description path does not fit below %s", g_state.programFolder);
+    return EndCancelled(ExitCode::kPathTooLong);
   }
   CreateSystemDirectories();
   if (Cancelled()) return EndCancelled();
@@ -134,6 +166,7 @@ DWORD WINAPI RunInstallation(LPVOID) {
   // The copy carries the display on from where the download left it.
   g_state.copyBytesTotal = static_cast<uint32_t>(g_state.remote.overallTotal);
   g_state.copyBytesDone = static_cast<uint32_t>(g_state.remote.bytesDone);
+  g_copyBegan = true;
   if (CopySelectedParts(g_state.webDialog) != 0) return EndCancelled();
   // The copy step does not look at the flag: a Cancel pressed while files were copied takes effect here,
   // before anything is registered.

@@ -13,11 +13,14 @@
 #include <string>
 
 #include "app/install_state.h"
+#include "base/install_log_win.h"
+#include "base/message_box_win.h"
 #include "base/scoped_handle_win.h"
 #include "base/text.h"
 #include "install/copy_paths.h"
 #include "install/copy_progress.h"
 #include "install/description.h"
+#include "install/uninstall_record_win.h"
 #include "res/resource.h"
 #include "web/progress_text.h"
 
@@ -47,19 +50,21 @@ struct LocalBuffer {
 
 // One of the program's string-table messages with up to two arguments, owned by the host dialog, with
 // the program's caption. The texts of the description are only ever arguments, never the format.
-int ShowMessage(UINT textId, UINT type, const char* arg1 = "", const char* arg2 = "") {
+// In a silent run no box appears and `silentAnswer` is taken: keep an existing file (No), give up at a disc
+// prompt (Cancel), go on past an error (OK).
+int ShowMessage(UINT textId, UINT type, int silentAnswer, const char* arg1 = "", const char* arg2 = "") {
   HINSTANCE instance = g_state.instance ? g_state.instance : GetModuleHandleA(nullptr);
   char format[kTextSize] = "";
   LoadStringA(instance, textId, format, sizeof format);
   // Two paths of up to 255 characters each, or a longer path that was refused for its length.
   char text[2048];
   snprintf(text, sizeof text, format, arg1, arg2);
-  return MessageBoxA(g_state.webDialog, text, g_state.caption, type);
+  return ShowBox(g_state.webDialog, text, g_state.caption, type, silentAnswer);
 }
 
 // Answer OK/Cancel of an error box: Cancel raises the stop flag.
 void ShowStoppableError(UINT textId, const char* arg1, const char* arg2 = "") {
-  if (ShowMessage(textId, MB_OKCANCEL | MB_ICONERROR, arg1, arg2) == IDCANCEL) g_stop = 1;
+  if (ShowMessage(textId, MB_OKCANCEL | MB_ICONERROR, IDOK, arg1, arg2) == IDCANCEL) g_stop = 1;
 }
 
 void SetControlText(int id, const char* text) {
@@ -99,23 +104,26 @@ bool ReadSourceTimes(const char* sourcePath, FileTimes* times) {
 
 // The block copy of an open source into an open target. Stops at the end of the source, at a short
 // block, or at the first read or write error (reported; the partial target stays).
-void CopyBlocks(HANDLE source, HANDLE target, char* buffer, const char* sourcePath, const char* targetPath) {
+bool CopyBlocks(HANDLE source, HANDLE target, char* buffer, const char* sourcePath, const char* targetPath,
+                ContentHash* hash) {
   uint64_t written = 0;
   int frame = 0;
   for (;;) {
     DWORD got = 0;
     if (!ReadFile(source, buffer, kCopyBlockSize, &got, nullptr)) {
       ShowStoppableError(IDS_COPY_READ_ERR, sourcePath, targetPath);
-      return;
+      return false;
     }
-    if (got == 0) return;
+    if (got == 0) return true;
     DWORD put = 0;
     if (!WriteFile(target, buffer, got, &put, nullptr) || put < got) {
+      hash->Add(buffer, put);  // what did reach the file
       ShowStoppableError(IDS_COPY_WRITE_ERR, sourcePath, targetPath);
-      return;
+      return false;
     }
     written += put;
-    if (got < kCopyBlockSize) return;
+    hash->Add(buffer, put);
+    if (got < kCopyBlockSize) return true;
     ShowProgressInFile(written, frame++);
   }
 }
@@ -156,9 +164,15 @@ void CopyOneFile(const char* sourcePath, bool sourceFits, const char* targetPath
     return;
   }
 
-  CopyBlocks(source.get(), target.get(), buffer, sourcePath, targetPath);
+  // What was written is what the uninstaller will find unchanged, a partial file after an error too.
+  ContentHash hash;
+  const bool whole = CopyBlocks(source.get(), target.get(), buffer, sourcePath, targetPath, &hash);
   if (haveTimes) SetFileTime(target.get(), &times.created, &times.accessed, &times.written);
   target.reset();
+  std::string sha256;
+  if (hash.Finish(&sha256)) RecordInstalledFile(targetPath, hash.size(), sha256);
+  LogEvent(whole ? "file installed: %s (%lu bytes, from %s)" : "file partly written: %s (%lu bytes, from %s)",
+           targetPath, static_cast<unsigned long>(hash.size()), sourcePath);
   CountDone(sourceSize);
   ShowProgressAtFileEnd();
 }
@@ -194,8 +208,10 @@ void HandleFileLine(const char* line, char* buffer) {
                                     FILE_ATTRIBUTE_NORMAL, nullptr));
     if (existing) {
       bool keep = entry.policy == ReplacePolicy::kKeep;
-      if (!keep) keep = ShowMessage(IDS_REPLACE_FILE, MB_YESNO | MB_ICONERROR, targetPath.c_str()) != IDYES;
+      if (!keep) keep = ShowMessage(IDS_REPLACE_FILE, MB_YESNO | MB_ICONERROR, IDNO, targetPath.c_str()) != IDYES;
       if (keep) {
+        LogEvent("file kept: %s exists (%s)", targetPath.c_str(),
+                 entry.policy == ReplacePolicy::kKeep ? "policy *-" : "policy *?, answered No");
         CountDone(GetFileSize(existing.get(), nullptr));
         ShowProgressAtFileEnd();
         return;
@@ -233,11 +249,12 @@ bool PromptForDisc(const std::string& fileList, int discIndex) {
   const char* expected = g_state.discTable[discIndex].label;
   for (;;) {
     MessageBeep(0);
-    if (ShowMessage(IDS_INSERT_DISC, MB_OKCANCEL | MB_ICONINFORMATION, g_state.stagingFolder, expected) != IDOK) {
+    if (ShowMessage(IDS_INSERT_DISC, MB_OKCANCEL | MB_ICONINFORMATION, IDCANCEL, g_state.stagingFolder, expected) !=
+        IDOK) {
       return false;
     }
     if (DiscLabelMatches(fileList, discIndex)) return true;
-    if (ShowMessage(IDS_WRONG_DISC, MB_OKCANCEL | MB_ICONERROR, g_state.stagingFolder, expected) != IDOK) {
+    if (ShowMessage(IDS_WRONG_DISC, MB_OKCANCEL | MB_ICONERROR, IDCANCEL, g_state.stagingFolder, expected) != IDOK) {
       return false;
     }
   }
@@ -263,7 +280,7 @@ int CopySelectedParts(HWND window) {
 int CopyDiscFiles() {
   LocalBuffer buffer(kCopyBlockSize);
   if (!buffer.p) {
-    ShowMessage(IDS_NO_MEMORY, MB_OK | MB_ICONERROR);
+    ShowMessage(IDS_NO_MEMORY, MB_OK | MB_ICONERROR, IDOK);
     return g_stop;
   }
   const int disc = g_discIndex + 1;

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "app/install_state.h"
+#include "install/uninstall_record_win.h"
 #include "install/description_win.h"
 #include "install/directories.h"
 
@@ -12,7 +13,7 @@ void CreateSystemDirectories() {
   if (!BuildRootFolderPath(root, sizeof root, g_state.targetDrive, g_state.rootName)) return;
   // Every result is ignored: an existing folder is fine, and a folder that could not be made shows up
   // later as copy errors.
-  CreateDirectoryA(root, nullptr);
+  if (CreateDirectoryA(root, nullptr)) RecordCreatedFolder(root);
   // An empty path would make the profile reader look for a file in the Windows folder.
   if (g_state.descriptionPath[0] == '\0') return;
   for (int n = 1;; ++n) {
@@ -23,6 +24,8 @@ void CreateSystemDirectories() {
     // One level per entry: the list names parents before children. A value that would leave the root
     // folder or not fit into the path is skipped, like any other folder that cannot be made.
     char path[kTextSize];
-    if (BuildSubfolderPath(path, sizeof path, root, value)) CreateDirectoryA(path, nullptr);
+    if (BuildSubfolderPath(path, sizeof path, root, value) && CreateDirectoryA(path, nullptr)) {
+      RecordCreatedFolder(path);
+    }
   }
 }

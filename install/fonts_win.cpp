@@ -4,6 +4,8 @@
 #include "install/fonts_win.h"
 
 #include "app/install_state.h"
+#include "base/install_log_win.h"
+#include "install/uninstall_record_win.h"
 #include "install/description.h"
 #include "install/description_win.h"
 #include "install/fonts.h"
@@ -39,7 +41,10 @@ void InstallFonts() {
     if (!BuildFontPath(g_state.windowsFolder, fontFile, fontPath, sizeof fontPath)) continue;
 
     // One broadcast per font actually added, so that running programs see each new font.
-    if (AddFontResourceA(fontPath) > 0) BroadcastFontChange();
+    const int added = AddFontResourceA(fontPath);
+    if (added > 0) BroadcastFontChange();
+    LogEvent("font %s (%s): %s", fontName, fontPath, added > 0 ? "added" : "not added");
+    RecordFont(fontName, fontFile);
 
     // Registered even when adding failed: the file may only become loadable at the next start. The
     // registration holds the bare file name, which Windows looks up in the fonts folder.

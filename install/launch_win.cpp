@@ -4,13 +4,17 @@
 #include <vector>
 
 #include "app/install_state.h"
+#include "base/install_log_win.h"
 #include "install/launch.h"
 #include "install/progman_dde_win.h"
 
 void LaunchInstalledSystem() {
   ReleaseProgramManagerCommandBlock();
   if (g_state.mainWindow) DestroyWindow(g_state.mainWindow);
-  if (!g_state.startAfterInstall) return;
+  if (!g_state.startAfterInstall) {
+    LogEvent("launch: not asked for");
+    return;
+  }
 
   const std::string commandLine = InstalledSystemCommandLine(g_state.targetDrive, g_state.rootName);
   if (commandLine.empty()) {
@@ -27,9 +31,11 @@ void LaunchInstalledSystem() {
   startup.wShowWindow = SW_SHOW;
   PROCESS_INFORMATION process = {};
   if (!CreateProcessA(nullptr, buffer.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process)) {
+    LogEvent("launch %s: failed (error %lu)", commandLine.c_str(), GetLastError());
     MessageBeep(0);
     return;
   }
+  LogEvent("launch %s: started", commandLine.c_str());
   // The installer does not wait for the system it started.
   CloseHandle(process.hThread);
   CloseHandle(process.hProcess);

@@ -17,6 +17,7 @@
 #include <string>
 
 #include "app/install_state.h"
+#include "base/install_log_win.h"
 #include "install/copy_paths.h"
 #include "install/description.h"
 #include "install/description_win.h"
@@ -122,6 +123,7 @@ void OnDdeTerminate(HWND sender) {
 }
 
 void OnTimeout() {
+  LogEvent("Program Manager: no answer within %u ms, the group step ends", g_timeoutMs);
   KillTimer(g_conv.client, kTimeoutTimer);
   g_conv.done = true;
   EndConversation();
@@ -206,6 +208,8 @@ void SendNextProgramManagerCommand() {
     // A group or item named to land outside the Program Manager's folder is not sent; the list goes
     // on, as after a command the service refused.
     if (!LeavesProgramManagerFolder(command)) break;
+    LogEvent("Program Manager command %d not sent (its group or item leaves the folder): %s", g_conv.counter,
+             command.c_str());
   }
   const SIZE_T size = command.size() + 1 > kTextSize ? command.size() + 1 : kTextSize;
 
@@ -231,6 +235,7 @@ void SendNextProgramManagerCommand() {
     g_conv.done = true;
     return;
   }
+  LogEvent("Program Manager command %d: %s", g_conv.counter, command.c_str());
   ArmTimeout();
 }
 
@@ -266,6 +271,7 @@ void StartProgramManagerConversation(HWND parent) {
   if (topic) GlobalDeleteAtom(topic);
   if (g_conv.ended) return;  // the client window went away during the broadcast
 
+  LogEvent("Program Manager: %s", g_conv.server ? "answered" : "no answer to the initiation yet");
   if (g_conv.server == nullptr) {
     if (!HasCommand(1)) {
       EndConversation();

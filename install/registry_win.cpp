@@ -9,9 +9,11 @@
 #include <cstring>
 
 #include "app/install_state.h"
+#include "base/install_log_win.h"
 #include "base/scoped_handle_win.h"
 #include "install/description_win.h"
 #include "install/registry.h"
+#include "install/uninstall_record_win.h"
 
 namespace {
 
@@ -32,6 +34,9 @@ int WriteRegistryString(HKEY root, const char* keyPath, const char* valueName, c
   // The terminating zero is part of the stored string.
   DWORD bytes = static_cast<DWORD>(strlen(text) + 1);
   LONG rc = RegSetValueExA(key.get(), valueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(text), bytes);
+  LogEvent("registry %s\\%s [%s] = \"%s\"%s", root == HKEY_LOCAL_MACHINE ? "HKLM" : "HK?", keyPath,
+           valueName ? valueName : "", text, rc == ERROR_SUCCESS ? "" : " (refused)");
+  if (rc == ERROR_SUCCESS && root == HKEY_LOCAL_MACHINE) RecordRegistryValue(keyPath, valueName, text);
   return rc == ERROR_SUCCESS ? 1 : 0;
 }
 

@@ -8,6 +8,8 @@
 #include <string>
 
 #include "app/install_state.h"
+#include "base/install_log_win.h"
+#include "install/uninstall_record_win.h"
 #include "base/text.h"
 #include "install/description.h"
 #include "install/description_win.h"
@@ -84,7 +86,9 @@ void CreateDesktopShortcut() {
 
   ShortcutPlan plan;
   if (!PlanDesktopShortcut(desktop, g_state.targetDrive, g_state.rootName, name, &plan)) return;
-  CreateShellLink(plan.targetPath, name, plan.workingFolder, plan.linkPath);
+  const int made = CreateShellLink(plan.targetPath, name, plan.workingFolder, plan.linkPath);
+  LogEvent("shortcut %s -> %s: %s", plan.linkPath, plan.targetPath, made ? "made" : "not made");
+  if (made) RecordShortcut(plan.linkPath);
 }
 
 int CreateShellLink(const char* targetPath, const char* description, const char* workingFolder,

@@ -6,6 +6,7 @@
 #include <new>
 
 #include "app/install_state.h"
+#include "base/install_log_win.h"
 #include "web/probe.h"
 #include "web/progress_text.h"
 #include "web/session_win.h"
@@ -68,14 +69,22 @@ HINTERNET OpenFollowingRedirections(HINTERNET session, const char* url) {
 int OpenChecked(HINTERNET session, const char* url, DWORD maxLength, HINTERNET* request,
                 DWORD* length) {
   *length = 0;
+  const DWORD started = GetTickCount();
   *request = session ? OpenFollowingRedirections(session, url) : nullptr;
-  if (*request == nullptr) return 1;
+  if (*request == nullptr) {
+    const DWORD error = GetLastError();
+    LogEvent("request %s: failed, WinINet error %lu, %lu ms", url, error, GetTickCount() - started);
+    return 1;
+  }
   int64_t status = 0;
-  int64_t announced = 0;
+  int64_t announced = -1;
   // Redirections have been followed: this is the final response.
   bool ok = QueryHeaderNumber(*request, HTTP_QUERY_STATUS_CODE, &status) && status == 200 &&
             QueryHeaderNumber(*request, HTTP_QUERY_CONTENT_LENGTH, &announced) && announced > 0 &&
             announced <= static_cast<int64_t>(maxLength);
+  LogEvent("request %s: status %lld, %lld bytes announced, %lu ms%s", url, static_cast<long long>(status),
+           static_cast<long long>(announced), GetTickCount() - started,
+           ok ? "" : (status == 200 ? " (refused: length missing or out of bounds)" : " (refused)"));
   if (!ok) {
     InternetCloseHandle(*request);
     *request = nullptr;

@@ -3,6 +3,7 @@
 #include <wininet.h>
 
 #include "app/install_state.h"
+#include "base/install_log_win.h"
 #include "build_config.h"
 #include "web/server_layout.h"
 
@@ -24,7 +25,10 @@ bool ServerReachable(int secure, const char* serverName) {
   url[0] = '\0';
   bool fit = FormUpdateDirectoryUrl(secure != 0, serverName, url, sizeof url);
   // The directory itself need not exist: only the connection counts.
-  return fit && InternetCheckConnectionA(url, FLAG_ICC_FORCE_CONNECTION, 0) != FALSE;
+  if (!fit) return false;
+  if (InternetCheckConnectionA(url, FLAG_ICC_FORCE_CONNECTION, 0)) return true;
+  LogEvent("connection check %s: failed, WinINet error %lu", url, GetLastError());
+  return false;
 }
 
 }  // namespace

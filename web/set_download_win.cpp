@@ -11,6 +11,8 @@
 #include <new>
 
 #include "app/install_state.h"
+#include "base/install_log_win.h"
+#include "base/message_box_win.h"
 #include "base/scoped_handle_win.h"
 #include "base/text.h"
 #include "install/description.h"
@@ -148,7 +150,7 @@ int ReadRemoteDescription() {
   bool fits = AppendText(programFolder, sizeof programFolder, root) &&
               AppendText(programFolder, sizeof programFolder, "\\QuarnWin32\\");
   if (!IsRootName(root) || !fits) {
-    MessageBoxA(GetFocus(), kNoRootText, kNoRootCaption, MB_ICONERROR | MB_OK);
+    ShowBox(GetFocus(), kNoRootText, kNoRootCaption, MB_ICONERROR | MB_OK, IDOK);
     g_state.cancelRequested = 1;
     return 1;
   }
@@ -240,7 +242,10 @@ void DownloadInstallationSet() {
 int DownloadFile(const char* discFolder, const char* fileName, int countProgress) {
   ShowStatus(discFolder, fileName);
   // A name from the server's list must not lead out of the disc folder (..\, a drive, \\server\).
-  if (!IsSafeServerName(fileName)) return 1;
+  if (!IsSafeServerName(fileName)) {
+    LogEvent("file refused: server name \"%s\" leaves its disc folder", fileName);
+    return 1;
+  }
   bool filler = IsFillerName(fileName);
 
   char url[kTextSize];
@@ -249,7 +254,10 @@ int DownloadFile(const char* discFolder, const char* fileName, int countProgress
   if (!BuildStagingPath(discFolder, fileName, path, sizeof path)) return 1;
   HINTERNET request = nullptr;
   DWORD announced = 0;
-  if (OpenRemoteFile(url, &request, &announced) != 0) return 1;
+  if (OpenRemoteFile(url, &request, &announced) != 0) {
+    LogEvent("file failed: %s from %s (see the request above)", fileName, url);
+    return 1;
+  }
 
   bool ok = false;
   bool created = false;
@@ -264,6 +272,11 @@ int DownloadFile(const char* discFolder, const char* fileName, int countProgress
   if (!InternetCloseHandle(request)) ok = false;
   // A cut file must not pass for a whole one: the copy step then meets it as missing.
   if (!ok && created) DeleteFileA(path);
+  if (ok) {
+    LogEvent("file staged: %s (%lu bytes)", path, static_cast<unsigned long>(announced));
+  } else {
+    LogEvent("file failed: %s from %s (%s)", fileName, url, created ? "transfer cut or short" : "not created");
+  }
   return ok ? 0 : 1;
 }
 

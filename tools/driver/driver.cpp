@@ -50,6 +50,9 @@
 //                                          and waits until none is left; prints "closed=N"
 //   progman                                broadcasts a DDE initiation for service and topic PROGMAN, ends
 //                                          every conversation that answers, prints "answers=N"
+//   watch EXE STOPFILE                     prints "watching", then every 5 ms until STOPFILE exists: each
+//                                          visible top-level window (once) whose process runs a program
+//                                          named EXE, as "seen hwnd pid class title"; then "rounds=N"
 // A window may also be named "ctl=ID": a visible top-level window that has a control with that id.
 #include <windows.h>
 #include <dde.h>
@@ -286,8 +289,63 @@ static int ProbeProgman() {
   return 0;
 }
 
+// The image name of a process (its last path part), or "" when it cannot be read.
+static std::wstring ImageNameOf(DWORD pid) {
+  HANDLE p = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+  if (!p) return L"";
+  wchar_t path[MAX_PATH * 2] = L"";
+  DWORD size = MAX_PATH * 2;
+  std::wstring name;
+  if (QueryFullProcessImageNameW(p, 0, path, &size)) {
+    name = path;
+    const size_t cut = name.find_last_of(L"\\/");
+    if (cut != std::wstring::npos) name = name.substr(cut + 1);
+  }
+  CloseHandle(p);
+  return name;
+}
+
+struct WatchState {
+  std::wstring exe;
+  std::vector<HWND> seen;
+};
+
+static BOOL CALLBACK WatchTop(HWND h, LPARAM param) {
+  WatchState* w = reinterpret_cast<WatchState*>(param);
+  if (!IsWindowVisible(h)) return TRUE;
+  for (HWND s : w->seen) {
+    if (s == h) return TRUE;
+  }
+  DWORD pid = 0;
+  GetWindowThreadProcessId(h, &pid);
+  if (_wcsicmp(ImageNameOf(pid).c_str(), w->exe.c_str()) != 0) return TRUE;
+  w->seen.push_back(h);
+  wchar_t t[1024] = L"";
+  GetWindowTextW(h, t, 1024);
+  printf("seen %p pid=%lu class=%s title=%s\n", (void*)h, pid, U8(ClassOf(h)).c_str(), U8(t).c_str());
+  fflush(stdout);
+  return TRUE;
+}
+
+static int Watch(const std::wstring& exe, const std::wstring& stopFile) {
+  WatchState w;
+  w.exe = exe;
+  printf("watching\n");
+  fflush(stdout);
+  long rounds = 0;
+  while (GetFileAttributesW(stopFile.c_str()) == INVALID_FILE_ATTRIBUTES) {
+    EnumWindows(WatchTop, reinterpret_cast<LPARAM>(&w));
+    ++rounds;
+    Sleep(5);
+  }
+  EnumWindows(WatchTop, reinterpret_cast<LPARAM>(&w));
+  printf("rounds=%ld\n", rounds + 1);
+  return 0;
+}
+
 static int Run(const Args& a) {
   if (a.empty()) return 2;
+  if (a[0] == L"watch" && a.size() > 2) return Watch(a[1], a[2]);
   const std::wstring& cmd = a[0];
   if (cmd == L"progman") return ProbeProgman();
   if (cmd == L"list") {

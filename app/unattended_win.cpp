@@ -1,0 +1,197 @@
+// The command line's runs. A silent run has a window of its own that is never shown: it owns the Program
+// Manager conversation (which needs a window to talk from) and its destruction ends the message loop, as
+// the backdrop's does in an interactive run.
+#include "app/unattended_win.h"
+
+#include <atomic>
+#include <cstring>
+#include <string>
+
+#include "app/install_state.h"
+#include "app/main_window_win.h"
+#include "app/usage_texts.h"
+#include "app/worker_win.h"
+#include "base/install_log_win.h"
+#include "base/message_box_win.h"
+#include "install/progman_dde_win.h"
+#include "app/uninstall_win.h"
+#include "res/resource.h"
+#include "ui/drive_field.h"
+
+namespace {
+
+constexpr char kSilentWindowClass[] = "QuarnCAD WEB Install (silent)";
+constexpr UINT kRunEndedMessage = WM_APP + 20;  // wParam: the exit code
+
+CommandLine g_line;
+std::atomic<int32_t> g_endCode{-1};
+
+bool IsInstalledEnd(int code) {
+  return code == static_cast<int>(ExitCode::kInstalled) || code == static_cast<int>(ExitCode::kInstalledWithErrors);
+}
+
+const char* CodeName(int code) {
+  const ExitCodeInfo* info = FindExitCode(code);
+  return info ? info->name : "?";
+}
+
+std::string PartList(const int32_t* parts) {
+  std::string s;
+  for (int p = 0; p < kPartCount; ++p) {
+    if (parts[p]) s += std::string(s.empty() ? "" : ",") + kPartNames[p];
+  }
+  return s;
+}
+
+// The drive the options dialog would offer: C: when it can be made current, else the current drive.
+int32_t DefaultTargetDrive() {
+  SetCurrentDirectoryA("C:");
+  char current[MAX_PATH] = "";
+  const DWORD n = GetCurrentDirectoryA(sizeof current, current);
+  const int number = n > 0 && n < sizeof current && current[1] == ':' ? DriveNumberOfLetter(current[0]) : 0;
+  return number != 0 ? number : 3;
+}
+
+// The choices of a silent run: the options dialog's defaults (every part disc 1 is taken to hold, that is
+// all but the sample projects), then the switches.
+void PrepareSilentChoices() {
+  g_state.targetDrive = g_line.drive ? g_line.drive : DefaultTargetDrive();
+  memset(g_state.rootName, 0, sizeof g_state.rootName);
+  strcpy(g_state.rootName, "V92Demo");
+  for (DiscEntry& disc : g_state.discTable) memset(disc.present, 0, sizeof disc.present);
+  for (int part = 0; part < kPartCount; ++part) {
+    g_state.discTable[0].present[part] = part == kProjects ? 0 : 1;
+    g_state.partSelected[part] = g_line.partsGiven ? g_line.parts[part] : (part == kProjects ? 0 : 1);
+  }
+  g_state.startAfterInstall = g_line.noStart ? 0 : 1;
+}
+
+LRESULT CALLBACK SilentWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case kRunEndedMessage:
+      if (IsInstalledEnd(static_cast<int>(wParam))) {
+        // Its end (the launch step) destroys this window.
+        StartProgramManagerConversation(window);
+      } else {
+        DestroyWindow(window);
+      }
+      return 0;
+    case WM_DESTROY:
+      PostQuitMessage(0);
+      return 0;
+    default:
+      return DefWindowProcA(window, message, wParam, lParam);
+  }
+}
+
+ExitCode RunSilentInstall(HINSTANCE instance) {
+  PrepareSilentChoices();
+  LogEvent("silent installation: drive %c:, parts %s, start afterwards %s", 64 + g_state.targetDrive,
+           PartList(g_state.partSelected).c_str(), g_state.startAfterInstall ? "yes" : "no");
+  WNDCLASSA wc = {};
+  wc.lpfnWndProc = SilentWindowProc;
+  wc.hInstance = instance;
+  wc.lpszClassName = kSilentWindowClass;
+  RegisterClassA(&wc);
+  // Never shown (no WS_VISIBLE, never ShowWindow): it only carries messages.
+  HWND window = CreateWindowExA(0, kSilentWindowClass, g_state.caption, WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                                instance, nullptr);
+  if (!window) return ExitCode::kStartFailed;
+  g_state.mainWindow = window;
+
+  DWORD id = 0;
+  g_state.workerRunning = 1;
+  HANDLE thread = CreateThread(nullptr, 0, RunInstallation, nullptr, 0, &id);
+  if (!thread) {
+    g_state.workerRunning = 0;
+    DestroyWindow(window);
+    return ExitCode::kStartFailed;
+  }
+  MSG msg = {};
+  while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+  }
+  WaitForSingleObject(thread, INFINITE);  // it has reported its end already; only its return is left
+  CloseHandle(thread);
+  const int code = g_endCode.load();
+  return code < 0 ? ExitCode::kStartFailed : static_cast<ExitCode>(code);
+}
+
+void LoadProcessValues(HINSTANCE instance) {
+  g_state.instance = instance;
+  LoadWindowsFolder(g_state.windowsFolder);
+  LoadStringA(instance, IDS_CAPTION, g_state.caption, sizeof g_state.caption);
+}
+
+}  // namespace
+
+const CommandLine& TheCommandLine() { return g_line; }
+
+void ReportRunEnd(ExitCode code) {
+  int value = static_cast<int>(code);
+  if (code == ExitCode::kInstalled && AcceptedErrorCount() > 0) value = static_cast<int>(ExitCode::kInstalledWithErrors);
+  g_endCode = value;
+  LogEvent("installation ended: %s (%d), %d error box(es) answered OK", CodeName(value), value,
+           AcceptedErrorCount());
+  if (IsSilentRun() && g_state.mainWindow) PostMessageA(g_state.mainWindow, kRunEndedMessage, value, 0);
+}
+
+void ApplyCommandLineToOptions(HWND dialog) {
+  if (g_line.drive) {
+    const char field[3] = {static_cast<char>(64 + g_line.drive), ':', '\0'};
+    SetDlgItemTextA(dialog, IDC_DRIVE_EDIT, field);  // runs the change handling like any edit
+  }
+  if (g_line.partsGiven) {
+    const struct {
+      int id;
+      PartIndex part;
+    } boxes[] = {{IDC_PART_DRAWINGS, kDrawings}, {IDC_PART_BLOCKS, kBlocks}, {IDC_PART_DATAS, kDatas},
+                 {IDC_PART_HELP, kHelp}};
+    for (const auto& b : boxes) {
+      g_state.partSelected[b.part] = g_line.parts[b.part];
+      CheckDlgButton(dialog, b.id, g_line.parts[b.part] ? BST_CHECKED : BST_UNCHECKED);
+    }
+    g_state.partSelected[kProjects] = g_line.parts[kProjects];
+  }
+  if (g_line.noStart) {
+    g_state.startAfterInstall = 0;
+    CheckDlgButton(dialog, IDC_START_AFTER, BST_UNCHECKED);
+  }
+}
+
+int RunProgram(HINSTANCE instance, const char* commandLine) {
+  ParseCommandLine(commandLine, &g_line);
+  SetSilentRun(g_line.silent);
+  OpenInstallLog(g_line.error == CommandLineError::kNone ? g_line.logPath : nullptr);
+  LogEvent("start: QuarnWebInstall (%d-bit), command line \"%s\"", static_cast<int>(sizeof(void*) * 8),
+           commandLine ? commandLine : "");
+  LoadProcessValues(instance);
+
+  ExitCode code = ExitCode::kInstalled;
+  if (g_line.error != CommandLineError::kNone) {
+    LogEvent("bad command line: %s: \"%s\"", CommandLineErrorName(g_line.error), g_line.errorToken);
+    ShowBox(nullptr, CommandLineErrorText(g_line).c_str(), g_state.caption, MB_OK | MB_ICONERROR, IDOK);
+    code = ExitCode::kBadCommandLine;
+  } else if (g_line.help) {
+    // Asked for explicitly: shown even in a silent run.
+    const bool silent = IsSilentRun();
+    SetSilentRun(false);
+    ShowBox(nullptr, kHelpText, g_state.caption, MB_OK | MB_ICONINFORMATION, IDOK);
+    SetSilentRun(silent);
+  } else if (g_line.uninstall) {
+    code = RunUninstall();
+  } else if (g_line.silent) {
+    code = RunSilentInstall(instance);
+  } else {
+    const int result = RunInstaller(instance);
+    const int end = g_endCode.load();
+    if (!g_line.any) {
+      LogEnd("end: exit code %d (a run without switches)", result);
+      return result;
+    }
+    code = result != 0 ? ExitCode::kStartFailed : end < 0 ? ExitCode::kCancelled : static_cast<ExitCode>(end);
+  }
+  LogEnd("end: exit code %d (%s)", static_cast<int>(code), CodeName(static_cast<int>(code)));
+  return static_cast<int>(code);
+}

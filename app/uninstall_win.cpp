@@ -1,0 +1,350 @@
+// The uninstaller. It removes exactly what the installation listed, in this order: the fonts from the
+// session's font table, the files whose content is unchanged (a changed one is kept and named), the
+// registry values that still hold what was written (keys left empty below Software\Classes go too), the
+// desktop shortcut, the Program Manager group, the staging folder, the folders left empty, the uninstall
+// entry; then it marks the installation record and removes the list and itself.
+//
+// Nothing outside the root folder the list names (or the Windows fonts folder, for fonts) is touched,
+// whatever the list says: the list is a file a user can edit.
+#include "app/uninstall_win.h"
+
+#include <dde.h>
+#include <shlobj.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "app/install_state.h"
+#include "app/usage_texts.h"
+#include "base/install_log_win.h"
+#include "base/message_box_win.h"
+#include "base/scoped_handle_win.h"
+#include "install/progman_dde_win.h"
+#include "install/registry.h"
+#include "install/registry_win.h"
+#include "install/uninstall_manifest.h"
+#include "install/uninstall_record_win.h"
+
+namespace {
+
+constexpr char kFontsKey[] = "Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts";
+constexpr char kClassesKey[] = "Software\\Classes\\";
+
+bool ReadWholeFile(const std::string& path, std::string* text) {
+  ScopedFile f(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!f) return false;
+  LARGE_INTEGER size;
+  if (!GetFileSizeEx(f.get(), &size) || size.QuadPart > static_cast<LONGLONG>(kMaxManifestBytes)) return false;
+  text->resize(static_cast<size_t>(size.QuadPart));
+  DWORD got = 0;
+  return text->empty() || (ReadFile(f.get(), &(*text)[0], static_cast<DWORD>(text->size()), &got, nullptr) &&
+                           got == text->size());
+}
+
+std::string OwnFolder() {
+  char self[MAX_PATH + 1] = "";
+  const DWORD n = GetModuleFileNameA(nullptr, self, sizeof self);
+  if (n == 0 || n >= sizeof self) return "";
+  std::string path(self);
+  return path.substr(0, path.find_last_of('\\') + 1);
+}
+
+std::string FontsFolder() {
+  return g_state.windowsFolder[0] ? std::string(g_state.windowsFolder) + "\\Fonts" : std::string();
+}
+
+bool MayRemoveFile(const UninstallManifest& m, const std::string& path) {
+  return IsPathInside(path, m.rootFolder) || (!FontsFolder().empty() && IsPathInside(path, FontsFolder()));
+}
+
+bool StartsWithNoCase(const std::string& text, const char* prefix) {
+  return _strnicmp(text.c_str(), prefix, strlen(prefix)) == 0;
+}
+
+// The values an installation writes: below Software\Classes, the fonts key, or the record's own key.
+bool MayRemoveValue(const UninstallManifest& m, const ManifestValue& v) {
+  if (!m.recordKey.empty() && _stricmp(v.key.c_str(), m.recordKey.c_str()) == 0) return false;  // the record stays
+  if (ContainsParentSegment(v.key.c_str())) return false;
+  return StartsWithNoCase(v.key, kClassesKey) || _stricmp(v.key.c_str(), kFontsKey) == 0;
+}
+
+// Removes key and its parents while they are empty, never Software\Classes itself or above it.
+void PruneEmptyKeys(std::string key) {
+  while (StartsWithNoCase(key, kClassesKey) && key.size() > strlen(kClassesKey)) {
+    HKEY raw = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ, &raw) != ERROR_SUCCESS) {
+      // Already gone: its parent may still be empty.
+    } else {
+      ScopedRegKey k(raw);
+      DWORD subkeys = 0, values = 0;
+      if (RegQueryInfoKeyA(k.get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr,
+                           nullptr, nullptr, nullptr) != ERROR_SUCCESS ||
+          subkeys != 0 || values != 0) {
+        return;
+      }
+      k.reset();
+      if (RegDeleteKeyA(HKEY_LOCAL_MACHINE, key.c_str()) == ERROR_SUCCESS) {
+        LogEvent("registry key removed: HKLM\\%s", key.c_str());
+      }
+    }
+    const size_t cut = key.find_last_of('\\');
+    if (cut == std::string::npos) return;
+    key.resize(cut);
+  }
+}
+
+void RemoveValues(const UninstallManifest& m) {
+  for (const ManifestValue& v : m.values) {
+    if (!MayRemoveValue(m, v)) continue;
+    char now[1024];
+    const char* name = v.name.empty() ? nullptr : v.name.c_str();
+    if (!ReadRegistryValue(HKEY_LOCAL_MACHINE, v.key.c_str(), name, now, sizeof now)) {
+      LogEvent("registry HKLM\\%s [%s]: already gone", v.key.c_str(), v.name.c_str());
+    } else if (v.data != now) {
+      // Another program has taken the file type or the font name over since: it is theirs now.
+      LogEvent("registry HKLM\\%s [%s] kept: it now holds \"%s\"", v.key.c_str(), v.name.c_str(), now);
+      continue;
+    } else if (DeleteRegistryValue(HKEY_LOCAL_MACHINE, v.key.c_str(), name)) {
+      LogEvent("registry HKLM\\%s [%s] removed", v.key.c_str(), v.name.c_str());
+    }
+    PruneEmptyKeys(v.key);
+  }
+}
+
+void RemoveFontsFromSession(const UninstallManifest& m) {
+  for (const ManifestFont& f : m.fonts) {
+    char now[1024];
+    if (ReadRegistryValue(HKEY_LOCAL_MACHINE, kFontsKey, f.name.c_str(), now, sizeof now) && f.file != now) {
+      continue;  // the name stands for another file now
+    }
+    const std::string path = FontsFolder() + "\\" + f.file;
+    const BOOL removed = RemoveFontResourceA(path.c_str());
+    if (removed) SendMessageTimeoutA(HWND_BROADCAST, WM_FONTCHANGE, 0, 0, SMTO_ABORTIFHUNG, 2000, nullptr);
+    LogEvent("font %s (%s): %s", f.name.c_str(), path.c_str(), removed ? "removed from the font table" : "not loaded");
+  }
+}
+
+void RemoveFiles(const UninstallManifest& m, std::vector<std::string>* kept) {
+  for (const ManifestFile& f : m.files) {
+    if (!MayRemoveFile(m, f.path)) {
+      LogEvent("file %s left alone: outside the installation's folders", f.path.c_str());
+      continue;
+    }
+    uint64_t size = 0;
+    std::string hash;
+    if (GetFileAttributesA(f.path.c_str()) == INVALID_FILE_ATTRIBUTES) {
+      LogEvent("file %s: already gone", f.path.c_str());
+      continue;
+    }
+    if (!HashFile(f.path.c_str(), &size, &hash) || size != f.size || hash != f.sha256) {
+      LogEvent("file kept: %s changed since the installation", f.path.c_str());
+      kept->push_back(f.path);
+      continue;
+    }
+    SetFileAttributesA(f.path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    if (DeleteFileA(f.path.c_str())) {
+      LogEvent("file removed: %s", f.path.c_str());
+    } else {
+      LogEvent("file %s could not be removed (error %lu)", f.path.c_str(), GetLastError());
+    }
+  }
+}
+
+// Removes a folder with everything below it (the staging folder: all of it is the installer's).
+void RemoveTree(const std::string& folder) {
+  std::string base = folder;
+  while (!base.empty() && base.back() == '\\') base.pop_back();
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA((base + "\\*").c_str(), &found);
+  if (search != INVALID_HANDLE_VALUE) {
+    do {
+      const std::string name = found.cFileName;
+      if (name == "." || name == "..") continue;
+      const std::string path = base + "\\" + name;
+      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        RemoveTree(path);
+      } else {
+        SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileA(path.c_str());
+      }
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+  }
+  RemoveDirectoryA(base.c_str());
+}
+
+// The Program Manager group, over DDE like its creation, with the same time-out for each answer.
+struct GroupRemoval {
+  HWND server = nullptr;
+  bool acknowledged = false;
+};
+GroupRemoval g_removal;
+
+LRESULT CALLBACK GroupClientProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_DDE_ACK) {
+    if (g_removal.server == nullptr) {
+      g_removal.server = reinterpret_cast<HWND>(wParam);
+      if (LOWORD(lParam)) GlobalDeleteAtom(LOWORD(lParam));
+      if (HIWORD(lParam)) GlobalDeleteAtom(HIWORD(lParam));
+    } else if (reinterpret_cast<HWND>(wParam) == g_removal.server) {
+      UINT_PTR low = 0, high = 0;
+      UnpackDDElParam(WM_DDE_ACK, lParam, &low, &high);
+      FreeDDElParam(WM_DDE_ACK, lParam);
+      if (high) GlobalFree(reinterpret_cast<HGLOBAL>(high));
+      g_removal.acknowledged = true;
+    }
+    return 0;
+  }
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
+void RemoveProgramManagerGroup(const std::string& group) {
+  if (group.empty()) return;
+  WNDCLASSA wc = {};
+  wc.lpfnWndProc = GroupClientProc;
+  wc.hInstance = g_state.instance;
+  wc.lpszClassName = "QuarnUninstallDDE";
+  RegisterClassA(&wc);
+  // Never shown; a top-level window so that the answer to the broadcast can reach it.
+  HWND client = CreateWindowA(wc.lpszClassName, "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, g_state.instance, nullptr);
+  if (!client) return;
+  const ATOM service = GlobalAddAtomA("PROGMAN");
+  const ATOM topic = GlobalAddAtomA("PROGMAN");
+  DWORD_PTR result = 0;
+  SendMessageTimeoutA(HWND_BROADCAST, WM_DDE_INITIATE, reinterpret_cast<WPARAM>(client), MAKELPARAM(service, topic),
+                      SMTO_ABORTIFHUNG, 2000, &result);
+  if (service) GlobalDeleteAtom(service);
+  if (topic) GlobalDeleteAtom(topic);
+  if (g_removal.server == nullptr) {
+    LogEvent("Program Manager: no answer; group \"%s\" not removed", group.c_str());
+    DestroyWindow(client);
+    return;
+  }
+  const std::string command = "[DeleteGroup(" + group + ")]";
+  HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_DDESHARE | GMEM_ZEROINIT, command.size() + 1);
+  char* text = block ? static_cast<char*>(GlobalLock(block)) : nullptr;
+  if (text) {
+    memcpy(text, command.c_str(), command.size() + 1);
+    GlobalUnlock(block);
+    const LPARAM lParam = PackDDElParam(WM_DDE_EXECUTE, 0, reinterpret_cast<UINT_PTR>(block));
+    if (PostMessageA(g_removal.server, WM_DDE_EXECUTE, reinterpret_cast<WPARAM>(client), lParam)) {
+      const DWORD start = GetTickCount();
+      while (!g_removal.acknowledged && GetTickCount() - start < kProgramManagerTimeoutMs) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 100, QS_ALLINPUT);
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+      }
+    } else {
+      FreeDDElParam(WM_DDE_EXECUTE, lParam);
+      GlobalFree(block);
+    }
+  } else if (block) {
+    GlobalFree(block);
+  }
+  LogEvent("Program Manager command %s: %s", command.c_str(), g_removal.acknowledged ? "answered" : "no answer in time");
+  PostMessageA(g_removal.server, WM_DDE_TERMINATE, reinterpret_cast<WPARAM>(client), 0);
+  DestroyWindow(client);
+}
+
+void MarkRecord(const UninstallManifest& m) {
+  if (m.recordKey.empty()) return;
+  char user[256];
+  DWORD size = sizeof user;
+  if (!GetUserNameA(user, &size)) user[0] = '\0';
+  SYSTEMTIME now;
+  GetSystemTime(&now);
+  char time[64];
+  FormatInstalledTime(now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond, time, sizeof time);
+  WriteRegistryString(HKEY_LOCAL_MACHINE, m.recordKey.c_str(), "UnInstalled By", user);
+  WriteRegistryString(HKEY_LOCAL_MACHINE, m.recordKey.c_str(), "UnInstalled Time", time);
+}
+
+// The running program cannot delete its own file: it is handed to the platform to delete at the next
+// start of Windows, together with the program folder if that is empty then.
+void RemoveSelfLast(const UninstallManifest& m, const std::string& listPath) {
+  DeleteFileA(listPath.c_str());
+  if (m.installerCopy.empty() || !IsPathInside(m.installerCopy, m.rootFolder)) return;
+  if (DeleteFileA(m.installerCopy.c_str())) {
+    LogEvent("installer copy removed: %s", m.installerCopy.c_str());
+  } else if (MoveFileExA(m.installerCopy.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) {
+    LogEvent("installer copy %s: removed at the next start of Windows", m.installerCopy.c_str());
+  } else {
+    LogEvent("installer copy %s could not be removed (error %lu)", m.installerCopy.c_str(), GetLastError());
+  }
+}
+
+std::string WithoutTrailingSeparator(std::string path) {
+  while (path.size() > 3 && path.back() == '\\') path.pop_back();
+  return path;
+}
+
+void RemoveFolders(const UninstallManifest& m, const std::string& programFolder) {
+  // Newest first: children before their parents. Only empty folders go.
+  for (auto it = m.folders.rbegin(); it != m.folders.rend(); ++it) {
+    if (!IsPathInside(*it, m.rootFolder)) continue;
+    const std::string folder = WithoutTrailingSeparator(*it);
+    if (GetFileAttributesA(folder.c_str()) == INVALID_FILE_ATTRIBUTES) continue;  // gone with the staging folder
+    if (RemoveDirectoryA(folder.c_str())) {
+      LogEvent("folder removed: %s", folder.c_str());
+    } else if (IsPathInside(programFolder, folder)) {
+      // Holds the running uninstaller until it ends.
+      if (MoveFileExA(folder.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) {
+        LogEvent("folder %s: removed at the next start of Windows", folder.c_str());
+      }
+    } else {
+      LogEvent("folder kept: %s (not empty)", folder.c_str());
+    }
+  }
+}
+
+}  // namespace
+
+ExitCode RunUninstall() {
+  const std::string listPath = OwnFolder() + kManifestFileName;
+  LogEvent("uninstall: list %s", listPath.c_str());
+  std::string text;
+  UninstallManifest m;
+  ManifestParseResult parsed;
+  if (ReadWholeFile(listPath, &text)) parsed = ParseManifest(text.data(), text.size(), &m);
+  if (!parsed.headerOk || m.rootFolder.empty()) {
+    LogEvent("uninstall: no list of what an installation created");
+    ShowBox(nullptr, kNothingToUninstallText, g_state.caption, MB_OK | MB_ICONERROR, IDOK);
+    return ExitCode::kNotInstalled;
+  }
+  if (parsed.badLines) {
+    LogEvent("uninstall: %d damaged line(s) skipped, the first is line %d", parsed.badLines, parsed.firstBadLine);
+  }
+  const std::string name = m.systemName.empty() ? m.group : m.systemName;
+  if (ShowBox(nullptr, UninstallQuestion(name.c_str()).c_str(), g_state.caption, MB_YESNO | MB_ICONQUESTION, IDYES) !=
+      IDYES) {
+    return ExitCode::kCancelled;
+  }
+  // The log of the removal goes to the temporary folder: the staging folder is removed.
+  std::vector<std::string> kept;
+  RemoveFontsFromSession(m);
+  RemoveFiles(m, &kept);
+  RemoveValues(m);
+  if (!m.shortcut.empty()) {
+    if (DeleteFileA(m.shortcut.c_str())) LogEvent("shortcut removed: %s", m.shortcut.c_str());
+  }
+  RemoveProgramManagerGroup(m.group);
+  if (!m.stagingFolder.empty() && IsPathInside(m.stagingFolder, m.rootFolder)) {
+    RemoveTree(m.stagingFolder);
+    LogEvent("staging folder removed: %s", m.stagingFolder.c_str());
+  }
+  if (!m.uninstallKey.empty() &&
+      StartsWithNoCase(m.uninstallKey, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\") &&
+      RegDeleteKeyA(HKEY_LOCAL_MACHINE, m.uninstallKey.c_str()) == ERROR_SUCCESS) {
+    LogEvent("uninstall entry removed: HKLM\\%s", m.uninstallKey.c_str());
+  }
+  MarkRecord(m);
+  RemoveSelfLast(m, listPath);
+  std::string programFolder = OwnFolder();
+  if (!programFolder.empty()) programFolder.pop_back();
+  RemoveFolders(m, programFolder);
+  for (const std::string& k : kept) LogEvent("kept (changed): %s", k.c_str());
+  ShowBox(nullptr, UninstallDoneText(kept).c_str(), g_state.caption, MB_OK | MB_ICONINFORMATION, IDOK);
+  return ExitCode::kInstalled;
+}

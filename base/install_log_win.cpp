@@ -1,0 +1,140 @@
+// The installation log's files. Lines are formatted by base/log_line.cpp; this side keeps the files, the
+// bound and the lock.
+#include "base/install_log_win.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+
+#include "base/log_line.h"
+
+namespace {
+
+constexpr char kLogName[] = "QuarnInstall.log";
+
+struct Log {
+  CRITICAL_SECTION lock;
+  bool open = false;
+  HANDLE main = INVALID_HANDLE_VALUE;   // the temporary folder's or the staging folder's file
+  HANDLE extra = INVALID_HANDLE_VALUE;  // /LOG=path
+  std::string mainPath;
+  std::string written;  // everything written to `main`, to carry it over when the log moves
+  LogBound bound;
+};
+
+Log& TheLog() {
+  static Log* log = [] {
+    Log* l = new Log();
+    InitializeCriticalSection(&l->lock);
+    return l;
+  }();
+  return *log;
+}
+
+HANDLE CreateLogFile(const std::string& path) {
+  // Shared for reading (a user may open it while the run goes on) and deleting (the uninstaller).
+  return CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_ALWAYS,
+                     FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+void WriteAll(HANDLE file, const std::string& text) {
+  if (file == INVALID_HANDLE_VALUE || text.empty()) return;
+  DWORD put = 0;
+  WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &put, nullptr);
+}
+
+LogTime Now() {
+  SYSTEMTIME t;
+  GetSystemTime(&t);
+  return LogTime{t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond, t.wMilliseconds};
+}
+
+// Called with the lock held.
+void Emit(Log& log, const std::string& text) {
+  log.written += text;
+  WriteAll(log.main, text);
+  WriteAll(log.extra, text);
+  log.bound.Count(text.size());
+}
+
+void Write(const char* format, va_list args, bool last) {
+  char text[4096];
+  vsnprintf(text, sizeof text, format, args);
+  Log& log = TheLog();
+  EnterCriticalSection(&log.lock);
+  if (log.open) {
+    const std::string line = FormatLogLine(Now(), text);
+    switch (log.bound.Admit(line.size(), last)) {
+      case LogBound::kWrite:
+        Emit(log, line);
+        break;
+      case LogBound::kNoticeFirst:
+        Emit(log, FormatLogLine(Now(), LogBound::NoticeText()));
+        break;
+      case LogBound::kDrop:
+        break;
+    }
+    if (last) {
+      if (log.main != INVALID_HANDLE_VALUE) CloseHandle(log.main);
+      if (log.extra != INVALID_HANDLE_VALUE) CloseHandle(log.extra);
+      log.main = log.extra = INVALID_HANDLE_VALUE;
+      log.open = false;
+    }
+  }
+  LeaveCriticalSection(&log.lock);
+}
+
+}  // namespace
+
+void OpenInstallLog(const char* extraPath) {
+  Log& log = TheLog();
+  EnterCriticalSection(&log.lock);
+  char temp[MAX_PATH + 1] = "";
+  const DWORD n = GetTempPathA(sizeof temp, temp);
+  if (n > 0 && n < sizeof temp) {
+    log.mainPath = std::string(temp) + kLogName;
+    log.main = CreateLogFile(log.mainPath);
+  }
+  if (extraPath && extraPath[0]) log.extra = CreateLogFile(extraPath);
+  log.open = true;
+  LeaveCriticalSection(&log.lock);
+}
+
+void MoveInstallLog(const char* folder) {
+  Log& log = TheLog();
+  std::string path = folder;
+  if (!path.empty() && path.back() != '\\') path += '\\';
+  path += kLogName;
+  if (path.size() >= MAX_PATH) return;
+  EnterCriticalSection(&log.lock);
+  if (log.open && path != log.mainPath) {
+    HANDLE moved = CreateLogFile(path);
+    if (moved != INVALID_HANDLE_VALUE) {
+      WriteAll(moved, log.written);
+      if (log.main != INVALID_HANDLE_VALUE) {
+        CloseHandle(log.main);
+        DeleteFileA(log.mainPath.c_str());
+      }
+      log.main = moved;
+      log.mainPath = path;
+    }
+  }
+  LeaveCriticalSection(&log.lock);
+}
+
+void LogEvent(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  Write(format, args, false);
+  va_end(args);
+}
+
+void LogEnd(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  Write(format, args, true);
+  va_end(args);
+}
+
+const char* InstallLogPath() { return TheLog().mainPath.c_str(); }

@@ -1,0 +1,275 @@
+#include "install/uninstall_record_win.h"
+
+#include <wincrypt.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "app/install_state.h"
+#include "base/install_log_win.h"
+#include "base/scoped_handle_win.h"
+#include "install/description_win.h"
+#include "install/registry.h"
+#include "install/registry_win.h"
+#include "install/shortcut_win.h"
+
+namespace {
+
+struct Recorder {
+  CRITICAL_SECTION lock;
+  UninstallManifest manifest;
+};
+
+Recorder& TheRecorder() {
+  static Recorder* r = [] {
+    Recorder* x = new Recorder();
+    InitializeCriticalSection(&x->lock);
+    return x;
+  }();
+  return *r;
+}
+
+template <typename F>
+void Locked(F f) {
+  Recorder& r = TheRecorder();
+  EnterCriticalSection(&r.lock);
+  f(r.manifest);
+  LeaveCriticalSection(&r.lock);
+}
+
+bool ReadText(const char* path, std::string* text) {
+  ScopedFile f(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                           nullptr));
+  if (!f) return false;
+  LARGE_INTEGER size;
+  if (!GetFileSizeEx(f.get(), &size) || size.QuadPart > static_cast<LONGLONG>(kMaxManifestBytes)) return false;
+  text->resize(static_cast<size_t>(size.QuadPart));
+  DWORD got = 0;
+  return text->empty() || (ReadFile(f.get(), &(*text)[0], static_cast<DWORD>(text->size()), &got, nullptr) &&
+                           got == text->size());
+}
+
+bool WriteText(const char* path, const std::string& text) {
+  ScopedFile f(CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!f) return false;
+  DWORD put = 0;
+  return WriteFile(f.get(), text.data(), static_cast<DWORD>(text.size()), &put, nullptr) && put == text.size();
+}
+
+bool SameNoCase(const std::string& a, const std::string& b) { return _stricmp(a.c_str(), b.c_str()) == 0; }
+
+// The earlier installation's entries stay (a file it made that this run kept is still ours to remove);
+// this run's entries replace those of the same file, value or font.
+void MergeEarlier(const UninstallManifest& old, UninstallManifest* now) {
+  for (const ManifestFile& f : old.files) {
+    bool replaced = false;
+    for (const ManifestFile& n : now->files) replaced = replaced || SameNoCase(n.path, f.path);
+    if (!replaced) now->files.push_back(f);
+  }
+  std::vector<std::string> folders = old.folders;
+  for (const std::string& d : now->folders) {
+    bool known = false;
+    for (const std::string& o : folders) known = known || SameNoCase(o, d);
+    if (!known) folders.push_back(d);
+  }
+  now->folders = folders;
+  for (const ManifestValue& v : old.values) {
+    bool replaced = false;
+    for (const ManifestValue& n : now->values) {
+      replaced = replaced || (SameNoCase(n.key, v.key) && SameNoCase(n.name, v.name));
+    }
+    if (!replaced) now->values.push_back(v);
+  }
+  for (const ManifestFont& f : old.fonts) {
+    bool replaced = false;
+    for (const ManifestFont& n : now->fonts) replaced = replaced || SameNoCase(n.name, f.name);
+    if (!replaced) now->fonts.push_back(f);
+  }
+  if (now->shortcut.empty()) now->shortcut = old.shortcut;
+  if (now->group.empty()) now->group = old.group;
+}
+
+// The bytes the selected parts take, from the server's part sizes.
+uint64_t SelectedPartBytes() {
+  uint64_t total = 0;
+  for (const DiscSizeRecord& disc : g_state.remote.discs) {
+    for (int p = 0; p < kPartCount; ++p) {
+      if (g_state.partSelected[p] && disc.present[p] && disc.size[p] > 0) total += static_cast<uint64_t>(disc.size[p]);
+    }
+  }
+  return total;
+}
+
+void WriteDword(const char* keyPath, const char* name, DWORD value) {
+  HKEY raw = nullptr;
+  if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
+                      &raw, nullptr) != ERROR_SUCCESS) {
+    return;
+  }
+  ScopedRegKey key(raw);
+  RegSetValueExA(key.get(), name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+  LogEvent("registry HKLM\\%s [%s] = %lu (DWORD)", keyPath, name, static_cast<unsigned long>(value));
+}
+
+}  // namespace
+
+ContentHash::ContentHash() {
+  ok_ = CryptAcquireContextA(&provider_, nullptr, nullptr, PROV_RSA_AES, CRYPT_VERIFYCONTEXT) &&
+        CryptCreateHash(provider_, CALG_SHA_256, 0, 0, &hash_);
+}
+
+ContentHash::~ContentHash() {
+  if (hash_) CryptDestroyHash(hash_);
+  if (provider_) CryptReleaseContext(provider_, 0);
+}
+
+void ContentHash::Add(const void* data, size_t size) {
+  size_ += size;
+  if (ok_ && size > 0) ok_ = CryptHashData(hash_, static_cast<const BYTE*>(data), static_cast<DWORD>(size), 0) != FALSE;
+}
+
+bool ContentHash::Finish(std::string* hex) {
+  BYTE digest[32];
+  DWORD digestSize = sizeof digest;
+  if (!ok_ || !CryptGetHashParam(hash_, HP_HASHVAL, digest, &digestSize, 0) || digestSize != sizeof digest) {
+    return false;
+  }
+  char text[65];
+  for (int i = 0; i < 32; ++i) snprintf(text + 2 * i, 3, "%02x", digest[i]);
+  *hex = text;
+  return true;
+}
+
+bool HashFile(const char* path, uint64_t* size, std::string* sha256) {
+  ScopedFile f(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!f) return false;
+  // Only plain files are ours to compare: a device would never end.
+  if (GetFileType(f.get()) != FILE_TYPE_DISK) return false;
+  ContentHash hash;
+  std::string buffer(64 * 1024, '\0');
+  for (;;) {
+    DWORD got = 0;
+    if (!ReadFile(f.get(), &buffer[0], static_cast<DWORD>(buffer.size()), &got, nullptr)) return false;
+    if (got == 0) break;
+    hash.Add(buffer.data(), got);
+  }
+  *size = hash.size();
+  return hash.Finish(sha256);
+}
+
+std::string UninstallKeyOf(const std::string& systemName) {
+  return "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + systemName;
+}
+
+void RecordInstalledFile(const char* path, uint64_t size, const std::string& sha256) {
+  ManifestFile file;
+  file.path = path;
+  file.size = size;
+  file.sha256 = sha256;
+  Locked([&](UninstallManifest& m) {
+    for (ManifestFile& f : m.files) {
+      if (SameNoCase(f.path, file.path)) {
+        f = file;
+        return;
+      }
+    }
+    m.files.push_back(file);
+  });
+}
+
+void RecordCreatedFolder(const char* path) {
+  LogEvent("folder made: %s", path);
+  Locked([&](UninstallManifest& m) { m.folders.push_back(path); });
+}
+
+void RecordRegistryValue(const char* keyPath, const char* valueName, const char* data) {
+  Locked([&](UninstallManifest& m) {
+    const std::string name = valueName ? valueName : "";
+    for (ManifestValue& v : m.values) {
+      if (SameNoCase(v.key, keyPath) && SameNoCase(v.name, name)) {
+        v.data = data;
+        return;
+      }
+    }
+    m.values.push_back({keyPath, name, data});
+  });
+}
+
+void RecordFont(const char* fontName, const char* fontFile) {
+  Locked([&](UninstallManifest& m) { m.fonts.push_back({fontName, fontFile}); });
+}
+
+void RecordShortcut(const char* linkPath) {
+  Locked([&](UninstallManifest& m) { m.shortcut = linkPath; });
+}
+
+int SaveUninstallRecord() {
+  char system[kTextSize], version[kTextSize], group[kTextSize];
+  if (!ReadDescriptionValue("System", "CadSystem", system, sizeof system) || system[0] == '\0') return 1;
+  if (!ReadDescriptionValue("System", "Version", version, sizeof version)) version[0] = '\0';
+  char recordKey[kTextSize];
+  if (!BuildRecordKeyPath(system, recordKey, sizeof recordKey)) return 1;
+  char root[kTextSize];
+  if (!BuildRootFolder(g_state.targetDrive, g_state.rootName, root, sizeof root)) return 1;
+  const std::string programFolder = std::string(root) + "\\QuarnWin32\\";
+  const std::string listPath = programFolder + kManifestFileName;
+  const std::string copyPath = programFolder + kInstallerCopyName;
+  const std::string uninstallKey = UninstallKeyOf(system);
+  const bool hasGroup = FindGroupName(g_state.descriptionPath, group, sizeof group) == 0;
+
+  // The installer's copy: the uninstaller the entry names. A run started from that copy (a repair by
+  // hand) finds itself in place already.
+  char self[MAX_PATH + 1] = "";
+  const DWORD n = GetModuleFileNameA(nullptr, self, sizeof self);
+  if (n > 0 && n < sizeof self && _stricmp(self, copyPath.c_str()) != 0) {
+    if (CopyFileA(self, copyPath.c_str(), FALSE)) {
+      LogEvent("installer copied to %s", copyPath.c_str());
+    } else {
+      LogEvent("installer could not be copied to %s (error %lu)", copyPath.c_str(), GetLastError());
+    }
+  }
+
+  // The uninstall entry (its values are recorded too, by WriteRegistryString).
+  const std::string quoted = "\"" + copyPath + "\"";
+  WriteRegistryString(HKEY_LOCAL_MACHINE, uninstallKey.c_str(), "DisplayName", hasGroup ? group : system);
+  WriteRegistryString(HKEY_LOCAL_MACHINE, uninstallKey.c_str(), "DisplayVersion", version);
+  WriteRegistryString(HKEY_LOCAL_MACHINE, uninstallKey.c_str(), "Publisher", "QuarnSoft");
+  WriteRegistryString(HKEY_LOCAL_MACHINE, uninstallKey.c_str(), "InstallLocation", root);
+  WriteRegistryString(HKEY_LOCAL_MACHINE, uninstallKey.c_str(), "UninstallString", (quoted + " /UNINSTALL").c_str());
+  WriteRegistryString(HKEY_LOCAL_MACHINE, uninstallKey.c_str(), "QuietUninstallString",
+                      (quoted + " /UNINSTALL /S").c_str());
+  WriteDword(uninstallKey.c_str(), "EstimatedSize", static_cast<DWORD>((SelectedPartBytes() + 1023) / 1024));
+  WriteDword(uninstallKey.c_str(), "NoModify", 1);
+  WriteDword(uninstallKey.c_str(), "NoRepair", 1);
+
+  UninstallManifest m;
+  Locked([&](UninstallManifest& recorded) { m = recorded; });
+  m.systemName = system;
+  m.recordKey = recordKey;
+  m.rootFolder = root;
+  if (hasGroup) m.group = group;
+  m.stagingFolder = g_state.stagingFolder;
+  m.uninstallKey = uninstallKey;
+  m.installerCopy = copyPath;
+  // The entry's values go with the key; they are not listed one by one.
+  std::vector<ManifestValue> values;
+  for (const ManifestValue& v : m.values) {
+    if (!SameNoCase(v.key, uninstallKey)) values.push_back(v);
+  }
+  m.values = values;
+
+  std::string earlier;
+  if (ReadText(listPath.c_str(), &earlier)) {
+    UninstallManifest old;
+    if (ParseManifest(earlier.data(), earlier.size(), &old).headerOk) MergeEarlier(old, &m);
+  }
+  if (!WriteText(listPath.c_str(), WriteManifest(m))) {
+    LogEvent("uninstall list %s could not be written (error %lu)", listPath.c_str(), GetLastError());
+    return 1;
+  }
+  LogEvent("uninstall list %s: %u files, %u folders, %u values", listPath.c_str(),
+           static_cast<unsigned>(m.files.size()), static_cast<unsigned>(m.folders.size()),
+           static_cast<unsigned>(m.values.size()));
+  return 0;
+}
