@@ -78,6 +78,19 @@ def prefix_path(windows_path):
     return os.path.join(root, *[p for p in rest.replace("\\", "/").split("/") if p])
 
 
+_TEMP = []
+
+
+def temp_install_log():
+    """Host path of QuarnInstall.log in the Wine user's temporary folder (where the program's GetTempPathA
+    points): the installation log lives there until the run's staging folder exists."""
+    if not _TEMP:
+        out = subprocess.run(["wine", "cmd", "/c", "echo", "%TEMP%"], capture_output=True, env=wine_env(),
+                             stdin=subprocess.DEVNULL, check=True).stdout.decode("cp1250").strip()
+        _TEMP.append(prefix_path(out))
+    return os.path.join(_TEMP[0], "QuarnInstall.log")
+
+
 def wine_user():
     users = os.path.join(os.environ["WINEPREFIX"], "drive_c", "users")
     for u in sorted(os.listdir(users)):

@@ -158,13 +158,16 @@ class HostileRunning(WebDialogDriving):
 
     def allowed_folders(self, root):
         """The folders a run may write to: the root folder on the target drive (the staging folder is
-        inside it), the Windows folder and the Program Manager groups (and a shortcut on the desktop)."""
+        inside it), the Windows folder and the Program Manager groups (and a shortcut on the desktop), and
+        the installation log's file in the temporary folder."""
         prefix = os.environ["WINEPREFIX"]
         user = os.path.join(prefix, "drive_c", "users", harness.wine_user())
         allowed = [os.path.join(prefix, "drive_c", "windows"),
                    os.path.join(user, "AppData", "Roaming", "Microsoft", "Windows", "Start Menu", "Programs")]
         if root:
             allowed.append(os.path.join(self.drive_dir(), root))
+        # Every run writes its log there until the staging folder exists (and moves it from there).
+        allowed.append(harness.temp_install_log())
         return allowed
 
     def outside_writes(self, before, after, root, record=None):

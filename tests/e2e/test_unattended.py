@@ -37,17 +37,8 @@ def setUpModule():
     full.setUpModule()
 
 
-TEMP = None
-
-
 def temp_log():
-    """QuarnInstall.log in the user's temporary folder, as the program's GetTempPathA finds it."""
-    global TEMP
-    if TEMP is None:
-        out = subprocess.run(["wine", "cmd", "/c", "echo", "%TEMP%"], capture_output=True, env=harness.wine_env(),
-                             stdin=subprocess.DEVNULL, check=True).stdout.decode("cp1250").strip()
-        TEMP = harness.prefix_path(out)
-    return os.path.join(TEMP, "QuarnInstall.log")
+    return harness.temp_install_log()
 
 
 def staging_log():
