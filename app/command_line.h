@@ -15,7 +15,7 @@
 #pragma once
 #include <cstdint>
 
-#include "install/description.h"
+#include "layout/description.h"
 
 enum class CommandLineError {
   kNone,

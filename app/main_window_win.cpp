@@ -3,7 +3,7 @@
 // soon as its message loop runs. Destroying it ends the program.
 #include "app/main_window_win.h"
 
-#include "app/install_state.h"
+#include "state/install_state_win.h"
 #include "app/options_dialog_win.h"
 #include "app/startup.h"
 #include "res/resource.h"
@@ -41,7 +41,7 @@ LRESULT OnCreate(HWND window) {
 
 LRESULT OnCommand(HWND window, WPARAM wParam) {
   if (LOWORD(wParam) == IDM_OPEN_OPTIONS) {
-    DialogBoxParamA(g_state.instance, "QuarnWin", window, OptionsDialogProc, 0);
+    DialogBoxParamA(g_state.windows.instance, "QuarnWin", window, OptionsDialogProc, 0);
   }
   return 0;
 }
@@ -71,25 +71,25 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 
 int RunInstaller(HINSTANCE instance) {
   RegisterMainWindowClass(instance);
-  g_state.instance = instance;
-  LoadWindowsFolder(g_state.windowsFolder);
+  g_state.windows.instance = instance;
+  LoadWindowsFolder(g_state.process.windowsFolder);
   int screenWidth = GetSystemMetrics(SM_CXSCREEN);
   int screenHeight = GetSystemMetrics(SM_CYSCREEN);
   int dialogFrame = GetSystemMetrics(SM_CYDLGFRAME);
   LoadBrandingBitmap(instance);
-  g_state.stagingFolder[0] = '\0';
-  LoadStringA(instance, IDS_CAPTION, g_state.caption, sizeof g_state.caption);
+  g_state.paths.stagingFolder[0] = '\0';
+  LoadStringA(instance, IDS_CAPTION, g_state.process.caption, sizeof g_state.process.caption);
 
   WindowPlacement at =
       MainWindowPlacement(screenWidth, screenHeight, g_branding.width, g_branding.height, dialogFrame);
-  HWND window = CreateWindowExA(0, kMainWindowClass, g_state.caption, WS_POPUPWINDOW | WS_VISIBLE, at.x, at.y,
+  HWND window = CreateWindowExA(0, kMainWindowClass, g_state.process.caption, WS_POPUPWINDOW | WS_VISIBLE, at.x, at.y,
                                 at.width, at.height, nullptr, nullptr, instance, nullptr);
   if (!window) {
     // Without the window nothing could ever post the quit message: end instead of waiting forever.
     FreeBrandingBitmap();
     return 1;
   }
-  g_state.mainWindow = window;
+  g_state.windows.mainWindow = window;
   UpdateWindow(window);
 
   MSG msg;

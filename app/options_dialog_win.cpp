@@ -3,10 +3,10 @@
 
 #include <cstring>
 
-#include "app/install_state.h"
+#include "state/install_state_win.h"
 #include "app/unattended_win.h"
 #include "app/web_dialog_win.h"
-#include "install/description.h"
+#include "layout/description.h"
 #include "install/progman_dde_win.h"
 #include "res/resource.h"
 #include "ui/about_box_win.h"
@@ -29,7 +29,7 @@ constexpr PartBox kSelectableParts[] = {
     {IDC_PART_DRAWINGS, kDrawings}, {IDC_PART_BLOCKS, kBlocks}, {IDC_PART_DATAS, kDatas}, {IDC_PART_HELP, kHelp}};
 
 bool AnyDiscHolds(int part) {
-  for (const DiscEntry& disc : g_state.discTable) {
+  for (const DiscEntry& disc : g_state.choices.discTable) {
     if (disc.present[part]) return true;
   }
   return false;
@@ -38,7 +38,7 @@ bool AnyDiscHolds(int part) {
 void CheckBox(HWND dialog, int id, int32_t flag) { CheckDlgButton(dialog, id, flag ? BST_CHECKED : BST_UNCHECKED); }
 
 void TogglePart(HWND dialog, int id, PartIndex part) {
-  int32_t& flag = g_state.partSelected[part];
+  int32_t& flag = g_state.choices.partSelected[part];
   flag = flag == 0 ? 1 : 0;
   CheckBox(dialog, id, flag);
 }
@@ -60,13 +60,13 @@ void OnDriveFieldChange(HWND dialog) {
 
 void OnInstall(HWND dialog) {
   if (ApplyTargetDrive(dialog) != 0) return;  // the check has shown why
-  if (RunWebInstallDialog(dialog) == 0) DestroyWindow(g_state.mainWindow);
+  if (RunWebInstallDialog(dialog) == 0) DestroyWindow(g_state.windows.mainWindow);
   // Nonzero: the Program Manager conversation runs now; its end closes the program.
 }
 
 void OnCancel(HWND dialog) {
   EndDialog(dialog, 1);
-  DestroyWindow(g_state.mainWindow);
+  DestroyWindow(g_state.windows.mainWindow);
 }
 
 BOOL OnCommand(HWND dialog, int id, int notification) {
@@ -81,8 +81,8 @@ BOOL OnCommand(HWND dialog, int id, int notification) {
       if (notification == EN_CHANGE) OnDriveFieldChange(dialog);
       return TRUE;
     case IDC_START_AFTER:
-      g_state.startAfterInstall = g_state.startAfterInstall == 0 ? 1 : 0;
-      CheckBox(dialog, IDC_START_AFTER, g_state.startAfterInstall);
+      g_state.choices.startAfterInstall = g_state.choices.startAfterInstall == 0 ? 1 : 0;
+      CheckBox(dialog, IDC_START_AFTER, g_state.choices.startAfterInstall);
       return TRUE;
     case IDC_CHOOSE_DRIVE:
       ChooseTargetDrive(dialog);
@@ -110,7 +110,7 @@ BOOL OnCommand(HWND dialog, int id, int notification) {
     case IDC_HELP_BUTTON:
       return TRUE;
     case IDC_INFO_BUTTON:
-      DialogBoxParamA(g_state.instance, "AboutBox", dialog, AboutBoxProc, 0);
+      DialogBoxParamA(g_state.windows.instance, "AboutBox", dialog, AboutBoxProc, 0);
       return TRUE;
   }
   return FALSE;
@@ -119,18 +119,18 @@ BOOL OnCommand(HWND dialog, int id, int notification) {
 }  // namespace
 
 void UpdatePartCheckboxes(HWND dialog) {
-  CheckBox(dialog, IDC_START_AFTER, g_state.startAfterInstall);
+  CheckBox(dialog, IDC_START_AFTER, g_state.choices.startAfterInstall);
   EnableWindow(GetDlgItem(dialog, IDC_START_AFTER), TRUE);
 
   // The system is always installed: its box shows the flag but is never enabled.
-  if (AnyDiscHolds(kSystems)) g_state.partSelected[kSystems] = 1;
-  CheckBox(dialog, IDC_PART_SYSTEMS, g_state.partSelected[kSystems]);
+  if (AnyDiscHolds(kSystems)) g_state.choices.partSelected[kSystems] = 1;
+  CheckBox(dialog, IDC_PART_SYSTEMS, g_state.choices.partSelected[kSystems]);
 
   for (const PartBox& box : kSelectableParts) {
     const bool held = AnyDiscHolds(box.part);
     EnableWindow(GetDlgItem(dialog, box.id), held ? TRUE : FALSE);
-    if (held) g_state.partSelected[box.part] = 1;
-    CheckBox(dialog, box.id, g_state.partSelected[box.part]);
+    if (held) g_state.choices.partSelected[box.part] = 1;
+    CheckBox(dialog, box.id, g_state.choices.partSelected[box.part]);
   }
 }
 
@@ -140,25 +140,25 @@ void InitOptionsDialog(HWND dialog) {
   char current[MAX_PATH] = "";
   const DWORD n = GetCurrentDirectoryA(sizeof current, current);
   const int number = n > 0 && n < sizeof current && current[1] == ':' ? DriveNumberOfLetter(current[0]) : 0;
-  g_state.targetDrive = number != 0 ? number : 3;
-  const char field[3] = {static_cast<char>(64 + g_state.targetDrive), ':', '\0'};
+  g_state.choices.targetDrive = number != 0 ? number : 3;
+  const char field[3] = {static_cast<char>(64 + g_state.choices.targetDrive), ':', '\0'};
   SetDlgItemTextA(dialog, IDC_DRIVE_EDIT, field);  // runs the change handling like any edit
 
-  memset(g_state.rootName, 0, sizeof g_state.rootName);
-  strcpy(g_state.rootName, "V92Demo");
+  memset(g_state.choices.rootName, 0, sizeof g_state.choices.rootName);
+  strcpy(g_state.choices.rootName, "V92Demo");
 
   EnableWindow(GetDlgItem(dialog, IDC_HELP_BUTTON), FALSE);  // there is no help: it stays disabled
-  g_state.partSelected[kSetup] = 1;
+  g_state.choices.partSelected[kSetup] = 1;
 
   char title[kTextSize] = "";
-  if (LoadStringA(g_state.instance, IDS_DOWNLOAD_TITLE, title, sizeof title) > 0) SetWindowTextA(dialog, title);
+  if (LoadStringA(g_state.windows.instance, IDS_DOWNLOAD_TITLE, title, sizeof title) > 0) SetWindowTextA(dialog, title);
 
   // Disc 1 is taken to hold every part but the sample projects, whatever the staged description later
   // adds: the copy step visits it for any of these parts.
-  for (DiscEntry& disc : g_state.discTable) memset(disc.present, 0, sizeof disc.present);
-  for (int part = 0; part < kPartCount; ++part) g_state.discTable[0].present[part] = part == kProjects ? 0 : 1;
+  for (DiscEntry& disc : g_state.choices.discTable) memset(disc.present, 0, sizeof disc.present);
+  for (int part = 0; part < kPartCount; ++part) g_state.choices.discTable[0].present[part] = part == kProjects ? 0 : 1;
 
-  CheckBox(dialog, IDC_PART_SETUP, g_state.partSelected[kSetup]);
+  CheckBox(dialog, IDC_PART_SETUP, g_state.choices.partSelected[kSetup]);
   EnableWindow(GetDlgItem(dialog, IDOK), TRUE);
   EnableWindow(GetDlgItem(dialog, IDC_CHOOSE_DRIVE), TRUE);
   EnableWindow(GetDlgItem(dialog, IDC_DRIVE_EDIT), TRUE);
@@ -166,9 +166,9 @@ void InitOptionsDialog(HWND dialog) {
 }
 
 int RunWebInstallDialog(HWND dialog) {
-  g_state.optionsDialog = dialog;
+  g_state.windows.optionsDialog = dialog;
   EnableWindow(GetDlgItem(dialog, IDOK), FALSE);
-  INT_PTR result = DialogBoxParamA(g_state.instance, "WebLoadBox", dialog, WebLoadDialogProc, 0);
+  INT_PTR result = DialogBoxParamA(g_state.windows.instance, "WebLoadBox", dialog, WebLoadDialogProc, 0);
   // -1: the dialog could not be created at all, which is no success either.
   if (result == -1) result = 0;
   if (result != 0) {

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <string>
 
-#include "app/install_state.h"
+#include "state/install_state_win.h"
 #include "app/main_window_win.h"
 #include "app/usage_texts.h"
 #include "app/worker_win.h"
@@ -55,15 +55,15 @@ int32_t DefaultTargetDrive() {
 // The choices of a silent run: the options dialog's defaults (every part disc 1 is taken to hold, that is
 // all but the sample projects), then the switches.
 void PrepareSilentChoices() {
-  g_state.targetDrive = g_line.drive ? g_line.drive : DefaultTargetDrive();
-  memset(g_state.rootName, 0, sizeof g_state.rootName);
-  strcpy(g_state.rootName, "V92Demo");
-  for (DiscEntry& disc : g_state.discTable) memset(disc.present, 0, sizeof disc.present);
+  g_state.choices.targetDrive = g_line.drive ? g_line.drive : DefaultTargetDrive();
+  memset(g_state.choices.rootName, 0, sizeof g_state.choices.rootName);
+  strcpy(g_state.choices.rootName, "V92Demo");
+  for (DiscEntry& disc : g_state.choices.discTable) memset(disc.present, 0, sizeof disc.present);
   for (int part = 0; part < kPartCount; ++part) {
-    g_state.discTable[0].present[part] = part == kProjects ? 0 : 1;
-    g_state.partSelected[part] = g_line.partsGiven ? g_line.parts[part] : (part == kProjects ? 0 : 1);
+    g_state.choices.discTable[0].present[part] = part == kProjects ? 0 : 1;
+    g_state.choices.partSelected[part] = g_line.partsGiven ? g_line.parts[part] : (part == kProjects ? 0 : 1);
   }
-  g_state.startAfterInstall = g_line.noStart ? 0 : 1;
+  g_state.choices.startAfterInstall = g_line.noStart ? 0 : 1;
 }
 
 LRESULT CALLBACK SilentWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -86,24 +86,24 @@ LRESULT CALLBACK SilentWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
 
 ExitCode RunSilentInstall(HINSTANCE instance) {
   PrepareSilentChoices();
-  LogEvent("silent installation: drive %c:, parts %s, start afterwards %s", 64 + g_state.targetDrive,
-           PartList(g_state.partSelected).c_str(), g_state.startAfterInstall ? "yes" : "no");
+  LogEvent("silent installation: drive %c:, parts %s, start afterwards %s", 64 + g_state.choices.targetDrive,
+           PartList(g_state.choices.partSelected).c_str(), g_state.choices.startAfterInstall ? "yes" : "no");
   WNDCLASSA wc = {};
   wc.lpfnWndProc = SilentWindowProc;
   wc.hInstance = instance;
   wc.lpszClassName = kSilentWindowClass;
   RegisterClassA(&wc);
   // Never shown (no WS_VISIBLE, never ShowWindow): it only carries messages.
-  HWND window = CreateWindowExA(0, kSilentWindowClass, g_state.caption, WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+  HWND window = CreateWindowExA(0, kSilentWindowClass, g_state.process.caption, WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
                                 instance, nullptr);
   if (!window) return ExitCode::kStartFailed;
-  g_state.mainWindow = window;
+  g_state.windows.mainWindow = window;
 
   DWORD id = 0;
-  g_state.workerRunning = 1;
+  g_state.flags.workerRunning = 1;
   HANDLE thread = CreateThread(nullptr, 0, RunInstallation, nullptr, 0, &id);
   if (!thread) {
-    g_state.workerRunning = 0;
+    g_state.flags.workerRunning = 0;
     DestroyWindow(window);
     return ExitCode::kStartFailed;
   }
@@ -119,9 +119,9 @@ ExitCode RunSilentInstall(HINSTANCE instance) {
 }
 
 void LoadProcessValues(HINSTANCE instance) {
-  g_state.instance = instance;
-  LoadWindowsFolder(g_state.windowsFolder);
-  LoadStringA(instance, IDS_CAPTION, g_state.caption, sizeof g_state.caption);
+  g_state.windows.instance = instance;
+  LoadWindowsFolder(g_state.process.windowsFolder);
+  LoadStringA(instance, IDS_CAPTION, g_state.process.caption, sizeof g_state.process.caption);
 }
 
 }  // namespace
@@ -134,7 +134,7 @@ void ReportRunEnd(ExitCode code) {
   g_endCode = value;
   LogEvent("installation ended: %s (%d), %d error box(es) answered OK", CodeName(value), value,
            AcceptedErrorCount());
-  if (IsSilentRun() && g_state.mainWindow) PostMessageA(g_state.mainWindow, kRunEndedMessage, value, 0);
+  if (IsSilentRun() && g_state.windows.mainWindow) PostMessageA(g_state.windows.mainWindow, kRunEndedMessage, value, 0);
 }
 
 void ApplyCommandLineToOptions(HWND dialog) {
@@ -149,13 +149,13 @@ void ApplyCommandLineToOptions(HWND dialog) {
     } boxes[] = {{IDC_PART_DRAWINGS, kDrawings}, {IDC_PART_BLOCKS, kBlocks}, {IDC_PART_DATAS, kDatas},
                  {IDC_PART_HELP, kHelp}};
     for (const auto& b : boxes) {
-      g_state.partSelected[b.part] = g_line.parts[b.part];
+      g_state.choices.partSelected[b.part] = g_line.parts[b.part];
       CheckDlgButton(dialog, b.id, g_line.parts[b.part] ? BST_CHECKED : BST_UNCHECKED);
     }
-    g_state.partSelected[kProjects] = g_line.parts[kProjects];
+    g_state.choices.partSelected[kProjects] = g_line.parts[kProjects];
   }
   if (g_line.noStart) {
-    g_state.startAfterInstall = 0;
+    g_state.choices.startAfterInstall = 0;
     CheckDlgButton(dialog, IDC_START_AFTER, BST_UNCHECKED);
   }
 }
@@ -171,13 +171,13 @@ int RunProgram(HINSTANCE instance, const char* commandLine) {
   ExitCode code = ExitCode::kInstalled;
   if (g_line.error != CommandLineError::kNone) {
     LogEvent("bad command line: %s: \"%s\"", CommandLineErrorName(g_line.error), g_line.errorToken);
-    ShowBox(nullptr, CommandLineErrorText(g_line).c_str(), g_state.caption, MB_OK | MB_ICONERROR, IDOK);
+    ShowBox(nullptr, CommandLineErrorText(g_line).c_str(), g_state.process.caption, MB_OK | MB_ICONERROR, IDOK);
     code = ExitCode::kBadCommandLine;
   } else if (g_line.help) {
     // Asked for explicitly: shown even in a silent run.
     const bool silent = IsSilentRun();
     SetSilentRun(false);
-    ShowBox(nullptr, kHelpText, g_state.caption, MB_OK | MB_ICONINFORMATION, IDOK);
+    ShowBox(nullptr, kHelpText, g_state.process.caption, MB_OK | MB_ICONINFORMATION, IDOK);
     SetSilentRun(silent);
   } else if (g_line.uninstall) {
     code = RunUninstall();

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "app/install_state.h"
+#include "state/install_state_win.h"
 #include "app/usage_texts.h"
 #include "base/install_log_win.h"
 #include "base/message_box_win.h"
@@ -52,7 +52,7 @@ std::string OwnFolder() {
 }
 
 std::string FontsFolder() {
-  return g_state.windowsFolder[0] ? std::string(g_state.windowsFolder) + "\\Fonts" : std::string();
+  return g_state.process.windowsFolder[0] ? std::string(g_state.process.windowsFolder) + "\\Fonts" : std::string();
 }
 
 bool MayRemoveFile(const UninstallManifest& m, const std::string& path) {
@@ -204,11 +204,11 @@ void RemoveProgramManagerGroup(const std::string& group) {
   if (group.empty()) return;
   WNDCLASSA wc = {};
   wc.lpfnWndProc = GroupClientProc;
-  wc.hInstance = g_state.instance;
+  wc.hInstance = g_state.windows.instance;
   wc.lpszClassName = "QuarnUninstallDDE";
   RegisterClassA(&wc);
   // Never shown; a top-level window so that the answer to the broadcast can reach it.
-  HWND client = CreateWindowA(wc.lpszClassName, "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, g_state.instance, nullptr);
+  HWND client = CreateWindowA(wc.lpszClassName, "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, g_state.windows.instance, nullptr);
   if (!client) return;
   const ATOM service = GlobalAddAtomA("PROGMAN");
   const ATOM topic = GlobalAddAtomA("PROGMAN");
@@ -310,14 +310,14 @@ ExitCode RunUninstall() {
   if (ReadWholeFile(listPath, &text)) parsed = ParseManifest(text.data(), text.size(), &m);
   if (!parsed.headerOk || m.rootFolder.empty()) {
     LogEvent("uninstall: no list of what an installation created");
-    ShowBox(nullptr, kNothingToUninstallText, g_state.caption, MB_OK | MB_ICONERROR, IDOK);
+    ShowBox(nullptr, kNothingToUninstallText, g_state.process.caption, MB_OK | MB_ICONERROR, IDOK);
     return ExitCode::kNotInstalled;
   }
   if (parsed.badLines) {
     LogEvent("uninstall: %d damaged line(s) skipped, the first is line %d", parsed.badLines, parsed.firstBadLine);
   }
   const std::string name = m.systemName.empty() ? m.group : m.systemName;
-  if (ShowBox(nullptr, UninstallQuestion(name.c_str()).c_str(), g_state.caption, MB_YESNO | MB_ICONQUESTION, IDYES) !=
+  if (ShowBox(nullptr, UninstallQuestion(name.c_str()).c_str(), g_state.process.caption, MB_YESNO | MB_ICONQUESTION, IDYES) !=
       IDYES) {
     return ExitCode::kCancelled;
   }
@@ -345,6 +345,6 @@ ExitCode RunUninstall() {
   if (!programFolder.empty()) programFolder.pop_back();
   RemoveFolders(m, programFolder);
   for (const std::string& k : kept) LogEvent("kept (changed): %s", k.c_str());
-  ShowBox(nullptr, UninstallDoneText(kept).c_str(), g_state.caption, MB_OK | MB_ICONINFORMATION, IDOK);
+  ShowBox(nullptr, UninstallDoneText(kept).c_str(), g_state.process.caption, MB_OK | MB_ICONINFORMATION, IDOK);
   return ExitCode::kInstalled;
 }

@@ -5,7 +5,7 @@
 
 #include <commctrl.h>
 
-#include "app/install_state.h"
+#include "state/install_state_win.h"
 #include "app/worker_texts.h"
 #include "app/worker_win.h"
 #include "base/scoped_handle_win.h"
@@ -86,14 +86,14 @@ void HideProgressControls(HWND dialog) {
 }
 
 BOOL OnInitDialog(HWND dialog) {
-  g_state.webDialog = dialog;
+  g_state.windows.webDialog = dialog;
   g_successReported = false;
-  if (g_state.optionsDialog) CentreOver(g_state.optionsDialog, dialog);
+  if (g_state.windows.optionsDialog) CentreOver(g_state.windows.optionsDialog, dialog);
   g_dialogBrush.reset(CreateSolidBrush(kDialogColour));
   g_animationBrush.reset(CreateSolidBrush(kAnimationColour));
 
-  g_state.progressBar = GetDlgItem(dialog, IDC_WEB_PROGRESS);
-  if (HWND bar = g_state.progressBar) {
+  g_state.windows.progressBar = GetDlgItem(dialog, IDC_WEB_PROGRESS);
+  if (HWND bar = g_state.windows.progressBar) {
     SendMessageA(bar, PBM_SETRANGE, 0, MAKELPARAM(0, 1000));
     SendMessageA(bar, PBM_SETSTEP, 1, 0);
     SendMessageA(bar, PBM_SETMARQUEE, TRUE, 10);
@@ -115,8 +115,8 @@ void OnCancel(HWND dialog) {
   HWND button = GetDlgItem(dialog, IDCANCEL);
   // While the worker winds down the button is disabled; the close box and Esc must not act either.
   if (button && !IsWindowEnabled(button)) return;
-  g_state.cancelRequested = 1;
-  if (g_state.workerRunning == 0) {
+  g_state.flags.cancelRequested = 1;
+  if (g_state.flags.workerRunning == 0) {
     EndDialog(dialog, 0);
     return;
   }
@@ -169,8 +169,8 @@ void OnDestroy(HWND dialog) {
   g_animationBrush.reset();
   g_workerThread.reset();
   // Nothing may address the dialog's controls through stale handles after this.
-  g_state.webDialog = nullptr;
-  g_state.progressBar = nullptr;
+  g_state.windows.webDialog = nullptr;
+  g_state.windows.progressBar = nullptr;
 }
 
 }  // namespace
@@ -203,13 +203,13 @@ void StartWorker(LPTHREAD_START_ROUTINE procedure) {
   g_workerThread.reset(thread);
   // Counted as running before its first instruction: a Cancel pressed in between must wait for the
   // worker's end instead of closing the dialog under a thread that is about to write to it.
-  g_state.workerRunning = 1;
+  g_state.flags.workerRunning = 1;
   SetThreadPriority(thread, THREAD_PRIORITY_BELOW_NORMAL);
   ResumeThread(thread);
 }
 
 void PlayAnimation(int frameId, int clipId) {
-  HWND dialog = g_state.webDialog;
+  HWND dialog = g_state.windows.webDialog;
   if (!dialog) return;
   if (OnDialogThread(dialog)) {
     CreateAnimationOver(dialog, frameId, clipId);
@@ -219,7 +219,7 @@ void PlayAnimation(int frameId, int clipId) {
 }
 
 void ChangeAnimation(int clipId) {
-  HWND dialog = g_state.webDialog;
+  HWND dialog = g_state.windows.webDialog;
   HWND animation = dialog ? GetDlgItem(dialog, IDC_WEB_ANIMATION) : nullptr;
   if (!animation) return;
   SendMessageA(animation, ACM_STOP, 0, 0);
@@ -227,7 +227,7 @@ void ChangeAnimation(int clipId) {
 }
 
 void StopAnimation() {
-  HWND dialog = g_state.webDialog;
+  HWND dialog = g_state.windows.webDialog;
   HWND animation = dialog ? GetDlgItem(dialog, IDC_WEB_ANIMATION) : nullptr;
   if (!animation) return;
   SendMessageA(animation, ACM_STOP, 0, 0);
@@ -237,7 +237,7 @@ void StopAnimation() {
 int CreateStagingFolders() {
   char path[kTextSize];
   // Root folder, program folder, staging folder: each one level below the one before.
-  if (!BuildRootFolderPath(path, sizeof path, g_state.targetDrive, g_state.rootName)) return 1;
+  if (!BuildRootFolderPath(path, sizeof path, g_state.choices.targetDrive, g_state.choices.rootName)) return 1;
   const char* const tails[] = {"", "\\QuarnWin32\\", "Install"};
   for (const char* tail : tails) {
     if (!AppendText(path, sizeof path, tail)) return 1;  // a cut path would name another folder

@@ -5,7 +5,7 @@
 
 #include <cstring>
 
-#include "app/install_state.h"
+#include "state/install_state_win.h"
 #include "app/unattended_win.h"
 #include "base/install_log_win.h"
 #include "app/web_dialog_win.h"
@@ -26,9 +26,9 @@
 
 namespace {
 
-void SetField(int id, const char* text) { SetDlgItemTextA(g_state.webDialog, id, text); }
+void SetField(int id, const char* text) { SetDlgItemTextA(g_state.windows.webDialog, id, text); }
 
-bool Cancelled() { return g_state.cancelRequested != 0; }
+bool Cancelled() { return g_state.flags.cancelRequested != 0; }
 
 // Set once the copy step has begun: from then on files may have been written, and every end leaves the
 // uninstall list of what was made.
@@ -38,8 +38,8 @@ bool g_copyBegan = false;
 // enabled, so that a press of "Kilépés" always finds the worker done and closes the dialog.
 DWORD EndWithExitButton() {
   StopAnimation();
-  g_state.workerRunning = 0;
-  HWND button = GetDlgItem(g_state.webDialog, IDCANCEL);
+  g_state.flags.workerRunning = 0;
+  HWND button = GetDlgItem(g_state.windows.webDialog, IDCANCEL);
   SetWindowTextA(button, kButtonExit);
   EnableWindow(button, TRUE);
   return 0;
@@ -68,14 +68,14 @@ DWORD EndSucceeded() {
   SaveUninstallRecord();
   ReportRunEnd(ExitCode::kInstalled);
   SetField(IDC_WEB_TITLE, kTitleSucceeded);
-  PostMessageA(g_state.webDialog, WM_COMMAND, IDM_WEB_SUCCESS, 0);
-  g_state.workerRunning = 0;
+  PostMessageA(g_state.windows.webDialog, WM_COMMAND, IDM_WEB_SUCCESS, 0);
+  g_state.flags.workerRunning = 0;
   return 0;
 }
 
 // Tries one host: open, probe, and close again when the probe does not accept it.
 bool TryHost(int secure, const char* host) {
-  g_state.httpsMode = secure;
+  g_state.download.httpsMode = secure;
   LogEvent("host %s://%s: trying", secure ? "https" : "http", host);
   if (OpenSession(secure, host) != 0) {
     LogEvent("host %s://%s: not used, no connection to it", secure ? "https" : "http", host);
@@ -93,7 +93,7 @@ bool TryHost(int secure, const char* host) {
 
 void ShowProgressControls() {
   const int ids[] = {IDC_WEB_STATUS, IDC_WEB_PROGRESS, IDC_WEB_ACTIVITY, IDC_WEB_PERCENT};
-  for (int id : ids) ShowWindow(GetDlgItem(g_state.webDialog, id), SW_SHOWNORMAL);
+  for (int id : ids) ShowWindow(GetDlgItem(g_state.windows.webDialog, id), SW_SHOWNORMAL);
 }
 
 void Download() {
@@ -106,21 +106,21 @@ void Download() {
 
 void PrepareRun() {
   g_state.internet = InternetSession{nullptr, nullptr};
-  memset(&g_state.remote, 0, sizeof g_state.remote);
-  for (int i = 0; i < kPartCount; ++i) g_state.downloadSelected[i] = g_state.partSelected[i] ? 1 : 0;
-  g_state.downloadSelected[kSetup] = 1;
-  g_state.downloadSelected[kSystems] = 1;
+  g_state.download.remote = RemoteDescription{};
+  for (int i = 0; i < kPartCount; ++i) g_state.download.downloadSelected[i] = g_state.choices.partSelected[i] ? 1 : 0;
+  g_state.download.downloadSelected[kSetup] = 1;
+  g_state.download.downloadSelected[kSystems] = 1;
   // ReadRemoteDescription completes it with the root folder name and "\QuarnWin32\".
-  memset(g_state.programFolder, 0, sizeof g_state.programFolder);
-  g_state.programFolder[0] = static_cast<char>(64 + g_state.targetDrive);
-  g_state.programFolder[1] = ':';
-  g_state.programFolder[2] = '\\';
+  memset(g_state.paths.programFolder, 0, sizeof g_state.paths.programFolder);
+  g_state.paths.programFolder[0] = static_cast<char>(64 + g_state.choices.targetDrive);
+  g_state.paths.programFolder[1] = ':';
+  g_state.paths.programFolder[2] = '\\';
 }
 
 }  // namespace
 
 DWORD WINAPI RunInstallation(LPVOID) {
-  g_state.workerRunning = 1;
+  g_state.flags.workerRunning = 1;
   PrepareRun();
   SetField(IDC_WEB_TITLE, kTitleCollecting);
   PlayAnimation(IDC_WEB_FRAME, IDR_CLIP_CONNECT);
@@ -131,13 +131,13 @@ DWORD WINAPI RunInstallation(LPVOID) {
   bool descriptionFailed = false;
   if (ReadRemoteDescription() == 0) {
     // The download stages below this folder, so it is known before the first file arrives.
-    BuildStagingFolderPath(g_state.stagingFolder, sizeof g_state.stagingFolder, g_state.programFolder);
+    BuildStagingFolderPath(g_state.paths.stagingFolder, sizeof g_state.paths.stagingFolder, g_state.paths.programFolder);
     if (CreateStagingFolders() == 0) {
-      MoveInstallLog(g_state.stagingFolder);
-      LogEvent("staging folder %s", g_state.stagingFolder);
+      MoveInstallLog(g_state.paths.stagingFolder);
+      LogEvent("staging folder %s", g_state.paths.stagingFolder);
       Download();
     } else {
-      LogEvent("staging folder %s could not be made (error %lu)", g_state.stagingFolder, GetLastError());
+      LogEvent("staging folder %s could not be made (error %lu)", g_state.paths.stagingFolder, GetLastError());
     }
   } else {
     descriptionFailed = true;
@@ -150,24 +150,24 @@ DWORD WINAPI RunInstallation(LPVOID) {
   ChangeAnimation(IDR_CLIP_INSTALL);
   // Every installation step reads the staged description; without a whole path there is nothing to
   // install from, and a cut one would name another file.
-  if (!BuildDescriptionPath(g_state.descriptionPath, sizeof g_state.descriptionPath, g_state.programFolder)) {
-    g_state.cancelRequested = 1;
-    LogEvent("description path does not fit below %s", g_state.programFolder);
+  if (!BuildDescriptionPath(g_state.paths.descriptionPath, sizeof g_state.paths.descriptionPath, g_state.paths.programFolder)) {
+    g_state.flags.cancelRequested = 1;
+    LogEvent("description path does not fit below %s", g_state.paths.programFolder);
     return EndCancelled(ExitCode::kPathTooLong);
   }
   CreateSystemDirectories();
   if (Cancelled()) return EndCancelled();
 
   SetField(IDC_WEB_TITLE, kTitleFiles);
-  BuildStagingFolderPath(g_state.stagingFolder, sizeof g_state.stagingFolder, g_state.programFolder);
+  BuildStagingFolderPath(g_state.paths.stagingFolder, sizeof g_state.paths.stagingFolder, g_state.paths.programFolder);
   LoadDiscTable();
   if (Cancelled()) return EndCancelled();
 
   // The copy carries the display on from where the download left it.
-  g_state.copyBytesTotal = static_cast<uint32_t>(g_state.remote.overallTotal);
-  g_state.copyBytesDone = static_cast<uint32_t>(g_state.remote.bytesDone);
+  g_state.copy.copyBytesTotal = static_cast<uint32_t>(g_state.download.remote.overallTotal);
+  g_state.copy.copyBytesDone = static_cast<uint32_t>(g_state.download.remote.bytesDone);
   g_copyBegan = true;
-  if (CopySelectedParts(g_state.webDialog) != 0) return EndCancelled();
+  if (CopySelectedParts(g_state.windows.webDialog) != 0) return EndCancelled();
   // The copy step does not look at the flag: a Cancel pressed while files were copied takes effect here,
   // before anything is registered.
   if (Cancelled()) return EndCancelled();

@@ -1,5 +1,6 @@
 #include "base/text.h"
 
+#include <cstdint>
 #include <cstring>
 
 bool CopyText(char* dst, size_t dstSize, const char* src) {
@@ -21,4 +22,22 @@ bool AppendText(char* dst, size_t dstSize, const char* src) {
 
 bool StartsWith(const char* text, const char* prefix) {
   return strncmp(text, prefix, strlen(prefix)) == 0;
+}
+
+int64_t ParseDecimal(const char* text) {
+  const char* p = text;
+  while (*p == ' ' || *p == '\t') ++p;
+  bool negative = false;
+  if (*p == '+' || *p == '-') negative = *p++ == '-';
+  int64_t value = 0;
+  for (; *p >= '0' && *p <= '9'; ++p) {
+    int digit = *p - '0';
+    if (value > (INT64_MAX - digit) / 10) {
+      value = INT64_MAX;
+      while (*p >= '0' && *p <= '9') ++p;
+      break;
+    }
+    value = value * 10 + digit;
+  }
+  return negative ? -value : value;
 }

@@ -2,6 +2,7 @@
 // buffer, always terminate it (when it has room for the terminator) and tell whether the text fit.
 #pragma once
 #include <cstddef>
+#include <cstdint>
 
 // Copies src into dst (dstSize bytes). Returns true when the whole text fit; on false dst holds the
 // longest prefix that fits.
@@ -13,3 +14,7 @@ bool AppendText(char* dst, size_t dstSize, const char* src);
 
 // True when text begins with prefix (byte for byte).
 bool StartsWith(const char* text, const char* prefix);
+
+// A decimal number by the description's rules: leading blanks, a sign, digits up to the first
+// non-digit; no digits give 0. Saturates at the int64 range instead of overflowing.
+int64_t ParseDecimal(const char* text);

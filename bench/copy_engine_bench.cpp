@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "app/install_state.h"
+#include "state/install_state_win.h"
 #include "install/copy_engine_win.h"
 
 namespace {
@@ -61,12 +61,12 @@ int main(int argc, char** argv) {
   if (!WriteAll(staging + "Disc_01\\Fajls_1.ini", std::vector<char>(list.begin(), list.end()))) return 1;
 
   ResetInstallState();
-  g_state.targetDrive = drive - 64;
-  strcpy(g_state.rootName, "CopyBench");
-  strcpy(g_state.stagingFolder, staging.c_str());
-  strcpy(g_state.discTable[0].label, "BENCH");
-  g_state.discTable[0].present[1] = 1;
-  g_state.partSelected[1] = 1;
+  g_state.choices.targetDrive = drive - 64;
+  strcpy(g_state.choices.rootName, "CopyBench");
+  strcpy(g_state.paths.stagingFolder, staging.c_str());
+  strcpy(g_state.choices.discTable[0].label, "BENCH");
+  g_state.choices.discTable[0].present[1] = 1;
+  g_state.choices.partSelected[1] = 1;
 
   LARGE_INTEGER freq, t0, t1;
   QueryPerformanceFrequency(&freq);

@@ -15,7 +15,7 @@
 #include <cstring>
 #include <vector>
 
-#include "app/install_state.h"
+#include "state/install_state_win.h"
 #include "res/resource.h"
 #include "ui/branding_win.h"
 
@@ -67,7 +67,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   const DWORD milliseconds = __argc > 1 ? static_cast<DWORD>(atol(__argv[1])) : 3000;
   const char* url = __argc > 2 && strcmp(__argv[2], "-") != 0 ? __argv[2] : nullptr;
   for (int i = 3; i < __argc; ++i) LoadLibraryA(__argv[i]);
-  g_state.instance = instance;
+  g_state.windows.instance = instance;
   INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_ANIMATE_CLASS | ICC_PROGRESS_CLASS};
   InitCommonControlsEx(&controls);
 

@@ -12,25 +12,23 @@
 #include <cstring>
 #include <string>
 
-#include "app/install_state.h"
+#include "state/install_state_win.h"
 #include "base/install_log_win.h"
 #include "base/message_box_win.h"
 #include "base/scoped_handle_win.h"
 #include "base/text.h"
 #include "install/copy_paths.h"
 #include "install/copy_progress.h"
-#include "install/description.h"
+#include "layout/description.h"
 #include "install/uninstall_record_win.h"
 #include "res/resource.h"
-#include "web/progress_text.h"
+#include "ui/progress_text.h"
 
 namespace {
 
 // Set by a Cancel answer to one of the copy error boxes; checked after every file. The dialog's own
 // Cancel button does not reach it: a press there takes effect after the whole copy step.
 int g_stop = 0;
-// Disc index 0..14 whose files CopyDiscFiles copies.
-int g_discIndex = 0;
 
 // Creation, last-access and last-write time of a source, carried over to its target.
 struct FileTimes {
@@ -53,13 +51,13 @@ struct LocalBuffer {
 // In a silent run no box appears and `silentAnswer` is taken: keep an existing file (No), give up at a disc
 // prompt (Cancel), go on past an error (OK).
 int ShowMessage(UINT textId, UINT type, int silentAnswer, const char* arg1 = "", const char* arg2 = "") {
-  HINSTANCE instance = g_state.instance ? g_state.instance : GetModuleHandleA(nullptr);
+  HINSTANCE instance = g_state.windows.instance ? g_state.windows.instance : GetModuleHandleA(nullptr);
   char format[kTextSize] = "";
   LoadStringA(instance, textId, format, sizeof format);
   // Two paths of up to 255 characters each, or a longer path that was refused for its length.
   char text[2048];
   snprintf(text, sizeof text, format, arg1, arg2);
-  return ShowBox(g_state.webDialog, text, g_state.caption, type, silentAnswer);
+  return ShowBox(g_state.windows.webDialog, text, g_state.process.caption, type, silentAnswer);
 }
 
 // Answer OK/Cancel of an error box: Cancel raises the stop flag.
@@ -68,22 +66,22 @@ void ShowStoppableError(UINT textId, const char* arg1, const char* arg2 = "") {
 }
 
 void SetControlText(int id, const char* text) {
-  if (g_state.webDialog) SetDlgItemTextA(g_state.webDialog, id, text);
+  if (g_state.windows.webDialog) SetDlgItemTextA(g_state.windows.webDialog, id, text);
 }
 
 // After each file: percentage, an empty activity field and the bar.
 void ShowProgressAtFileEnd() {
-  const double ratio = CopyRatioAtFileEnd(g_state.copyBytesDone, g_state.copyBytesTotal);
+  const double ratio = CopyRatioAtFileEnd(g_state.copy.copyBytesDone, g_state.copy.copyBytesTotal);
   char percent[64];
   FormatCopyPercent(ratio, percent, sizeof percent);
   SetControlText(IDC_WEB_PERCENT, percent);
   SetControlText(IDC_WEB_ACTIVITY, "");
-  if (g_state.progressBar) SendMessageA(g_state.progressBar, PBM_SETPOS, CopyBarPosition(ratio), 0);
+  if (g_state.windows.progressBar) SendMessageA(g_state.windows.progressBar, PBM_SETPOS, CopyBarPosition(ratio), 0);
 }
 
 // After each full block of a file: the next spinner frame and the percentage; the bar stays.
 void ShowProgressInFile(uint64_t writtenInFile, int frame) {
-  const double ratio = CopyRatioInFile(g_state.copyBytesDone, writtenInFile, g_state.copyBytesTotal);
+  const double ratio = CopyRatioInFile(g_state.copy.copyBytesDone, writtenInFile, g_state.copy.copyBytesTotal);
   char percent[64];
   FormatCopyPercent(ratio, percent, sizeof percent);
   SetControlText(IDC_WEB_ACTIVITY, ActivityFrame(frame));
@@ -91,7 +89,7 @@ void ShowProgressInFile(uint64_t writtenInFile, int frame) {
 }
 
 // The counters are the design's unsigned 32-bit values; a file counts with the low part of its size.
-void CountDone(DWORD bytes) { g_state.copyBytesDone += bytes; }
+void CountDone(DWORD bytes) { g_state.copy.copyBytesDone += bytes; }
 
 // The times of the source, read through a handle of its own (the copy handle is opened sharing reads
 // only, this one sharing writes, so that either succeeds where the source allows it).
@@ -178,7 +176,7 @@ void CopyOneFile(const char* sourcePath, bool sourceFits, const char* targetPath
 }
 
 // One file line of the current disc: parse, check, then keep, ask or copy.
-void HandleFileLine(const char* line, char* buffer) {
+void HandleFileLine(int disc, const char* line, char* buffer) {
   FileEntry entry;
   const FileLineStatus status = ParseFileLine(line, &entry);
   if (status == FileLineStatus::kMalformed) {
@@ -191,11 +189,10 @@ void HandleFileLine(const char* line, char* buffer) {
   }
   if (status == FileLineStatus::kUnsafePath) return;  // reported above: never written out of its folder
 
-  const int disc = g_discIndex + 1;
-  const std::string sourcePath = SourcePathOf(g_state.stagingFolder, disc, entry.source);
+  const std::string sourcePath = SourcePathOf(g_state.paths.stagingFolder, disc, entry.source);
   const std::string targetPath =
-      TargetPathOf(entry, RootFolderOf(g_state.targetDrive, g_state.rootName), g_state.windowsFolder);
-  const TargetCheck check = CheckTarget(entry, g_state.windowsFolder, targetPath);
+      TargetPathOf(entry, RootFolderOf(g_state.choices.targetDrive, g_state.choices.rootName), g_state.process.windowsFolder);
+  const TargetCheck check = CheckTarget(entry, g_state.process.windowsFolder, targetPath);
   if (check == TargetCheck::kOutsideBase) {
     // A bad modifier has been reported already; any other such line is reported here, once.
     if (status == FileLineStatus::kOk) ShowStoppableError(IDS_BAD_TARGET_CODE, entry.targetCode);
@@ -232,7 +229,7 @@ void ReadValue(const std::string& file, const char* section, const char* key, ch
 
 bool DiscHasSelectedPart(int discIndex) {
   for (int p = 0; p < kPartCount; ++p) {
-    if (g_state.partSelected[p] && g_state.discTable[discIndex].present[p]) return true;
+    if (g_state.choices.partSelected[p] && g_state.choices.discTable[discIndex].present[p]) return true;
   }
   return false;
 }
@@ -241,20 +238,20 @@ bool DiscHasSelectedPart(int discIndex) {
 bool DiscLabelMatches(const std::string& fileList, int discIndex) {
   char label[kTextSize];
   ReadValue(fileList, "Disc", "Name", label);
-  return strcmp(label, g_state.discTable[discIndex].label) == 0;
+  return strcmp(label, g_state.choices.discTable[discIndex].label) == 0;
 }
 
 // Asks for the right disc until its file list carries the expected label. false: the user refused.
 bool PromptForDisc(const std::string& fileList, int discIndex) {
-  const char* expected = g_state.discTable[discIndex].label;
+  const char* expected = g_state.choices.discTable[discIndex].label;
   for (;;) {
     MessageBeep(0);
-    if (ShowMessage(IDS_INSERT_DISC, MB_OKCANCEL | MB_ICONINFORMATION, IDCANCEL, g_state.stagingFolder, expected) !=
+    if (ShowMessage(IDS_INSERT_DISC, MB_OKCANCEL | MB_ICONINFORMATION, IDCANCEL, g_state.paths.stagingFolder, expected) !=
         IDOK) {
       return false;
     }
     if (DiscLabelMatches(fileList, discIndex)) return true;
-    if (ShowMessage(IDS_WRONG_DISC, MB_OKCANCEL | MB_ICONERROR, IDCANCEL, g_state.stagingFolder, expected) != IDOK) {
+    if (ShowMessage(IDS_WRONG_DISC, MB_OKCANCEL | MB_ICONERROR, IDCANCEL, g_state.paths.stagingFolder, expected) != IDOK) {
       return false;
     }
   }
@@ -266,32 +263,31 @@ int CopySelectedParts(HWND window) {
   g_stop = 0;
   for (int i = 0; i < kDiscCount; ++i) {
     if (!DiscHasSelectedPart(i)) continue;
-    const std::string fileList = FileListPathOf(g_state.stagingFolder, i + 1);
+    const std::string fileList = FileListPathOf(g_state.paths.stagingFolder, i + 1);
     if (!DiscLabelMatches(fileList, i) && !PromptForDisc(fileList, i)) {
       if (window) PostMessageA(window, WM_COMMAND, IDM_WEB_ABORT, 0);
       return 1;
     }
-    g_discIndex = i;
-    if (CopyDiscFiles() != 0) return 1;
+    if (CopyDiscFiles(i) != 0) return 1;
   }
   return 0;
 }
 
-int CopyDiscFiles() {
+int CopyDiscFiles(int discIndex) {
   LocalBuffer buffer(kCopyBlockSize);
   if (!buffer.p) {
     ShowMessage(IDS_NO_MEMORY, MB_OK | MB_ICONERROR, IDOK);
     return g_stop;
   }
-  const int disc = g_discIndex + 1;
-  const std::string fileList = FileListPathOf(g_state.stagingFolder, disc);
+  const int disc = discIndex + 1;
+  const std::string fileList = FileListPathOf(g_state.paths.stagingFolder, disc);
   for (int p = 0; p < kPartCount; ++p) {
-    if (!g_state.partSelected[p] || !g_state.discTable[g_discIndex].present[p]) continue;
+    if (!g_state.choices.partSelected[p] || !g_state.choices.discTable[discIndex].present[p]) continue;
     for (int n = 1;; ++n) {
       char line[kTextSize];
       ReadValue(fileList, kPartNames[p], NumberedKey("File", n).c_str(), line);
       if (IsAbsentValue(line)) break;
-      HandleFileLine(line, buffer.p);
+      HandleFileLine(disc, line, buffer.p);
       if (g_stop) return 1;
     }
   }

@@ -5,4 +5,5 @@
 // 0 when every disc was handled, 1 when the installation is to stop.
 int CopySelectedParts(HWND window);
 
-int CopyDiscFiles();
+// Copies the selected parts of disc discIndex (0..14). 1 when a copy error box was answered with Cancel.
+int CopyDiscFiles(int discIndex);

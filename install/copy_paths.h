@@ -4,7 +4,7 @@
 #pragma once
 #include <string>
 
-#include "install/description.h"
+#include "layout/description.h"
 
 // "<drive>:\<root>": the root folder every root-based target path is appended to (no trailing backslash).
 std::string RootFolderOf(int targetDrive, const char* rootName);

@@ -3,8 +3,8 @@
 #include <cstring>
 #include <string>
 
-#include "app/install_state.h"
-#include "install/description.h"
+#include "state/install_state_win.h"
+#include "layout/description.h"
 
 bool ReadProfileValue(const char* iniPath, const char* section, const char* key, char* out, size_t size) {
   if (out == nullptr || size == 0) return false;
@@ -18,13 +18,13 @@ bool ReadProfileValue(const char* iniPath, const char* section, const char* key,
 }
 
 bool ReadDescriptionValue(const char* section, const char* key, char* out, size_t size) {
-  return ReadProfileValue(g_state.descriptionPath, section, key, out, size);
+  return ReadProfileValue(g_state.paths.descriptionPath, section, key, out, size);
 }
 
 void LoadDiscTable() {
   // All fifteen discs are visited: a missing section does not end the table.
   for (int disc = 1; disc <= kDiscCount; ++disc) {
-    DiscEntry& entry = g_state.discTable[disc - 1];
+    DiscEntry& entry = g_state.choices.discTable[disc - 1];
     entry.label[0] = '\0';
     const std::string section = DiscSectionName(disc);
     char value[kTextSize];

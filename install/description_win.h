@@ -4,8 +4,8 @@
 
 #include <cstddef>
 
-// Fills labels and adds presence flags to g_state.discTable from the staged Install.ini
-// (g_state.descriptionPath). Presence flags are only ever set, never cleared: the options dialog's marks
+// Fills labels and adds presence flags to g_state.choices.discTable from the staged Install.ini
+// (g_state.paths.descriptionPath). Presence flags are only ever set, never cleared: the options dialog's marks
 // for disc 1 stay. A missing or unreadable file leaves every label empty.
 void LoadDiscTable();
 
@@ -15,5 +15,5 @@ void LoadDiscTable();
 // `size` is the size of `out` in bytes (at most 256 are used).
 bool ReadProfileValue(const char* iniPath, const char* section, const char* key, char* out, size_t size);
 
-// The same for the staged Install.ini at g_state.descriptionPath.
+// The same for the staged Install.ini at g_state.paths.descriptionPath.
 bool ReadDescriptionValue(const char* section, const char* key, char* out, size_t size);

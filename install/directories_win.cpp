@@ -3,19 +3,19 @@
 
 #include <cstdio>
 
-#include "app/install_state.h"
+#include "state/install_state_win.h"
 #include "install/uninstall_record_win.h"
 #include "install/description_win.h"
 #include "install/directories.h"
 
 void CreateSystemDirectories() {
   char root[kTextSize];
-  if (!BuildRootFolderPath(root, sizeof root, g_state.targetDrive, g_state.rootName)) return;
+  if (!BuildRootFolderPath(root, sizeof root, g_state.choices.targetDrive, g_state.choices.rootName)) return;
   // Every result is ignored: an existing folder is fine, and a folder that could not be made shows up
   // later as copy errors.
   if (CreateDirectoryA(root, nullptr)) RecordCreatedFolder(root);
   // An empty path would make the profile reader look for a file in the Windows folder.
-  if (g_state.descriptionPath[0] == '\0') return;
+  if (g_state.paths.descriptionPath[0] == '\0') return;
   for (int n = 1;; ++n) {
     char key[16];
     snprintf(key, sizeof key, "Dir%i", n);

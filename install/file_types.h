@@ -1,6 +1,6 @@
 // The registry entries of one file type of the description, as data. file_types_win.cpp writes them.
 #pragma once
-#include "install/description.h"
+#include "layout/description.h"
 
 // One default (unnamed) string value below HKEY_LOCAL_MACHINE.
 struct DefaultValueWrite {

@@ -3,8 +3,8 @@
 // ignored and the list goes on; the shell is not told about the change.
 #include "install/file_types_win.h"
 
-#include "app/install_state.h"
-#include "install/description.h"
+#include "state/install_state_win.h"
+#include "layout/description.h"
 #include "install/description_win.h"
 #include "install/file_types.h"
 #include "install/registry.h"
@@ -25,7 +25,7 @@ bool ReadEntryValue(const char* name, int n, char* buffer, size_t size) {
 
 void RegisterFileTypes() {
   char programFolder[kTextSize];
-  if (!BuildInstalledProgramFolder(g_state.targetDrive, g_state.rootName, programFolder,
+  if (!BuildInstalledProgramFolder(g_state.choices.targetDrive, g_state.choices.rootName, programFolder,
                                    sizeof programFolder)) {
     return;
   }

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "base/text.h"
-#include "install/description.h"
+#include "layout/description.h"
 
 bool IsFontFileInsideFontsFolder(const char* fontFile) {
   if (fontFile[0] == '\0' || fontFile[0] == '\\' || fontFile[0] == '/') return false;

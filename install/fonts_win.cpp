@@ -3,10 +3,10 @@
 // at every start.
 #include "install/fonts_win.h"
 
-#include "app/install_state.h"
+#include "state/install_state_win.h"
 #include "base/install_log_win.h"
 #include "install/uninstall_record_win.h"
-#include "install/description.h"
+#include "layout/description.h"
 #include "install/description_win.h"
 #include "install/fonts.h"
 #include "install/registry_win.h"
@@ -38,7 +38,7 @@ void InstallFonts() {
     // A name that leaves the fonts folder (or a path too long to build) is neither loaded nor
     // registered; the list goes on with the next font.
     char fontPath[kTextSize];
-    if (!BuildFontPath(g_state.windowsFolder, fontFile, fontPath, sizeof fontPath)) continue;
+    if (!BuildFontPath(g_state.process.windowsFolder, fontFile, fontPath, sizeof fontPath)) continue;
 
     // One broadcast per font actually added, so that running programs see each new font.
     const int added = AddFontResourceA(fontPath);

@@ -3,20 +3,20 @@
 #include <string>
 #include <vector>
 
-#include "app/install_state.h"
+#include "state/install_state_win.h"
 #include "base/install_log_win.h"
 #include "install/launch.h"
 #include "install/progman_dde_win.h"
 
 void LaunchInstalledSystem() {
   ReleaseProgramManagerCommandBlock();
-  if (g_state.mainWindow) DestroyWindow(g_state.mainWindow);
-  if (!g_state.startAfterInstall) {
+  if (g_state.windows.mainWindow) DestroyWindow(g_state.windows.mainWindow);
+  if (!g_state.choices.startAfterInstall) {
     LogEvent("launch: not asked for");
     return;
   }
 
-  const std::string commandLine = InstalledSystemCommandLine(g_state.targetDrive, g_state.rootName);
+  const std::string commandLine = InstalledSystemCommandLine(g_state.choices.targetDrive, g_state.choices.rootName);
   if (commandLine.empty()) {
     MessageBeep(0);
     return;

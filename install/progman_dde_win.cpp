@@ -16,10 +16,10 @@
 #include <cstring>
 #include <string>
 
-#include "app/install_state.h"
+#include "state/install_state_win.h"
 #include "base/install_log_win.h"
 #include "install/copy_paths.h"
-#include "install/description.h"
+#include "layout/description.h"
 #include "install/description_win.h"
 #include "install/launch_win.h"
 
@@ -203,8 +203,8 @@ void SendNextProgramManagerCommand() {
     // The server's text is never a format string: the replacements are made by hand. Every '#' grows
     // the command by the root folder's length; the block is sized to carry the whole result rather than
     // a cut command, which would be another command.
-    const std::string root = RootFolderOf(g_state.targetDrive, g_state.rootName);
-    command = PrepareProgramManagerCommand(value, root.c_str(), g_state.windowsFolder);
+    const std::string root = RootFolderOf(g_state.choices.targetDrive, g_state.choices.rootName);
+    command = PrepareProgramManagerCommand(value, root.c_str(), g_state.process.windowsFolder);
     // A group or item named to land outside the Program Manager's folder is not sent; the list goes
     // on, as after a command the service refused.
     if (!LeavesProgramManagerFolder(command)) break;
@@ -242,7 +242,7 @@ void SendNextProgramManagerCommand() {
 void StartProgramManagerConversation(HWND parent) {
   WNDCLASSA wc = {};
   wc.lpfnWndProc = ClientWindowProc;
-  wc.hInstance = g_state.instance;
+  wc.hInstance = g_state.windows.instance;
   wc.lpszClassName = kClientClass;
   // Already registered by an earlier conversation in this process is as good as registered now.
   if (!RegisterClassA(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return;
@@ -253,7 +253,7 @@ void StartProgramManagerConversation(HWND parent) {
   const ATOM service = GlobalAddAtomA(kProgman);
   const ATOM topic = GlobalAddAtomA(kProgman);
   HWND client = CreateWindowA(kClientClass, kClientTitle, WS_CHILD, 0, 0, 0, 0, parent, nullptr,
-                              g_state.instance, nullptr);
+                              g_state.windows.instance, nullptr);
   if (client == nullptr) {
     if (service) GlobalDeleteAtom(service);
     if (topic) GlobalDeleteAtom(topic);

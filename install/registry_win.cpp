@@ -8,7 +8,7 @@
 
 #include <cstring>
 
-#include "app/install_state.h"
+#include "state/install_state_win.h"
 #include "base/install_log_win.h"
 #include "base/scoped_handle_win.h"
 #include "install/description_win.h"
@@ -91,7 +91,7 @@ void WriteInstallationRecord() {
                       sizeof text);
   WriteRegistryString(HKEY_LOCAL_MACHINE, keyPath, "Installed Time", text);
 
-  if (BuildRootFolder(g_state.targetDrive, g_state.rootName, text, sizeof text)) {
+  if (BuildRootFolder(g_state.choices.targetDrive, g_state.choices.rootName, text, sizeof text)) {
     WriteRegistryString(HKEY_LOCAL_MACHINE, keyPath, "Installed Path", text);
   }
 

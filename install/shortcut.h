@@ -2,7 +2,7 @@
 #pragma once
 #include <cstddef>
 
-#include "install/description.h"
+#include "layout/description.h"
 
 constexpr size_t kLinkPathSize = 512;
 

@@ -7,11 +7,11 @@
 
 #include <string>
 
-#include "app/install_state.h"
+#include "state/install_state_win.h"
 #include "base/install_log_win.h"
 #include "install/uninstall_record_win.h"
 #include "base/text.h"
-#include "install/description.h"
+#include "layout/description.h"
 #include "install/description_win.h"
 #include "install/shortcut.h"
 
@@ -79,13 +79,13 @@ int FindGroupName(const char* iniPath, char* name, int size) {
 
 void CreateDesktopShortcut() {
   char name[kTextSize];
-  if (FindGroupName(g_state.descriptionPath, name, sizeof name) != 0) return;
+  if (FindGroupName(g_state.paths.descriptionPath, name, sizeof name) != 0) return;
 
   char desktop[MAX_PATH];
   if (FAILED(SHGetFolderPathA(nullptr, CSIDL_DESKTOP, nullptr, SHGFP_TYPE_CURRENT, desktop))) return;
 
   ShortcutPlan plan;
-  if (!PlanDesktopShortcut(desktop, g_state.targetDrive, g_state.rootName, name, &plan)) return;
+  if (!PlanDesktopShortcut(desktop, g_state.choices.targetDrive, g_state.choices.rootName, name, &plan)) return;
   const int made = CreateShellLink(plan.targetPath, name, plan.workingFolder, plan.linkPath);
   LogEvent("shortcut %s -> %s: %s", plan.linkPath, plan.targetPath, made ? "made" : "not made");
   if (made) RecordShortcut(plan.linkPath);

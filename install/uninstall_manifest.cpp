@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "install/description.h"
+#include "layout/description.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/install_state.h"
+#include "state/install_state_win.h"
 #include "base/install_log_win.h"
 #include "base/scoped_handle_win.h"
 #include "install/description_win.h"
@@ -92,9 +92,9 @@ void MergeEarlier(const UninstallManifest& old, UninstallManifest* now) {
 // The bytes the selected parts take, from the server's part sizes.
 uint64_t SelectedPartBytes() {
   uint64_t total = 0;
-  for (const DiscSizeRecord& disc : g_state.remote.discs) {
+  for (const DiscSizeRecord& disc : g_state.download.remote.discs) {
     for (int p = 0; p < kPartCount; ++p) {
-      if (g_state.partSelected[p] && disc.present[p] && disc.size[p] > 0) total += static_cast<uint64_t>(disc.size[p]);
+      if (g_state.choices.partSelected[p] && disc.present[p] && disc.size[p] > 0) total += static_cast<uint64_t>(disc.size[p]);
     }
   }
   return total;
@@ -211,12 +211,12 @@ int SaveUninstallRecord() {
   char recordKey[kTextSize];
   if (!BuildRecordKeyPath(system, recordKey, sizeof recordKey)) return 1;
   char root[kTextSize];
-  if (!BuildRootFolder(g_state.targetDrive, g_state.rootName, root, sizeof root)) return 1;
+  if (!BuildRootFolder(g_state.choices.targetDrive, g_state.choices.rootName, root, sizeof root)) return 1;
   const std::string programFolder = std::string(root) + "\\QuarnWin32\\";
   const std::string listPath = programFolder + kManifestFileName;
   const std::string copyPath = programFolder + kInstallerCopyName;
   const std::string uninstallKey = UninstallKeyOf(system);
-  const bool hasGroup = FindGroupName(g_state.descriptionPath, group, sizeof group) == 0;
+  const bool hasGroup = FindGroupName(g_state.paths.descriptionPath, group, sizeof group) == 0;
 
   // The installer's copy: the uninstaller the entry names. A run started from that copy (a repair by
   // hand) finds itself in place already.
@@ -249,7 +249,7 @@ int SaveUninstallRecord() {
   m.recordKey = recordKey;
   m.rootFolder = root;
   if (hasGroup) m.group = group;
-  m.stagingFolder = g_state.stagingFolder;
+  m.stagingFolder = g_state.paths.stagingFolder;
   m.uninstallKey = uninstallKey;
   m.installerCopy = copyPath;
   // The entry's values go with the key; they are not listed one by one.

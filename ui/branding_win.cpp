@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "app/install_state.h"
+#include "state/install_state_win.h"
 #include "base/scoped_handle_win.h"
 #include "base/text.h"
 
@@ -79,7 +79,7 @@ void ItemText(const PanelTextItem& item, const char* version, char (&buf)[kPanel
   buf[0] = '\0';
   switch (item.source) {
     case PanelTextSource::kString:
-      LoadStringA(g_state.instance, static_cast<UINT>(item.stringId), buf, sizeof buf);
+      LoadStringA(g_state.windows.instance, static_cast<UINT>(item.stringId), buf, sizeof buf);
       break;
     case PanelTextSource::kLiteral:
       CopyText(buf, sizeof buf, item.text);
@@ -100,7 +100,7 @@ void DrawItems(HDC dc, int width, int height, size_t first, size_t end, const ch
 
 // ANDs the logo into the background so that it darkens whatever lies under it (texts included).
 void CombineLogo(HDC memoryDc, HDC windowDc, int width, int height) {
-  ScopedGdiObject logo(LoadBitmapA(g_state.instance, "QuarnBas"));
+  ScopedGdiObject logo(LoadBitmapA(g_state.windows.instance, "QuarnBas"));
   if (!logo) return;
   BITMAP header;
   memset(&header, 0, sizeof header);

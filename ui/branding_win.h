@@ -31,7 +31,7 @@ void ComposeBrandingPanel(HWND mainWindow);
 
 // Composes the panel into any background bitmap of size width x height (not selected into any context).
 // windowDc: the context the memory contexts are made compatible with. Texts and logo come from the
-// resources of g_state.instance.
+// resources of g_state.windows.instance.
 void ComposePanelInto(HDC windowDc, HBITMAP background, int width, int height);
 
 // The title block (items after the left column) and the logo, drawn into memoryDc, which holds the

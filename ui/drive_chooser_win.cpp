@@ -7,8 +7,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/install_state.h"
-#include "install/description.h"
+#include "state/install_state_win.h"
+#include "layout/description.h"
 #include "res/resource.h"
 #include "ui/drive_field.h"
 
@@ -21,12 +21,12 @@ int g_driveChosen = 0;
 char g_driveText[kTextSize];
 
 void ShowDriveError(HWND owner, const char* text) {
-  MessageBoxA(owner, text, g_state.caption, MB_OK | MB_ICONERROR);
+  MessageBoxA(owner, text, g_state.process.caption, MB_OK | MB_ICONERROR);
 }
 
 void ShowInvalidDrive(HWND owner) {
   char text[kTextSize] = "";
-  LoadStringA(g_state.instance, IDS_DRIVE_INVALID, text, sizeof text);
+  LoadStringA(g_state.windows.instance, IDS_DRIVE_INVALID, text, sizeof text);
   ShowDriveError(owner, text);
 }
 
@@ -37,7 +37,7 @@ int CheckChosenDrive(HWND chooser) {
   GetDlgItemTextA(chooser, cmb2, g_driveText, sizeof g_driveText);
   // Windows' entries begin with the letter ("c: [LABEL]"), Wine's read "[-c-]": both name a drive.
   if (DriveLetterOfListEntry(g_driveText) != 0) return 1;
-  LoadStringA(g_state.instance, IDS_DRIVE_INVALID, g_driveText, sizeof g_driveText);
+  LoadStringA(g_state.windows.instance, IDS_DRIVE_INVALID, g_driveText, sizeof g_driveText);
   ShowDriveError(chooser, g_driveText);
   return 0;
 }
@@ -70,7 +70,7 @@ void ChooseTargetDrive(HWND optionsDialog) {
   memset(&ofn, 0, sizeof ofn);
   ofn.lStructSize = sizeof ofn;
   ofn.hwndOwner = optionsDialog;
-  ofn.hInstance = g_state.instance;
+  ofn.hInstance = g_state.windows.instance;
   ofn.Flags = OFN_ENABLEHOOK | OFN_ENABLETEMPLATE;
   ofn.lpfnHook = DriveChooserHook;
   ofn.lpTemplateName = "SetDriveBox";
@@ -104,7 +104,7 @@ int ApplyTargetDrive(HWND optionsDialog) {
   const char drive[3] = {letter, ':', '\0'};
   if (!SetCurrentDirectoryA(drive)) {
     char format[kTextSize] = "";
-    LoadStringA(g_state.instance, IDS_DRIVE_NOT_READY, format, sizeof format);
+    LoadStringA(g_state.windows.instance, IDS_DRIVE_NOT_READY, format, sizeof format);
     const char upper[3] = {static_cast<char>('A' + number - 1), ':', '\0'};
     char message[kTextSize];
     snprintf(message, sizeof message, format, upper);  // our own string table entry, one %s
@@ -115,6 +115,6 @@ int ApplyTargetDrive(HWND optionsDialog) {
   char current[MAX_PATH] = "";
   const DWORD n = GetCurrentDirectoryA(sizeof current, current);
   const int currentNumber = n > 0 && n < sizeof current ? DriveNumberOfLetter(current[0]) : 0;
-  g_state.targetDrive = currentNumber != 0 && current[1] == ':' ? currentNumber : number;
+  g_state.choices.targetDrive = currentNumber != 0 && current[1] == ':' ? currentNumber : number;
   return 0;
 }

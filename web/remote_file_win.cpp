@@ -5,10 +5,10 @@
 #include <memory>
 #include <new>
 
-#include "app/install_state.h"
+#include "state/install_state_win.h"
 #include "base/install_log_win.h"
 #include "web/probe.h"
-#include "web/progress_text.h"
+#include "base/text.h"
 #include "web/session_win.h"
 
 namespace {
@@ -112,14 +112,14 @@ int ReadRemoteFile(HINTERNET request, char* buffer, DWORD length) {
 
 bool ProbeServer(HINTERNET session) {
   char url[256];
-  if (!UpdateDirectoryUrl(url, sizeof url)) return false;
+  if (!UpdateDirectoryUrl(g_state.download.httpsMode, url, sizeof url)) return false;
   if (strlen(url) + strlen("/Update.ini") + 1 > sizeof url) return false;
   strcat(url, "/Update.ini");
 
   HINTERNET request = nullptr;
   DWORD length = 0;
   if (OpenChecked(session, url, kMaxWholeFileLength, &request, &length) != 0) return false;
-  if (g_state.cancelRequested.load() != 0) {
+  if (g_state.flags.cancelRequested.load() != 0) {
     InternetCloseHandle(request);
     return false;
   }
@@ -131,6 +131,6 @@ bool ProbeServer(HINTERNET session) {
   }
   // A short read is not fatal here: the scan looks at what arrived.
   if (!InternetCloseHandle(request)) return false;
-  return ScanProbeText(text.get(), static_cast<int>(got), g_state.cancelRequested) ==
+  return ScanProbeText(text.get(), static_cast<int>(got), g_state.flags.cancelRequested) ==
          ProbeVerdict::kAccepted;
 }

@@ -2,7 +2,7 @@
 
 #include <wininet.h>
 
-#include "app/install_state.h"
+#include "state/install_state_win.h"
 #include "base/install_log_win.h"
 #include "build_config.h"
 #include "web/server_layout.h"
@@ -65,8 +65,7 @@ void CloseSession() {
 
 const char* ServerHost(int secure) { return secure ? QUARN_HTTPS_HOST : QUARN_HTTP_HOST; }
 
-bool UpdateDirectoryUrl(char* url, size_t urlSize) {
-  int secure = g_state.httpsMode;
+bool UpdateDirectoryUrl(int secure, char* url, size_t urlSize) {
   return FormUpdateDirectoryUrl(secure != 0, ServerHost(secure), url, urlSize);
 }
 

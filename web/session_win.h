@@ -14,10 +14,10 @@ void CloseSession();
 // The host compiled into this build for a mode: QUARN_HTTPS_HOST (secure) or QUARN_HTTP_HOST.
 const char* ServerHost(int secure);
 
-// The server directory of the current mode (g_state.httpsMode) on its host, without trailing slash:
+// The server directory of a mode (secure 1: HTTPS, 0: HTTP) on its host, without trailing slash:
 // "https://<https host>/Download/UpDate-V9.20" or "http://<http host>/UpDate-V9.20".
 // false when it does not fit into urlSize bytes.
-bool UpdateDirectoryUrl(char* url, size_t urlSize);
+bool UpdateDirectoryUrl(int secure, char* url, size_t urlSize);
 
 // Tests only: forget that the connectivity pre-check was made, so the next open makes it again.
 void ResetSessionPrecheckForTest();

@@ -10,17 +10,17 @@
 #include <memory>
 #include <new>
 
-#include "app/install_state.h"
+#include "state/install_state_win.h"
 #include "base/install_log_win.h"
 #include "base/message_box_win.h"
 #include "base/scoped_handle_win.h"
 #include "base/text.h"
-#include "install/description.h"
+#include "layout/description.h"
 #include "res/resource.h"
 #include "web/filler.h"
 #include "web/ini_index.h"
 #include "web/ini_lookup.h"
-#include "web/progress_text.h"
+#include "ui/progress_text.h"
 #include "web/remote_file_win.h"
 #include "web/server_layout.h"
 #include "web/session_win.h"
@@ -33,7 +33,7 @@ const char kNoRootText[] =
 const char kNoRootCaption[] = "QuarnCAD System Error!";
 
 void ShowField(int id, const char* text) {
-  if (g_state.webDialog != nullptr) SetDlgItemTextA(g_state.webDialog, id, text);
+  if (g_state.windows.webDialog != nullptr) SetDlgItemTextA(g_state.windows.webDialog, id, text);
 }
 
 int32_t ClampToInt32(int64_t v) {
@@ -89,7 +89,7 @@ bool CreateSubfolders(const char* discFolder, const char* fileName) {
 
 void ShowStatus(const char* discFolder, const char* fileName) {
   char status[kTextSize];
-  CopyText(status, sizeof status, g_state.httpsMode ? "https://... .../" : "http://... .../");
+  CopyText(status, sizeof status, g_state.download.httpsMode ? "https://... .../" : "http://... .../");
   AppendText(status, sizeof status, kSetFolder);
   AppendText(status, sizeof status, "/");
   AppendText(status, sizeof status, discFolder);
@@ -125,18 +125,18 @@ bool StreamToFile(HINTERNET request, DWORD announced, HANDLE file, bool filler, 
 
 bool BuildServerUrl(const char* discFolder, const char* fileName, char* url, size_t urlSize) {
   char directory[kTextSize];
-  if (!UpdateDirectoryUrl(directory, sizeof directory)) return false;
+  if (!UpdateDirectoryUrl(g_state.download.httpsMode, directory, sizeof directory)) return false;
   return FormServerUrl(directory, discFolder, fileName, url, urlSize);
 }
 
 bool BuildStagingPath(const char* discFolder, const char* fileName, char* path, size_t pathSize) {
-  return FormStagingPath(g_state.stagingFolder, discFolder, fileName, path, pathSize);
+  return FormStagingPath(g_state.paths.stagingFolder, discFolder, fileName, path, pathSize);
 }
 
 int ReadRemoteDescription() {
   WholeFile description;
   if (FetchWholeFile("Disc_01", "Install.ini", &description) != FetchResult::kOk) {
-    g_state.cancelRequested = 1;
+    g_state.flags.cancelRequested = 1;
     return 1;
   }
   const char* text = description.text.get();
@@ -146,29 +146,29 @@ int ReadRemoteDescription() {
   FindIniValue("System", "RootDirectory", root, sizeof root, text, size);
   // The program folder (drive + root + "\QuarnWin32\") must leave room for the staging paths below it.
   char programFolder[kTextSize];
-  CopyText(programFolder, sizeof programFolder, g_state.programFolder);
+  CopyText(programFolder, sizeof programFolder, g_state.paths.programFolder);
   bool fits = AppendText(programFolder, sizeof programFolder, root) &&
               AppendText(programFolder, sizeof programFolder, "\\QuarnWin32\\");
   if (!IsRootName(root) || !fits) {
     ShowBox(GetFocus(), kNoRootText, kNoRootCaption, MB_ICONERROR | MB_OK, IDOK);
-    g_state.cancelRequested = 1;
+    g_state.flags.cancelRequested = 1;
     return 1;
   }
-  CopyText(g_state.rootName, sizeof g_state.rootName, root);
-  CopyText(g_state.programFolder, sizeof g_state.programFolder, programFolder);
+  CopyText(g_state.choices.rootName, sizeof g_state.choices.rootName, root);
+  CopyText(g_state.paths.programFolder, sizeof g_state.paths.programFolder, programFolder);
 
-  RemoteDescription& remote = g_state.remote;
+  RemoteDescription& remote = g_state.download.remote;
   int64_t firstPass = 0;
   for (int disc = 1; disc <= kDiscCount; ++disc) {
-    if (g_state.cancelRequested.load() != 0) return 1;
+    if (g_state.flags.cancelRequested.load() != 0) return 1;
     char section[16];
     char value[kTextSize];
     FormDiscSection(disc, section, sizeof section);
     if (!FindIniValue(section, "", value, sizeof value, text, size)) continue;
     DiscSizeRecord& record = remote.discs[disc - 1];
     for (int part = 0; part < kPartCount; ++part) {
-      if (g_state.cancelRequested.load() != 0) return 1;
-      if (!g_state.downloadSelected[part]) continue;
+      if (g_state.flags.cancelRequested.load() != 0) return 1;
+      if (!g_state.download.downloadSelected[part]) continue;
       FindIniValue(section, kPartNames[part], value, sizeof value, text, size);
       if (value[0] == '*') continue;
       record.size[part] = ParseDescriptionNumber(value);
@@ -178,9 +178,9 @@ int ReadRemoteDescription() {
   }
   int64_t secondPass = 0;
   for (int disc = 0; disc < kDiscCount; ++disc) {
-    if (g_state.cancelRequested.load() != 0) return 1;
+    if (g_state.flags.cancelRequested.load() != 0) return 1;
     for (int part = 0; part < kPartCount; ++part) {
-      if (g_state.downloadSelected[part] && remote.discs[disc].present[part]) {
+      if (g_state.download.downloadSelected[part] && remote.discs[disc].present[part]) {
         secondPass += remote.discs[disc].size[part];
       }
     }
@@ -191,7 +191,7 @@ int ReadRemoteDescription() {
 
 void DownloadInstallationSet() {
   for (int disc = 1; disc <= kDiscCount; ++disc) {
-    if (g_state.cancelRequested.load() != 0) return;
+    if (g_state.flags.cancelRequested.load() != 0) return;
     char discFolder[16];
     char listName[32];
     char path[kTextSize];
@@ -209,10 +209,10 @@ void DownloadInstallationSet() {
     // FindIniValue would, without rescanning the list from its start every time.
     IniIndex listIndex(list.text.get(), list.size);
     for (int part = 0; part < kPartCount; ++part) {
-      if (!g_state.remote.discs[disc - 1].present[part]) continue;
-      if (g_state.cancelRequested.load() != 0) return;
+      if (!g_state.download.remote.discs[disc - 1].present[part]) continue;
+      if (g_state.flags.cancelRequested.load() != 0) return;
       for (int n = 1;; ++n) {
-        if (g_state.cancelRequested.load() != 0) return;
+        if (g_state.flags.cancelRequested.load() != 0) return;
         char key[16];
         char line[kTextSize];
         snprintf(key, sizeof key, "File%i", n);
@@ -281,12 +281,12 @@ int DownloadFile(const char* discFolder, const char* fileName, int countProgress
 }
 
 void AdvanceProgress(DWORD bytes) {
-  RemoteDescription& remote = g_state.remote;
+  RemoteDescription& remote = g_state.download.remote;
   // Wraps like the 32-bit counter it is instead of overflowing a signed value.
   remote.bytesDone = static_cast<int32_t>(static_cast<uint32_t>(remote.bytesDone) + bytes);
   double ratio = ProgressRatio(remote.bytesDone, remote.overallTotal);
-  if (g_state.progressBar != nullptr) {
-    SendMessageA(g_state.progressBar, PBM_SETPOS, static_cast<WPARAM>(ProgressPosition(ratio)), 0);
+  if (g_state.windows.progressBar != nullptr) {
+    SendMessageA(g_state.windows.progressBar, PBM_SETPOS, static_cast<WPARAM>(ProgressPosition(ratio)), 0);
   }
   char percent[32];
   FormatPercent(ratio, percent, sizeof percent);

@@ -1,7 +1,7 @@
 // Reading the remote description and downloading the set into the staging folder.
 //
-// The progress display (status 508, percentage 520, activity 521, bar g_state.progressBar) is written
-// into g_state.webDialog when there is one; with none, everything runs the same without display.
+// The progress display (status 508, percentage 520, activity 521, bar g_state.windows.progressBar) is written
+// into g_state.windows.webDialog when there is one; with none, everything runs the same without display.
 #pragma once
 #include <windows.h>
 

@@ -5,7 +5,6 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "web/remote_description.h"
 
 // Kept free beyond the set's bytes on every drive checked: the description files, folders, cluster
 // rounding and the registry's and the system's own writes meanwhile.

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "fuzz_common.h"
-#include "install/description.h"
+#include "layout/description.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string cmd = TakeField(data, size);

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "fuzz_common.h"
-#include "web/progress_text.h"
+#include "base/text.h"
 
 static int64_t Reference(const std::string& s) {
   size_t i = 0;

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "fuzz_common.h"
-#include "install/description.h"
+#include "layout/description.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string line = TakeField(data, size);

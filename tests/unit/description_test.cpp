@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "install/description.h"
+#include "layout/description.h"
 
 TEST(DescriptionNumber, FollowsTheDecimalRules) {
   struct Case {

@@ -7,9 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "base/text.h"
+#include "ui/progress_text.h"
 #include "web/filler.h"
 #include "web/probe.h"
-#include "web/progress_text.h"
 #include "web/server_layout.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/install_state.h"
+#include "state/install_state_win.h"
 #include "ui/about_box_win.h"
 
 namespace {
@@ -85,13 +85,13 @@ INT_PTR CALLBACK Driven(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 
 class AboutBox : public ::testing::Test {
  protected:
-  void SetUp() override { g_state.instance = GetModuleHandleA(nullptr); }
+  void SetUp() override { g_state.windows.instance = GetModuleHandleA(nullptr); }
 };
 
 }  // namespace
 
 TEST_F(AboutBox, TemplateShowsTheTitleLinesIconAndOkButton) {
-  HWND d = CreateDialogParamA(g_state.instance, "AboutBox", nullptr, AboutBoxProc, 0);
+  HWND d = CreateDialogParamA(g_state.windows.instance, "AboutBox", nullptr, AboutBoxProc, 0);
   ASSERT_NE(d, nullptr);
   EXPECT_EQ(TextA(d), "Inform\xe1" "ci\xf3k!");  // Információk!
   LONG style = GetWindowLongA(d, GWL_STYLE);
@@ -146,7 +146,7 @@ TEST_F(AboutBox, TemplateShowsTheTitleLinesIconAndOkButton) {
 }
 
 TEST_F(AboutBox, OnlyOkAndCancelEndIt) {
-  HWND d = CreateDialogParamA(g_state.instance, "AboutBox", nullptr, AboutBoxProc, 0);
+  HWND d = CreateDialogParamA(g_state.windows.instance, "AboutBox", nullptr, AboutBoxProc, 0);
   ASSERT_NE(d, nullptr);
   ShowWindow(d, SW_SHOW);
   EXPECT_EQ(AboutBoxProc(d, WM_INITDIALOG, 0, 0), TRUE);
@@ -168,7 +168,7 @@ TEST_F(AboutBox, ClosesWithResultOneByOkEscAndCloseBox) {
   };
   for (const ModalRun& run : runs) {
     SCOPED_TRACE(static_cast<int>(run.how));
-    INT_PTR result = DialogBoxParamA(g_state.instance, "AboutBox", nullptr, Driven, reinterpret_cast<LPARAM>(&run));
+    INT_PTR result = DialogBoxParamA(g_state.windows.instance, "AboutBox", nullptr, Driven, reinterpret_cast<LPARAM>(&run));
     EXPECT_EQ(result, 1);
   }
 }

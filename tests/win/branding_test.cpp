@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/install_state.h"
+#include "state/install_state_win.h"
 #include "ui/branding_win.h"
 #include "ui/panel_layout.h"
 
@@ -100,7 +100,7 @@ Box Find(const Pixels& p, uint32_t colour, int x0, int y0, int x1, int y1) {
 
 class Branding : public ::testing::Test {
  protected:
-  void SetUp() override { g_state.instance = GetModuleHandleA(nullptr); }
+  void SetUp() override { g_state.windows.instance = GetModuleHandleA(nullptr); }
   void TearDown() override { FreeBrandingBitmap(); }
 };
 
@@ -227,7 +227,7 @@ TEST_F(Branding, ComposedPanelHoldsTextsAndLogo) {
     Pixels p = ReadPixels(b);
     DeleteObject(b);
 
-    HBITMAP logo = LoadBitmapA(g_state.instance, "QuarnBas");
+    HBITMAP logo = LoadBitmapA(g_state.windows.instance, "QuarnBas");
     ASSERT_NE(logo, nullptr);
     Pixels lp = ReadPixels(logo);
     DeleteObject(logo);
@@ -300,7 +300,7 @@ LRESULT CALLBACK PaintOnlyProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
 // Painting copies the composed bitmap to (2, 2) of the client area, leaves the class's grey background
 // in the margin, and never draws into the bitmap itself.
 TEST_F(Branding, PaintCopiesTheComposedBitmapOnly) {
-  LoadBrandingBitmap(g_state.instance);
+  LoadBrandingBitmap(g_state.windows.instance);
   ASSERT_NE(g_branding.bitmap, nullptr);
   HDC screen = GetDC(nullptr);
   ComposePanelInto(screen, g_branding.bitmap, g_branding.width, g_branding.height);
@@ -310,13 +310,13 @@ TEST_F(Branding, PaintCopiesTheComposedBitmapOnly) {
   WNDCLASSA wc;
   memset(&wc, 0, sizeof wc);
   wc.lpfnWndProc = PaintOnlyProc;
-  wc.hInstance = g_state.instance;
+  wc.hInstance = g_state.windows.instance;
   wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(GRAY_BRUSH));
   wc.lpszClassName = "BrandingPaintTest";
   RegisterClassA(&wc);
   const int cw = g_branding.width + 4, ch = g_branding.height + 4;
   HWND w = CreateWindowExA(WS_EX_TOPMOST, wc.lpszClassName, "", WS_POPUP | WS_VISIBLE, 10, 10, cw, ch, nullptr,
-                           nullptr, g_state.instance, nullptr);
+                           nullptr, g_state.windows.instance, nullptr);
   ASSERT_NE(w, nullptr);
 
   // Grab what the window shows once its paint has gone through, polling until the picture settles.
@@ -359,7 +359,7 @@ TEST_F(Branding, PaintCopiesTheComposedBitmapOnly) {
   }
   EXPECT_EQ(ReadPixels(g_branding.bitmap).data, composed.data) << "painting changed the bitmap";
   DestroyWindow(w);
-  UnregisterClassA(wc.lpszClassName, g_state.instance);
+  UnregisterClassA(wc.lpszClassName, g_state.windows.instance);
 }
 
 // The pictures as the program loads them: bitmap sizes and depth, and an image of every size in the
@@ -370,7 +370,7 @@ TEST_F(Branding, PicturesHaveTheirSizesAndDepth) {
     int w, h;
   } bitmaps[] = {{"QuarnWin", 600, 350}, {"QuarnBas", 292, 181}};
   for (const Bmp& b : bitmaps) {
-    HBITMAP h = static_cast<HBITMAP>(LoadImageA(g_state.instance, b.name, IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+    HBITMAP h = static_cast<HBITMAP>(LoadImageA(g_state.windows.instance, b.name, IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
     ASSERT_NE(h, nullptr) << b.name;
     BITMAP header;
     GetObjectA(h, sizeof header, &header);
@@ -382,9 +382,9 @@ TEST_F(Branding, PicturesHaveTheirSizesAndDepth) {
   auto iconSizes = [](const char* name) {
     // The group directory lists every image with its size and depth.
     std::vector<std::pair<int, int>> sizes;
-    HRSRC res = FindResourceA(g_state.instance, name, MAKEINTRESOURCEA(14) /* RT_GROUP_ICON */);
+    HRSRC res = FindResourceA(g_state.windows.instance, name, MAKEINTRESOURCEA(14) /* RT_GROUP_ICON */);
     if (!res) return sizes;
-    const BYTE* dir = static_cast<const BYTE*>(LockResource(LoadResource(g_state.instance, res)));
+    const BYTE* dir = static_cast<const BYTE*>(LockResource(LoadResource(g_state.windows.instance, res)));
     int count = dir[4] | (dir[5] << 8);
     for (int i = 0; i < count; ++i) {
       const BYTE* e = dir + 6 + 14 * i;  // GRPICONDIRENTRY
@@ -396,7 +396,7 @@ TEST_F(Branding, PicturesHaveTheirSizesAndDepth) {
   std::vector<std::pair<int, int>> want = {{16, 24}, {32, 24}, {48, 24}, {64, 24}, {96, 24}, {128, 24}, {256, 24}};
   EXPECT_EQ(earth, want);
   for (const auto& s : want) {
-    HICON icon = static_cast<HICON>(LoadImageA(g_state.instance, "QuarnEarth", IMAGE_ICON, s.first, s.first, 0));
+    HICON icon = static_cast<HICON>(LoadImageA(g_state.windows.instance, "QuarnEarth", IMAGE_ICON, s.first, s.first, 0));
     ASSERT_NE(icon, nullptr) << s.first;
     ICONINFO info;
     ASSERT_TRUE(GetIconInfo(icon, &info));
@@ -408,5 +408,5 @@ TEST_F(Branding, PicturesHaveTheirSizesAndDepth) {
     DestroyIcon(icon);
   }
   EXPECT_FALSE(iconSizes("QuarnWin").empty()) << "product icon QuarnWin";
-  EXPECT_NE(LoadIconA(g_state.instance, "QuarnWin"), nullptr);
+  EXPECT_NE(LoadIconA(g_state.windows.instance, "QuarnWin"), nullptr);
 }

@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "app/install_state.h"
+#include "state/install_state_win.h"
 #include "install/copy_engine_win.h"
-#include "install/description.h"
+#include "layout/description.h"
 #include "resource.h"
 
 namespace {
@@ -270,14 +270,14 @@ DWORD WINAPI CopyThread(LPVOID p) {
 }
 
 // Runs CopySelectedParts on a thread of its own, as the worker does, and answers its boxes in order.
-// withDialog: the host window is g_state.webDialog (owner of the boxes, holder of the fields); without it
+// withDialog: the host window is g_state.windows.webDialog (owner of the boxes, holder of the fields); without it
 // the engine runs with no dialog at all. The host always receives the posted commands.
 int RunCopy(Record* rec, std::vector<Answer> answers, bool withDialog) {
   Host host;
   g_record = rec;
   rec->host = host.window;
-  g_state.webDialog = withDialog ? host.window : nullptr;
-  g_state.progressBar = withDialog ? host.bar : nullptr;
+  g_state.windows.webDialog = withDialog ? host.window : nullptr;
+  g_state.windows.progressBar = withDialog ? host.bar : nullptr;
   ThreadArgs args{host.window, -1};
   DWORD tid = 0;
   HANDLE thread = CreateThread(nullptr, 0, CopyThread, &args, 0, &tid);
@@ -327,8 +327,8 @@ int RunCopy(Record* rec, std::vector<Answer> answers, bool withDialog) {
   while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&m);
   EXPECT_EQ(next, answers.size()) << "not every expected message box came up";
   g_record = nullptr;
-  g_state.webDialog = nullptr;
-  g_state.progressBar = nullptr;
+  g_state.windows.webDialog = nullptr;
+  g_state.windows.progressBar = nullptr;
   return args.result;
 }
 
@@ -351,11 +351,11 @@ class CopyEngine : public ::testing::Test {
     RemoveTree(kRoot);
     RemoveTree(kWindows);
     ResetInstallState();
-    g_state.targetDrive = kDriveT;
-    strcpy(g_state.rootName, kRootName);
-    strcpy(g_state.stagingFolder, kStaging.c_str());
-    strcpy(g_state.windowsFolder, kWindows.c_str());
-    strcpy(g_state.caption, kCaption);
+    g_state.choices.targetDrive = kDriveT;
+    strcpy(g_state.choices.rootName, kRootName);
+    strcpy(g_state.paths.stagingFolder, kStaging.c_str());
+    strcpy(g_state.process.windowsFolder, kWindows.c_str());
+    strcpy(g_state.process.caption, kCaption);
     MakeFolders(kRoot + "\\QuarnWin32\\Install");
     MakeFolders(kWindows + "\\Fonts");
   }
@@ -382,11 +382,11 @@ class CopyEngine : public ::testing::Test {
 
   // The disc table entry as LoadDiscTable leaves it, and the user's selection.
   static void Mark(int disc, const char* label, std::initializer_list<int> parts) {
-    strcpy(g_state.discTable[disc - 1].label, label);
-    for (int p : parts) g_state.discTable[disc - 1].present[p] = 1;
+    strcpy(g_state.choices.discTable[disc - 1].label, label);
+    for (int p : parts) g_state.choices.discTable[disc - 1].present[p] = 1;
   }
   static void Select(std::initializer_list<int> parts) {
-    for (int p : parts) g_state.partSelected[p] = 1;
+    for (int p : parts) g_state.choices.partSelected[p] = 1;
   }
 
   void StageSource(int disc, const std::string& rel, const std::string& bytes) {
@@ -430,12 +430,12 @@ TEST_F(CopyEngine, ReplacePolicies) {
     OneDisc({std::string("\\QuarnWin32\\a.txt ") + c.code + "\\QuarnWin32\\a.txt"});
     StageSource(1, "\\QuarnWin32\\a.txt", source);
     if (c.targetExists) WriteBytes(target, old);
-    g_state.copyBytesDone = 100;
+    g_state.copy.copyBytesDone = 100;
     std::vector<Answer> answers;
     for (int a : c.answers) answers.push_back({a, nullptr});
     EXPECT_EQ(RunCopy(&rec, answers, false), 0);
     EXPECT_EQ(ReadBytes(target), c.replaced ? source : old);
-    EXPECT_EQ(g_state.copyBytesDone, 100u + (c.replaced ? source.size() : old.size()));
+    EXPECT_EQ(g_state.copy.copyBytesDone, 100u + (c.replaced ? source.size() : old.size()));
     ASSERT_EQ(rec.boxes.size(), c.answers.size());
     if (!rec.boxes.empty()) {
       EXPECT_EQ(rec.boxes[0].text, ReplaceText(target));
@@ -487,7 +487,7 @@ TEST_F(CopyEngine, TargetGetsTheSourceTimesAndContent) {
     EXPECT_EQ(Ticks(got.written), Ticks(kept.written));
     EXPECT_EQ(ReadBytes(target), Content(c.size, static_cast<unsigned>(c.size)));
   }
-  EXPECT_EQ(g_state.copyBytesDone, 1000u + 2 * kBlock + 1);
+  EXPECT_EQ(g_state.copy.copyBytesDone, 1000u + 2 * kBlock + 1);
 }
 
 TEST_F(CopyEngine, DisplayPerBlockAndPerFile) {
@@ -495,8 +495,8 @@ TEST_F(CopyEngine, DisplayPerBlockAndPerFile) {
   OneDisc({"\\big.dat \\QuarnWin32\\big.dat", "\\one.dat \\QuarnWin32\\one.dat"});
   StageSource(1, "\\big.dat", Content(3 * kBlock + 7, 1));
   StageSource(1, "\\one.dat", Content(kBlock, 2));
-  g_state.copyBytesTotal = 5120000;
-  g_state.copyBytesDone = 0;
+  g_state.copy.copyBytesTotal = 5120000;
+  g_state.copy.copyBytesDone = 0;
   EXPECT_EQ(RunCopy(&rec, {}, true), 0);
   EXPECT_EQ(ReadBytes(kRoot + "\\QuarnWin32\\one.dat"), Content(kBlock, 2));
   EXPECT_EQ(ReadBytes(kRoot + "\\QuarnWin32\\big.dat"), Content(3 * kBlock + 7, 1));
@@ -506,7 +506,7 @@ TEST_F(CopyEngine, DisplayPerBlockAndPerFile) {
   EXPECT_EQ(rec.percent, (std::vector<std::string>{"  2.5%", "  5.0%", "  7.5%", " 30.0%", " 32.5%", " 40.0%"}));
   EXPECT_EQ(rec.bar, (std::vector<int>{300, 400}));  // once per file
   EXPECT_EQ(rec.status, (std::vector<std::string>{kRoot + "\\QuarnWin32\\big.dat", kRoot + "\\QuarnWin32\\one.dat"}));
-  EXPECT_EQ(g_state.copyBytesDone, 4 * kBlock + 7);
+  EXPECT_EQ(g_state.copy.copyBytesDone, 4 * kBlock + 7);
 }
 
 TEST_F(CopyEngine, ZeroTotalShowsOnePercentAndBarTen) {
@@ -523,8 +523,8 @@ TEST_F(CopyEngine, SeededCountersEndAtOneHundredPercent) {
   OneDisc({"\\a \\a", "\\b \\b"});
   StageSource(1, "\\a", Content(300, 3));
   StageSource(1, "\\b", Content(700, 4));
-  g_state.copyBytesTotal = 2000;
-  g_state.copyBytesDone = 1000;
+  g_state.copy.copyBytesTotal = 2000;
+  g_state.copy.copyBytesDone = 1000;
   EXPECT_EQ(RunCopy(&rec, {}, true), 0);
   EXPECT_EQ(rec.percent, (std::vector<std::string>{" 65.0%", "100.0%"}));
   EXPECT_EQ(rec.bar, (std::vector<int>{650, 1000}));
@@ -547,7 +547,7 @@ TEST_F(CopyEngine, MissingSourceOkSkipsCancelStopsAtOnce) {
     EXPECT_FALSE(Exists(kRoot + "\\gone.txt"));
     // The skipped file is not counted; Cancel copies nothing more and posts nothing.
     EXPECT_EQ(Exists(kRoot + "\\next.txt"), answer == IDOK);
-    EXPECT_EQ(g_state.copyBytesDone, answer == IDOK ? 4u : 0u);
+    EXPECT_EQ(g_state.copy.copyBytesDone, answer == IDOK ? 4u : 0u);
     EXPECT_TRUE(rec.commands.empty());
   }
 }
@@ -566,7 +566,7 @@ TEST_F(CopyEngine, TargetThatCannotBeCreatedStillCounts) {
     EXPECT_EQ(rec.boxes[0].buttons, "ok cancel");
     EXPECT_EQ(rec.boxes[0].icon, "error");
     // Counted either way; Cancel ends the step after this file.
-    EXPECT_EQ(g_state.copyBytesDone, answer == IDOK ? 7u : 5u);
+    EXPECT_EQ(g_state.copy.copyBytesDone, answer == IDOK ? 7u : 5u);
     EXPECT_EQ(Exists(kRoot + "\\b.txt"), answer == IDOK);
   }
 }
@@ -709,26 +709,26 @@ TEST_F(CopyEngine, PathsTooLongForTheBuffersAreReportedNotCut) {
   EXPECT_FALSE(Exists(cutTarget));
   EXPECT_FALSE(Exists(kRoot + "\\s.txt"));
   EXPECT_EQ(ReadBytes(kRoot + "\\b.txt"), "b");
-  EXPECT_EQ(g_state.copyBytesDone, 4u);  // the uncreatable target counts, the unopened source does not
+  EXPECT_EQ(g_state.copy.copyBytesDone, 4u);  // the uncreatable target counts, the unopened source does not
 }
 
 TEST_F(CopyEngine, NoWindowsFolderMeansNoWindowsFolderTarget) {
   // Without %windir% the "*%" target would be "\Fonts\a.ttf" on whatever drive is current.
-  g_state.windowsFolder[0] = '\0';
+  g_state.process.windowsFolder[0] = '\0';
   OneDisc({"\\a.ttf *%\\Fonts\\a.ttf"});
   StageSource(1, "\\a.ttf", "ttf");
   EXPECT_EQ(RunCopy(&rec, {{IDOK, nullptr}}, false), 0);
   ASSERT_EQ(rec.boxes.size(), 1u);
   EXPECT_EQ(rec.boxes[0].text, CreateTargetText("\\Fonts\\a.ttf"));
   EXPECT_FALSE(Exists("\\Fonts\\a.ttf"));
-  EXPECT_EQ(g_state.copyBytesDone, 3u);
+  EXPECT_EQ(g_state.copy.copyBytesDone, 3u);
 }
 
 TEST_F(CopyEngine, WriteErrorIsReportedAndCancelStops) {
   // Wine maps Z: to the host's root, so the root folder "Z:\dev" and the target "\full" name the host's
   // /dev/full: it opens for writing and every write fails with "disk full".
-  g_state.targetDrive = 'Z' - 64;
-  strcpy(g_state.rootName, "dev");
+  g_state.choices.targetDrive = 'Z' - 64;
+  strcpy(g_state.choices.rootName, "dev");
   OneDisc({"\\a.txt \\full", "\\b.txt \\b.txt"});
   StageSource(1, "\\a.txt", "abc");
   StageSource(1, "\\b.txt", "b");
@@ -744,7 +744,7 @@ TEST_F(CopyEngine, WriteErrorIsReportedAndCancelStops) {
   EXPECT_EQ(rec.boxes[0].text, "A(z) ' " + DiscFolder(1) + "\\a.txt ' - ' Z:\\dev\\full ' f\xe1jl m\xe1sol\xe1s \xedr\xe1s hiba!");
   EXPECT_EQ(rec.boxes[0].buttons, "ok cancel");
   EXPECT_EQ(rec.boxes[0].icon, "error");
-  EXPECT_EQ(g_state.copyBytesDone, 3u);  // the failed file counts; Cancel ends the step after it
+  EXPECT_EQ(g_state.copy.copyBytesDone, 3u);  // the failed file counts; Cancel ends the step after it
   EXPECT_FALSE(Exists("Z:\\dev\\b.txt"));
 }
 

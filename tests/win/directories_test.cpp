@@ -7,7 +7,7 @@
 #include <set>
 #include <string>
 
-#include "app/install_state.h"
+#include "state/install_state_win.h"
 #include "app/web_dialog_win.h"
 #include "install/directories_win.h"
 
@@ -63,15 +63,15 @@ class SystemDirectories : public ::testing::Test {
  protected:
   void SetUp() override {
     ResetInstallState();
-    g_state.targetDrive = kDriveT;
-    strcpy(g_state.rootName, "WorkerDirTest");
+    g_state.choices.targetDrive = kDriveT;
+    strcpy(g_state.choices.rootName, "WorkerDirTest");
     root_ = "T:\\WorkerDirTest";
     RemoveTree(root_);
     RemoveTree("T:\\Escaped");
     char temp[MAX_PATH];
     GetTempPathA(sizeof temp, temp);
     description_ = std::string(temp) + "quarn_dirs_Install.ini";
-    strcpy(g_state.descriptionPath, description_.c_str());
+    strcpy(g_state.paths.descriptionPath, description_.c_str());
   }
   void TearDown() override {
     RemoveTree(root_);
@@ -157,7 +157,7 @@ TEST_F(SystemDirectories, ValuesThatWouldLeaveTheRootFolderAreSkipped) {
 }
 
 TEST_F(SystemDirectories, NothingIsMadeForARootNameThatIsNotOneFolder) {
-  strcpy(g_state.rootName, "..\\Escaped");
+  strcpy(g_state.choices.rootName, "..\\Escaped");
   WriteDescription("[Directorys]\r\nDir1=\\X\r\n");
   CreateSystemDirectories();
   EXPECT_FALSE(Exists("T:\\Escaped"));
@@ -184,12 +184,12 @@ TEST_F(StagingFolders, AFileInTheWayIsAFailureAndStopsTheChain) {
 }
 
 TEST_F(StagingFolders, UnmappedDriveOrBadRootNameFails) {
-  g_state.targetDrive = 17;  // Q: is not mapped in the test prefix
+  g_state.choices.targetDrive = 17;  // Q: is not mapped in the test prefix
   EXPECT_EQ(CreateStagingFolders(), 1);
-  g_state.targetDrive = kDriveT;
-  strcpy(g_state.rootName, "..");
+  g_state.choices.targetDrive = kDriveT;
+  strcpy(g_state.choices.rootName, "..");
   EXPECT_EQ(CreateStagingFolders(), 1);
-  strcpy(g_state.rootName, "");
+  strcpy(g_state.choices.rootName, "");
   EXPECT_EQ(CreateStagingFolders(), 1);
 }
 

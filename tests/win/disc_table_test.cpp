@@ -1,5 +1,5 @@
 // The staged Install.ini read through the real profile-string reader: fixtures are written to a
-// temporary folder and g_state.descriptionPath points at them.
+// temporary folder and g_state.paths.descriptionPath points at them.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -7,8 +7,8 @@
 #include <cstring>
 #include <string>
 
-#include "app/install_state.h"
-#include "install/description.h"
+#include "state/install_state_win.h"
+#include "layout/description.h"
 #include "install/description_win.h"
 
 namespace {
@@ -22,7 +22,7 @@ class DiscTable : public ::testing::Test {
     folder_ = std::string(temp) + "quarn_disc_table_" + std::to_string(GetCurrentProcessId());
     CreateDirectoryA(folder_.c_str(), nullptr);
     path_ = folder_ + "\\Install.ini";
-    strcpy(g_state.descriptionPath, path_.c_str());
+    strcpy(g_state.paths.descriptionPath, path_.c_str());
   }
   void TearDown() override {
     DeleteFileA(path_.c_str());
@@ -44,7 +44,7 @@ class DiscTable : public ::testing::Test {
   }
   static std::string Presence(int disc) {
     std::string s;
-    for (int p = 0; p < kPartCount; ++p) s += g_state.discTable[disc - 1].present[p] ? '1' : '0';
+    for (int p = 0; p < kPartCount; ++p) s += g_state.choices.discTable[disc - 1].present[p] ? '1' : '0';
     return s;
   }
   std::string folder_, path_;
@@ -73,25 +73,25 @@ TEST_F(DiscTable, LabelsAndPartsOfNamedTwoDigitSectionsOnly) {
       "Datas=*\n"          // absent value: part not present
       "Blocks=\n");        // empty value: present (the key is there)
   LoadDiscTable();
-  EXPECT_STREQ(g_state.discTable[0].label, "QuarnCAD 1");
+  EXPECT_STREQ(g_state.choices.discTable[0].label, "QuarnCAD 1");
   EXPECT_EQ(Presence(1), "1100000");
-  EXPECT_STREQ(g_state.discTable[1].label, "");
+  EXPECT_STREQ(g_state.choices.discTable[1].label, "");
   EXPECT_EQ(Presence(2), "0000000");
-  EXPECT_STREQ(g_state.discTable[2].label, "");
+  EXPECT_STREQ(g_state.choices.discTable[2].label, "");
   EXPECT_EQ(Presence(3), "0000000");
   for (int d = 4; d <= 14; ++d) {
-    EXPECT_STREQ(g_state.discTable[d - 1].label, "") << d;
+    EXPECT_STREQ(g_state.choices.discTable[d - 1].label, "") << d;
     EXPECT_EQ(Presence(d), "0000000") << d;
   }
-  EXPECT_STREQ(g_state.discTable[14].label, "Utols\xf3 lemez");  // "Utolsó lemez", code page 1250
+  EXPECT_STREQ(g_state.choices.discTable[14].label, "Utols\xf3 lemez");  // "Utolsó lemez", code page 1250
   EXPECT_EQ(Presence(15), "0001001");
 }
 
 TEST_F(DiscTable, FlagsAreOnlyAddedAndTheDialogsDiscOneMarksStay) {
   // What the options dialog leaves: disc 1 holds all parts but the sample projects.
-  for (int p = 0; p < kPartCount; ++p) g_state.discTable[0].present[p] = p == kProjects ? 0 : 1;
-  g_state.discTable[1].present[kHelp] = 1;  // a mark on a disc the file does not name stays too
-  strcpy(g_state.discTable[1].label, "stale");
+  for (int p = 0; p < kPartCount; ++p) g_state.choices.discTable[0].present[p] = p == kProjects ? 0 : 1;
+  g_state.choices.discTable[1].present[kHelp] = 1;  // a mark on a disc the file does not name stays too
+  strcpy(g_state.choices.discTable[1].label, "stale");
   Write(
       "[Disc01]\n"
       "Name=D1\n"
@@ -99,25 +99,25 @@ TEST_F(DiscTable, FlagsAreOnlyAddedAndTheDialogsDiscOneMarksStay) {
       "[Disc02]\n"
       "Setup=1\n");
   LoadDiscTable();
-  EXPECT_STREQ(g_state.discTable[0].label, "D1");
+  EXPECT_STREQ(g_state.choices.discTable[0].label, "D1");
   EXPECT_EQ(Presence(1), "1111111");
-  EXPECT_STREQ(g_state.discTable[1].label, "") << "a label from an earlier read must be cleared";
+  EXPECT_STREQ(g_state.choices.discTable[1].label, "") << "a label from an earlier read must be cleared";
   EXPECT_EQ(Presence(2), "0000001");
 }
 
 TEST_F(DiscTable, MissingFileLeavesEveryLabelEmpty) {
-  g_state.discTable[0].present[kSetup] = 1;
-  strcpy(g_state.discTable[4].label, "old");
+  g_state.choices.discTable[0].present[kSetup] = 1;
+  strcpy(g_state.choices.discTable[4].label, "old");
   DeleteFileA(path_.c_str());
   LoadDiscTable();
-  for (int d = 1; d <= kDiscCount; ++d) EXPECT_STREQ(g_state.discTable[d - 1].label, "") << d;
+  for (int d = 1; d <= kDiscCount; ++d) EXPECT_STREQ(g_state.choices.discTable[d - 1].label, "") << d;
   EXPECT_EQ(Presence(1), "1000000");
 }
 
 TEST_F(DiscTable, LongLabelIsCutAt255) {
   Write("[Disc01]\nName=" + std::string(400, 'L') + "\nSetup=1\n");
   LoadDiscTable();
-  EXPECT_EQ(strlen(g_state.discTable[0].label), 255u);
+  EXPECT_EQ(strlen(g_state.choices.discTable[0].label), 255u);
   EXPECT_EQ(Presence(1), "1000000");
 }
 

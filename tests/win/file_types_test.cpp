@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/install_state.h"
+#include "state/install_state_win.h"
 #include "install/file_types_win.h"
 #include "staged_description.h"
 
@@ -19,8 +19,8 @@ class FileTypes : public StagedDescriptionTest {
   void SetUp() override {
     StagedDescriptionTest::SetUp();
     tag_ = std::to_string(GetCurrentProcessId());
-    g_state.targetDrive = 20;  // T:
-    strcpy(g_state.rootName, "V92Demo");
+    g_state.choices.targetDrive = 20;  // T:
+    strcpy(g_state.choices.rootName, "V92Demo");
     Cleanup();
   }
   void TearDown() override {
@@ -97,8 +97,8 @@ TEST_F(FileTypes, AGapInTheExtensionsEndsTheList) {
 }
 
 TEST_F(FileTypes, FollowsTheTargetDriveAndRootOfThisInstallation) {
-  g_state.targetDrive = 22;  // V:
-  strcpy(g_state.rootName, "Quarn Demo");
+  g_state.choices.targetDrive = 22;  // V:
+  strcpy(g_state.choices.rootName, "Quarn Demo");
   WriteDescription("[RegistryCommand]\nFileType1=" + Ext(1) + "\nClassName1=" + Cls(1) +
                    "\nExeFile1=QuarnWin32.exe\nIconFile1=QuarnWin32.exe,2\n");
   RegisterFileTypes();

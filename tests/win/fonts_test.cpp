@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/install_state.h"
+#include "state/install_state_win.h"
 #include "install/fonts_win.h"
 #include "staged_description.h"
 
@@ -102,7 +102,7 @@ class FontInstallation : public StagedDescriptionTest {
     EXPECT_GT(data.size(), 10000u) << source;
     EXPECT_GT(ReplaceName(&data, family, newFamily), 0) << source;
     std::string file = Unique("QuarnTestFont") + suffix + ".ttf";
-    std::string path = std::string(g_state.windowsFolder) + "\\Fonts\\" + file;
+    std::string path = std::string(g_state.process.windowsFolder) + "\\Fonts\\" + file;
     std::ofstream(path, std::ios::binary).write(data.data(), static_cast<std::streamsize>(data.size()));
     files_.push_back(path);
     return file;

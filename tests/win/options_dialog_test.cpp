@@ -16,9 +16,9 @@
 #include <thread>
 #include <vector>
 
-#include "app/install_state.h"
+#include "state/install_state_win.h"
 #include "app/options_dialog_win.h"
-#include "install/description.h"
+#include "layout/description.h"
 #include "resource.h"
 #include "ui/drive_chooser_win.h"
 
@@ -139,14 +139,14 @@ class OptionsDialog : public ::testing::Test {
  protected:
   void SetUp() override {
     ResetInstallState();
-    g_state.instance = GetModuleHandleA(nullptr);
-    LoadStringA(g_state.instance, IDS_CAPTION, g_state.caption, sizeof g_state.caption);
+    g_state.windows.instance = GetModuleHandleA(nullptr);
+    LoadStringA(g_state.windows.instance, IDS_CAPTION, g_state.process.caption, sizeof g_state.process.caption);
     // Leftovers a real run would not have: the dialog must clear the presence marks itself.
-    g_state.discTable[3].present[kProjects] = 1;
-    g_state.discTable[0].present[kProjects] = 1;
+    g_state.choices.discTable[3].present[kProjects] = 1;
+    g_state.choices.discTable[0].present[kProjects] = 1;
     SetCurrentDirectoryA("C:\\");
     answerer_ = new BoxAnswerer(GetCurrentThreadId());
-    dialog_ = CreateDialogParamA(g_state.instance, "QuarnWin", nullptr, OptionsDialogProc, 0);
+    dialog_ = CreateDialogParamA(g_state.windows.instance, "QuarnWin", nullptr, OptionsDialogProc, 0);
     ASSERT_NE(dialog_, nullptr);
     ShowWindow(dialog_, SW_SHOW);
   }
@@ -195,9 +195,9 @@ class OptionsDialog : public ::testing::Test {
 TEST_F(OptionsDialog, StartsOnDriveCWithTheTemplateAndPartStates) {
   EXPECT_TRUE(Boxes().empty()) << "start-up must not complain about drive C:";
   EXPECT_EQ(Field(), "C:");
-  EXPECT_EQ(g_state.targetDrive, 3);
+  EXPECT_EQ(g_state.choices.targetDrive, 3);
   EXPECT_EQ(CurrentDrive(), "C:");
-  EXPECT_STREQ(g_state.rootName, "V92Demo");
+  EXPECT_STREQ(g_state.choices.rootName, "V92Demo");
   char title[128] = "";
   GetWindowTextA(dialog_, title, sizeof title);
   EXPECT_STREQ(title, "QuarnCAD DEMO let\xf6lt\xe9s a WEB-r\xf5l:");  // "letöltés a WEB-ről:"
@@ -214,8 +214,8 @@ TEST_F(OptionsDialog, StartsOnDriveCWithTheTemplateAndPartStates) {
     EXPECT_EQ(Enabled(b.id), b.enabled) << b.id;
   }
   const int32_t want[kPartCount] = {1, 1, 1, 1, 0, 1, 1};
-  for (int p = 0; p < kPartCount; ++p) EXPECT_EQ(g_state.partSelected[p], want[p]) << kPartNames[p];
-  EXPECT_EQ(g_state.startAfterInstall, 1);
+  for (int p = 0; p < kPartCount; ++p) EXPECT_EQ(g_state.choices.partSelected[p], want[p]) << kPartNames[p];
+  EXPECT_EQ(g_state.choices.startAfterInstall, 1);
 
   EXPECT_TRUE(Enabled(IDOK));
   EXPECT_TRUE(Enabled(IDC_CHOOSE_DRIVE));
@@ -227,7 +227,7 @@ TEST_F(OptionsDialog, StartsOnDriveCWithTheTemplateAndPartStates) {
   // Disc 1 holds the six parts; every other mark is gone.
   for (int d = 0; d < kDiscCount; ++d) {
     for (int p = 0; p < kPartCount; ++p) {
-      EXPECT_EQ(g_state.discTable[d].present[p], d == 0 && p != kProjects ? 1 : 0) << d << " " << p;
+      EXPECT_EQ(g_state.choices.discTable[d].present[p], d == 0 && p != kProjects ? 1 : 0) << d << " " << p;
     }
   }
 }
@@ -236,10 +236,10 @@ TEST_F(OptionsDialog, ClickingTwiceRestoresFlagAndMark) {
   struct Case {
     int id;
     int32_t* flag;
-  } cases[] = {{IDC_PART_DRAWINGS, &g_state.partSelected[kDrawings]}, {IDC_PART_BLOCKS, &g_state.partSelected[kBlocks]},
-               {IDC_PART_DATAS, &g_state.partSelected[kDatas]},       {IDC_PART_HELP, &g_state.partSelected[kHelp]},
-               {IDC_PART_SETUP, &g_state.partSelected[kSetup]},       {IDC_PART_SYSTEMS, &g_state.partSelected[kSystems]},
-               {IDC_START_AFTER, &g_state.startAfterInstall}};
+  } cases[] = {{IDC_PART_DRAWINGS, &g_state.choices.partSelected[kDrawings]}, {IDC_PART_BLOCKS, &g_state.choices.partSelected[kBlocks]},
+               {IDC_PART_DATAS, &g_state.choices.partSelected[kDatas]},       {IDC_PART_HELP, &g_state.choices.partSelected[kHelp]},
+               {IDC_PART_SETUP, &g_state.choices.partSelected[kSetup]},       {IDC_PART_SYSTEMS, &g_state.choices.partSelected[kSystems]},
+               {IDC_START_AFTER, &g_state.choices.startAfterInstall}};
   for (const Case& c : cases) {
     ASSERT_EQ(*c.flag, 1) << c.id;
     Click(c.id);
@@ -251,7 +251,7 @@ TEST_F(OptionsDialog, ClickingTwiceRestoresFlagAndMark) {
   }
   // The projects box, the reserved id and Help do nothing.
   for (int id : {IDC_PART_PROJECTS, IDC_PART_RESERVED, IDC_HELP_BUTTON}) Click(id);
-  EXPECT_EQ(g_state.partSelected[kProjects], 0);
+  EXPECT_EQ(g_state.choices.partSelected[kProjects], 0);
   EXPECT_FALSE(Checked(IDC_PART_PROJECTS));
   EXPECT_TRUE(Boxes().empty());
 }
@@ -260,15 +260,15 @@ TEST_F(OptionsDialog, TypedLetterBehindTheDriveBecomesTheTarget) {
   TypeAtEnd("t");
   EXPECT_TRUE(Boxes().empty());
   EXPECT_EQ(Field(), "t:");
-  EXPECT_EQ(g_state.targetDrive, 20);
+  EXPECT_EQ(g_state.choices.targetDrive, 20);
   EXPECT_EQ(CurrentDrive(), "T:");
   TypeAtEnd("C");
   EXPECT_EQ(Field(), "C:");
-  EXPECT_EQ(g_state.targetDrive, 3);
+  EXPECT_EQ(g_state.choices.targetDrive, 3);
   // A colon behind the letter: three characters stay and nothing is checked.
   TypeAtEnd(":");
   EXPECT_EQ(Field(), "C::");
-  EXPECT_EQ(g_state.targetDrive, 3);
+  EXPECT_EQ(g_state.choices.targetDrive, 3);
   EXPECT_TRUE(Boxes().empty());
 }
 
@@ -280,7 +280,7 @@ TEST_F(OptionsDialog, DigitShowsStringOneAndChangesNothing) {
   EXPECT_EQ(boxes[0].caption, LoadA(IDS_CAPTION));
   EXPECT_EQ(boxes[0].owner, dialog_);
   EXPECT_EQ(Field(), "5:");
-  EXPECT_EQ(g_state.targetDrive, 3);
+  EXPECT_EQ(g_state.choices.targetDrive, 3);
   // Install checks again, shows the same message and runs nothing else.
   Click(IDOK);
   boxes = Boxes();
@@ -288,7 +288,7 @@ TEST_F(OptionsDialog, DigitShowsStringOneAndChangesNothing) {
   EXPECT_EQ(boxes[0].text, LoadA(IDS_DRIVE_INVALID));
   EXPECT_TRUE(IsWindow(dialog_));
   EXPECT_TRUE(Enabled(IDOK));
-  EXPECT_EQ(g_state.optionsDialog, nullptr) << "the web installation must not have started";
+  EXPECT_EQ(g_state.windows.optionsDialog, nullptr) << "the web installation must not have started";
 }
 
 TEST_F(OptionsDialog, UnusableDriveShowsStringTwoWithTheUpperCaseLetter) {
@@ -301,7 +301,7 @@ TEST_F(OptionsDialog, UnusableDriveShowsStringTwoWithTheUpperCaseLetter) {
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].text, Format1(IDS_DRIVE_NOT_READY, upper));
   EXPECT_NE(boxes[0].text.find(upper), std::string::npos);
-  EXPECT_EQ(g_state.targetDrive, 3);
+  EXPECT_EQ(g_state.choices.targetDrive, 3);
   EXPECT_EQ(CurrentDrive(), "C:");
   // The rejected letter stays in the field; Install rejects it again.
   EXPECT_EQ(Field(), std::string(typed) + ":");
@@ -309,7 +309,7 @@ TEST_F(OptionsDialog, UnusableDriveShowsStringTwoWithTheUpperCaseLetter) {
   boxes = Boxes();
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].text, Format1(IDS_DRIVE_NOT_READY, upper));
-  EXPECT_EQ(g_state.optionsDialog, nullptr);
+  EXPECT_EQ(g_state.windows.optionsDialog, nullptr);
 }
 
 TEST_F(OptionsDialog, AnyFieldTextIsCheckedSafely) {
@@ -327,7 +327,7 @@ TEST_F(OptionsDialog, AnyFieldTextIsCheckedSafely) {
       {std::string(300, 'u'), 0, 21},  // more than the field may hold: cut, then U: is checked
   };
   for (const Case& c : cases) {
-    g_state.targetDrive = 3;
+    g_state.choices.targetDrive = 3;
     SetCurrentDirectoryA("C:\\");
     HWND edit = GetDlgItem(dialog_, IDC_DRIVE_EDIT);
     // Set through the field's own text (as the program does), then check it as Install would.
@@ -337,7 +337,7 @@ TEST_F(OptionsDialog, AnyFieldTextIsCheckedSafely) {
     auto boxes = Boxes();
     SCOPED_TRACE("field \"" + c.text.substr(0, 8) + "\"");
     EXPECT_EQ(rc, c.box == 0 ? 0 : 1);
-    EXPECT_EQ(g_state.targetDrive, c.drive);
+    EXPECT_EQ(g_state.choices.targetDrive, c.drive);
     if (c.box == 0) {
       EXPECT_TRUE(boxes.empty());
     } else {
@@ -348,7 +348,7 @@ TEST_F(OptionsDialog, AnyFieldTextIsCheckedSafely) {
     // Twice gives the same state as once.
     if (c.box == 0) {
       EXPECT_EQ(ApplyTargetDrive(dialog_), 0);
-      EXPECT_EQ(g_state.targetDrive, c.drive);
+      EXPECT_EQ(g_state.choices.targetDrive, c.drive);
     }
   }
 }
@@ -410,7 +410,7 @@ TEST_F(DriveChooser, ChosenMappedDriveBecomesTargetAndCurrent) {
   ASSERT_GE(index, 0) << "no V: in the list: " << entries_;
   EXPECT_TRUE(Boxes().empty());
   EXPECT_EQ(Field(), "V:");
-  EXPECT_EQ(g_state.targetDrive, 22);
+  EXPECT_EQ(g_state.choices.targetDrive, 22);
   EXPECT_EQ(CurrentDrive(), "V:");
 }
 
@@ -421,7 +421,7 @@ TEST_F(DriveChooser, OkWithoutChangingAppliesTheShownDrive) {
   ASSERT_TRUE(chooserSeen_);
   EXPECT_TRUE(Boxes().empty());
   EXPECT_EQ(Field(), "T:");
-  EXPECT_EQ(g_state.targetDrive, 20);
+  EXPECT_EQ(g_state.choices.targetDrive, 20);
 }
 
 TEST_F(DriveChooser, CancelChangesNothing) {
@@ -432,7 +432,7 @@ TEST_F(DriveChooser, CancelChangesNothing) {
   });
   ASSERT_TRUE(chooserSeen_);
   EXPECT_EQ(Field(), "C:");
-  EXPECT_EQ(g_state.targetDrive, 3);
+  EXPECT_EQ(g_state.choices.targetDrive, 3);
   EXPECT_TRUE(Boxes().empty());
 }
 
@@ -440,7 +440,7 @@ INT_PTR CALLBACK PlainDialogProc(HWND, UINT message, WPARAM, LPARAM) { return me
 
 TEST_F(DriveChooser, ListEntriesAreCheckedForALetterInBothForms) {
   // The chooser's template on its own, its drive list filled by hand.
-  HWND chooser = CreateDialogParamA(g_state.instance, "SetDriveBox", dialog_, PlainDialogProc, 0);
+  HWND chooser = CreateDialogParamA(g_state.windows.instance, "SetDriveBox", dialog_, PlainDialogProc, 0);
   ASSERT_NE(chooser, nullptr);
   HWND list = GetDlgItem(chooser, cmb2);
   struct Case {

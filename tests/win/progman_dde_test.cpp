@@ -23,8 +23,8 @@
 #include <thread>
 #include <vector>
 
-#include "app/install_state.h"
-#include "install/description.h"
+#include "state/install_state_win.h"
+#include "layout/description.h"
 #include "install/launch_win.h"
 #include "install/progman_dde_win.h"
 #include "staged_description.h"
@@ -142,7 +142,7 @@ void RegisterPlainClass() {
   RegisterClassA(&wc);  // a second registration in the same process fails harmlessly
 }
 
-// The installer's two windows as the conversation sees them: the backdrop (g_state.mainWindow, whose
+// The installer's two windows as the conversation sees them: the backdrop (g_state.windows.mainWindow, whose
 // destruction is the launch step's first visible effect) and the options dialog that parents the
 // client window and is owned by the backdrop.
 struct InstallerWindows {
@@ -154,7 +154,7 @@ struct InstallerWindows {
                          GetModuleHandleA(nullptr), nullptr);
     options = CreateWindowA("QuarnDdeTestWindow", "options", WS_POPUP, 0, 0, 10, 10, main, nullptr,
                             GetModuleHandleA(nullptr), nullptr);
-    g_state.mainWindow = main;
+    g_state.windows.mainWindow = main;
   }
   bool Closed() const { return !IsWindow(main); }
   void Destroy() {
@@ -167,9 +167,9 @@ class ConversationTest : public StagedDescriptionTest {
  protected:
   void SetUp() override {
     StagedDescriptionTest::SetUp();
-    g_state.instance = GetModuleHandleA(nullptr);
-    g_state.targetDrive = 'T' - 64;
-    g_state.startAfterInstall = 1;
+    g_state.windows.instance = GetModuleHandleA(nullptr);
+    g_state.choices.targetDrive = 'T' - 64;
+    g_state.choices.startAfterInstall = 1;
     SetRoot("Dde" + std::to_string(GetCurrentProcessId()) + "_" +
             ::testing::UnitTest::GetInstance()->current_test_info()->name());
     ASSERT_TRUE(StandinProcesses().empty()) << "a stand-in from an earlier test still runs";
@@ -193,8 +193,8 @@ class ConversationTest : public StagedDescriptionTest {
 
   void SetRoot(const std::string& root) {
     RemoveRoot();
-    ASSERT_LT(root.size(), sizeof g_state.rootName);
-    strcpy(g_state.rootName, root.c_str());
+    ASSERT_LT(root.size(), sizeof g_state.choices.rootName);
+    strcpy(g_state.choices.rootName, root.c_str());
     rootFolder_ = "T:\\" + root;
     programFolder_ = rootFolder_ + "\\QuarnWin32";
     CreateDirectoryA(rootFolder_.c_str(), nullptr);
@@ -293,7 +293,7 @@ TEST_F(WineProgramManagerTest, GroupAndItemsAppearAndTheSystemStarts) {
 
   const Link help = ReadLink(Item("S\xfag\xf3"));
   ASSERT_TRUE(help.loaded) << "the help item follows a refused command";
-  EXPECT_EQ(Lower(help.path), Lower(std::string(g_state.windowsFolder) + "\\hh.exe"));
+  EXPECT_EQ(Lower(help.path), Lower(std::string(g_state.process.windowsFolder) + "\\hh.exe"));
 
   const Link icon = ReadLink(Item("Ikon"));
   ASSERT_TRUE(icon.loaded);
@@ -318,7 +318,7 @@ TEST_F(WineProgramManagerTest, CommandLongerThan255AfterReplacementArrivesWhole)
   ASSERT_LT(command.size(), 256u);
   ASSERT_GT(PrepareProgramManagerCommand(command.c_str(), rootFolder_.c_str(), "").size(), 300u);
   WriteDescription("[Command]\nCommand1=[CreateGroup(" + group_ + ")]\nCommand2=" + command + "\n");
-  g_state.startAfterInstall = 0;
+  g_state.choices.startAfterInstall = 0;
   Converse();
 
   const Link item = ReadLink(Item("Hossz\xfa"));
@@ -346,7 +346,7 @@ TEST_F(ConversationTest, WithoutCommandsTheLaunchRunsAtOnce) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.description);
     WriteDescription(c.description);
-    g_state.startAfterInstall = c.startAfterInstall;
+    g_state.choices.startAfterInstall = c.startAfterInstall;
     windows_.Create();
     StartProgramManagerConversation(windows_.options);
     EXPECT_TRUE(windows_.Closed());
@@ -558,7 +558,7 @@ TEST_F(ConversationTest, RecordingServerReceivesPreparedCommandsOneAtATime) {
                    "Command4=[AddItem(%s\\WinHlp32.exe,%d %n %x)]\n"
                    "Command5=[AddItem(#\\a.exe,%s %% %d %n)]\n"
                    "Command6=[AddItem(#\\a.exe,HH.EXE %s)]\n");
-  strcpy(g_state.windowsFolder, "C:\\windows");
+  strcpy(g_state.process.windowsFolder, "C:\\windows");
   const std::string r = rootFolder_;
   const std::vector<std::string> expected = {
       "[CreateGroup(QuarnCAD)]",

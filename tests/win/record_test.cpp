@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/install_state.h"
+#include "state/install_state_win.h"
 #include "install/registry_win.h"
 #include "staged_description.h"
 
@@ -23,8 +23,8 @@ class InstallationRecord : public StagedDescriptionTest {
     cad_ = Unique("QuarnTestCad");
     key_ = "Software\\QuarnSoft\\" + cad_;
     DeleteTree(HKEY_LOCAL_MACHINE, key_);
-    g_state.targetDrive = 20;  // T:
-    strcpy(g_state.rootName, "V92Demo");
+    g_state.choices.targetDrive = 20;  // T:
+    strcpy(g_state.choices.rootName, "V92Demo");
   }
   void TearDown() override {
     DeleteTree(HKEY_LOCAL_MACHINE, key_);
@@ -148,8 +148,8 @@ TEST_F(InstallationRecord, ASecondInstallationOverwritesTheFirst) {
   Seed("Installed By", "an earlier user");
   Seed("Unrelated", "kept");
 
-  g_state.targetDrive = 21;  // U:
-  strcpy(g_state.rootName, "Quarn Demo");
+  g_state.choices.targetDrive = 21;  // U:
+  strcpy(g_state.choices.rootName, "Quarn Demo");
   WriteInstallationRecord();
 
   EXPECT_EQ(Value("SubSystem"), "Demo 2");

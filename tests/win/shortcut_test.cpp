@@ -9,7 +9,7 @@
 #include <string>
 #include <thread>
 
-#include "app/install_state.h"
+#include "state/install_state_win.h"
 #include "install/shortcut_win.h"
 #include "staged_description.h"
 
@@ -76,9 +76,9 @@ class Shortcut : public StagedDescriptionTest {
     desktop_ = DesktopFolder();
     ASSERT_FALSE(desktop_.empty());
     ASSERT_TRUE(FileExists(desktop_));
-    g_state.targetDrive = 20;  // T:, a folder of the build tree
+    g_state.choices.targetDrive = 20;  // T:, a folder of the build tree
     root_ = Unique("QuarnTestRoot");
-    strcpy(g_state.rootName, root_.c_str());
+    strcpy(g_state.choices.rootName, root_.c_str());
     // The installed program the link points at: a real executable with icons.
     program_ = "T:\\" + root_ + "\\QuarnWin32";
     CreateDirectoryA(("T:\\" + root_).c_str(), nullptr);
@@ -137,7 +137,7 @@ TEST_F(Shortcut, GroupNameIsTheFirstCreateGroupCommand) {
   for (const Case& c : cases) {
     WriteDescription(std::string("[Command]\n") + c.commands);
     char name[256] = "junk";
-    EXPECT_EQ(FindGroupName(g_state.descriptionPath, name, sizeof name), c.result) << c.commands;
+    EXPECT_EQ(FindGroupName(g_state.paths.descriptionPath, name, sizeof name), c.result) << c.commands;
     if (c.result == 0) {
       EXPECT_STREQ(name, c.name) << c.commands;
     }
@@ -145,7 +145,7 @@ TEST_F(Shortcut, GroupNameIsTheFirstCreateGroupCommand) {
   // The name is bounded by the caller's buffer.
   WriteDescription("[Command]\nCommand1=[CreateGroup(QuarnCAD Demo)]\n");
   char small[6];
-  EXPECT_EQ(FindGroupName(g_state.descriptionPath, small, sizeof small), 0);
+  EXPECT_EQ(FindGroupName(g_state.paths.descriptionPath, small, sizeof small), 0);
   EXPECT_STREQ(small, "Quarn");
   // No description at all: no name.
   char name[256];

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/install_state.h"
+#include "state/install_state_win.h"
 
 namespace quarn_test {
 
@@ -24,12 +24,12 @@ class StagedDescriptionTest : public ::testing::Test {
     folder_ = std::string(temp) + "quarn_steps_" + std::to_string(GetCurrentProcessId()) + "_" + info->name();
     CreateDirectoryA(folder_.c_str(), nullptr);
     path_ = folder_ + "\\Install.ini";
-    ASSERT_LT(path_.size(), sizeof g_state.descriptionPath);
-    strcpy(g_state.descriptionPath, path_.c_str());
-    char windir[sizeof g_state.windowsFolder];
+    ASSERT_LT(path_.size(), sizeof g_state.paths.descriptionPath);
+    strcpy(g_state.paths.descriptionPath, path_.c_str());
+    char windir[sizeof g_state.process.windowsFolder];
     DWORD n = GetEnvironmentVariableA("windir", windir, sizeof windir);
     ASSERT_TRUE(n > 0 && n < sizeof windir);
-    strcpy(g_state.windowsFolder, windir);
+    strcpy(g_state.process.windowsFolder, windir);
   }
   void TearDown() override {
     DeleteFileA(path_.c_str());

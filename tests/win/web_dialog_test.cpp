@@ -14,7 +14,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/install_state.h"
+#include "state/install_state_win.h"
 #include "app/web_dialog_win.h"
 #include "app/worker_texts.h"
 #include "build_config.h"
@@ -241,7 +241,7 @@ std::atomic<int> g_seenPriority{-100};
 std::atomic<int> g_seenRunning{-1};
 DWORD WINAPI RecordStart(LPVOID) {
   g_seenPriority = GetThreadPriority(GetCurrentThread());
-  g_seenRunning = g_state.workerRunning.load();
+  g_seenRunning = g_state.flags.workerRunning.load();
   return 0;
 }
 
@@ -280,7 +280,7 @@ struct UserThread {
 bool WaitForWorkerEnd(HWND dialog) {
   return WaitUntil([&] {
     return ControlText(dialog, IDCANCEL) == kButtonExit && IsWindowEnabled(GetDlgItem(dialog, IDCANCEL)) &&
-           g_state.workerRunning == 0;
+           g_state.flags.workerRunning == 0;
   });
 }
 
@@ -290,7 +290,7 @@ bool WaitForWorkerEnd(HWND dialog) {
 INT_PTR RunDialogAs(const std::function<bool(HWND)>& user, bool* userOk) {
   std::atomic<HWND> dialog{nullptr};
   std::thread t([&] {
-    if (!WaitUntil([&] { return (dialog = g_state.webDialog) != nullptr; })) {
+    if (!WaitUntil([&] { return (dialog = g_state.windows.webDialog) != nullptr; })) {
       *userOk = false;
       return;
     }
@@ -313,9 +313,9 @@ class WebDialog : public ::testing::Test {
  protected:
   void SetUp() override {
     ResetInstallState();
-    g_state.targetDrive = 20;  // T:
-    strcpy(g_state.rootName, "WorkerNoServer");
-    for (int i = 0; i < kPartCount; ++i) g_state.partSelected[i] = 1;
+    g_state.choices.targetDrive = 20;  // T:
+    strcpy(g_state.choices.rootName, "WorkerNoServer");
+    for (int i = 0; i < kPartCount; ++i) g_state.choices.partSelected[i] = 1;
     RemoveDirectoryA("T:\\WorkerNoServer");
   }
   void TearDown() override { ResetInstallState(); }
@@ -347,7 +347,7 @@ TEST_F(WebDialog, NoServerEndsWithTheMessageInTheFrameAndTheExitButton) {
       }
       if (IsWindowVisible(animation)) failure += "animation still covers the frame; ";
     }
-    if (g_state.workerRunning != 0) failure += "worker still counted as running; ";
+    if (g_state.flags.workerRunning != 0) failure += "worker still counted as running; ";
     PostMessageA(button, BM_CLICK, 0, 0);  // the user presses "Kilépés"
     return true;
   };
@@ -356,8 +356,8 @@ TEST_F(WebDialog, NoServerEndsWithTheMessageInTheFrameAndTheExitButton) {
   ASSERT_TRUE(userOk) << failure;
   EXPECT_EQ(failure, "");
   EXPECT_EQ(result, 0);
-  EXPECT_EQ(g_state.cancelRequested, 1);
-  EXPECT_EQ(g_state.webDialog, nullptr);
+  EXPECT_EQ(g_state.flags.cancelRequested, 1);
+  EXPECT_EQ(g_state.windows.webDialog, nullptr);
   EXPECT_EQ(GetFileAttributesA("T:\\WorkerNoServer"), INVALID_FILE_ATTRIBUTES) << "no folder may be made";
 }
 
@@ -385,7 +385,7 @@ TEST_F(WebDialog, ColoursAndProgressBarSetUp) {
     PBRANGE range{};
     SendMessageA(GetDlgItem(dialog, IDC_WEB_PROGRESS), PBM_GETRANGE, FALSE, reinterpret_cast<LPARAM>(&range));
     if (range.iLow != 0 || range.iHigh != 1000) failure += "progress range; ";
-    if (g_state.progressBar != GetDlgItem(dialog, IDC_WEB_PROGRESS)) failure += "progress bar handle; ";
+    if (g_state.windows.progressBar != GetDlgItem(dialog, IDC_WEB_PROGRESS)) failure += "progress bar handle; ";
     // A marquee would hide the position on bars that honour it (Wine's among them).
     if (GetWindowLongPtrA(GetDlgItem(dialog, IDC_WEB_PROGRESS), GWL_STYLE) & PBS_MARQUEE) failure += "marquee; ";
     if (!WaitForWorkerEnd(dialog)) return false;
@@ -417,8 +417,8 @@ TEST_F(WebDialog, SuccessCommandClosesWithOneAndAbortActsAsCancel) {
   EXPECT_EQ(result, 1);
 
   ResetInstallState();
-  g_state.targetDrive = 20;
-  strcpy(g_state.rootName, "WorkerNoServer");
+  g_state.choices.targetDrive = 20;
+  strcpy(g_state.choices.rootName, "WorkerNoServer");
   result = RunDialogAs(
       [&](HWND dialog) {
         if (!WaitForWorkerEnd(dialog)) return false;
@@ -428,7 +428,7 @@ TEST_F(WebDialog, SuccessCommandClosesWithOneAndAbortActsAsCancel) {
       &userOk);
   ASSERT_TRUE(userOk);
   EXPECT_EQ(result, 0);
-  EXPECT_EQ(g_state.cancelRequested, 1);
+  EXPECT_EQ(g_state.flags.cancelRequested, 1);
 }
 
 }  // namespace

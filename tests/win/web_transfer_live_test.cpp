@@ -15,7 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "app/install_state.h"
+#include "layout/description.h"
+#include "state/install_state_win.h"
 #include "base/text.h"
 #include "live_web_support.h"
 #include "resource.h"
@@ -60,10 +61,10 @@ class LiveWeb : public ::testing::TestWithParam<int> {
     work_ = std::string(temp) + "quarn-web-live";
     live::DeleteTree(work_);
     ASSERT_TRUE(live::MakeDirs(work_ + "\\QTest\\QuarnWin32\\Install"));
-    snprintf(g_state.programFolder, sizeof g_state.programFolder, "%s\\", work_.c_str());
-    snprintf(g_state.stagingFolder, sizeof g_state.stagingFolder, "%s\\QTest\\QuarnWin32\\Install\\",
+    snprintf(g_state.paths.programFolder, sizeof g_state.paths.programFolder, "%s\\", work_.c_str());
+    snprintf(g_state.paths.stagingFolder, sizeof g_state.paths.stagingFolder, "%s\\QTest\\QuarnWin32\\Install\\",
              work_.c_str());
-    staging_ = g_state.stagingFolder;
+    staging_ = g_state.paths.stagingFolder;
   }
 
   void TearDown() override {
@@ -73,15 +74,15 @@ class LiveWeb : public ::testing::TestWithParam<int> {
 
   // Opens the session of this test's mode on the build's host.
   void Open() {
-    g_state.httpsMode = secure_;
+    g_state.download.httpsMode = secure_;
     ASSERT_EQ(OpenSession(secure_, ServerHost(secure_)), 0);
     ASSERT_NE(g_state.internet.session, nullptr);
   }
 
   std::string Url(const std::string& rel) {
     char dir[256];
-    g_state.httpsMode = secure_;
-    EXPECT_TRUE(UpdateDirectoryUrl(dir, sizeof dir));
+    g_state.download.httpsMode = secure_;
+    EXPECT_TRUE(UpdateDirectoryUrl(g_state.download.httpsMode, dir, sizeof dir));
     return std::string(dir) + "/" + rel;
   }
 
@@ -150,8 +151,8 @@ class LiveWeb : public ::testing::TestWithParam<int> {
   }
 
   void SelectForDownload(std::initializer_list<int> parts) {
-    for (int p = 0; p < kPartCount; ++p) g_state.downloadSelected[p] = 0;
-    for (int p : parts) g_state.downloadSelected[p] = 1;
+    for (int p = 0; p < kPartCount; ++p) g_state.download.downloadSelected[p] = 0;
+    for (int p : parts) g_state.download.downloadSelected[p] = 1;
   }
 
   live::Env env_;
@@ -179,13 +180,13 @@ TEST_P(LiveWeb, SessionOpensAndClosesBothHandles) {
 
 TEST_P(LiveWeb, RefusedHostFailsTheOpenAndTheOtherModeCanFollow) {
   // Port 1 on loopback: nobody listens there, the connection is refused.
-  g_state.httpsMode = secure_;
+  g_state.download.httpsMode = secure_;
   EXPECT_EQ(OpenSession(secure_, secure_ ? "localhost:1" : "127.0.0.1:1"), 1);
   EXPECT_EQ(g_state.internet.session, nullptr);
   EXPECT_EQ(g_state.internet.connection, nullptr);
   // The worker's fallback: the other host opens and passes the probe.
   int other = !secure_;
-  g_state.httpsMode = other;
+  g_state.download.httpsMode = other;
   ASSERT_EQ(OpenSession(other, ServerHost(other)), 0);
   EXPECT_TRUE(ProbeServer(g_state.internet.session));
 }
@@ -196,7 +197,7 @@ TEST_P(LiveWeb, ReachabilityIsCheckedBeforeTheFirstOpenOnly) {
   CloseSession();
   // The second open of the process makes no pre-check: even a refused host opens, since nothing
   // connects before the first request.
-  g_state.httpsMode = secure_;
+  g_state.download.httpsMode = secure_;
   EXPECT_EQ(OpenSession(secure_, secure_ ? "localhost:1" : "127.0.0.1:1"), 0);
   EXPECT_NE(g_state.internet.session, nullptr);
   CloseSession();
@@ -264,10 +265,10 @@ TEST_P(LiveWeb, OpenAcceptsOnlyStatus200WithAPositiveLength) {
 TEST_P(LiveWeb, RedirectionsAreFollowedTenTimesAtMost) {
   Open();
   Serve("KelvaranDemo/Disc_01/f.bin", live::PseudoRandomBytes(3000, 5));
-  g_state.httpsMode = !secure_;
+  g_state.download.httpsMode = !secure_;
   char otherHost[256];
-  ASSERT_TRUE(UpdateDirectoryUrl(otherHost, sizeof otherHost));
-  g_state.httpsMode = secure_;
+  ASSERT_TRUE(UpdateDirectoryUrl(g_state.download.httpsMode, otherHost, sizeof otherHost));
+  g_state.download.httpsMode = secure_;
   const std::string toSelf = "\"action\": \"redirect\", \"location\": \"f.bin\"";
   struct Case {
     const char* what;
@@ -319,7 +320,7 @@ TEST_P(LiveWeb, WholeFileOpenRefusesAHugeAnnouncedLength) {
   EXPECT_EQ(length, 0u);
   // Nothing was allocated for it either: the description read fails cleanly.
   EXPECT_EQ(ReadRemoteDescription(), 1);
-  EXPECT_EQ(g_state.cancelRequested.load(), 1);
+  EXPECT_EQ(g_state.flags.cancelRequested.load(), 1);
 }
 
 TEST_P(LiveWeb, ReadTakesTheWholeFileInOneCallOrFails) {
@@ -399,7 +400,7 @@ TEST_P(LiveWeb, ServerWithoutLengthsHoldsNothingOnEitherHost) {
   EXPECT_FALSE(ProbeServer(g_state.internet.session));
   CloseSession();
   int other = !secure_;
-  g_state.httpsMode = other;
+  g_state.download.httpsMode = other;
   ASSERT_EQ(OpenSession(other, ServerHost(other)), 0);
   EXPECT_FALSE(ProbeServer(g_state.internet.session));
   EXPECT_EQ(live::CountRequests(env_, "/Update.ini"), 2);
@@ -408,7 +409,7 @@ TEST_P(LiveWeb, ServerWithoutLengthsHoldsNothingOnEitherHost) {
 TEST_P(LiveWeb, ProbeRejectsWhenCancelled) {
   Open();
   EXPECT_TRUE(ProbeServer(g_state.internet.session));
-  g_state.cancelRequested = 1;
+  g_state.flags.cancelRequested = 1;
   EXPECT_FALSE(ProbeServer(g_state.internet.session));
 }
 
@@ -419,7 +420,7 @@ TEST_P(LiveWeb, ProbeOfTheWrongServerLetsTheCallerFallBack) {
   EXPECT_FALSE(ProbeServer(g_state.internet.session));
   CloseSession();
   int other = !secure_;
-  g_state.httpsMode = other;
+  g_state.download.httpsMode = other;
   ASSERT_EQ(OpenSession(other, ServerHost(other)), 0);
   EXPECT_TRUE(ProbeServer(g_state.internet.session));
 }
@@ -457,9 +458,9 @@ TEST_P(LiveWeb, RemoteDescriptionSetsRootSizesAndTotal) {
   Open();
   SelectForDownload({kSetup, kSystems, kDrawings, kDatas, kHelp});
   ASSERT_EQ(ReadRemoteDescription(), 0);
-  EXPECT_STREQ(g_state.rootName, "QTest");
-  EXPECT_EQ(std::string(g_state.programFolder), work_ + "\\QTest\\QuarnWin32\\");
-  const RemoteDescription& r = g_state.remote;
+  EXPECT_STREQ(g_state.choices.rootName, "QTest");
+  EXPECT_EQ(std::string(g_state.paths.programFolder), work_ + "\\QTest\\QuarnWin32\\");
+  const RemoteDescription& r = g_state.download.remote;
   EXPECT_EQ(r.discs[0].present[kSetup], 1);
   EXPECT_EQ(r.discs[0].size[kSetup], 3001);
   EXPECT_EQ(r.discs[0].size[kSystems], 700002);
@@ -473,24 +474,24 @@ TEST_P(LiveWeb, RemoteDescriptionSetsRootSizesAndTotal) {
   long long s = SelectedBytes(set, {kSetup, kSystems, kDrawings, kDatas, kHelp}) + 12;
   EXPECT_EQ(r.overallTotal, 2 * s);
   EXPECT_EQ(r.bytesDone, 0);
-  EXPECT_EQ(g_state.cancelRequested.load(), 0);
+  EXPECT_EQ(g_state.flags.cancelRequested.load(), 0);
 }
 
 TEST_P(LiveWeb, RemoteDescriptionMissingOnTheServerCancels) {
   Open();
-  g_state.downloadSelected[kSetup] = 1;
+  g_state.download.downloadSelected[kSetup] = 1;
   EXPECT_EQ(ReadRemoteDescription(), 1);
-  EXPECT_EQ(g_state.cancelRequested.load(), 1);
+  EXPECT_EQ(g_state.flags.cancelRequested.load(), 1);
 }
 
 TEST_P(LiveWeb, RemoteDescriptionStopsWhenCancelled) {
   Publish(ThreeDiscSet());
   Open();
-  g_state.downloadSelected[kSetup] = 1;
-  g_state.cancelRequested = 1;
+  g_state.download.downloadSelected[kSetup] = 1;
+  g_state.flags.cancelRequested = 1;
   EXPECT_EQ(ReadRemoteDescription(), 1);
-  EXPECT_EQ(g_state.remote.overallTotal, 0);
-  EXPECT_EQ(g_state.remote.discs[0].present[kSetup], 0);
+  EXPECT_EQ(g_state.download.remote.overallTotal, 0);
+  EXPECT_EQ(g_state.download.remote.discs[0].present[kSetup], 0);
 }
 
 // The message box of a missing or unusable root folder name, found and answered from this thread while
@@ -566,9 +567,9 @@ TEST_P(LiveWeb, MissingOrUnusableRootFolderIsReportedAndCancels) {
   };
   for (const Case& c : cases) {
     ResetInstallState();
-    snprintf(g_state.programFolder, sizeof g_state.programFolder, "%s\\", work_.c_str());
-    CopyText(g_state.rootName, sizeof g_state.rootName, "V92Demo");
-    g_state.downloadSelected[kSetup] = 1;
+    snprintf(g_state.paths.programFolder, sizeof g_state.paths.programFolder, "%s\\", work_.c_str());
+    CopyText(g_state.choices.rootName, sizeof g_state.choices.rootName, "V92Demo");
+    g_state.download.downloadSelected[kSetup] = 1;
     Serve("KelvaranDemo/Disc_01/Install.ini", c.installIni);
     Open();
     int result = -1;
@@ -577,10 +578,10 @@ TEST_P(LiveWeb, MissingOrUnusableRootFolderIsReportedAndCancels) {
     EXPECT_EQ(seen.caption, "QuarnCAD System Error!") << c.what;
     // "A telepítési könyvtár nem található a WEB-en!"
     EXPECT_EQ(seen.text, "A telep\xEDt\xE9si k\xF6nyvt\xE1r nem tal\xE1lhat\xF3 a WEB-en!") << c.what;
-    EXPECT_EQ(g_state.cancelRequested.load(), 1) << c.what;
-    EXPECT_STREQ(g_state.rootName, "V92Demo") << c.what;
-    EXPECT_EQ(std::string(g_state.programFolder), work_ + "\\") << c.what;
-    EXPECT_EQ(g_state.remote.overallTotal, 0) << c.what;
+    EXPECT_EQ(g_state.flags.cancelRequested.load(), 1) << c.what;
+    EXPECT_STREQ(g_state.choices.rootName, "V92Demo") << c.what;
+    EXPECT_EQ(std::string(g_state.paths.programFolder), work_ + "\\") << c.what;
+    EXPECT_EQ(g_state.download.remote.overallTotal, 0) << c.what;
     CloseSession();
   }
 }
@@ -628,8 +629,8 @@ TEST_P(LiveWeb, StagesAThreeDiscSetByteForByte) {
   }
   EXPECT_GT(lastInstall, live::FirstRequest(env_, "/Disc_01/Help/guide.hlp"));
   EXPECT_LT(lastInstall, live::FirstRequest(env_, "/Disc_02/Fajls_2.ini"));
-  EXPECT_EQ(g_state.remote.bytesDone, SelectedBytes(set, {kSetup, kSystems, kDrawings, kDatas, kHelp}));
-  EXPECT_EQ(g_state.remote.bytesDone * 2, g_state.remote.overallTotal);
+  EXPECT_EQ(g_state.download.remote.bytesDone, SelectedBytes(set, {kSetup, kSystems, kDrawings, kDatas, kHelp}));
+  EXPECT_EQ(g_state.download.remote.bytesDone * 2, g_state.download.remote.overallTotal);
   // The end of the set: the first disc without a list. Its folder was made and stays empty.
   EXPECT_TRUE(live::DirExists(Staged("Disc_04")));
   WIN32_FIND_DATAA fd;
@@ -644,7 +645,7 @@ TEST_P(LiveWeb, StagesAThreeDiscSetByteForByte) {
   EXPECT_FALSE(live::DirExists(Staged("Disc_05")));
   EXPECT_EQ(live::CountRequests(env_, "/Fajls_4.ini"), 1);
   EXPECT_EQ(live::CountRequests(env_, "/Fajls_5.ini"), 0);
-  EXPECT_EQ(g_state.cancelRequested.load(), 0);  // a stop is not a cancel
+  EXPECT_EQ(g_state.flags.cancelRequested.load(), 0);  // a stop is not a cancel
 }
 
 TEST_P(LiveWeb, ListIsWrittenLastSoADiscCutShortHasNone) {
@@ -660,7 +661,7 @@ TEST_P(LiveWeb, ListIsWrittenLastSoADiscCutShortHasNone) {
   EXPECT_FALSE(live::FileExists(Staged("Disc_02\\b.dwg")));
   EXPECT_FALSE(live::FileExists(Staged("Disc_02\\Fajls_2.ini")));
   EXPECT_FALSE(live::DirExists(Staged("Disc_03")));
-  EXPECT_EQ(g_state.cancelRequested.load(), 0);
+  EXPECT_EQ(g_state.flags.cancelRequested.load(), 0);
 }
 
 TEST_P(LiveWeb, DiscWithoutSectionStillHasItsListStaged) {
@@ -698,7 +699,7 @@ TEST_P(LiveWeb, CancelIsObeyedBetweenFilesNeverInsideOne) {
   ASSERT_EQ(ReadRemoteDescription(), 0);
   HANDLE t = CreateThread(nullptr, 0, DownloadSetThread, nullptr, 0, nullptr);
   ASSERT_TRUE(live::WaitFor([&] { return live::CountRequests(env_, "/quarnex_32.exe") == 1; }, 30000));
-  g_state.cancelRequested = 1;
+  g_state.flags.cancelRequested = 1;
   ASSERT_EQ(WaitForSingleObject(t, 60000), WAIT_OBJECT_0);
   CloseHandle(t);
   ExpectStaged("Disc_01\\quarnex_32.exe", set[1].content);  // the file in transfer finished whole
@@ -720,8 +721,8 @@ TEST_P(LiveWeb, ServerNamesLeavingTheDiscFolderFailAndWriteNothing) {
     Serve("escaped.txt", "outside");
     Open();
     ResetInstallState();
-    snprintf(g_state.programFolder, sizeof g_state.programFolder, "%s\\", work_.c_str());
-    snprintf(g_state.stagingFolder, sizeof g_state.stagingFolder, "%s", staging_.c_str());
+    snprintf(g_state.paths.programFolder, sizeof g_state.paths.programFolder, "%s\\", work_.c_str());
+    snprintf(g_state.paths.stagingFolder, sizeof g_state.paths.stagingFolder, "%s", staging_.c_str());
     Serve("KelvaranDemo/Disc_01/Install.ini",
           "[System]\r\nRootDirectory=QTest\r\n[Disc01]\r\nSetup=4\r\nSystems=7\r\n");
     SelectForDownload({kSetup, kSystems});
@@ -751,8 +752,8 @@ TEST_P(LiveWeb, FailedFileLeavesNoCutCopyAndStopsThePhase) {
     live::SetRules(env_, "[" + Rule("*/Disc_02/a.dwg", how) + "]");
     Open();
     ResetInstallState();
-    snprintf(g_state.programFolder, sizeof g_state.programFolder, "%s\\", work_.c_str());
-    snprintf(g_state.stagingFolder, sizeof g_state.stagingFolder, "%s", staging_.c_str());
+    snprintf(g_state.paths.programFolder, sizeof g_state.paths.programFolder, "%s\\", work_.c_str());
+    snprintf(g_state.paths.stagingFolder, sizeof g_state.paths.stagingFolder, "%s", staging_.c_str());
     SelectForDownload({kSetup, kSystems, kDrawings, kDatas, kHelp});
     Open();
     ASSERT_EQ(ReadRemoteDescription(), 0);
@@ -766,7 +767,7 @@ TEST_P(LiveWeb, FailedFileLeavesNoCutCopyAndStopsThePhase) {
 
 TEST_P(LiveWeb, StagedFileFromAnEarlierRunIsReplacedWhole) {
   Open();
-  g_state.httpsMode = secure_;
+  g_state.download.httpsMode = secure_;
   Serve("KelvaranDemo/Disc_01/f.txt", "new");
   ASSERT_TRUE(live::WriteFileBytes(Staged("Disc_01\\f.txt"), std::string(100000, 'o')));
   EXPECT_EQ(DownloadFile("Disc_01", "f.txt", 1), 0);
@@ -793,12 +794,12 @@ class DisplayRecorder {
     bar_ = CreateWindowExA(0, PROGRESS_CLASSA, "", WS_CHILD, 0, 0, 100, 20, dialog_,
                            reinterpret_cast<HMENU>(IDC_WEB_PROGRESS), nullptr, nullptr);
     SendMessageA(bar_, PBM_SETRANGE32, 0, 1000);
-    g_state.webDialog = dialog_;
-    g_state.progressBar = bar_;
+    g_state.windows.webDialog = dialog_;
+    g_state.windows.progressBar = bar_;
   }
   ~DisplayRecorder() {
-    g_state.webDialog = nullptr;
-    g_state.progressBar = nullptr;
+    g_state.windows.webDialog = nullptr;
+    g_state.windows.progressBar = nullptr;
     DestroyWindow(dialog_);
   }
   bool ok() const { return dialog_ != nullptr && bar_ != nullptr; }
@@ -842,7 +843,7 @@ TEST_P(LiveWeb, DisplayShowsFileFramesAndPercentPerChunk) {
   ASSERT_TRUE(live::MakeDirs(Staged("Disc_01")));
   DisplayRecorder display;
   ASSERT_TRUE(display.ok());
-  g_state.remote.overallTotal = static_cast<int32_t>(2 * (big.size() + small.size()));
+  g_state.download.remote.overallTotal = static_cast<int32_t>(2 * (big.size() + small.size()));
 
   int result = -1;
   display.RunOnWorker([&] { result = DownloadFile("Disc_01", "big.bin", 1); });
@@ -869,7 +870,7 @@ TEST_P(LiveWeb, DisplayShowsFileFramesAndPercentPerChunk) {
   ASSERT_EQ(result, 0);
   EXPECT_TRUE(display.texts(IDC_WEB_PERCENT).empty());
   EXPECT_EQ(display.position(), 500);
-  EXPECT_EQ(g_state.remote.bytesDone, static_cast<int32_t>(big.size() + small.size()));
+  EXPECT_EQ(g_state.download.remote.bytesDone, static_cast<int32_t>(big.size() + small.size()));
 }
 
 TEST_P(LiveWeb, DisplayWithZeroTotalShowsZeroPercent) {
@@ -884,7 +885,7 @@ TEST_P(LiveWeb, DisplayWithZeroTotalShowsZeroPercent) {
   ASSERT_FALSE(display.texts(IDC_WEB_PERCENT).empty());
   for (const std::string& t : display.texts(IDC_WEB_PERCENT)) EXPECT_EQ(t, "  0.0%");
   EXPECT_EQ(display.position(), 0);
-  EXPECT_EQ(g_state.remote.bytesDone, 600000);  // content bytes, not stored bytes
+  EXPECT_EQ(g_state.download.remote.bytesDone, 600000);  // content bytes, not stored bytes
 }
 
 }  // namespace

@@ -4,7 +4,7 @@
 
 #include <atomic>
 
-#include "install/description.h"
+#include "layout/description.h"
 #include "web/ini_lookup.h"
 #include "web/probe.h"
 #include "web/server_layout.h"

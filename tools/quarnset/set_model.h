@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "findings.h"
-#include "install/description.h"
+#include "layout/description.h"
 #include "web/server_layout.h"
 
 namespace quarnset {

@@ -16,7 +16,3 @@ void FormatPercent(double ratio, char* text, size_t textSize);
 // The activity frames shown from the second chunk of a file on: "|", "/", "-", "\", "" and round again.
 constexpr int kActivityFrameCount = 5;
 const char* ActivityFrame(int index);
-
-// A decimal number by the description's rules: leading blanks, a sign, digits up to the first
-// non-digit; no digits give 0. Saturates at the int64 range instead of overflowing.
-int64_t ParseDecimal(const char* text);

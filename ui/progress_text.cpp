@@ -1,4 +1,4 @@
-#include "web/progress_text.h"
+#include "ui/progress_text.h"
 
 #include <climits>
 #include <cstdio>
@@ -25,22 +25,4 @@ const char* ActivityFrame(int index) {
   int i = index % kActivityFrameCount;
   if (i < 0) i += kActivityFrameCount;
   return frames[i];
-}
-
-int64_t ParseDecimal(const char* text) {
-  const char* p = text;
-  while (*p == ' ' || *p == '\t') ++p;
-  bool negative = false;
-  if (*p == '+' || *p == '-') negative = *p++ == '-';
-  int64_t value = 0;
-  for (; *p >= '0' && *p <= '9'; ++p) {
-    int digit = *p - '0';
-    if (value > (INT64_MAX - digit) / 10) {
-      value = INT64_MAX;
-      while (*p >= '0' && *p <= '9') ++p;
-      break;
-    }
-    value = value * 10 + digit;
-  }
-  return negative ? -value : value;
 }

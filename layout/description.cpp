@@ -1,4 +1,4 @@
-#include "install/description.h"
+#include "layout/description.h"
 
 #include <cstdio>
 #include <cstring>

@@ -1,0 +1,81 @@
+// The portable groups of the shared installation state: start values, and a reset by one assignment
+// that leaves nothing of the previous run behind.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "state/install_state.h"
+
+namespace {
+
+template <typename T>
+bool AllZeroBytes(const T& value, size_t from = 0) {
+  const unsigned char* p = reinterpret_cast<const unsigned char*>(&value);
+  for (size_t i = from; i < sizeof value; ++i) {
+    if (p[i] != 0) return false;
+  }
+  return true;
+}
+
+TEST(InstallStateGroups, StartValuesOfAFreshProcess) {
+  const UserChoices choices;
+  EXPECT_EQ(choices.targetDrive, 0);
+  EXPECT_EQ(choices.rootName[0], '\0');
+  EXPECT_EQ(choices.startAfterInstall, 1);  // the one field that does not start at zero
+  for (int part = 0; part < kPartCount; ++part) EXPECT_EQ(choices.partSelected[part], 0) << part;
+  for (const DiscEntry& disc : choices.discTable) {
+    EXPECT_EQ(disc.label[0], '\0');
+    for (int part = 0; part < kPartCount; ++part) EXPECT_EQ(disc.present[part], 0);
+  }
+  EXPECT_TRUE(AllZeroBytes(RunPaths{}));
+  EXPECT_TRUE(AllZeroBytes(DownloadState{}));
+  EXPECT_TRUE(AllZeroBytes(CopyCounters{}));
+  EXPECT_TRUE(AllZeroBytes(ProcessTexts{}));
+  const WorkerFlags flags;
+  EXPECT_EQ(flags.cancelRequested.load(), 0);
+  EXPECT_EQ(flags.workerRunning.load(), 0);
+}
+
+TEST(InstallStateGroups, OneAssignmentClearsAWholeRun) {
+  DownloadState download;
+  download.httpsMode = 1;
+  download.downloadSelected[kPartCount - 1] = 1;
+  download.remote.discs[kDiscCount - 1].size[3] = 77;
+  download.remote.bytesDone = 5;
+  UserChoices choices;
+  choices.startAfterInstall = 0;
+  choices.discTable[kDiscCount - 1].label[kTextSize - 2] = 'x';
+  RunPaths paths;
+  for (char* text : {paths.programFolder, paths.stagingFolder, paths.descriptionPath}) memset(text, 'p', kTextSize);
+  WorkerFlags flags;
+  flags.cancelRequested = 1;
+  flags.workerRunning.store(1);
+
+  download = DownloadState{};
+  choices = UserChoices{};
+  paths = RunPaths{};
+  flags = WorkerFlags{};
+
+  EXPECT_TRUE(AllZeroBytes(download));
+  EXPECT_TRUE(AllZeroBytes(paths));
+  EXPECT_EQ(choices.startAfterInstall, 1);
+  EXPECT_EQ(choices.discTable[kDiscCount - 1].label[kTextSize - 2], '\0');
+  EXPECT_EQ(flags.cancelRequested.load(), 0);
+  EXPECT_EQ(flags.workerRunning.load(), 0);
+}
+
+TEST(SharedFlag, CopiesCarryTheValueAndStayAtomic) {
+  SharedFlag a;
+  a = 1;
+  SharedFlag b(a);
+  EXPECT_EQ(b.load(), 1);
+  SharedFlag c;
+  c = b;
+  EXPECT_EQ(c.load(), 1);
+  c = 0;
+  EXPECT_EQ(c.load(), 0);
+  EXPECT_EQ(a.load(), 1);  // a copy is a value of its own
+  EXPECT_TRUE(a.is_lock_free());
+}
+
+}  // namespace
