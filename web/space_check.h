@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "state/install_state.h"
 
 // Kept free beyond the set's bytes on every drive checked: the description files, folders, cluster
 // rounding and the registry's and the system's own writes meanwhile.
