@@ -114,8 +114,19 @@ def stop_serving(state):
 
 
 def unix_pid_of(exe_name):
+    """The processes running exe_name in this prefix only: other builds on the machine run the same
+    program in their own prefixes, and their memory must not count here."""
     out = subprocess.run(["pgrep", "-f", exe_name], capture_output=True, text=True).stdout.split()
-    return [int(p) for p in out]
+    mine = []
+    for p in out:
+        try:
+            with open("/proc/%s/environ" % p, "rb") as f:
+                env = f.read().split(b"\0")
+        except OSError:
+            continue
+        if ("WINEPREFIX=" + os.environ["WINEPREFIX"]).encode() in env:
+            mine.append(int(p))
+    return mine
 
 
 def vm_hwm_kb(pid):
