@@ -10,7 +10,9 @@
 
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "state/install_state_win.h"
 #include "base/install_log_win.h"
@@ -21,6 +23,8 @@
 #include "install/copy_progress.h"
 #include "layout/description.h"
 #include "install/uninstall_record_win.h"
+#include "install/profile_section.h"
+#include "install/profile_section_win.h"
 #include "res/resource.h"
 #include "ui/progress_text.h"
 
@@ -91,15 +95,6 @@ void ShowProgressInFile(uint64_t writtenInFile, int frame) {
 // The counters are the design's unsigned 32-bit values; a file counts with the low part of its size.
 void CountDone(DWORD bytes) { g_state.copy.copyBytesDone += bytes; }
 
-// The times of the source, read through a handle of its own (the copy handle is opened sharing reads
-// only, this one sharing writes, so that either succeeds where the source allows it).
-bool ReadSourceTimes(const char* sourcePath, FileTimes* times) {
-  ScopedFile f(CreateFileA(sourcePath, GENERIC_READ, FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                           FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!f) return false;
-  return GetFileTime(f.get(), &times->created, &times->accessed, &times->written) != 0;
-}
-
 // The block copy of an open source into an open target. Stops at the end of the source, at a short
 // block, or at the first read or write error (reported; the partial target stays).
 bool CopyBlocks(HANDLE source, HANDLE target, char* buffer, const char* sourcePath, const char* targetPath,
@@ -133,9 +128,6 @@ void CopyOneFile(const char* sourcePath, bool sourceFits, const char* targetPath
               char* buffer) {
   SetControlText(IDC_WEB_STATUS, targetPath);
 
-  FileTimes times{};
-  const bool haveTimes = sourceFits && ReadSourceTimes(sourcePath, &times);
-
   ScopedFile source;
   if (sourceFits) {
     source.reset(CreateFileA(sourcePath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
@@ -146,6 +138,9 @@ void CopyOneFile(const char* sourcePath, bool sourceFits, const char* targetPath
     ShowStoppableError(IDS_OPEN_SOURCE_ERR, sourcePath);
     return;
   }
+  // The source is opened once: its times, size and data all come through this handle.
+  FileTimes times{};
+  const bool haveTimes = GetFileTime(source.get(), &times.created, &times.accessed, &times.written) != 0;
   const DWORD sourceSize = GetFileSize(source.get(), nullptr);
 
   ScopedFile target;
@@ -227,6 +222,32 @@ void ReadValue(const std::string& file, const char* section, const char* key, ch
   GetPrivateProfileStringA(section, key, kAbsentValue, out, kTextSize, file.c_str());
 }
 
+// One part's section of a staged file list, read with one platform call instead of one per entry (a
+// 10,000-entry list costs seconds per-key under Wine). Answers exactly as ReadValue would; a section too
+// large for the whole-section read falls back to per-key reads.
+class StagedList {
+ public:
+  StagedList(const std::string& file, const char* section) : file_(file), section_(section) {
+    std::vector<char> entries;
+    if (FitsPathBuffer(file) && ReadProfileSection(file.c_str(), section, &entries)) {
+      entries_.reset(new ProfileSection(std::move(entries)));
+    }
+  }
+
+  void Read(const char* key, char* out) const {
+    if (!entries_) {
+      ReadValue(file_, section_, key, out);
+    } else if (!entries_->Find(key, out, kTextSize)) {
+      CopyText(out, kTextSize, kAbsentValue);
+    }
+  }
+
+ private:
+  std::string file_;
+  const char* section_;
+  std::unique_ptr<ProfileSection> entries_;  // null: read per key
+};
+
 bool DiscHasSelectedPart(int discIndex) {
   for (int p = 0; p < kPartCount; ++p) {
     if (g_state.choices.partSelected[p] && g_state.choices.discTable[discIndex].present[p]) return true;
@@ -283,9 +304,10 @@ int CopyDiscFiles(int discIndex) {
   const std::string fileList = FileListPathOf(g_state.paths.stagingFolder, disc);
   for (int p = 0; p < kPartCount; ++p) {
     if (!g_state.choices.partSelected[p] || !g_state.choices.discTable[discIndex].present[p]) continue;
+    const StagedList list(fileList, kPartNames[p]);
     for (int n = 1;; ++n) {
       char line[kTextSize];
-      ReadValue(fileList, kPartNames[p], NumberedKey("File", n).c_str(), line);
+      list.Read(NumberedKey("File", n).c_str(), line);
       if (IsAbsentValue(line)) break;
       HandleFileLine(disc, line, buffer.p);
       if (g_stop) return 1;

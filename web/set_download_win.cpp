@@ -98,6 +98,19 @@ void ShowStatus(const char* discFolder, const char* fileName) {
   ShowField(IDC_WEB_STATUS, status);
 }
 
+// One chunk: reads until the buffer is full or the file ends. WinINet hands out what has arrived so far
+// (a few kilobytes at a time over a fast link), and every chunk costs a write and a display update.
+bool ReadChunk(HINTERNET request, char* buffer, DWORD size, DWORD* got) {
+  *got = 0;
+  while (*got < size) {
+    DWORD n = 0;
+    if (!InternetReadFile(request, buffer + *got, size - *got, &n)) return false;
+    if (n == 0) break;
+    *got += n;
+  }
+  return true;
+}
+
 // Streams an opened request into the staging file. Returns true when every byte the server announced
 // arrived and was written.
 bool StreamToFile(HINTERNET request, DWORD announced, HANDLE file, bool filler, bool countProgress) {
@@ -107,7 +120,7 @@ bool StreamToFile(HINTERNET request, DWORD announced, HANDLE file, bool filler, 
   uint64_t received = 0;
   for (int chunk = 1;; ++chunk) {
     DWORD got = 0;
-    if (!InternetReadFile(request, buffer.get(), kTransferBufferSize, &got)) return false;
+    if (!ReadChunk(request, buffer.get(), kTransferBufferSize, &got)) return false;
     if (got == 0) break;
     received += got;
     DWORD keep = filler ? static_cast<DWORD>(decoder.Decode(buffer.get(), got, buffer.get())) : got;

@@ -873,6 +873,28 @@ TEST_P(LiveWeb, DisplayShowsFileFramesAndPercentPerChunk) {
   EXPECT_EQ(g_state.download.remote.bytesDone, static_cast<int32_t>(big.size() + small.size()));
 }
 
+// A read may return less than asked when less has arrived (Windows' WinINet does; Wine's synchronous
+// reads wait for the whole buffer); a chunk is still the whole 512,000-byte buffer (or the rest of the
+// file), so a file sent in pieces shows the same frames and percentages as one sent at once.
+TEST_P(LiveWeb, ChunksFillTheBufferWhenTheServerSendsInPieces) {
+  Open();
+  const std::string body = live::PseudoRandomBytes(2 * 512000 + 1000, 12);
+  Serve("KelvaranDemo/Disc_01/pieces.bin", body);
+  live::SetRules(env_, "[" + Rule("*/pieces.bin", "\"action\": \"trickle\", \"chunk\": 60000, \"delay\": 0.005") + "]");
+  ASSERT_TRUE(live::MakeDirs(Staged("Disc_01")));
+  DisplayRecorder display;
+  ASSERT_TRUE(display.ok());
+  g_state.download.remote.overallTotal = static_cast<int32_t>(4 * body.size());
+  int result = -1;
+  display.RunOnWorker([&] { result = DownloadFile("Disc_01", "pieces.bin", 1); });
+  ASSERT_EQ(result, 0);
+  ExpectStaged("Disc_01\\pieces.bin", body);
+  // Three chunks (512,000, 512,000 and 1,000 bytes): two frames, then the field is emptied.
+  EXPECT_EQ(display.texts(IDC_WEB_ACTIVITY), (std::vector<std::string>{"|", "/", ""}));
+  EXPECT_EQ(display.texts(IDC_WEB_PERCENT), (std::vector<std::string>{" 12.5%", " 25.0%", " 25.0%"}));
+  EXPECT_EQ(display.position(), 250);
+}
+
 TEST_P(LiveWeb, DisplayWithZeroTotalShowsZeroPercent) {
   Open();
   Serve("KelvaranDemo/Disc_01/quarnex_f.exe", live::FillerEncode(live::PseudoRandomBytes(600000, 11)));
