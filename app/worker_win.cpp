@@ -115,6 +115,14 @@ void PrepareRun() {
   g_state.paths.programFolder[0] = static_cast<char>(64 + g_state.choices.targetDrive);
   g_state.paths.programFolder[1] = ':';
   g_state.paths.programFolder[2] = '\\';
+  char parts[128] = "";
+  for (int i = 0; i < kPartCount; ++i) {
+    if (!g_state.choices.partSelected[i]) continue;
+    if (parts[0]) strncat(parts, ",", sizeof parts - strlen(parts) - 1);
+    strncat(parts, kPartNames[i], sizeof parts - strlen(parts) - 1);
+  }
+  LogEvent("installation: drive %c:, parts %s, start afterwards %s", 64 + g_state.choices.targetDrive, parts,
+           g_state.choices.startAfterInstall ? "yes" : "no");
 }
 
 }  // namespace

@@ -33,6 +33,8 @@ namespace {
 // Set by a Cancel answer to one of the copy error boxes; checked after every file. The dialog's own
 // Cancel button does not reach it: a press there takes effect after the whole copy step.
 int g_stop = 0;
+// How the current file's replace policy was applied, for its log line.
+const char* g_policyTaken = "";
 
 // Creation, last-access and last-write time of a source, carried over to its target.
 struct FileTimes {
@@ -164,8 +166,8 @@ void CopyOneFile(const char* sourcePath, bool sourceFits, const char* targetPath
   target.reset();
   std::string sha256;
   if (hash.Finish(&sha256)) RecordInstalledFile(targetPath, hash.size(), sha256);
-  LogEvent(whole ? "file installed: %s (%lu bytes, from %s)" : "file partly written: %s (%lu bytes, from %s)",
-           targetPath, static_cast<unsigned long>(hash.size()), sourcePath);
+  LogEvent(whole ? "file installed: %s (%lu bytes, from %s, %s)" : "file partly written: %s (%lu bytes, from %s, %s)",
+           targetPath, static_cast<unsigned long>(hash.size()), sourcePath, g_policyTaken);
   CountDone(sourceSize);
   ShowProgressAtFileEnd();
 }
@@ -195,12 +197,16 @@ void HandleFileLine(int disc, const char* line, char* buffer) {
   }
   const bool targetUsable = check == TargetCheck::kOk;
 
+  g_policyTaken = entry.policy == ReplacePolicy::kReplace ? "policy replace"
+                  : entry.policy == ReplacePolicy::kAsk  ? "policy *?, no file there"
+                                                         : "policy *-, no file there";
   if (targetUsable && entry.policy != ReplacePolicy::kReplace) {
     ScopedFile existing(CreateFileA(targetPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                     FILE_ATTRIBUTE_NORMAL, nullptr));
     if (existing) {
       bool keep = entry.policy == ReplacePolicy::kKeep;
       if (!keep) keep = ShowMessage(IDS_REPLACE_FILE, MB_YESNO | MB_ICONERROR, IDNO, targetPath.c_str()) != IDYES;
+      g_policyTaken = "policy *?, answered Yes";
       if (keep) {
         LogEvent("file kept: %s exists (%s)", targetPath.c_str(),
                  entry.policy == ReplacePolicy::kKeep ? "policy *-" : "policy *?, answered No");

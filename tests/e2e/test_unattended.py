@@ -148,6 +148,10 @@ class Unattended(full.FullInstall):
             rel = path[len(full.target_root()):].replace("/", "\\") if path.startswith(full.target_root()) else None
             if rel and path not in kept:
                 self.assertIn("file installed: %s:\\%s%s" % (full.DRIVE, full.ROOT, rel), text)
+        self.assertRegex(text, r"file installed: U:\\V92Demo\\QuarnWin32\\QuarnWin32\.exe \(\d+ bytes, from "
+                               r"U:\\V92Demo\\QuarnWin32\\Install\\Disc_01\\QuarnWin32\.ex_, policy replace\)")
+        self.assertIn("installation: drive U:, parts Setup,Systems,Drawings,Blocks,Datas,Help, start afterwards no",
+                      text)
         self.assertIn("file kept: %s:\\%s\\QuarnWin32\\quarn.cfg exists (policy *?, answered No)"
                       % (full.DRIVE, full.ROOT), text)
         self.assertIn("box (silent, default answer)", text)
