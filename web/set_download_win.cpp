@@ -24,6 +24,8 @@
 #include "web/remote_file_win.h"
 #include "web/server_layout.h"
 #include "web/session_win.h"
+#include "web/set_crypto_win.h"
+#include "web/set_verify_win.h"
 
 namespace {
 
@@ -64,6 +66,16 @@ FetchResult FetchWholeFile(const char* discFolder, const char* fileName, WholeFi
   if (!readOk) return FetchResult::kReadFailed;
   file->size = static_cast<int>(length);
   return closeOk ? FetchResult::kOk : FetchResult::kCloseFailed;
+}
+
+// The checks of this run's set (Sign.ini, the lists' [Hashes]); reset by ReadRemoteDescription.
+SetVerifier g_verifier;
+
+// A damaged file or a refused set ends the run: the box says why, then the run ends interrupted (nothing
+// is copied, recorded or started). What was staged stays; a damaged file itself is already deleted.
+void RefuseSet(SetRefusal why, const char* fileName) {
+  ShowSetRefusal(g_state.webDialog, g_state.caption, why, fileName);
+  g_state.cancelRequested = 1;
 }
 
 // The root folder is one folder directly below the drive's top folder. A value that would climb out of
@@ -113,9 +125,13 @@ bool ReadChunk(HINTERNET request, char* buffer, DWORD size, DWORD* got) {
 
 // Streams an opened request into the staging file. Returns true when every byte the server announced
 // arrived and was written.
-bool StreamToFile(HINTERNET request, DWORD announced, HANDLE file, bool filler, bool countProgress) {
+// With an expected hash entry, the kept bytes are hashed as they are written; a size or digest that
+// differs sets *damaged and fails the file.
+bool StreamToFile(HINTERNET request, DWORD announced, HANDLE file, bool filler, bool countProgress,
+                  const HashEntry* expected, bool* damaged) {
   std::unique_ptr<char[]> buffer(new (std::nothrow) char[kTransferBufferSize]);
   if (!buffer) return false;
+  Sha256Hasher hasher;
   FillerDecoder decoder;
   uint64_t received = 0;
   for (int chunk = 1;; ++chunk) {
@@ -126,12 +142,23 @@ bool StreamToFile(HINTERNET request, DWORD announced, HANDLE file, bool filler, 
     DWORD keep = filler ? static_cast<DWORD>(decoder.Decode(buffer.get(), got, buffer.get())) : got;
     DWORD written = 0;
     if (!WriteFile(file, buffer.get(), keep, &written, nullptr) || written != keep) return false;
+    if (expected != nullptr && !hasher.Update(buffer.get(), keep)) return false;
     if (countProgress) AdvanceProgress(written);
     if (chunk >= 2) ShowField(IDC_WEB_ACTIVITY, ActivityFrame(chunk - 2));
   }
   // A connection that ends early looks like the end of the file to the reader; only the announced
   // length tells a cut file from a whole one.
-  return received == announced;
+  if (received != announced) return false;
+  if (expected != nullptr) {
+    unsigned char digest[kSha256Size];
+    uint64_t size = hasher.bytes();
+    if (!hasher.Finish(digest)) return false;
+    if (size != expected->size || memcmp(digest, expected->sha256, kSha256Size) != 0) {
+      *damaged = true;
+      return false;
+    }
+  }
+  return true;
 }
 
 }  // namespace
@@ -147,6 +174,23 @@ bool BuildStagingPath(const char* discFolder, const char* fileName, char* path, 
 }
 
 int ReadRemoteDescription() {
+  // Sign.ini before the description: a set refused here has nothing staged. A server without one
+  // serves an unsigned (or old) set.
+  g_verifier.Reset(kSetPolicy);
+  WholeFile sign;
+  FetchResult signFetched = FetchWholeFile("Disc_01", kSignFileName, &sign);
+  if (signFetched == FetchResult::kReadFailed || signFetched == FetchResult::kCloseFailed) {
+    g_state.cancelRequested = 1;
+    return 1;
+  }
+  bool signFound = signFetched == FetchResult::kOk;
+  SetTrust trust = g_verifier.AcceptSignFile(signFound, sign.text.get(), signFound ? static_cast<size_t>(sign.size) : 0,
+                                             g_state.httpsMode != 0);
+  if (trust == SetTrust::kRefused) {
+    RefuseSet(signFound ? SetRefusal::kBadSignature : SetRefusal::kUnsignedOverHttp, nullptr);
+    return 1;
+  }
+
   WholeFile description;
   if (FetchWholeFile("Disc_01", "Install.ini", &description) != FetchResult::kOk) {
     g_state.flags.cancelRequested = 1;
@@ -154,6 +198,12 @@ int ReadRemoteDescription() {
   }
   const char* text = description.text.get();
   int size = description.size;
+  SetVerifier::Description checked =
+      g_verifier.CheckDescription("Install.ini", text, static_cast<size_t>(size));
+  if (checked == SetVerifier::Description::kDamaged || checked == SetVerifier::Description::kNotInSet) {
+    RefuseSet(SetRefusal::kDamaged, "Install.ini");
+    return 1;
+  }
 
   char root[kTextSize];
   FindIniValue("System", "RootDirectory", root, sizeof root, text, size);
@@ -216,7 +266,21 @@ void DownloadInstallationSet() {
     // The first disc number without a list on the server ends the set.
     WholeFile list;
     FetchResult fetched = FetchWholeFile(discFolder, listName, &list);
-    if (fetched == FetchResult::kOpenFailed || fetched == FetchResult::kReadFailed) return;
+    if (fetched == FetchResult::kOpenFailed || fetched == FetchResult::kReadFailed) {
+      // A list that Sign.ini names is part of the set: without it the set is cut short.
+      if (g_verifier.Names(listName)) RefuseSet(SetRefusal::kDamaged, listName);
+      return;
+    }
+    // The list against Sign.ini before any file it names is fetched. A list Sign.ini does not name
+    // lies past the end of the set: the set ends here, as at a missing list.
+    SetVerifier::Description checked =
+        g_verifier.CheckDescription(listName, list.text.get(), static_cast<size_t>(list.size));
+    if (checked == SetVerifier::Description::kNotInSet) return;
+    if (checked == SetVerifier::Description::kDamaged ||
+        !g_verifier.UseListHashes(list.text.get(), static_cast<size_t>(list.size))) {
+      RefuseSet(SetRefusal::kDamaged, listName);
+      return;
+    }
 
     // Every File%i of every part is looked up in this list: the index answers each lookup exactly as
     // FindIniValue would, without rescanning the list from its start every time.
@@ -233,11 +297,28 @@ void DownloadInstallationSet() {
         if (line[0] == '*') break;
         char serverName[kTextSize];
         FormServerName(line, serverName, sizeof serverName);
-        if (DownloadFile(discFolder, serverName, 1) != 0) return;
+        const HashEntry* expected = nullptr;
+        if (g_verifier.ExpectFile(serverName, &expected) == SetVerifier::Expect::kMissing) {
+          RefuseSet(SetRefusal::kDamaged, serverName);
+          return;
+        }
+        bool damaged = false;
+        if (DownloadFile(discFolder, serverName, 1, expected, &damaged) != 0) {
+          if (damaged) RefuseSet(SetRefusal::kDamaged, serverName);
+          return;
+        }
       }
     }
     // Install.ini once more, now into the staging folder; the display counted it already.
-    if (disc == 1 && DownloadFile(discFolder, "Install.ini", 0) != 0) return;
+    if (disc == 1) {
+      const HashEntry* expected = nullptr;
+      bool damaged = false;
+      g_verifier.ExpectDescription(&expected);
+      if (DownloadFile(discFolder, "Install.ini", 0, expected, &damaged) != 0) {
+        if (damaged) RefuseSet(SetRefusal::kDamaged, "Install.ini");
+        return;
+      }
+    }
 
     // The list last: a staged list means its disc arrived whole.
     if (!BuildStagingPath(discFolder, listName, path, sizeof path)) return;
@@ -252,7 +333,9 @@ void DownloadInstallationSet() {
   }
 }
 
-int DownloadFile(const char* discFolder, const char* fileName, int countProgress) {
+int DownloadFile(const char* discFolder, const char* fileName, int countProgress, const HashEntry* expected,
+                 bool* damaged) {
+  bool isDamaged = false;
   ShowStatus(discFolder, fileName);
   // A name from the server's list must not lead out of the disc folder (..\, a drive, \\server\).
   if (!IsSafeServerName(fileName)) {
@@ -278,18 +361,21 @@ int DownloadFile(const char* discFolder, const char* fileName, int countProgress
     ScopedFile file(CreateFileA(path, GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
     created = file.valid();
-    if (created) ok = StreamToFile(request, announced, file.get(), filler, countProgress != 0);
+    if (created) ok = StreamToFile(request, announced, file.get(), filler, countProgress != 0, expected, &isDamaged);
     if (created && !file.reset()) ok = false;
   }
   ShowField(IDC_WEB_ACTIVITY, "");
   if (!InternetCloseHandle(request)) ok = false;
-  // A cut file must not pass for a whole one: the copy step then meets it as missing.
+  // A cut or damaged file must not pass for a whole one: the copy step then meets it as missing.
   if (!ok && created) DeleteFileA(path);
   if (ok) {
     LogEvent("file staged: %s (%lu bytes)", path, static_cast<unsigned long>(announced));
   } else {
-    LogEvent("file failed: %s from %s (%s)", fileName, url, created ? "transfer cut or short" : "not created");
+    LogEvent("file failed: %s from %s (%s)", fileName, url,
+             isDamaged ? "damaged: size or SHA-256 differs from the set's hash data"
+                       : (created ? "transfer cut or short" : "not created"));
   }
+  if (damaged != nullptr) *damaged = isDamaged;
   return ok ? 0 : 1;
 }
 

@@ -7,6 +7,8 @@
 
 #include <cstddef>
 
+#include "web/set_hashes.h"
+
 // 0 on success: rootName, the program folder, the disc records and overallTotal are set. 1 on failure,
 // and then cancelRequested is set.
 int ReadRemoteDescription();
@@ -16,7 +18,10 @@ int ReadRemoteDescription();
 void DownloadInstallationSet();
 
 // 0 on success, 1 when the file failed (then no partial file is left under its staging name).
-int DownloadFile(const char* discFolder, const char* fileName, int countProgress);
+// With expected, the staged content is hashed as it is written and must have that size and SHA-256;
+// when it has not, the file fails and *damaged (when given) is set.
+int DownloadFile(const char* discFolder, const char* fileName, int countProgress, const HashEntry* expected = nullptr,
+                 bool* damaged = nullptr);
 
 void AdvanceProgress(DWORD bytes);
 

@@ -40,6 +40,9 @@ BOX_KINDS = (
     ("11", "Memória foglalási hiba"),
     ("13", "Hibás célfájl kód"),
     ("14", "Felül kívánja írni"),
+    ("damaged", "fájl sérült, a telepítés megszakad!"),
+    ("signature", "készlet aláírása érvénytelen"),
+    ("unsigned", "készlet nincs aláírva"),
 )
 # A disc prompt asks again after every OK: only Cancel ends it. Everything else is answered OK unless a
 # case says otherwise.

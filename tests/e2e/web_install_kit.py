@@ -144,12 +144,13 @@ class WebDialogDriving:
 
     drive = "T"
     installer_name = "web_install"
+    installer_exe = None  # None: this build's QuarnWebInstall.exe
 
     def start_installation(self, start_after=False):
         """Starts the program, chooses the drive and presses Install; returns once the web dialog is up."""
         os.environ["QUARN_MSGLOG"] = harness.win_path(self.log.path)
         try:
-            self.installer = harness.Installer(name=self.installer_name)
+            self.installer = harness.Installer(exe=self.installer_exe, name=self.installer_name)
         finally:
             del os.environ["QUARN_MSGLOG"]
         self.drv("wait", OPTIONS, 20000)
