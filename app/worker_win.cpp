@@ -152,7 +152,11 @@ DWORD WINAPI RunInstallation(LPVOID) {
     LogEvent("description: Install.ini or its RootDirectory missing or unusable");
   }
   CloseSession();
-  if (Cancelled()) return EndCancelled(descriptionFailed ? ExitCode::kDescriptionMissing : ExitCode::kCancelled);
+  if (Cancelled()) {
+    return EndCancelled(SetWasRefused()       ? ExitCode::kFileUnverified
+                        : descriptionFailed ? ExitCode::kDescriptionMissing
+                                            : ExitCode::kCancelled);
+  }
 
   SetField(IDC_WEB_TITLE, kTitleDirectories);
   ChangeAnimation(IDR_CLIP_INSTALL);

@@ -70,11 +70,13 @@ FetchResult FetchWholeFile(const char* discFolder, const char* fileName, WholeFi
 
 // The checks of this run's set (Sign.ini, the lists' [Hashes]); reset by ReadRemoteDescription.
 SetVerifier g_verifier;
+bool g_refused = false;
 
 // A damaged file or a refused set ends the run: the box says why, then the run ends interrupted (nothing
 // is copied, recorded or started). What was staged stays; a damaged file itself is already deleted.
 void RefuseSet(SetRefusal why, const char* fileName) {
   ShowSetRefusal(g_state.webDialog, g_state.caption, why, fileName);
+  g_refused = true;
   g_state.cancelRequested = 1;
 }
 
@@ -173,10 +175,13 @@ bool BuildStagingPath(const char* discFolder, const char* fileName, char* path, 
   return FormStagingPath(g_state.paths.stagingFolder, discFolder, fileName, path, pathSize);
 }
 
+bool SetWasRefused() { return g_refused; }
+
 int ReadRemoteDescription() {
   // Sign.ini before the description: a set refused here has nothing staged. A server without one
   // serves an unsigned (or old) set.
   g_verifier.Reset(kSetPolicy);
+  g_refused = false;
   WholeFile sign;
   FetchResult signFetched = FetchWholeFile("Disc_01", kSignFileName, &sign);
   if (signFetched == FetchResult::kReadFailed || signFetched == FetchResult::kCloseFailed) {

@@ -18,6 +18,10 @@ int ReadRemoteDescription();
 void DownloadInstallationSet();
 
 // 0 on success, 1 when the file failed (then no partial file is left under its staging name).
+// True when this run's set was refused for its hash data or signature (a damaged file, a signature that
+// does not hold, an unsigned set over HTTP when signed sets are required); cancelRequested is then set.
+bool SetWasRefused();
+
 // With expected, the staged content is hashed as it is written and must have that size and SHA-256;
 // when it has not, the file fails and *damaged (when given) is set.
 int DownloadFile(const char* discFolder, const char* fileName, int countProgress, const HashEntry* expected = nullptr,
