@@ -75,9 +75,9 @@ bool g_refused = false;
 // A damaged file or a refused set ends the run: the box says why, then the run ends interrupted (nothing
 // is copied, recorded or started). What was staged stays; a damaged file itself is already deleted.
 void RefuseSet(SetRefusal why, const char* fileName) {
-  ShowSetRefusal(g_state.webDialog, g_state.caption, why, fileName);
+  ShowSetRefusal(g_state.windows.webDialog, g_state.process.caption, why, fileName);
   g_refused = true;
-  g_state.cancelRequested = 1;
+  g_state.flags.cancelRequested = 1;
 }
 
 // The root folder is one folder directly below the drive's top folder. A value that would climb out of
@@ -185,12 +185,12 @@ int ReadRemoteDescription() {
   WholeFile sign;
   FetchResult signFetched = FetchWholeFile("Disc_01", kSignFileName, &sign);
   if (signFetched == FetchResult::kReadFailed || signFetched == FetchResult::kCloseFailed) {
-    g_state.cancelRequested = 1;
+    g_state.flags.cancelRequested = 1;
     return 1;
   }
   bool signFound = signFetched == FetchResult::kOk;
   SetTrust trust = g_verifier.AcceptSignFile(signFound, sign.text.get(), signFound ? static_cast<size_t>(sign.size) : 0,
-                                             g_state.httpsMode != 0);
+                                             g_state.download.httpsMode != 0);
   if (trust == SetTrust::kRefused) {
     RefuseSet(signFound ? SetRefusal::kBadSignature : SetRefusal::kUnsignedOverHttp, nullptr);
     return 1;
