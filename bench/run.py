@@ -387,17 +387,23 @@ def main():
                     "floor_peak_mb_all": [round(x / 1024, 1) for x in r["floor_kb"]],
                     "load_average": {"min": min(r["load"]), "max": max(r["load"])},
                 })
+                write_results(b, a.out, results, started)
                 print("bench: %s %s done (load %s): %s" % (name, proto, r["load"], json.dumps(
                     {k: v for k, v in results[-1].items() if k != "seconds"})), flush=True)
             finally:
                 stop_serving(state)
+    write_results(b, a.out, results, started)
+    print(open(a.out).read())
+
+
+def write_results(b, out, results, started):
+    """results.json and the table, rewritten after each set and protocol (a long run shows what it has)."""
     meta = {"started": time.strftime("%Y-%m-%d %H:%M:%S", time.gmtime(started)),
             "minutes": round((time.time() - started) / 60, 1), "nproc": os.cpu_count()}
     with open(os.path.join(b, "results.json"), "w") as f:
         json.dump({"meta": meta, "results": results}, f, indent=1)
-    with open(a.out, "w") as f:
+    with open(out, "w") as f:
         f.write(table(results))
-    print(open(a.out).read())
 
 
 def table(results):
