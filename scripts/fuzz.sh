@@ -22,6 +22,10 @@ if [ ! -d "$build/fuzz" ]; then
 fi
 findings="$build/fuzz-findings"
 mkdir -p "$findings"
+# What each run found: target, seconds, executions, corpus inputs afterwards, findings (a TSV that
+# tests/reliability_doc.py --write turns into the Outcome column of docs/reliability.md).
+results="$build/fuzz-results.tsv"
+: > "$results"
 status=0
 for fuzzer in "$build"/fuzz/fuzz_*; do
   name="$(basename "$fuzzer")"
@@ -29,9 +33,15 @@ for fuzzer in "$build"/fuzz/fuzz_*; do
   mkdir -p "$corpus"
   seeds=()
   [ -d "$src/tests/fuzz/seeds/$name" ] && seeds+=("$src/tests/fuzz/seeds/$name")
-  if "$fuzzer" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=1024 -artifact_prefix="$findings/$name-" \
-       -print_final_stats=0 "$corpus" "${seeds[@]}" > "$build/fuzz-$name.log" 2>&1; then
-    echo "fuzz: $name clean ($(grep -Eo 'Done [0-9]+ runs' "$build/fuzz-$name.log" | tail -1))"
+  rm -f "$findings/$name-"*
+  rc=0
+  "$fuzzer" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=1024 -artifact_prefix="$findings/$name-" \
+    -print_final_stats=0 "$corpus" "${seeds[@]}" > "$build/fuzz-$name.log" 2>&1 || rc=$?
+  runs="$(grep -Eo 'Done [0-9]+ runs' "$build/fuzz-$name.log" | tail -1 | grep -Eo '[0-9]+' || echo 0)"
+  found="$(find "$findings" -maxdepth 1 -name "$name-*" | wc -l)"
+  printf '%s\t%s\t%s\t%s\t%s\n' "$name" "$seconds" "$runs" "$(find "$corpus" -type f | wc -l)" "$found" >> "$results"
+  if [ "$rc" = 0 ]; then
+    echo "fuzz: $name clean ($runs runs)"
   else
     echo "fuzz: $name FOUND A PROBLEM: see $build/fuzz-$name.log and $findings/"
     tail -30 "$build/fuzz-$name.log"

@@ -1,35 +1,41 @@
 #!/usr/bin/env bash
 # The test command: installs what is missing, builds everything and runs every test.
-#   scripts/test.sh [--with-32bit] [--quick] [--build DIR] [--only native|win] [-- CTEST_ARGS...]
-# --quick: development loop: skips the sanitizer build and the i686 build.
-# Native: the portable unit tests (also under ASan+UBSan). Windows: x86_64 and i686 builds; the x86_64
-# tests run under Wine in a private prefix on a private Xvfb display. --with-32bit installs Debian's
-# 32-bit Wine (about 250 packages) and also runs the i686 program.
+#   scripts/test.sh [--quick] [--build DIR] [--only native|win|win32] [-- CTEST_ARGS...]
+# Native: the portable unit tests (also under ASan+UBSan) and a short fuzzing of every parser. Windows:
+# the x86_64 and i686 builds, each with its unit tests, Windows tests and end-to-end tests under Wine in
+# a private prefix on a private Xvfb display (the i686 program: its unit and Windows tests and the whole
+# installation; under Debian's 32-bit Wine, which needs a kernel that runs 32-bit programs).
+# --quick: development loop: no sanitizer build, no i686 build.
+# The last lines give the counts: "N passed, N failed, N skipped", every skip with its reason. A test is
+# run once: nothing is retried. With CI=true a skip fails the run unless the machine cannot run that
+# suite at all.
 # QUARN_TEST_PORT_BASE (default 18000) places the test servers at BASE+443 (HTTPS) and BASE+80 (HTTP), so
 # that several checkouts can test side by side.
 set -euo pipefail
 src="$(cd "$(dirname "$0")/.." && pwd)"
 build="$src/build"
-with32=0
 quick=0
 only=""
 ctest_args=()
 while [ $# -gt 0 ]; do
   case "$1" in
-    --with-32bit) with32=1 ;;
     --quick) quick=1 ;;
     --build) build="$2"; shift ;;
     --only) only="$2"; shift ;;
     --) shift; ctest_args=("$@"); break ;;
-    -h|--help) sed -n '2,11p' "$0"; exit 0 ;;
+    -h|--help) sed -n '2,13p' "$0"; exit 0 ;;
     *) echo "unknown option $1" >&2; exit 2 ;;
   esac
   shift
 done
 mkdir -p "$build"
 build="$(cd "$build" && pwd)"
+results="$build/test-results"
+rm -rf "$results"
+mkdir -p "$results"
+t0=$SECONDS
 "$src/scripts/deps.sh"
-if [ "$with32" = 1 ]; then "$src/scripts/deps.sh" --wine32; fi
+echo "deps	$((SECONDS - t0))	0" >> "$results/timings.tsv"
 
 base="${QUARN_TEST_PORT_BASE:-18000}"
 https_host="localhost:$((base + 443))"
@@ -48,53 +54,127 @@ if [ ! -f "$set_key.pub" ]; then
   openssl pkey -in "$set_key" -pubout -out "$set_key.pub"
 fi
 
-run_native() {
+stage() { # name command...: runs one stage, records its time and whether it failed
+  local name="$1" started=$SECONDS rc=0
+  shift
+  "$@" || rc=$?
+  echo "$name	$((SECONDS - started))	$rc" >> "$results/timings.tsv"
+  [ "$rc" = 0 ] || status=1
+  return "$rc"
+}
+
+ctest_in() { # build_dir label ctest-args...: ctest, its output kept for the summary
+  local dir="$1" label="$2"
+  shift 2
+  local rc=0
+  if ! (cd "$dir" && ctest --output-on-failure -j "$jobs" "$@" "${ctest_args[@]}") 2>&1 |
+       tee "$results/$label.ctest.log"; then
+    rc=1
+  fi
+  cp "$dir/Testing/Temporary/LastTest.log" "$results/$label.LastTest.log" 2>/dev/null || true
+  return "$rc"
+}
+
+native_build() {
   echo "== native build and unit tests"
   cmake -S "$src" -B "$build/native" -G Ninja -DCMAKE_BUILD_TYPE=Debug >/dev/null
   cmake --build "$build/native" -j "$jobs"
-  (cd "$build/native" && ctest --output-on-failure -j "$jobs" "${ctest_args[@]}") || status=1
-  [ "$quick" = 1 ] && return 0
+}
+native_asan_build() {
   echo "== native unit tests under AddressSanitizer + UndefinedBehaviorSanitizer"
   cmake -S "$src" -B "$build/native-asan" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUARN_SANITIZE=ON \
     -DQUARN_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang >/dev/null
   cmake --build "$build/native-asan" -j "$jobs"
-  (cd "$build/native-asan" && ctest --output-on-failure -j "$jobs" -L unit "${ctest_args[@]}") || status=1
+}
+fuzz() {
   echo "== fuzzing every text parser (bounded; scripts/fuzz.sh --seconds N runs longer)"
-  "$src/scripts/fuzz.sh" --build "$build/native-asan" --seconds "${QUARN_FUZZ_SECONDS:-4}" || status=1
+  local rc=0
+  "$src/scripts/fuzz.sh" --build "$build/native-asan" --seconds "${QUARN_FUZZ_SECONDS:-4}" || rc=$?
+  if [ "$rc" = 0 ]; then echo "fuzz	passed" >> "$results/suites.tsv"; else echo "fuzz	failed" >> "$results/suites.tsv"; fi
+  return "$rc"
+}
+
+run_native() {
+  stage native-build native_build || return 0
+  stage native-tests ctest_in "$build/native" native || true
+  [ "$quick" = 1 ] && return 0
+  stage native-asan-build native_asan_build || return 0
+  stage native-asan-tests ctest_in "$build/native-asan" native-asan -L unit || true
+  stage fuzz fuzz || true
+}
+
+win_build() { # arch:dir
+  local arch="$1"
+  echo "== Windows build (${arch%%:*})"
+  cmake -S "$src" -B "$build/${arch#*:}" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DCMAKE_TOOLCHAIN_FILE="$src/cmake/mingw-w64-${arch%%:*}.cmake" \
+    -DQUARN_HTTPS_HOST="$https_host" -DQUARN_HTTP_HOST="$http_host" \
+    -DQUARN_SET_PUBLIC_KEY="$set_key.pub" >/dev/null
+  cmake --build "$build/${arch#*:}" -j "$jobs"
+}
+
+# The Windows tests of one build under Wine, in a subshell: each build has its own prefix and display,
+# and whatever a test left running is ended when the stage ends, however it ends.
+win_tests() { # dir label ctest-args...
+  local dir="$1" label="$2"
+  shift 2
+  (
+    # shellcheck source=wine-env.sh
+    . "$src/scripts/wine-env.sh" "$dir"
+    trap 'python3 "$src/tests/e2e/leftovers.py" "$dir"; quarn_wine_stop' EXIT
+    python3 "$src/tests/e2e/leftovers.py" "$dir"
+    quarn_wine_start_display
+    quarn_wine_boot
+    echo "== Windows tests under Wine ($label)"
+    ctest_in "$dir" "$label" "$@"
+  )
+}
+
+# The i686 program needs 32-bit Wine, and a 32-bit program under the 64-bit loader alone exits 0
+# without running: before any 32-bit test, a 32-bit test program must list its tests.
+win32_can_run() {
+  local why
+  if ! why="$("$src/scripts/can-run-32bit.py" 2>&1)"; then
+    echo "win32	skipped	cannot run here: $why (the i686 program needs 32-bit Wine)" >> "$results/suites.tsv"
+    echo "== the i686 program is not run: $why"
+    return 1
+  fi
+  if ! dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q "install ok installed"; then
+    echo "win32	failed	32-bit Wine (wine32:i386) is missing although this kernel runs 32-bit programs" >> "$results/suites.tsv"
+    status=1
+    return 1
+  fi
+  local listed
+  listed="$( . "$src/scripts/wine-env.sh" "$build/win32" && quarn_wine_boot >/dev/null 2>&1 &&
+             wine "$build/win32/unit_tests.exe" --gtest_list_tests 2>/dev/null </dev/null | grep -c '^  ' || true)"
+  if [ "${listed:-0}" -lt 1 ]; then
+    echo "win32	failed	the 32-bit unit_tests.exe listed no tests under Wine: the 32-bit program does not run" >> "$results/suites.tsv"
+    status=1
+    return 1
+  fi
+  echo "== the 32-bit unit_tests.exe lists $listed tests under Wine: the 32-bit program runs"
 }
 
 run_win() {
-  echo "== Windows builds (x86_64, i686)"
-  local archs="x86_64:win64 i686:win32"
-  [ "$quick" = 1 ] && archs="x86_64:win64"
-  for arch in $archs; do
-    cmake -S "$src" -B "$build/${arch#*:}" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-      -DCMAKE_TOOLCHAIN_FILE="$src/cmake/mingw-w64-${arch%%:*}.cmake" \
-      -DQUARN_HTTPS_HOST="$https_host" -DQUARN_HTTP_HOST="$http_host" \
-      -DQUARN_SET_PUBLIC_KEY="$set_key.pub" >/dev/null
-    cmake --build "$build/${arch#*:}" -j "$jobs"
-  done
-  echo "== Windows tests under Wine (x86_64)"
-  # shellcheck source=wine-env.sh
-  . "$src/scripts/wine-env.sh" "$build/win64"
-  quarn_wine_start_display
-  trap quarn_wine_stop EXIT
-  quarn_wine_boot
-  # Wine occasionally loses a process or its desktop while several wineserver clients come and go
-  # (a program that never shows its window); a test that fails is run once more, and the first
-  # failure stays in the log above the pass.
-  (cd "$build/win64" && ctest --output-on-failure -j "$jobs" --repeat until-pass:2 "${ctest_args[@]}") || status=1
-  if [ "$with32" = 1 ]; then
-    echo "== 32-bit program under Wine"
-    QUARN_WIN32_BUILD="$build/win32" python3 "$src/tests/e2e/run32.py" --build "$build/win32" \
-      --source "$src" || status=1
-  fi
+  stage win64-build win_build x86_64:win64 || return 0
+  stage win64-tests win_tests "$build/win64" win64 || true
+  [ "$quick" = 1 ] && return 0
+  run_win32
+}
+
+run_win32() {
+  stage win32-build win_build i686:win32 || return 0
+  win32_can_run || return 0
+  # The i686 program: unit and Windows tests, and the whole installation (HTTPS, the HTTP fallback, to
+  # the started system).
+  stage win32-tests win_tests "$build/win32" win32 -R '^(unit_tests|win_tests|e2e\.test_full_install)$' || true
 }
 
 case "$only" in
   native) run_native ;;
   win) run_win ;;
+  win32) run_win32 ;;
   *) run_native; run_win ;;
 esac
-if [ "$status" = 0 ]; then echo "ALL TESTS PASSED"; else echo "SOME TESTS FAILED"; fi
+python3 "$src/scripts/test_summary.py" "$results" || status=1
 exit "$status"

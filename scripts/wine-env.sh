@@ -51,10 +51,21 @@ quarn_wine_start_display() {
   return 1
 }
 
+# A prefix booted while 32-bit Wine was missing cannot start 32-bit programs later: the prefix is made
+# anew when the installed Wine differs from the one that booted it.
+quarn_wine_kind() {
+  local kind="wine64"
+  if dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q "install ok installed"; then kind="wine64+wine32"; fi
+  echo "$kind $(wine --version 2>/dev/null)"
+}
+
 quarn_wine_boot() {
-  local stamp="$WINEPREFIX/.quarn-ready"
-  if [ ! -f "$stamp" ]; then
-    echo "wine-env: creating the test prefix $WINEPREFIX (once)"
+  local stamp="$WINEPREFIX/.quarn-ready" kind
+  kind="$(quarn_wine_kind)"
+  if [ ! -f "$stamp" ] || [ "$(cat "$stamp")" != "$kind" ]; then
+    echo "wine-env: creating the test prefix $WINEPREFIX ($kind)"
+    wineserver -k >/dev/null 2>&1 || true
+    wineserver -w >/dev/null 2>&1 || true
     rm -rf "$WINEPREFIX"
     wineboot -i >/dev/null 2>&1 </dev/null
     wineserver -w || true
@@ -71,7 +82,7 @@ REGEDIT4
 REG
     wine regedit /S 'C:\quarn-test-settings.reg' >/dev/null 2>&1 </dev/null
     wineserver -w || true
-    touch "$stamp"
+    echo "$kind" > "$stamp"
   fi
   # Spare drive letters for the tests (T: to W:), mapped before the wineserver starts: a server that is
   # already running does not see new letters.

@@ -10,10 +10,16 @@ import argparse
 import json
 import os
 import re
+import signal
 import subprocess
 import sys
 import time
 import unittest
+
+import leftovers
+from resource_ids import ID
+
+IDCANCEL = 2                       # the web dialog's one button (Megszakítás, then Kilépés)
 
 BUILD = None
 SOURCE = None
@@ -32,11 +38,36 @@ def parse_args():
     for var in ("WINEPREFIX", "DISPLAY"):
         if not os.environ.get(var):
             sys.exit("e2e: %s is not set; run through scripts/test.sh or source scripts/wine-env.sh" % var)
+    # A module killed at its time-out could not end its servers and programs: end them now.
+    leftovers.end_all(BUILD)
+
+
+SKIPPED_EXIT_CODE = 77  # ctest's SKIP_RETURN_CODE for the e2e modules
+
+
+def _interrupted(signum, frame):
+    raise KeyboardInterrupt("signal %d" % signum)
 
 
 def main():
+    """Runs the module's tests. Exit code 0: all passed; 1: a failure, an error, or nothing ran; 77: the
+    rest passed but cases were skipped (each printed as "SKIPPED case: reason"). Whatever the module
+    started outside Wine is ended however it ends (also on SIGTERM or Ctrl+C)."""
     parse_args()
-    unittest.main(verbosity=2)
+    signal.signal(signal.SIGTERM, _interrupted)
+    try:
+        result = unittest.main(verbosity=2, exit=False).result
+    finally:
+        leftovers.end_all(BUILD, quiet=True)
+    sys.stdout.flush()
+    for test, reason in result.skipped:
+        print("SKIPPED %s: %s" % (test.id() if hasattr(test, "id") else test, reason))
+    if not result.wasSuccessful():
+        sys.exit(1)
+    if result.testsRun == 0 and not result.skipped:
+        print("no test ran")
+        sys.exit(1)
+    sys.exit(SKIPPED_EXIT_CODE if result.skipped else 0)
 
 
 def hosts():
@@ -44,16 +75,69 @@ def hosts():
         return json.load(f)
 
 
-def wait_until(predicate, timeout=10.0, interval=0.05, what="condition"):
-    """Polls predicate until it returns a true value; returns that value or raises TimeoutError."""
+class UnexpectedEnd(AssertionError):
+    """A wait saw the run reach an end it was not waiting for."""
+
+
+def wait_until(predicate, timeout=10.0, interval=0.05, what="condition", ended=None):
+    """Polls predicate until it returns a true value; returns that value or raises TimeoutError.
+    ended: called on every round; a non-empty text it returns (what the screen shows at an end nobody
+    waits for) fails the wait at once with UnexpectedEnd."""
     end = time.monotonic() + timeout
     while True:
         v = predicate()
         if v:
             return v
+        if ended is not None:
+            seen = ended()
+            if seen:
+                raise UnexpectedEnd("while waiting for %s the run reached an end: %s" % (what, seen))
         if time.monotonic() >= end:
             raise TimeoutError("timed out after %.1fs waiting for %s" % (timeout, what))
         time.sleep(interval)
+
+
+WEB_DIALOG = "ctl=%d" % ID["IDC_WEB_FRAME"]  # the web installation dialog: the window with the frame
+EXIT_BUTTON = "Kilépés"           # its button at every end that waits for the user
+PROGRAM_BOX_CAPTIONS = ("QuarnCAD telepités", "QuarnCAD System Error!")
+
+
+def program_box(drv):
+    """(caption, text) of a message box of the program on the screen, or None."""
+    for caption in PROGRAM_BOX_CAPTIONS:
+        rc, out = drv("msgbox", caption, "none", 0, check=False)
+        if rc == 0:
+            info = dict(l.split("=", 1) for l in out if "=" in l)
+            return caption, decode_ansi(info.get("text_ansi", "")).decode("cp1250", "replace")
+    return None
+
+
+def web_dialog_texts(drv):
+    """{control id: text} of the web installation dialog's texts, or None when it is not up."""
+    rc, out = drv("dump", WEB_DIALOG, check=False)
+    if rc != 0:
+        return None
+    texts = {}
+    for line in out[1:]:
+        m = re.match(r"^id=(-?\d+) .* text=(.*) ansi=(.*)$", line)
+        if m:
+            texts[int(m.group(1))] = decode_ansi(m.group(3)).decode("cp1250", "replace")
+    return texts
+
+
+def web_dialog_end(drv, expected_boxes=()):
+    """What the screen shows when the web installation has reached an end that waits for the user (the
+    button reads "Kilépés") or a message box of the program whose text holds none of expected_boxes; ""
+    while the run goes on (or the dialog has closed)."""
+    box = program_box(drv)
+    if box is not None and not any(piece in box[1] for piece in expected_boxes):
+        return "message box %r: %r; windows: %r" % (box[0], box[1], drv("list", check=False)[1])
+    texts = web_dialog_texts(drv)
+    if texts and texts.get(IDCANCEL) == EXIT_BUTTON:
+        return ("the web installation dialog ended with %r: title %r, frame %r, status %r"
+                % (EXIT_BUTTON, texts.get(ID["IDC_WEB_TITLE"]), texts.get(ID["IDC_WEB_FRAME"]),
+                   texts.get(ID["IDC_WEB_STATUS"])))
+    return ""
 
 
 def wine_env():
@@ -220,9 +304,31 @@ def pixel(png, x, y):
     return tuple(int(float(v)) for v in rgb[:3])
 
 
+def program_is_32bit():
+    """Whether this build's program is a 32-bit (i386) executable: its machine field in the PE header."""
+    with open(os.path.join(BUILD, "QuarnWebInstall.exe"), "rb") as f:
+        head = f.read(4096)
+    pe = int.from_bytes(head[0x3C:0x40], "little")
+    return head[pe:pe + 4] == b"PE\0\0" and int.from_bytes(head[pe + 4:pe + 6], "little") == 0x14C
+
+
+def reg_view():
+    """The registry view the program writes to: a 32-bit program's HKLM\\Software keys lie in the 32-bit
+    view (Software\\Wow6432Node) of the 64-bit prefix, as on 64-bit Windows."""
+    return ["/reg:32"] if program_is_32bit() else []
+
+
+def reg_delete(key, value=None):
+    """Deletes a registry key (or one value) in the program's view; a missing one is no error."""
+    args = ["wine", "reg", "delete", key] + (["/v", value] if value else []) + ["/f"] + reg_view()
+    subprocess.run(args, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL,
+                   env=wine_env())
+
+
 def reg_query(key, value=None):
-    """The data of one registry value as 'wine reg query' shows it, or None when it is missing."""
-    args = ["wine", "reg", "query", key] + (["/v", value] if value is not None else ["/ve"])
+    """The data of one registry value as 'wine reg query' shows it (in the program's view), or None when
+    it is missing."""
+    args = ["wine", "reg", "query", key] + (["/v", value] if value is not None else ["/ve"]) + reg_view()
     p = subprocess.run(args, capture_output=True, env=wine_env(), stdin=subprocess.DEVNULL)
     if p.returncode != 0:
         return None

@@ -4,6 +4,10 @@ import unittest
 
 import harness
 from harness import Driver, Installer, screenshot, wait_until
+from resource_ids import ID
+
+DRIVE_EDIT, START_AFTER, CHOOSE_DRIVE = ID["IDC_DRIVE_EDIT"], ID["IDC_START_AFTER"], ID["IDC_CHOOSE_DRIVE"]
+HELP_BUTTON, INFO_BUTTON = ID["IDC_HELP_BUTTON"], ID["IDC_INFO_BUTTON"]
 
 OPTIONS_TITLE = "QuarnCAD DEMO letöltés a WEB-ről:"
 CAPTION = "QuarnCAD telepités"  # message boxes and the backdrop
@@ -35,7 +39,7 @@ class OptionsTestCase(unittest.TestCase):
         _, out = self.driver("wait", OPTIONS_TITLE, 20000)
         self.dialog = "hwnd=" + out[0].split()[1]
         # The dialog is up once its start-up has put the drive into the field.
-        self.driver("waittext", self.dialog, 503, ":", 10000)
+        self.driver("waittext", self.dialog, DRIVE_EDIT, ":", 10000)
 
     def _end(self):
         # End the program as a user would (answer a pending box, then Mégsem): a killed Wine process
@@ -54,12 +58,12 @@ class OptionsTestCase(unittest.TestCase):
 
     # ---- helpers ----
     def field(self):
-        return self.driver.text(self.dialog, 503)
+        return self.driver.text(self.dialog, DRIVE_EDIT)
 
     def type_behind(self, chars):
         """Types into the drive field with the caret behind its text (End, then the keys)."""
-        self.driver("keyto", self.dialog, 503, VK_END)
-        self.driver("type", self.dialog, 503, chars)
+        self.driver("keyto", self.dialog, DRIVE_EDIT, VK_END)
+        self.driver("type", self.dialog, DRIVE_EDIT, chars)
 
     def message_box(self, answer="ok"):
         """Waits for the program's message box, answers it, returns (caption, text, owner)."""

@@ -8,9 +8,11 @@ served by nginx (tools/nginx/serve_set.sh) on this build's ports, both hosts' la
 """
 import json
 import os
+import shutil
 import subprocess
 
 import harness
+import leftovers
 import servers
 
 SOURCE = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
@@ -38,6 +40,17 @@ def standin():
     return os.path.join(harness.BUILD, "tools", "standin", "QuarnWin32.exe")
 
 
+def private_work_folder(name):
+    """A new, empty BUILD/name that only its owner may enter (mode 0700), for a set nginx serves: a clone
+    in root's home folder or in mktemp -d is such a folder, and nginx's workers must read the set all the
+    same (tools/nginx/serve_set.sh runs them as the invoking user)."""
+    work = os.path.join(harness.BUILD, name)
+    shutil.rmtree(work, ignore_errors=True)
+    os.makedirs(work)
+    os.chmod(work, 0o700)
+    return work
+
+
 def signing_key():
     """The private key whose public half this build checks sets with (scripts/test.sh makes it), or None."""
     with open(os.path.join(harness.BUILD, "quarn_hosts.json"), encoding="utf-8") as f:
@@ -62,6 +75,7 @@ class Nginx:
     untrusted CA, to make the HTTPS host fail)."""
 
     def __init__(self, build, root, state, ports=None, cert=None, key=None, rate=None):
+        self.build = build
         self.root = root
         self.state = state
         self.https_port, self.http_port = ports or servers.build_ports(build)
@@ -74,11 +88,13 @@ class Nginx:
         cmd += ["--cert", self.cert, "--key", self.key] if self.cert else ["--pki", self.pki]
         if self.rate:
             cmd += ["--rate", str(self.rate)]
+        self._record = leftovers.record_nginx(self.build, self.state)
         subprocess.run(cmd, check=True, stdout=subprocess.DEVNULL, stdin=subprocess.DEVNULL)
         return self
 
     def stop(self):
         subprocess.run([SERVE, "stop", "--state", self.state], stdout=subprocess.DEVNULL, stdin=subprocess.DEVNULL)
+        leftovers.forget(self.build, self._record)
 
     def __enter__(self):
         return self.start()

@@ -21,6 +21,8 @@ import sys
 import tempfile
 import time
 
+import leftovers
+
 SOURCE = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 SERVER = os.path.join(SOURCE, "tools", "testserver", "quarn_testserver.py")
 PROXY = os.path.join(SOURCE, "tools", "testserver", "quarn_testproxy.py")
@@ -75,7 +77,9 @@ class TestServers:
     def start(self, timeout=20.0):
         for port in (self.https_port, self.http_port):
             if port and _listening(port):
-                raise RuntimeError("port %d is already in use: another test run on the same ports?" % port)
+                raise RuntimeError("port %d is already in use, not by a server this build started (those were "
+                                   "ended): another checkout testing on the same ports? (QUARN_TEST_PORT_BASE)"
+                                   % port)
         self.set_rules([])
         open(self.log_path, "w").close()
         open(self.transfer_log_path, "w").close()
@@ -92,6 +96,7 @@ class TestServers:
         self._stderr = open(self.stderr_path, "w")
         self.proc = subprocess.Popen(cmd, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
                                      stderr=self._stderr)
+        self._record = leftovers.record_process(self.build, self.proc)
         end = time.monotonic() + timeout
         line = self.proc.stdout.readline().decode("utf-8", "replace")
         if not line.startswith("ready"):
@@ -116,6 +121,7 @@ class TestServers:
             self.proc.stdout.close()
             self._stderr.close()
             self.proc = None
+            leftovers.forget(self.build, self._record)
 
     def __enter__(self):
         return self.start()

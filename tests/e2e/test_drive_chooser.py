@@ -7,7 +7,8 @@ import shutil
 import harness
 import servers
 from harness import prefix_path, wait_until
-from options_session import CHOOSER_TITLE, OPTIONS_TITLE, OptionsTestCase
+from options_session import (CHOOSE_DRIVE, CHOOSER_TITLE, DRIVE_EDIT, OPTIONS_TITLE, START_AFTER,
+                             OptionsTestCase)
 
 CRLF = "\r\n"
 
@@ -35,7 +36,7 @@ def publish_small_set(tree):
 class DriveChooserTest(OptionsTestCase):
 
     def open_chooser(self):
-        self.driver("click", self.dialog, 509)
+        self.driver("click", self.dialog, CHOOSE_DRIVE)
         _, out = self.driver("wait", CHOOSER_TITLE, 15000)
         chooser = "hwnd=" + out[0].split()[1]
         self.driver("waitstate", chooser, 1137, "visible=1", 5000)
@@ -62,7 +63,7 @@ class DriveChooserTest(OptionsTestCase):
         self.driver("select", chooser, 1137, self.entry_of(chooser, "u"))
         self.driver("click", chooser, 1)
         self.driver("gone", CHOOSER_TITLE, 10000)
-        self.driver("waittext", self.dialog, 503, "U:", 5000)
+        self.driver("waittext", self.dialog, DRIVE_EDIT, "U:", 5000)
         self.assertEqual(self.field(), "U:")
         self.assertTrue(self.no_message_box())
         self.shot("options_dialog_after_chooser")
@@ -86,9 +87,9 @@ class DriveChooserTest(OptionsTestCase):
         chooser = self.open_chooser()
         self.driver("select", chooser, 1137, self.entry_of(chooser, "u"))
         self.driver("click", chooser, 1)
-        self.driver("waittext", self.dialog, 503, "U:", 10000)
-        self.driver("click", self.dialog, 508)  # do not start the (absent) installed system
-        self.driver("waitstate", self.dialog, 508, "checked=0", 5000)
+        self.driver("waittext", self.dialog, DRIVE_EDIT, "U:", 10000)
+        self.driver("click", self.dialog, START_AFTER)  # do not start the (absent) installed system
+        self.driver("waitstate", self.dialog, START_AFTER, "checked=0", 5000)
         self.driver("click", self.dialog, 1)
         staged = prefix_path("U:\\OptDemo\\QuarnWin32\\Install\\Disc_01\\Install.ini")
         installed = prefix_path("U:\\OptDemo\\QuarnWin32\\a.txt")
@@ -109,7 +110,7 @@ class DriveChooserTest(OptionsTestCase):
         chooser = self.open_chooser()
         self.driver("select", chooser, 1137, self.entry_of(chooser, "w"))
         self.driver("click", chooser, 1)
-        self.driver("waittext", self.dialog, 503, "W:", 10000)
+        self.driver("waittext", self.dialog, DRIVE_EDIT, "W:", 10000)
         chooser = self.open_chooser()
         self.driver("click", chooser, 1)
         self.driver("gone", CHOOSER_TITLE, 10000)

@@ -28,6 +28,7 @@ import unittest
 
 import harness
 import sample_set
+from resource_ids import ID
 
 DRIVE = "U"
 ROOT = "V92Demo"
@@ -41,10 +42,11 @@ FONTS_KEY = r"HKLM\Software\Microsoft\Windows NT\CurrentVersion\Fonts"
 FONT_NAME = "DejaVu Sans (TrueType)"
 FONT_FILE = "DejaVuSans.ttf"
 FILE_TYPES = ((".qdw", "QuarnCAD.Rajz"), (".qbl", "QuarnCAD.Blokk"))
-OPTIONS = "ctl=503"                    # the options dialog: the window with the drive field
-WEB = "ctl=3202"                       # the web installation dialog: the window with the animation
+DRIVE_EDIT, START_AFTER = ID["IDC_DRIVE_EDIT"], ID["IDC_START_AFTER"]
+OPTIONS = "ctl=%d" % DRIVE_EDIT         # the options dialog: the window with the drive field
+WEB = harness.WEB_DIALOG               # the web installation dialog
 STANDIN = "class=QuarnWin32Standin"
-STATUS, TITLE = 508, 3201
+STATUS, TITLE = ID["IDC_WEB_STATUS"], ID["IDC_WEB_TITLE"]
 T_SUCCEEDED = "A telepítés sikeresen végrehajtva!"
 REPLACE_QUESTION = "kívánja"          # "Meglévő fájl: ...! Felül kívánja írni?"
 TIMEOUT_S = 15                         # the conversation's time-out in the program
@@ -57,9 +59,7 @@ def setUpModule():
     global WORK, SET_DIR
     if not os.path.exists(sample_set.standin()):
         raise unittest.SkipTest("the stand-in system is not built")
-    WORK = os.path.join(harness.BUILD, "full-install-e2e")
-    shutil.rmtree(WORK, ignore_errors=True)
-    os.makedirs(WORK)
+    WORK = sample_set.private_work_folder("full-install-e2e")
     # The sample set with one more command behind its help command (local files come along: they are
     # read beside the manifest).
     sample = os.path.join(WORK, "sample")
@@ -102,10 +102,7 @@ def font_path():
     return harness.prefix_path("C:\\windows\\Fonts\\" + FONT_FILE)
 
 
-def reg_delete(key, value=None):
-    args = ["wine", "reg", "delete", key] + (["/v", value] if value else []) + ["/f"]
-    subprocess.run(args, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL,
-                   env=harness.wine_env())
+reg_delete = harness.reg_delete
 
 
 def prefix_processes(exe):
@@ -203,7 +200,7 @@ class FullInstall(unittest.TestCase):
         else:
             self.app = harness.Installer(name="full_install_" + self.shot_prefix)
         self.driver("wait", OPTIONS, 30000)
-        self.driver("waittext", OPTIONS, 503, ":", 10000)
+        self.driver("waittext", OPTIONS, DRIVE_EDIT, ":", 10000)
         if self.desktop:
             self.driver("closeall", "WineDdeServerName", 15000)
             self.assertEqual(self.driver.value("progman", key="answers"), "0",
@@ -212,11 +209,11 @@ class FullInstall(unittest.TestCase):
     def install(self, start_after=True, question=True):
         """Drives the options dialog and follows the web installation dialog to its end; answers the
         question about the user's own settings file with yes."""
-        self.driver("settext", OPTIONS, 503, DRIVE + ":")
+        self.driver("settext", OPTIONS, DRIVE_EDIT, DRIVE + ":")
         if not start_after:
-            self.driver("click", OPTIONS, 508)
-            self.driver("waitstate", OPTIONS, 508, "checked=0")
-        self.assertEqual(self.driver.state(OPTIONS, 508)["checked"], "1" if start_after else "0")
+            self.driver("click", OPTIONS, START_AFTER)
+            self.driver("waitstate", OPTIONS, START_AFTER, "checked=0")
+        self.assertEqual(self.driver.state(OPTIONS, START_AFTER)["checked"], "1" if start_after else "0")
         self.shot("options")
         self.driver("click", OPTIONS, 1)
         self.driver("wait", WEB, 20000)
@@ -229,6 +226,10 @@ class FullInstall(unittest.TestCase):
                 self.driver("msgbox", REPLACE_QUESTION, "yes", 2000)
                 seen.add("question")
                 continue
+            ended = harness.web_dialog_end(self.driver, (REPLACE_QUESTION,))
+            if ended:
+                self.shot("unexpected_end")
+                self.fail("the installation ended before the success: " + ended)
             rc, out = self.driver("text", WEB, STATUS, check=False)
             if rc != 0:
                 break  # the web installation dialog has closed
@@ -366,6 +367,11 @@ class FullInstall(unittest.TestCase):
         self.assert_record_types_font_shortcut()
         self.assert_group()
         self.assert_requests(scheme)
+        with open(started_log(), "rb") as f:
+            started = f.read().decode("cp1250").strip()
+        print("\nevidence: the %s program installed %d files byte for byte over %s (%d requests); the started "
+              "system logged %r" % ("32-bit" if harness.program_is_32bit() else "64-bit", len(expected_files()),
+                                    scheme.upper(), len(self.nginx.requests()), started))
 
 
 class OverHttps(FullInstall):

@@ -14,7 +14,9 @@ import time
 import unittest
 
 import harness
+import sample_set
 import servers
+from resource_ids import ID
 from options_session import CAPTION, OPTIONS_TITLE, OptionsTestCase
 
 ROOT = "V92Demo"                 # RootDirectory of the sample set
@@ -25,26 +27,11 @@ FONT_NAME = "DejaVu Sans (TrueType)"
 FONT_FILE = "DejaVuSans.ttf"
 GROUP = "QuarnCAD 9.20 Demo"
 FILE_TYPES = ((".qdw", "QuarnCAD.Rajz"), (".qbl", "QuarnCAD.Blokk"))
-WEB_PROGRESS = 3206              # only the web installation dialog has the progress bar
-WEB_TITLE = 3201
-BUTTON = 2
+WEB_PROGRESS = ID["IDC_WEB_PROGRESS"]             # only the web installation dialog has the progress bar
+WEB_TITLE = ID["IDC_WEB_TITLE"]
+BUTTON = harness.IDCANCEL
 T_CANCELLED = "A telepítési folyamat megszakítva!"
 REPLACE_QUESTION = "kívánja"     # "Meglévő fájl: ...! Felül kívánja írni?"
-
-
-def quarnset():
-    """The host build of quarnset: the native build's, else built here once (as the demo does)."""
-    native = os.path.join(os.path.dirname(harness.BUILD), "native", "tools", "quarnset", "quarnset")
-    if os.access(native, os.X_OK):
-        return native
-    out = os.path.join(harness.BUILD, "quarnset-host")
-    exe = os.path.join(out, "quarnset")
-    if not os.access(exe, os.X_OK):
-        subprocess.run(["cmake", "-S", os.path.join(harness.SOURCE, "tools", "quarnset"), "-B", out, "-G", "Ninja",
-                        "-DCMAKE_BUILD_TYPE=Release"], check=True, stdout=subprocess.DEVNULL)
-        subprocess.run(["cmake", "--build", out, "-j", "2", "--target", "quarnset"], check=True,
-                       stdout=subprocess.DEVNULL)
-    return exe
 
 
 def reg_delete(key, value=None):
@@ -72,7 +59,7 @@ def setUpModule():
     if not os.path.exists(standin):
         raise unittest.SkipTest("the stand-in system is not built")
     SET["dir"] = os.path.join(work, "set")
-    subprocess.run([quarnset(), "build", "-q", "-D", "STANDIN=" + standin,
+    subprocess.run([sample_set.quarnset(), "build", "-q", "-D", "STANDIN=" + standin,
                     os.path.join(harness.SOURCE, "sample", "sample.qset"), SET["dir"]], check=True)
     SET["srv"] = servers.TestServers(harness.BUILD, SET["dir"], workdir=os.path.join(work, "srv")).start()
     TARGET = os.path.join(harness.BUILD, "drives", "t", ROOT)
@@ -113,10 +100,10 @@ class InstallationRun(OptionsTestCase):
 
     # ---- driving ----
     def start_installation(self):
-        self.driver("settext", self.dialog, 503, "T:")
-        self.driver("click", self.dialog, 508)          # no start of the system afterwards
-        self.driver("waitstate", self.dialog, 508, "checked=0")
-        self.assertEqual(self.driver.state(self.dialog, 510)["checked"], "1", "basic settings are installed")
+        self.driver("settext", self.dialog, ID["IDC_DRIVE_EDIT"], "T:")
+        self.driver("click", self.dialog, ID["IDC_START_AFTER"])          # no start of the system afterwards
+        self.driver("waitstate", self.dialog, ID["IDC_START_AFTER"], "checked=0")
+        self.assertEqual(self.driver.state(self.dialog, ID["IDC_PART_SETUP"])["checked"], "1", "basic settings are installed")
         self.utc_before = time.time()
         self.driver("click", self.dialog, 1)             # Telepítés
         self.web = harness.wait_until(self.web_dialog, 20, what="the web installation dialog")

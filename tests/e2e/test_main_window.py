@@ -9,6 +9,7 @@ import unittest
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import harness  # noqa: E402
 from harness import Driver, Installer, screenshot, wait_until  # noqa: E402
+from resource_ids import ID  # noqa: E402
 
 MAIN = "class=QuarnCAD WEB Install"
 OPTIONS = "QuarnCAD DEMO"  # the options dialog's title starts so
@@ -174,7 +175,7 @@ class MainWindow(unittest.TestCase):
                    ("close_box", lambda: self.driver("close", about))]
         for name, close in closers:
             with self.subTest(name):
-                self.driver("click", OPTIONS, 519)  # Infó
+                self.driver("click", OPTIONS, ID["IDC_INFO_BUTTON"])  # Infó
                 self.driver("wait", about, 10000)
                 self.assertEqual(self.driver.ansi(about), b"Inform\xe1ci\xf3k!")
                 _, dump = self.driver("dump", about)

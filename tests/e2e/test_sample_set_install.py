@@ -14,83 +14,18 @@ answered Yes.
 """
 import os
 import shutil
-import subprocess
 import unittest
 
 import harness
-import servers
+import sample_set
+from resource_ids import ID
+from web_install_kit import (BAR, PERCENT, STATUS, T_FILES, T_REGISTERING, T_SUCCEEDED, TITLE, MessageLog,
+                             WebDialogDriving, cp)
 
 ROOT = "V92Demo"  # RootDirectory of the sample set
-FRAME, TITLE, STATUS, BAR, ACTIVITY, PERCENT = 3202, 3201, 508, 3206, 521, 520
-SELECTABLE_PARTS = (510, 511, 512, 513, 515, 516)  # every part box but Projects (514), never selectable
-START_AFTER = 508                                   # options dialog: start the system afterwards
-
-
-def cp(text):
-    return text.encode("cp1250")
-
-
-T_FILES = cp("A rendszer állományok telepítése...")
-T_REGISTERING = cp("A telepítés regisztrálása...")
-T_SUCCEEDED = cp("A telepítés sikeresen végrehajtva!")
-
-
-def quarnset_program():
-    """A host build of quarnset: $QUARN_QUARNSET, the native build beside this one, or a build of its own."""
-    if os.environ.get("QUARN_QUARNSET"):
-        return os.environ["QUARN_QUARNSET"]
-    beside = os.path.join(os.path.dirname(harness.BUILD), "native", "tools", "quarnset", "quarnset")
-    if os.path.exists(beside):
-        return beside
-    own = os.path.join(harness.BUILD, "quarnset-host")
-    subprocess.run(["cmake", "-S", os.path.join(harness.SOURCE, "tools", "quarnset"), "-B", own, "-G", "Ninja",
-                    "-DCMAKE_BUILD_TYPE=Release"], check=True, stdout=subprocess.DEVNULL)
-    subprocess.run(["cmake", "--build", own, "--target", "quarnset"], check=True, stdout=subprocess.DEVNULL)
-    return os.path.join(own, "quarnset")
-
-
-def read_ini(path):
-    """{section: [(key, value), ...]} of a description file, in code page 1250 (keys in file order)."""
-    sections, current = {}, None
-    with open(path, "rb") as f:
-        for raw in f.read().split(b"\r\n"):
-            line = raw.decode("cp1250")
-            if line.startswith("[") and "]" in line:
-                current = sections.setdefault(line[1:line.index("]")], [])
-            elif current is not None and "=" in line:
-                key, value = line.split("=", 1)
-                current.append((key.strip(), value.strip()))
-    return sections
-
-
-def expected_targets(set_dir, windows_dir):
-    """{host path: content} of every file the sample set installs, from its published file lists."""
-    out = {}
-    disc = 1
-    while True:
-        folder = os.path.join(set_dir, "Disc_%02d" % disc)
-        listing = os.path.join(folder, "Fajls_%d.ini" % disc)
-        if not os.path.exists(listing):
-            return out
-        for section, entries in read_ini(listing).items():
-            # Only the parts' sections name installed files ([Disc] is the label, [Hashes] the hash data).
-            if section not in ("Setup", "Systems", "Drawings", "Blocks", "Projects", "Datas", "Help"):
-                continue
-            for key, line in entries:
-                cut = min(i for i in (line.find(" "), line.find(",")) if i >= 0)
-                source, code = line[:cut], line[cut + 1:].lstrip(" ")
-                base = os.path.join(harness.BUILD, "drives", "t", ROOT)
-                while code[:1] == "*":
-                    if code[1] == "%":
-                        base = windows_dir
-                    code = code[2:]
-                with open(os.path.join(folder, *source.strip("\\").split("\\")), "rb") as f:
-                    stored = f.read()
-                name = source.lower()
-                # "ex_" and "dl_" files are stored with a filler byte before every content byte.
-                content = stored[1::2] if ("ex_" in name or "dl_" in name) else stored
-                out[os.path.join(base, *code.strip("\\").split("\\"))] = content
-        disc += 1
+# every part box but Projects, never selectable
+SELECTABLE_PARTS = tuple(ID["IDC_PART_" + n] for n in ("SETUP", "SYSTEMS", "DRAWINGS", "BLOCKS", "DATAS", "HELP"))
+REPLACE_QUESTION = "kívánja"   # "Meglévő fájl: %s! Felül kívánja írni?"
 
 
 def files_below(folder, skip):
@@ -104,63 +39,33 @@ def files_below(folder, skip):
     return found
 
 
-class MessageLog:
-    """msglog.dll's lines: (kind, control or None, value), in order."""
+class SampleSetInstall(WebDialogDriving, unittest.TestCase):
+    drive = "T"
+    installer_name = "sample_set_install"
+    parts = SELECTABLE_PARTS
 
-    def __init__(self, path):
-        self.path = path
-        open(path, "wb").close()
-
-    def entries(self):
-        out = []
-        with open(self.path, "rb") as f:
-            for raw in f.read().splitlines():
-                parts = raw.decode("latin-1").split(" ")
-                if len(parts) < 2:
-                    continue
-                if parts[1] == "settext":
-                    out.append(("settext", int(parts[2]), b"" if parts[3] == "-" else bytes.fromhex(parts[3])))
-                elif parts[1] in ("pos", "clip", "show", "enable"):
-                    out.append((parts[1], int(parts[2]), int(parts[3])))
-                else:
-                    out.append((parts[1], None, parts[2] if len(parts) > 2 else None))
-        return out
-
-
-class SampleSetInstall(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
-        cls.work = os.path.join(harness.BUILD, "sample-set-install")
-        shutil.rmtree(cls.work, ignore_errors=True)
-        os.makedirs(cls.work)
-        standin = os.path.join(harness.BUILD, "tools", "standin", "QuarnWin32.exe")
-        subprocess.run([quarnset_program(), "build", "-q", "-D", "STANDIN=" + standin,
-                        os.path.join(harness.SOURCE, "sample", "sample.qset"), os.path.join(cls.work, "set")],
-                       check=True)
-        https_port, http_port = servers.build_ports(harness.BUILD)
-        cls.serve = os.path.join(harness.SOURCE, "tools", "nginx", "serve_set.sh")
-        cls.state = os.path.join(cls.work, "nginx")
-        subprocess.run([cls.serve, "start", "--root", os.path.join(cls.work, "set"), "--state", cls.state,
-                        "--https-port", str(https_port), "--http-port", str(http_port),
-                        "--pki", os.environ.get("QUARN_PKI") or os.path.join(harness.BUILD, "pki")], check=True)
+        cls.work = sample_set.private_work_folder("sample-set-install")
+        cls.set_root = sample_set.publish(cls.work)
+        cls.nginx = sample_set.Nginx(harness.BUILD, cls.set_root, os.path.join(cls.work, "nginx")).start()
         cls.drv = harness.Driver()
 
     @classmethod
     def tearDownClass(cls):
         harness.close_group_windows()
         cls.drv.close()
-        subprocess.run([cls.serve, "stop", "--state", cls.state], check=False)
+        cls.nginx.stop()
 
     def setUp(self):
-        self.drive = os.path.join(harness.BUILD, "drives", "t")
-        self.root = os.path.join(self.drive, ROOT)
-        shutil.rmtree(self.root, ignore_errors=True)
+        self.drive_dir = os.path.join(harness.BUILD, "drives", "t")
+        self.root = os.path.join(self.drive_dir, ROOT)
         self.windows = harness.prefix_path("C:\\windows")
-        self.set_dir = os.path.join(self.work, "set", "KelvaranDemo")
-        self.expected = expected_targets(self.set_dir, self.windows)
+        self.expected = sample_set.expected_files(self.set_root, self.root)
         for path in self.expected:
-            if path.startswith(self.windows) and os.path.exists(path):
+            if not path.startswith(self.root + os.sep) and os.path.exists(path):
                 os.remove(path)  # so that the run must deliver it
+        shutil.rmtree(self.root, ignore_errors=True)
         self.log = MessageLog(os.path.join(self.work, "run.msglog"))
         self.installer = None
 
@@ -168,24 +73,6 @@ class SampleSetInstall(unittest.TestCase):
         if self.installer is not None and self.installer.proc.poll() is None:
             self.installer.kill()
         self.drv("unhook", check=False)
-
-    def start_installation(self):
-        os.environ["QUARN_MSGLOG"] = harness.win_path(self.log.path)
-        try:
-            self.installer = harness.Installer(name="sample_set_install")
-        finally:
-            del os.environ["QUARN_MSGLOG"]
-        self.drv("wait", "ctl=503", 20000)
-        self.drv("hook", "ctl=503", harness.win_path(os.path.join(harness.BUILD, "msglog.dll")))
-        self.drv("settext", "ctl=503", 503, "T:")
-        self.drv("click", "ctl=503", START_AFTER)
-        self.drv("waitstate", "ctl=503", START_AFTER, "checked=0")
-        for box in SELECTABLE_PARTS:
-            if self.drv.state("ctl=503", box)["checked"] != "1":
-                self.drv("click", "ctl=503", box)
-            self.drv("waitstate", "ctl=503", box, "checked=1")
-        self.drv("click", "ctl=503", 1)
-        self.drv("wait", "ctl=%d" % FRAME, 10000)
 
     def test_every_selected_file_lands_at_its_target(self):
         database = os.path.join(self.root, "QuarnWin32", "Adatok", "alkatresz.qdb")
@@ -196,17 +83,20 @@ class SampleSetInstall(unittest.TestCase):
 
         self.start_installation()
         # "Meglévő fájl: %s! Felül kívánja írni?" for the database (its line asks before replacing).
-        _, box = self.drv("msgbox", "kívánja", "none", 120000)
+        harness.wait_until(lambda: self.drv("msgbox", REPLACE_QUESTION, "none", 0, check=False)[0] == 0, 120,
+                           what="the question about the older database",
+                           ended=lambda: harness.web_dialog_end(self.drv, (REPLACE_QUESTION,)))
+        _, box = self.drv("msgbox", REPLACE_QUESTION, "none", 0)
         harness.screenshot("sample_set_replace_question")
         info = dict(line.split("=", 1) for line in box if "=" in line)
         self.assertEqual(harness.decode_ansi(info["caption_ansi"]), cp("QuarnCAD telepités"))
         self.assertEqual(harness.decode_ansi(info["text_ansi"]),
                          cp("Meglévő fájl: T:\\V92Demo\\QuarnWin32\\Adatok\\alkatresz.qdb! Felül kívánja írni?"))
         self.assertEqual(info["buttons"].split(), ["6", "7"])  # Yes and No only
-        self.drv("msgbox", "kívánja", "yes")
+        self.drv("msgbox", REPLACE_QUESTION, "yes")
         # Success closes the web dialog (the Program Manager step follows: not this test's subject).
         harness.wait_until(lambda: any(k == "destroy" for (k, _, _) in self.log.entries()), 120,
-                           what="the web installation dialog to close")
+                           what="the web installation dialog to close", ended=lambda: harness.web_dialog_end(self.drv))
         entries = self.log.entries()
         titles = [v for (k, c, v) in entries if k == "settext" and c == TITLE]
         self.assertEqual(titles[-1], T_SUCCEEDED)

@@ -9,11 +9,12 @@ import unittest
 
 import harness
 import sample_set
+from resource_ids import ID
 from options_session import OPTIONS_TITLE, OptionsTestCase
 
 DRIVE = "V"
 ROOT = "V92Demo"
-WEB_PROGRESS = 3206  # only the web installation dialog has the progress bar
+WEB_PROGRESS = ID["IDC_WEB_PROGRESS"] # only the web installation dialog has the progress bar
 WORK = None
 SET_DIR = None
 
@@ -22,9 +23,7 @@ def setUpModule():
     global WORK, SET_DIR
     if not os.path.exists(sample_set.standin()):
         raise unittest.SkipTest("the stand-in system is not built")
-    WORK = os.path.join(harness.BUILD, "sample-set-nginx-e2e")
-    shutil.rmtree(WORK, ignore_errors=True)
-    os.makedirs(WORK)
+    WORK = sample_set.private_work_folder("sample-set-nginx-e2e")
     SET_DIR = sample_set.publish(WORK)
 
 
@@ -63,12 +62,13 @@ class SampleSetOverNginx(OptionsTestCase):
         return None
 
     def install(self, shot):
-        self.driver("settext", self.dialog, 503, DRIVE + ":")
-        self.driver("click", self.dialog, 508)  # no start of the system afterwards
-        self.driver("waitstate", self.dialog, 508, "checked=0")
+        self.driver("settext", self.dialog, ID["IDC_DRIVE_EDIT"], DRIVE + ":")
+        self.driver("click", self.dialog, ID["IDC_START_AFTER"])  # no start of the system afterwards
+        self.driver("waitstate", self.dialog, ID["IDC_START_AFTER"], "checked=0")
         self.driver("click", self.dialog, 1)    # Telepítés
         harness.wait_until(self.web_dialog, 30, what="the web installation dialog")
-        harness.wait_until(lambda: self.web_dialog() is None, 180, what="the installation to end")
+        harness.wait_until(lambda: self.web_dialog() is None, 180, what="the installation to end",
+                           ended=lambda: harness.web_dialog_end(self.driver))
         harness.screenshot(shot)
 
     def assert_installed_byte_for_byte(self):

@@ -137,6 +137,77 @@ class WebInstall(WebDialogDriving, unittest.TestCase):
         with open(os.path.join(DRIVE_DIR, ROOT, "QuarnWin32", "Data", "big.dat"), "rb") as f:
             self.assertEqual(f.read(), self.set.big)
 
+    def test_https_port_closed_falls_back_to_http(self):
+        """Nothing listens on the HTTPS host's port while the HTTP host serves: the commonest fallback. The
+        HTTPS open fails before any request (its reachability check finds the port closed), unlike a probe
+        the server answers wrongly; the whole set then comes over HTTP."""
+        self.set = TestSet(self.tree)
+        self.srv = servers.TestServers(harness.BUILD, self.tree, workdir=os.path.join(self.work, "srv"),
+                                       https=False).start()
+        self.assertFalse(servers._listening(servers.build_ports(harness.BUILD)[0]), "the HTTPS port must be closed")
+        self.start_installation()
+        harness.wait_until(lambda: any(k == "destroy" for (k, _, _) in self.log.entries()), 60,
+                           what="the installation to succeed", ended=lambda: harness.web_dialog_end(self.drv))
+        self.assertEqual(self.log.texts(TITLE)[-1], T_SUCCEEDED)
+        reqs = [(scheme, path) for (scheme, method, path, action, agent) in self.requests()]
+        self.assertEqual(reqs[0], ("http", "/UpDate-V9.20/Update.ini"))
+        self.assertTrue(all(s == "http" for (s, _) in reqs), reqs)
+        with open(os.path.join(DRIVE_DIR, ROOT, "QuarnWin32", "Data", "big.dat"), "rb") as f:
+            self.assertEqual(f.read(), self.set.big)
+        statuses = self.log.texts(STATUS)
+        self.assertTrue(any(s.startswith(b"http://... .../KelvaranDemo/Disc_01/") for s in statuses), statuses)
+
+    def test_a_source_file_that_fails_on_read_shows_message_7(self):
+        """A staged file that opens but cannot be read: message 7 ("... másolás olvasás hiba ...") names
+        source and target, and Cancel there ends the run as cancelled before anything is registered.
+
+        The whole disc is staged before the run, with big.dat a link to /proc/self/mem: Wine opens it (the
+        wineserver's memory), and the first read, at address 0, fails with EIO. The server refuses the
+        first file of the set, so the download stops at once and the copy installs what was staged."""
+        self.serve()
+        self.srv.set_rules([{"match": "*/Disc_01/setup.cfg", "action": "status", "status": 404}])
+        staging = os.path.join(DRIVE_DIR, ROOT, "QuarnWin32", "Install", "Disc_01")
+        shutil.copytree(self.set.disc, staging)
+        os.remove(os.path.join(staging, "big.dat"))
+        os.symlink("/proc/self/mem", os.path.join(staging, "big.dat"))
+        self.start_installation()
+        box = harness.wait_until(lambda: harness.program_box(self.drv), 60, what="the read error (message 7)",
+                                 ended=lambda: harness.web_dialog_end(self.drv, ("olvasás",)))
+        self.shot("read_error")
+        source = "T:\\%s\\QuarnWin32\\Install\\Disc_01\\big.dat" % ROOT
+        target = "T:\\%s\\QuarnWin32\\Data\\big.dat" % ROOT
+        self.assertIn("olvasás hiba", box[1])
+        self.assertIn(source, box[1])
+        self.assertIn(target, box[1])
+        self.drv("msgbox", box[0], "cancel", 2000)
+        self.wait_text(BUTTON, cp(B_EXIT))
+        self.assertEqual(self.log.texts(TITLE)[-1], T_CANCELLED)
+        self.assertNotIn(T_REGISTERING, self.log.texts(TITLE), "nothing is registered after the cancel")
+        with open(os.path.join(DRIVE_DIR, ROOT, "QuarnWin32", "setup.cfg"), "rb") as f:
+            self.assertEqual(f.read(), self.set.setup_cfg, "the files before it were installed")
+        self.assertEqual(os.path.getsize(os.path.join(DRIVE_DIR, ROOT, "QuarnWin32", "Data", "big.dat")), 0)
+        self.press_exit_and_expect_the_end()
+
+    def test_installed_by_is_kept_when_the_user_name_cannot_be_read(self):
+        """GetUserNameA fails: the record keeps the earlier "Installed By" and everything else is written.
+        Wine takes the user name from $USER; one longer than the program's 256-byte buffer makes the call
+        fail with ERROR_INSUFFICIENT_BUFFER (checked beside: the name does not fit)."""
+        key = "HKLM\\Software\\QuarnSoft\\QuarnCAD WebE2E"
+        subprocess.run(["wine", "reg", "delete", key, "/f"], capture_output=True, env=harness.wine_env(),
+                       stdin=subprocess.DEVNULL)
+        subprocess.run(["wine", "reg", "add", key, "/v", "Installed By", "/d", "earlier-user", "/f"],
+                       check=True, capture_output=True, env=harness.wine_env(), stdin=subprocess.DEVNULL)
+        self.serve()
+        long_name = "u" * 300
+        self.installer_env = {"USER": long_name, "LOGNAME": long_name}
+        self.start_installation()
+        harness.wait_until(lambda: any(k == "destroy" for (k, _, _) in self.log.entries()), 60,
+                           what="the installation to succeed", ended=lambda: harness.web_dialog_end(self.drv))
+        self.assertEqual(self.log.texts(TITLE)[-1], T_SUCCEEDED)
+        self.assertEqual(harness.reg_query(key, "Installed By"), "earlier-user")
+        self.assertEqual(harness.reg_query(key, "Installed Path"), "T:\\" + ROOT)
+        self.assertEqual(harness.reg_query(key, "SubSystem"), "Demo")
+
     def test_description_without_root_directory(self):
         self.serve(root_directory=False)
         self.start_installation()

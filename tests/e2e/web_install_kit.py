@@ -14,6 +14,7 @@ import os
 import shutil
 
 import harness
+from resource_ids import ID
 
 ROOT = "WebE2E"                  # RootDirectory of the test set
 MARKERS = b"QuarnCAD WEB update system: V9.21\r\nQuarnSoft Ltd. 1992-2019.\r\n"
@@ -33,10 +34,13 @@ T_SUCCEEDED = cp("A telepítés sikeresen végrehajtva!")
 T_CANCELLED = cp("A telepítési folyamat megszakítva!")
 B_CANCEL, B_CANCELLED, B_EXIT = "Megszakítás", "Megszakítva", "Kilépés"
 
-FRAME, TITLE, STATUS, BAR, ACTIVITY, PERCENT, BUTTON = 3202, 3201, 508, 3206, 521, 520, 2
+FRAME, TITLE, STATUS, BAR, ACTIVITY, PERCENT = (ID[n] for n in (
+    "IDC_WEB_FRAME", "IDC_WEB_TITLE", "IDC_WEB_STATUS", "IDC_WEB_PROGRESS", "IDC_WEB_ACTIVITY", "IDC_WEB_PERCENT"))
+BUTTON = harness.IDCANCEL
 PROGRESS_CONTROLS = (STATUS, BAR, ACTIVITY, PERCENT)
-OPTIONS = "ctl=503"              # the options dialog: the window with the drive field
-START_AFTER = 508                # its box "start the system afterwards"
+DRIVE_EDIT = ID["IDC_DRIVE_EDIT"]
+OPTIONS = "ctl=%d" % DRIVE_EDIT  # the options dialog: the window with the drive field
+START_AFTER = ID["IDC_START_AFTER"]  # its box "start the system afterwards"
 
 
 def crlf(*lines):
@@ -145,20 +149,33 @@ class WebDialogDriving:
     drive = "T"
     installer_name = "web_install"
     installer_exe = None  # None: this build's QuarnWebInstall.exe
+    parts = ()            # part boxes of the options dialog to tick besides the defaults
+    installer_env = {}    # more environment for the program
 
     def start_installation(self, start_after=False):
-        """Starts the program, chooses the drive and presses Install; returns once the web dialog is up."""
-        os.environ["QUARN_MSGLOG"] = harness.win_path(self.log.path)
+        """Starts the program, chooses the drive (and the parts) and presses Install; returns once the web
+        dialog is up."""
+        extra = dict(self.installer_env, QUARN_MSGLOG=harness.win_path(self.log.path))
+        saved = {k: os.environ.get(k) for k in extra}
+        os.environ.update(extra)
         try:
             self.installer = harness.Installer(exe=self.installer_exe, name=self.installer_name)
         finally:
-            del os.environ["QUARN_MSGLOG"]
+            for k, v in saved.items():
+                if v is None:
+                    del os.environ[k]
+                else:
+                    os.environ[k] = v
         self.drv("wait", OPTIONS, 20000)
         self.drv("hook", OPTIONS, harness.win_path(os.path.join(harness.BUILD, "msglog.dll")))
-        self.drv("settext", OPTIONS, 503, self.drive + ":")
+        self.drv("settext", OPTIONS, DRIVE_EDIT, self.drive + ":")
         if not start_after:
             self.drv("click", OPTIONS, START_AFTER)   # "A telepítés után ... elindul": off
             self.drv("waitstate", OPTIONS, START_AFTER, "checked=0")
+        for box in self.parts:
+            if self.drv.state(OPTIONS, box)["checked"] != "1":
+                self.drv("click", OPTIONS, box)
+            self.drv("waitstate", OPTIONS, box, "checked=1")
         self.drv("click", OPTIONS, 1)
         self.drv("wait", "ctl=%d" % FRAME, 10000)
 
@@ -166,8 +183,11 @@ class WebDialogDriving:
         return self.drv.ansi("ctl=%d" % FRAME, control)
 
     def wait_text(self, control, wanted, timeout=30):
+        """Waits until the control reads `wanted`; fails at once when the run reaches an end meanwhile."""
         return harness.wait_until(lambda: self.text(control) == wanted, timeout,
-                                  what="control %d to read %r (reads %r)" % (control, wanted, self.text(control)))
+                                  what="control %d to read %r (reads %r)" % (control, wanted, self.text(control)),
+                                  ended=lambda: "" if wanted in (T_CANCELLED, B_EXIT.encode("cp1250"))
+                                  else harness.web_dialog_end(self.drv))
 
     def button(self):
         return self.drv.text("ctl=%d" % FRAME, BUTTON), self.drv.state("ctl=%d" % FRAME, BUTTON)

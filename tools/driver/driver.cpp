@@ -5,55 +5,9 @@
 // Texts are UTF-8 on both sides; the installer's ANSI (code page 1250) texts are also shown as bytes.
 //
 // A window is named by a title substring, or "class=NAME" for an exact class, or "hwnd=0x...".
-// Commands (exit code 0 on success, 1 when not found / failed / timed out):
-//   list                                   visible top-level windows: hwnd pid class title
-//   wait WIN [ms]                          until a visible top-level window matches
-//   gone WIN [ms]                          until no visible top-level window matches
-//   dump WIN                               child controls: id class vis en chk rect text
-//   rect WIN                               window rect: left top right bottom
-//   text WIN [ID]                          window/control text: "text=<utf8>" and "ansi=<bytes, <XX> hex>"
-//   waittext WIN ID SUBSTR [ms]            until the control's text contains SUBSTR
-//   state WIN ID                           "visible=0|1 enabled=0|1 checked=0|1|2"
-//   waitstate WIN ID KEY=V[,KEY=V] [ms]    until the state matches, e.g. enabled=1,visible=1
-//   click WIN ID [post|cmd|send]           post BM_CLICK (default), post WM_COMMAND, or send BM_CLICK
-//   settext WIN ID TEXT                    WM_SETTEXT (runs EN_CHANGE like a program change)
-//   settextnowait WIN ID TEXT              as settext, but returns after at most 500 ms: for a change that
-//                                          opens a message box, which the sent message waits for
-//   type WIN ID TEXT                       posts WM_CHAR per character (caret moves like typing)
-//   key WIN VK                             posts WM_KEYDOWN/WM_KEYUP of a virtual key (e.g. 27 = Esc) to
-//                                          the window's focus control or the window
-//   keyto WIN ID VK                        posts WM_KEYDOWN/WM_KEYUP of a virtual key to one control (e.g.
-//                                          35 = End moves an edit's caret behind its text)
-//   close WIN                              posts WM_SYSCOMMAND SC_CLOSE (the close box)
-//   select WIN ID INDEX                    combo/list selection + the parent's change notification
-//   items WIN ID                           items of a combo box or list box
-//   metric N                               GetSystemMetrics(N), e.g. 0 SM_CXSCREEN, 8 SM_CYDLGFRAME
-//   client WIN                             client area in screen coordinates: left top right bottom
-//   move WIN X Y                           moves the window (size kept) without activating it
-//   redraw WIN                             invalidates the whole window (it repaints from its own loop)
-//   pid WIN                                the process id owning the window
-//   msgbox WIN ANSWER [ms]                 waits for a message box (#32770 matching WIN), prints its
-//                                          caption and text, answers ok|cancel|yes|no|abort|retry|ignore|none
-//   link PATH                              reads a shell link file through the shell link object:
-//                                          path=, description=, workdir=, icon=, index=, args=
-//   send WIN ID MSG [WPARAM [LPARAM]]      SendMessage to a control (numbers), prints "result=N"
-//   hook WIN DLL                           installs msglog.dll's recorders (tools/msglog) on the window's
-//                                          thread; they stay while this driver runs (or until unhook)
-//   unhook                                 removes them
-//   desktop NAME                           moves this driver to desktop NAME (created if needed): later
-//                                          commands see only its windows. Only before the driver has any
-//                                          window of its own (so before hook and progman)
-//   runon NAME EXE [ARGS...]               starts EXE on desktop NAME (created if needed), waits for it to
-//                                          end and exits with its exit code (a wrapper, not for serve)
-//   closeall CLASS [ms]                    waits up to ms (default 10000) for a top-level window of exactly
-//                                          that class, visible or not, then closes every one (WM_CLOSE)
-//                                          and waits until none is left; prints "closed=N"
-//   progman                                broadcasts a DDE initiation for service and topic PROGMAN, ends
-//                                          every conversation that answers, prints "answers=N"
-//   watch EXE STOPFILE                     prints "watching", then every 5 ms until STOPFILE exists: each
-//                                          visible top-level window (once) whose process runs a program
-//                                          named EXE, as "seen hwnd pid class title"; then "rounds=N"
 // A window may also be named "ctl=ID": a visible top-level window that has a control with that id.
+// Every command, its arguments and what it does are in the table kCommands below; `driver help` prints it.
+// Exit code 0 on success, 1 when not found / failed / timed out, 2 for a wrong command line.
 #include <windows.h>
 #include <dde.h>
 #include <objbase.h>
@@ -343,320 +297,453 @@ static int Watch(const std::wstring& exe, const std::wstring& stopFile) {
   return 0;
 }
 
-static int Run(const Args& a) {
-  if (a.empty()) return 2;
-  if (a[0] == L"watch" && a.size() > 2) return Watch(a[1], a[2]);
-  const std::wstring& cmd = a[0];
-  if (cmd == L"progman") return ProbeProgman();
-  if (cmd == L"list") {
-    EnumWindows(ListTop, 0);
-    return 0;
-  }
-  if (cmd == L"unhook") {
-    Unhook();
-    printf("unhooked\n");
-    return 0;
-  }
-  if (a.size() < 2) return 2;
-  if (cmd == L"metric") {
-    printf("%d\n", GetSystemMetrics(_wtoi(a[1].c_str())));
-    return 0;
-  }
-  if (cmd == L"link") return ReadLink(a[1]);
-  if (cmd == L"desktop") {
-    HDESK d = OpenOrCreateDesktop(a[1]);
-    if (!d || !SetThreadDesktop(d)) {
-      printf("desktop failed: %lu\n", GetLastError());
-      return 1;
-    }
-    printf("desktop=%s\n", U8(a[1]).c_str());
-    return 0;
-  }
-  if (cmd == L"runon" && a.size() > 2) {
-    HDESK d = OpenOrCreateDesktop(a[1]);
-    if (!d) return 1;
-    std::wstring line;
-    for (size_t i = 2; i < a.size(); ++i) line += (i > 2 ? L" \"" : L"\"") + a[i] + L"\"";
-    std::wstring name = a[1];
-    STARTUPINFOW si = {};
-    si.cb = sizeof si;
-    si.lpDesktop = &name[0];
-    PROCESS_INFORMATION pi = {};
-    if (!CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return 1;
-    CloseHandle(pi.hThread);
-    WaitForSingleObject(pi.hProcess, INFINITE);
-    DWORD code = 1;
-    GetExitCodeProcess(pi.hProcess, &code);
-    CloseHandle(pi.hProcess);
-    return static_cast<int>(code);
-  }
-  if (cmd == L"closeall") {
-    DWORD t0 = GetTickCount(), ms = Ms(a, 2, 10000);
-    while (WindowsOfClass(a[1]).empty() && GetTickCount() - t0 < ms) Sleep(30);
-    int closed = 0;
-    for (HWND h : WindowsOfClass(a[1])) {
-      PostMessageW(h, WM_CLOSE, 0, 0);
-      ++closed;
-    }
-    while (!WindowsOfClass(a[1]).empty() && GetTickCount() - t0 < ms + 10000) Sleep(30);
-    const bool gone = WindowsOfClass(a[1]).empty();
-    printf("closed=%d%s\n", closed, gone ? "" : " STILL THERE");
-    return closed > 0 && gone ? 0 : 1;
-  }
-  if (cmd == L"wait") {
-    HWND h = WaitFor(a[1], Ms(a, 2, 10000));
-    printf("%s %p\n", h ? "found" : "NOT FOUND", (void*)h);
-    return h ? 0 : 1;
-  }
-  if (cmd == L"gone") {
-    DWORD t0 = GetTickCount(), ms = Ms(a, 2, 10000);
-    while (FindNow(a[1]) && GetTickCount() - t0 < ms) Sleep(30);
-    bool gone = !FindNow(a[1]);
-    printf("%s\n", gone ? "gone" : "STILL THERE");
-    return gone ? 0 : 1;
-  }
-  if (cmd == L"msgbox") {
-    DWORD t0 = GetTickCount(), ms = Ms(a, 3, 10000);
-    BoxFinder f;
-    f.spec = a[1];
-    for (;;) {
-      EnumWindows(FindBox, reinterpret_cast<LPARAM>(&f));
-      if (f.found || GetTickCount() - t0 >= ms) break;
-      Sleep(30);
-    }
-    if (!f.found) {
-      printf("msgbox NOT FOUND\n");
-      return 1;
-    }
-    HWND h = f.found;
-    char cap[512] = "", body[2048] = "";
-    GetWindowTextA(h, cap, sizeof cap);
-    GetDlgItemTextA(h, 0xFFFF, body, sizeof body);
-    wchar_t wcap[512] = L"";
-    GetWindowTextW(h, wcap, 512);
-    printf("caption=%s\ncaption_ansi=%s\ntext=%s\ntext_ansi=%s\n", U8(wcap).c_str(), AnsiBytes(cap).c_str(),
-           U8(WindowTextW(GetDlgItem(h, 0xFFFF))).c_str(), AnsiBytes(body).c_str());
-    HWND owner = GetWindow(h, GW_OWNER);
-    printf("owner=%p\n", (void*)owner);
-    std::wstring ans = a.size() > 2 ? a[2] : L"ok";
-    int buttons[] = {IDOK, IDCANCEL, IDABORT, IDRETRY, IDIGNORE, IDYES, IDNO};
-    std::string present;
-    for (int id : buttons)
-      if (GetDlgItem(h, id)) present += std::to_string(id) + " ";
-    printf("buttons=%s\n", present.c_str());
-    if (ans == L"none") return 0;
-    int id = ans == L"ok" ? IDOK : ans == L"cancel" ? IDCANCEL : ans == L"yes" ? IDYES : ans == L"no" ? IDNO
-           : ans == L"abort" ? IDABORT : ans == L"retry" ? IDRETRY : IDIGNORE;
-    HWND b = GetDlgItem(h, id);
-    if (!b) {
-      printf("button %d not present\n", id);
-      return 1;
-    }
-    PostMessageW(h, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(b));
-    DWORD t1 = GetTickCount();
-    while (IsWindow(h) && IsWindowVisible(h) && GetTickCount() - t1 < 10000) Sleep(20);
-    printf("answered=%d\n", id);
-    return IsWindow(h) && IsWindowVisible(h) ? 1 : 0;
-  }
-  HWND top = WaitFor(a[1], cmd == L"waittext" || cmd == L"waitstate" ? 1000 : 3000);
-  if (!top) {
-    printf("window NOT FOUND\n");
+namespace {
+
+// ---- the commands ----
+// A handler gets the command's arguments (a[0] is the command's name) and, for commands on a window or
+// a control, the window found from a[1] and the control a[2] names (the window itself when it names none).
+struct Call {
+  const Args& a;
+  HWND top;
+  HWND ctl;
+};
+using Handler = int (*)(const Call&);
+
+// What a command works on: the driver finds it before the handler runs and fails with "NOT FOUND".
+enum class Target {
+  kNone,            // nothing: the handler reads its own arguments
+  kWindow,          // WIN (a[1]), waited for up to 3 s
+  kWindowOrControl, // WIN and, if given, control ID (a[2]) inside it
+  kControl,         // WIN and control ID (a[2]); WIN waited for up to 1 s (the wait commands) or 3 s
+};
+
+struct Command {
+  const wchar_t* name;
+  size_t minArgs;  // arguments after the name
+  Target target;
+  Handler run;
+  const char* usage;
+  const char* help;
+};
+
+int CmdList(const Call&) {
+  EnumWindows(ListTop, 0);
+  return 0;
+}
+int CmdUnhook(const Call&) {
+  Unhook();
+  printf("unhooked\n");
+  return 0;
+}
+int CmdProgman(const Call&) { return ProbeProgman(); }
+int CmdMetric(const Call& c) {
+  printf("%d\n", GetSystemMetrics(_wtoi(c.a[1].c_str())));
+  return 0;
+}
+int CmdLink(const Call& c) { return ReadLink(c.a[1]); }
+int CmdDesktop(const Call& c) {
+  HDESK d = OpenOrCreateDesktop(c.a[1]);
+  if (!d || !SetThreadDesktop(d)) {
+    printf("desktop failed: %lu\n", GetLastError());
     return 1;
   }
-  if (cmd == L"dump") {
-    wchar_t t[1024] = L"";
-    GetWindowTextW(top, t, 1024);
-    printf("%p class=%s title=%s\n", (void*)top, U8(ClassOf(top)).c_str(), U8(t).c_str());
-    EnumChildWindows(top, DumpChild, 0);
-    return 0;
+  printf("desktop=%s\n", U8(c.a[1]).c_str());
+  return 0;
+}
+int CmdRunOn(const Call& c) {
+  HDESK d = OpenOrCreateDesktop(c.a[1]);
+  if (!d) return 1;
+  std::wstring line;
+  for (size_t i = 2; i < c.a.size(); ++i) line += (i > 2 ? L" \"" : L"\"") + c.a[i] + L"\"";
+  std::wstring name = c.a[1];
+  STARTUPINFOW si = {};
+  si.cb = sizeof si;
+  si.lpDesktop = &name[0];
+  PROCESS_INFORMATION pi = {};
+  if (!CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return 1;
+  CloseHandle(pi.hThread);
+  WaitForSingleObject(pi.hProcess, INFINITE);
+  DWORD code = 1;
+  GetExitCodeProcess(pi.hProcess, &code);
+  CloseHandle(pi.hProcess);
+  return static_cast<int>(code);
+}
+int CmdCloseAll(const Call& c) {
+  DWORD t0 = GetTickCount(), ms = Ms(c.a, 2, 10000);
+  while (WindowsOfClass(c.a[1]).empty() && GetTickCount() - t0 < ms) Sleep(30);
+  int closed = 0;
+  for (HWND h : WindowsOfClass(c.a[1])) {
+    PostMessageW(h, WM_CLOSE, 0, 0);
+    ++closed;
   }
-  if (cmd == L"rect") {
-    RECT r;
-    GetWindowRect(top, &r);
-    printf("%ld %ld %ld %ld\n", r.left, r.top, r.right, r.bottom);
-    return 0;
+  while (!WindowsOfClass(c.a[1]).empty() && GetTickCount() - t0 < ms + 10000) Sleep(30);
+  const bool gone = WindowsOfClass(c.a[1]).empty();
+  printf("closed=%d%s\n", closed, gone ? "" : " STILL THERE");
+  return closed > 0 && gone ? 0 : 1;
+}
+int CmdWait(const Call& c) {
+  HWND h = WaitFor(c.a[1], Ms(c.a, 2, 10000));
+  printf("%s %p\n", h ? "found" : "NOT FOUND", (void*)h);
+  return h ? 0 : 1;
+}
+int CmdGone(const Call& c) {
+  DWORD t0 = GetTickCount(), ms = Ms(c.a, 2, 10000);
+  while (FindNow(c.a[1]) && GetTickCount() - t0 < ms) Sleep(30);
+  bool gone = !FindNow(c.a[1]);
+  printf("%s\n", gone ? "gone" : "STILL THERE");
+  return gone ? 0 : 1;
+}
+
+// The answer of a message box: the button id, or 0 for an unknown word.
+int AnswerId(const std::wstring& answer) {
+  static const struct {
+    const wchar_t* word;
+    int id;
+  } kAnswers[] = {{L"ok", IDOK},     {L"cancel", IDCANCEL}, {L"yes", IDYES},      {L"no", IDNO},
+                  {L"abort", IDABORT}, {L"retry", IDRETRY},  {L"ignore", IDIGNORE}};
+  for (const auto& a : kAnswers) {
+    if (answer == a.word) return a.id;
   }
-  if (cmd == L"client") {
-    RECT r;
-    GetClientRect(top, &r);
-    MapWindowPoints(top, nullptr, reinterpret_cast<POINT*>(&r), 2);
-    printf("%ld %ld %ld %ld\n", r.left, r.top, r.right, r.bottom);
-    return 0;
+  return 0;
+}
+void PrintBox(HWND h) {
+  char cap[512] = "", body[2048] = "";
+  GetWindowTextA(h, cap, sizeof cap);
+  GetDlgItemTextA(h, 0xFFFF, body, sizeof body);
+  wchar_t wcap[512] = L"";
+  GetWindowTextW(h, wcap, 512);
+  printf("caption=%s\ncaption_ansi=%s\ntext=%s\ntext_ansi=%s\n", U8(wcap).c_str(), AnsiBytes(cap).c_str(),
+         U8(WindowTextW(GetDlgItem(h, 0xFFFF))).c_str(), AnsiBytes(body).c_str());
+  printf("owner=%p\n", (void*)GetWindow(h, GW_OWNER));
+  const int buttons[] = {IDOK, IDCANCEL, IDABORT, IDRETRY, IDIGNORE, IDYES, IDNO};
+  std::string present;
+  for (int id : buttons)
+    if (GetDlgItem(h, id)) present += std::to_string(id) + " ";
+  printf("buttons=%s\n", present.c_str());
+}
+int CmdMsgBox(const Call& c) {
+  DWORD t0 = GetTickCount(), ms = Ms(c.a, 3, 10000);
+  BoxFinder f;
+  f.spec = c.a[1];
+  for (;;) {
+    EnumWindows(FindBox, reinterpret_cast<LPARAM>(&f));
+    if (f.found || GetTickCount() - t0 >= ms) break;
+    Sleep(30);
   }
-  if (cmd == L"move" && a.size() > 3) {
-    BOOL ok = SetWindowPos(top, nullptr, _wtoi(a[2].c_str()), _wtoi(a[3].c_str()), 0, 0,
-                           SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-    printf("%s\n", ok ? "moved" : "NOT MOVED");
-    return ok ? 0 : 1;
+  if (!f.found) {
+    printf("msgbox NOT FOUND\n");
+    return 1;
   }
-  if (cmd == L"redraw") {
-    BOOL ok = RedrawWindow(top, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME);
-    printf("%s\n", ok ? "invalidated" : "FAILED");
-    return ok ? 0 : 1;
+  HWND h = f.found;
+  PrintBox(h);
+  std::wstring ans = c.a.size() > 2 ? c.a[2] : L"ok";
+  if (ans == L"none") return 0;
+  const int id = AnswerId(ans);
+  HWND b = id ? GetDlgItem(h, id) : nullptr;
+  if (!b) {
+    printf("button %d not present\n", id);
+    return 1;
   }
-  if (cmd == L"pid") {
-    DWORD pid = 0;
-    GetWindowThreadProcessId(top, &pid);
-    printf("pid=%lu\n", pid);
-    return 0;
+  PostMessageW(h, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(b));
+  DWORD t1 = GetTickCount();
+  while (IsWindow(h) && IsWindowVisible(h) && GetTickCount() - t1 < 10000) Sleep(20);
+  printf("answered=%d\n", id);
+  return IsWindow(h) && IsWindowVisible(h) ? 1 : 0;
+}
+
+int CmdDump(const Call& c) {
+  wchar_t t[1024] = L"";
+  GetWindowTextW(c.top, t, 1024);
+  printf("%p class=%s title=%s\n", (void*)c.top, U8(ClassOf(c.top)).c_str(), U8(t).c_str());
+  EnumChildWindows(c.top, DumpChild, 0);
+  return 0;
+}
+int CmdRect(const Call& c) {
+  RECT r;
+  GetWindowRect(c.top, &r);
+  printf("%ld %ld %ld %ld\n", r.left, r.top, r.right, r.bottom);
+  return 0;
+}
+int CmdClient(const Call& c) {
+  RECT r;
+  GetClientRect(c.top, &r);
+  MapWindowPoints(c.top, nullptr, reinterpret_cast<POINT*>(&r), 2);
+  printf("%ld %ld %ld %ld\n", r.left, r.top, r.right, r.bottom);
+  return 0;
+}
+int CmdMove(const Call& c) {
+  BOOL ok = SetWindowPos(c.top, nullptr, _wtoi(c.a[2].c_str()), _wtoi(c.a[3].c_str()), 0, 0,
+                         SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  printf("%s\n", ok ? "moved" : "NOT MOVED");
+  return ok ? 0 : 1;
+}
+int CmdRedraw(const Call& c) {
+  BOOL ok = RedrawWindow(c.top, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME);
+  printf("%s\n", ok ? "invalidated" : "FAILED");
+  return ok ? 0 : 1;
+}
+int CmdPid(const Call& c) {
+  DWORD pid = 0;
+  GetWindowThreadProcessId(c.top, &pid);
+  printf("pid=%lu\n", pid);
+  return 0;
+}
+int CmdClose(const Call& c) {
+  PostMessageW(c.top, WM_SYSCOMMAND, SC_CLOSE, 0);
+  return 0;
+}
+int CmdHook(const Call& c) {
+  Unhook();
+  HMODULE dll = LoadLibraryW(c.a[2].c_str());
+  if (!dll) {
+    printf("cannot load %s (error %lu)\n", U8(c.a[2]).c_str(), GetLastError());
+    return 1;
   }
-  if (cmd == L"close") {
-    PostMessageW(top, WM_SYSCOMMAND, SC_CLOSE, 0);
-    return 0;
+  auto callWnd = reinterpret_cast<HOOKPROC>(GetProcAddress(dll, "MsgLogCallWndProc"));
+  auto getMsg = reinterpret_cast<HOOKPROC>(GetProcAddress(dll, "MsgLogGetMsgProc"));
+  DWORD thread = GetWindowThreadProcessId(c.top, nullptr);
+  if (callWnd && getMsg) {
+    g_hooks[0] = SetWindowsHookExW(WH_CALLWNDPROCRET, callWnd, dll, thread);
+    g_hooks[1] = SetWindowsHookExW(WH_GETMESSAGE, getMsg, dll, thread);
   }
-  if (cmd == L"hook" && a.size() > 2) {
-    Unhook();
-    HMODULE dll = LoadLibraryW(a[2].c_str());
-    if (!dll) {
-      printf("cannot load %s (error %lu)\n", U8(a[2]).c_str(), GetLastError());
+  bool ok = g_hooks[0] && g_hooks[1];
+  if (!ok) Unhook();
+  printf("%s thread=%lu\n", ok ? "hooked" : "HOOK FAILED", thread);
+  return ok ? 0 : 1;
+}
+int CmdSend(const Call& c) {
+  UINT msg = static_cast<UINT>(wcstoul(c.a[3].c_str(), nullptr, 0));
+  WPARAM wp = c.a.size() > 4 ? static_cast<WPARAM>(wcstoull(c.a[4].c_str(), nullptr, 0)) : 0;
+  LPARAM lp = c.a.size() > 5 ? static_cast<LPARAM>(wcstoll(c.a[5].c_str(), nullptr, 0)) : 0;
+  DWORD_PTR r = 0;
+  if (!SendMessageTimeoutW(c.ctl, msg, wp, lp, SMTO_ABORTIFHUNG, 5000, &r)) {
+    printf("send TIMED OUT\n");
+    return 1;
+  }
+  printf("result=%lld\n", static_cast<long long>(r));
+  return 0;
+}
+int CmdText(const Call& c) {
+  char t[2048] = "";
+  GetWindowTextA(c.ctl, t, sizeof t);
+  printf("text=%s\nansi=%s\n", U8(WindowTextW(c.ctl)).c_str(), AnsiBytes(t).c_str());
+  return 0;
+}
+int CmdWaitText(const Call& c) {
+  DWORD t0 = GetTickCount(), ms = Ms(c.a, 4, 10000);
+  std::wstring t;
+  for (;;) {
+    t = WindowTextW(c.ctl);
+    if (t.find(c.a[3]) != std::wstring::npos || GetTickCount() - t0 >= ms) break;
+    Sleep(20);
+  }
+  bool ok = t.find(c.a[3]) != std::wstring::npos;
+  printf("%s text=%s\n", ok ? "found" : "NOT FOUND", U8(t).c_str());
+  return ok ? 0 : 1;
+}
+int CmdState(const Call& c) {
+  PrintState(c.ctl);
+  return 0;
+}
+
+// Whether a control's state matches every "KEY=V" of a comma-separated list (keys visible, enabled,
+// checked).
+bool StateMatches(HWND ctl, const std::wstring& conditions) {
+  const int vis = IsWindowVisible(ctl) ? 1 : 0, en = IsWindowEnabled(ctl) ? 1 : 0;
+  const int chk = (int)SendMessageW(ctl, BM_GETCHECK, 0, 0);
+  size_t pos = 0;
+  while (pos <= conditions.size()) {
+    size_t comma = conditions.find(L',', pos);
+    std::wstring c = conditions.substr(pos, comma == std::wstring::npos ? std::wstring::npos : comma - pos);
+    size_t eq = c.find(L'=');
+    if (eq != std::wstring::npos) {
+      std::wstring k = c.substr(0, eq);
+      int have = k == L"visible" ? vis : k == L"enabled" ? en : chk;
+      if (have != _wtoi(c.c_str() + eq + 1)) return false;
+    }
+    if (comma == std::wstring::npos) break;
+    pos = comma + 1;
+  }
+  return true;
+}
+int CmdWaitState(const Call& c) {
+  DWORD t0 = GetTickCount(), ms = Ms(c.a, 4, 10000);
+  for (;;) {
+    if (StateMatches(c.ctl, c.a[3])) {
+      PrintState(c.ctl);
+      return 0;
+    }
+    if (GetTickCount() - t0 >= ms) {
+      printf("TIMEOUT ");
+      PrintState(c.ctl);
       return 1;
     }
-    auto callWnd = reinterpret_cast<HOOKPROC>(GetProcAddress(dll, "MsgLogCallWndProc"));
-    auto getMsg = reinterpret_cast<HOOKPROC>(GetProcAddress(dll, "MsgLogGetMsgProc"));
-    DWORD thread = GetWindowThreadProcessId(top, nullptr);
-    if (callWnd && getMsg) {
-      g_hooks[0] = SetWindowsHookExW(WH_CALLWNDPROCRET, callWnd, dll, thread);
-      g_hooks[1] = SetWindowsHookExW(WH_GETMESSAGE, getMsg, dll, thread);
-    }
-    bool ok = g_hooks[0] && g_hooks[1];
-    if (!ok) Unhook();
-    printf("%s thread=%lu\n", ok ? "hooked" : "HOOK FAILED", thread);
-    return ok ? 0 : 1;
+    Sleep(20);
+  }
+}
+int CmdClick(const Call& c) {
+  std::wstring how = c.a.size() > 3 ? c.a[3] : L"post";
+  if (how == L"send") {
+    SendMessageW(c.ctl, BM_CLICK, 0, 0);
+  } else if (how == L"cmd") {
+    PostMessageW(c.top, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(c.ctl), BN_CLICKED), reinterpret_cast<LPARAM>(c.ctl));
+  } else {
+    PostMessageW(c.ctl, BM_CLICK, 0, 0);
+  }
+  printf("clicked\n");
+  return 0;
+}
+int CmdSetText(const Call& c) {
+  SendMessageW(c.ctl, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(c.a[3].c_str()));
+  printf("set\n");
+  return 0;
+}
+int CmdSetTextNoWait(const Call& c) {
+  DWORD_PTR r = 0;
+  SendMessageTimeoutW(c.ctl, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(c.a[3].c_str()), SMTO_NORMAL, 500, &r);
+  printf("set\n");
+  return 0;
+}
+int CmdType(const Call& c) {
+  for (wchar_t ch : c.a[3]) PostMessageW(c.ctl, WM_CHAR, ch, 1);
+  printf("typed\n");
+  return 0;
+}
+void PostKey(HWND to, const std::wstring& vkText) {
+  UINT vk = static_cast<UINT>(_wtoi(vkText.c_str()));
+  PostMessageW(to, WM_KEYDOWN, vk, 1);
+  PostMessageW(to, WM_KEYUP, vk, 0xC0000001);
+  printf("key\n");
+}
+int CmdKey(const Call& c) {
+  PostKey(c.top, c.a[2]);
+  return 0;
+}
+int CmdKeyTo(const Call& c) {
+  PostKey(c.ctl, c.a[3]);
+  return 0;
+}
+bool IsListBox(HWND ctl) { return _wcsicmp(ClassOf(ctl).c_str(), L"ListBox") == 0; }
+int CmdSelect(const Call& c) {
+  bool lb = IsListBox(c.ctl);
+  SendMessageW(c.ctl, lb ? LB_SETCURSEL : CB_SETCURSEL, _wtoi(c.a[3].c_str()), 0);
+  SendMessageW(c.top, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(c.ctl), lb ? LBN_SELCHANGE : CBN_SELCHANGE),
+               reinterpret_cast<LPARAM>(c.ctl));
+  printf("selected\n");
+  return 0;
+}
+int CmdItems(const Call& c) {
+  bool lb = IsListBox(c.ctl);
+  int n = (int)SendMessageW(c.ctl, lb ? LB_GETCOUNT : CB_GETCOUNT, 0, 0);
+  for (int i = 0; i < n; ++i) {
+    wchar_t t[1024] = L"";
+    SendMessageW(c.ctl, lb ? LB_GETTEXT : CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(t));
+    printf("%d %s\n", i, U8(t).c_str());
+  }
+  return 0;
+}
+int CmdWatch(const Call& c) { return Watch(c.a[1], c.a[2]); }
+int CmdHelp(const Call&);
+
+const Command kCommands[] = {
+    {L"help", 0, Target::kNone, CmdHelp, "", "this list"},
+    {L"list", 0, Target::kNone, CmdList, "", "visible top-level windows: hwnd pid class title"},
+    {L"wait", 1, Target::kNone, CmdWait, "WIN [ms]", "until a visible top-level window matches"},
+    {L"gone", 1, Target::kNone, CmdGone, "WIN [ms]", "until no visible top-level window matches"},
+    {L"dump", 1, Target::kWindow, CmdDump, "WIN", "child controls: id class vis en chk rect style text ansi"},
+    {L"rect", 1, Target::kWindow, CmdRect, "WIN", "window rect: left top right bottom"},
+    {L"client", 1, Target::kWindow, CmdClient, "WIN", "client area in screen coordinates: left top right bottom"},
+    {L"text", 1, Target::kWindowOrControl, CmdText, "WIN [ID]",
+     "window/control text: \"text=<utf8>\" and \"ansi=<bytes, <XX> hex>\""},
+    {L"waittext", 3, Target::kControl, CmdWaitText, "WIN ID SUBSTR [ms]", "until the control's text contains SUBSTR"},
+    {L"state", 2, Target::kControl, CmdState, "WIN ID", "\"visible=0|1 enabled=0|1 checked=0|1|2\""},
+    {L"waitstate", 3, Target::kControl, CmdWaitState, "WIN ID KEY=V[,KEY=V] [ms]",
+     "until the state matches, e.g. enabled=1,visible=1"},
+    {L"click", 2, Target::kControl, CmdClick, "WIN ID [post|cmd|send]",
+     "post BM_CLICK (default), post WM_COMMAND, or send BM_CLICK"},
+    {L"settext", 3, Target::kControl, CmdSetText, "WIN ID TEXT", "WM_SETTEXT (runs EN_CHANGE like a program change)"},
+    {L"settextnowait", 3, Target::kControl, CmdSetTextNoWait, "WIN ID TEXT",
+     "as settext, but returns after at most 500 ms: for a change that opens a message box"},
+    {L"type", 3, Target::kControl, CmdType, "WIN ID TEXT", "posts WM_CHAR per character (caret moves like typing)"},
+    {L"key", 2, Target::kWindow, CmdKey, "WIN VK",
+     "posts WM_KEYDOWN/WM_KEYUP of a virtual key (e.g. 27 = Esc) to the window"},
+    {L"keyto", 3, Target::kControl, CmdKeyTo, "WIN ID VK",
+     "posts WM_KEYDOWN/WM_KEYUP of a virtual key to one control (e.g. 35 = End)"},
+    {L"close", 1, Target::kWindow, CmdClose, "WIN", "posts WM_SYSCOMMAND SC_CLOSE (the close box)"},
+    {L"select", 3, Target::kControl, CmdSelect, "WIN ID INDEX", "combo/list selection + the parent's change notification"},
+    {L"items", 2, Target::kControl, CmdItems, "WIN ID", "items of a combo box or list box"},
+    {L"metric", 1, Target::kNone, CmdMetric, "N", "GetSystemMetrics(N), e.g. 0 SM_CXSCREEN, 8 SM_CYDLGFRAME"},
+    {L"move", 3, Target::kWindow, CmdMove, "WIN X Y", "moves the window (size kept) without activating it"},
+    {L"redraw", 1, Target::kWindow, CmdRedraw, "WIN", "invalidates the whole window (it repaints from its own loop)"},
+    {L"pid", 1, Target::kWindow, CmdPid, "WIN", "the process id owning the window"},
+    {L"msgbox", 1, Target::kNone, CmdMsgBox, "WIN [ANSWER [ms]]",
+     "waits for a message box (#32770 matching WIN, * for any), prints its caption, text, owner and buttons, "
+     "answers ok|cancel|yes|no|abort|retry|ignore|none"},
+    {L"link", 1, Target::kNone, CmdLink, "PATH",
+     "reads a shell link file through the shell link object: path=, description=, workdir=, icon=, index=, args="},
+    {L"send", 3, Target::kControl, CmdSend, "WIN ID MSG [WPARAM [LPARAM]]",
+     "SendMessage to a control (numbers), prints \"result=N\""},
+    {L"hook", 2, Target::kWindow, CmdHook, "WIN DLL",
+     "installs msglog.dll's recorders on the window's thread; they stay while this driver runs (or until unhook)"},
+    {L"unhook", 0, Target::kNone, CmdUnhook, "", "removes them"},
+    {L"desktop", 1, Target::kNone, CmdDesktop, "NAME",
+     "moves this driver to desktop NAME (created if needed); only before the driver has a window of its own"},
+    {L"runon", 2, Target::kNone, CmdRunOn, "NAME EXE [ARGS...]",
+     "starts EXE on desktop NAME, waits for it to end and exits with its exit code (not for serve)"},
+    {L"closeall", 1, Target::kNone, CmdCloseAll, "CLASS [ms]",
+     "waits up to ms (10000) for a top-level window of that class, closes every one, waits until none is left"},
+    {L"watch", 2, Target::kNone, CmdWatch, "EXE STOPFILE",
+     "prints \"watching\", then every 5 ms until STOPFILE exists: each visible top-level window (once) whose "
+     "process runs a program named EXE, as \"seen hwnd pid class title\"; then \"rounds=N\""},
+    {L"progman", 0, Target::kNone, CmdProgman, "",
+     "broadcasts a DDE initiation for PROGMAN, ends every conversation that answers, prints \"answers=N\""},
+};
+
+int CmdHelp(const Call&) {
+  printf("driver CMD ARGS...   or   driver serve (one tab-separated command per input line)\n");
+  printf("WIN: a title substring, class=NAME, hwnd=0x..., or ctl=ID (a window with that control)\n");
+  for (const Command& c : kCommands) printf("  %-14s %-28s %s\n", U8(c.name).c_str(), c.usage, c.help);
+  return 0;
+}
+
+// Finds the window (and control) a command works on; prints why and returns false when it is not there.
+bool FindTarget(const Command& command, const Args& a, Call* call) {
+  if (command.target == Target::kNone) return true;
+  const bool waitCommand = command.target == Target::kControl && a[0].rfind(L"wait", 0) == 0;
+  HWND top = WaitFor(a[1], waitCommand ? 1000 : 3000);
+  if (!top) {
+    printf("window NOT FOUND\n");
+    return false;
   }
   HWND ctl = top;
-  if (a.size() > 2 && cmd != L"key") {
+  if (command.target != Target::kWindow && a.size() > 2) {
     ctl = GetDlgItem(top, _wtoi(a[2].c_str()));
     if (!ctl) {
       printf("control %ls NOT FOUND\n", a[2].c_str());
-      return 1;
+      return false;
     }
   }
-  if (cmd == L"send" && a.size() > 3) {
-    UINT msg = static_cast<UINT>(wcstoul(a[3].c_str(), nullptr, 0));
-    WPARAM wp = a.size() > 4 ? static_cast<WPARAM>(wcstoull(a[4].c_str(), nullptr, 0)) : 0;
-    LPARAM lp = a.size() > 5 ? static_cast<LPARAM>(wcstoll(a[5].c_str(), nullptr, 0)) : 0;
-    DWORD_PTR r = 0;
-    if (!SendMessageTimeoutW(ctl, msg, wp, lp, SMTO_ABORTIFHUNG, 5000, &r)) {
-      printf("send TIMED OUT\n");
-      return 1;
+  call->top = top;
+  call->ctl = ctl;
+  return true;
+}
+
+int Run(const Args& a) {
+  if (a.empty()) return 2;
+  for (const Command& command : kCommands) {
+    if (a[0] != command.name) continue;
+    if (a.size() - 1 < command.minArgs) {
+      printf("usage: %s %s\n", U8(command.name).c_str(), command.usage);
+      return 2;
     }
-    printf("result=%lld\n", static_cast<long long>(r));
-    return 0;
+    Call call{a, nullptr, nullptr};
+    if (!FindTarget(command, a, &call)) return 1;
+    return command.run(call);
   }
-  if (cmd == L"text") {
-    char t[2048] = "";
-    GetWindowTextA(ctl, t, sizeof t);
-    printf("text=%s\nansi=%s\n", U8(WindowTextW(ctl)).c_str(), AnsiBytes(t).c_str());
-    return 0;
-  }
-  if (cmd == L"waittext" && a.size() > 3) {
-    DWORD t0 = GetTickCount(), ms = Ms(a, 4, 10000);
-    std::wstring t;
-    for (;;) {
-      t = WindowTextW(ctl);
-      if (t.find(a[3]) != std::wstring::npos || GetTickCount() - t0 >= ms) break;
-      Sleep(20);
-    }
-    bool ok = t.find(a[3]) != std::wstring::npos;
-    printf("%s text=%s\n", ok ? "found" : "NOT FOUND", U8(t).c_str());
-    return ok ? 0 : 1;
-  }
-  if (cmd == L"state") {
-    PrintState(ctl);
-    return 0;
-  }
-  if (cmd == L"waitstate" && a.size() > 3) {
-    DWORD t0 = GetTickCount(), ms = Ms(a, 4, 10000);
-    for (;;) {
-      int vis = IsWindowVisible(ctl) ? 1 : 0, en = IsWindowEnabled(ctl) ? 1 : 0;
-      int chk = (int)SendMessageW(ctl, BM_GETCHECK, 0, 0);
-      bool all = true;
-      std::wstring conds = a[3];
-      size_t pos = 0;
-      while (pos <= conds.size()) {
-        size_t comma = conds.find(L',', pos);
-        std::wstring c = conds.substr(pos, comma == std::wstring::npos ? std::wstring::npos : comma - pos);
-        size_t eq = c.find(L'=');
-        if (eq != std::wstring::npos) {
-          std::wstring k = c.substr(0, eq);
-          int v = _wtoi(c.c_str() + eq + 1);
-          int have = k == L"visible" ? vis : k == L"enabled" ? en : chk;
-          if (have != v) all = false;
-        }
-        if (comma == std::wstring::npos) break;
-        pos = comma + 1;
-      }
-      if (all) {
-        PrintState(ctl);
-        return 0;
-      }
-      if (GetTickCount() - t0 >= ms) {
-        printf("TIMEOUT ");
-        PrintState(ctl);
-        return 1;
-      }
-      Sleep(20);
-    }
-  }
-  if (cmd == L"click") {
-    std::wstring how = a.size() > 3 ? a[3] : L"post";
-    if (how == L"send") SendMessageW(ctl, BM_CLICK, 0, 0);
-    else if (how == L"cmd")
-      PostMessageW(top, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(ctl), BN_CLICKED), reinterpret_cast<LPARAM>(ctl));
-    else PostMessageW(ctl, BM_CLICK, 0, 0);
-    printf("clicked\n");
-    return 0;
-  }
-  if (cmd == L"settext" && a.size() > 3) {
-    SendMessageW(ctl, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(a[3].c_str()));
-    printf("set\n");
-    return 0;
-  }
-  if (cmd == L"settextnowait" && a.size() > 3) {
-    DWORD_PTR r = 0;
-    SendMessageTimeoutW(ctl, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(a[3].c_str()), SMTO_NORMAL, 500, &r);
-    printf("set\n");
-    return 0;
-  }
-  if (cmd == L"type" && a.size() > 3) {
-    for (wchar_t c : a[3]) PostMessageW(ctl, WM_CHAR, c, 1);
-    printf("typed\n");
-    return 0;
-  }
-  if (cmd == L"key" && a.size() > 2) {
-    UINT vk = static_cast<UINT>(_wtoi(a[2].c_str()));
-    PostMessageW(top, WM_KEYDOWN, vk, 1);
-    PostMessageW(top, WM_KEYUP, vk, 0xC0000001);
-    printf("key\n");
-    return 0;
-  }
-  if (cmd == L"keyto" && a.size() > 3) {
-    UINT vk = static_cast<UINT>(_wtoi(a[3].c_str()));
-    PostMessageW(ctl, WM_KEYDOWN, vk, 1);
-    PostMessageW(ctl, WM_KEYUP, vk, 0xC0000001);
-    printf("key\n");
-    return 0;
-  }
-  if (cmd == L"select" && a.size() > 3) {
-    bool lb = _wcsicmp(ClassOf(ctl).c_str(), L"ListBox") == 0;
-    SendMessageW(ctl, lb ? LB_SETCURSEL : CB_SETCURSEL, _wtoi(a[3].c_str()), 0);
-    SendMessageW(top, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(ctl), lb ? LBN_SELCHANGE : CBN_SELCHANGE),
-                 reinterpret_cast<LPARAM>(ctl));
-    printf("selected\n");
-    return 0;
-  }
-  if (cmd == L"items") {
-    bool lb = _wcsicmp(ClassOf(ctl).c_str(), L"ListBox") == 0;
-    int n = (int)SendMessageW(ctl, lb ? LB_GETCOUNT : CB_GETCOUNT, 0, 0);
-    for (int i = 0; i < n; ++i) {
-      wchar_t t[1024] = L"";
-      SendMessageW(ctl, lb ? LB_GETTEXT : CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(t));
-      printf("%d %s\n", i, U8(t).c_str());
-    }
-    return 0;
-  }
+  printf("unknown command %s (driver help lists them)\n", U8(a[0]).c_str());
   return 2;
 }
+}  // namespace
 
 int main() {
   int argc = 0;

@@ -89,8 +89,11 @@ case "$cmd" in
     stop
     mkdir -p "$state/tmp"
     user=""
-    # A master started as root hands requests to unprivileged workers.
-    [ "$(id -u)" = 0 ] && user="user nobody nogroup;"
+    # A master started as root hands requests to workers of the user named here (nobody by default),
+    # which could not read a tree in a folder only its owner may enter (a clone in root's home, or in
+    # mktemp -d): the workers run as the invoking user, who can read what it serves. The servers listen on
+    # loopback only.
+    [ "$(id -u)" = 0 ] && user="user $(id -un) $(id -gn);"
     sed -e "s|@USER@|$user|" -e "s|@STATE@|$state|g" -e "s|@ROOT@|$root|g" -e "s|@CERT@|$cert|g" \
         -e "s|@KEY@|$key|g" -e "s|@BIND@|$bind|g" -e "s|@HTTPS_PORT@|$https_port|g" \
         -e "s|@HTTP_PORT@|$http_port|g" -e "s|@RATE@|$rate|g" "$here/nginx.conf.in" > "$state/nginx.conf"

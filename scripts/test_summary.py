@@ -1,0 +1,103 @@
+#!/usr/bin/env python3
+"""The closing lines of scripts/test.sh: how long each stage took, what failed, what was skipped and why,
+and the counts ("N passed, N failed, N skipped"). Exits 1 when a test failed, a stage failed, or -- with
+CI=true -- a suite skipped that could have run here (a skip whose reason begins "cannot run here:" is a
+limit of the machine, reported but not a failure).
+
+Reads the folder scripts/test.sh writes: timings.tsv (stage, seconds, exit code), suites.tsv (suites run
+outside ctest: name, passed|failed|skipped, reason), and per ctest run LABEL.ctest.log (ctest's own
+lines) and LABEL.LastTest.log (every test's output: the e2e modules and the GoogleTest programs print
+"SKIPPED <case>: <reason>" for each skipped case).
+"""
+import glob
+import os
+import re
+import sys
+
+RESULT = re.compile(r"^\s*\d+/\d+ Test\s+#\d+: (.+?)\s+\.*\s*(?:\*\*\*)?(Passed|Failed|Skipped|Timeout|Not Run|Exception)\b")
+SECTION = re.compile(r"^\d+/\d+ Testing: (\S+)")
+SKIP_LINE = re.compile(r"^SKIPPED (.*)$")
+
+
+def skip_reasons(last_test_log):
+    """{ctest name: [reason lines]} from a LastTest.log."""
+    out = {}
+    current = None
+    try:
+        with open(last_test_log, encoding="utf-8", errors="replace") as f:
+            for line in f:
+                m = SECTION.match(line)
+                if m:
+                    current = m.group(1)
+                    continue
+                m = SKIP_LINE.match(line.rstrip("\n"))
+                if m and current:
+                    out.setdefault(current, []).append(m.group(1))
+    except OSError:
+        pass
+    return out
+
+
+def main(folder):
+    ci = os.environ.get("CI", "").lower() in ("1", "true", "yes")
+    passed, failed, skipped = [], [], []   # (label, name[, reasons])
+    for log in sorted(glob.glob(os.path.join(folder, "*.ctest.log"))):
+        label = os.path.basename(log)[:-len(".ctest.log")]
+        reasons = skip_reasons(os.path.join(folder, label + ".LastTest.log"))
+        with open(log, encoding="utf-8", errors="replace") as f:
+            for line in f:
+                m = RESULT.match(line)
+                if not m:
+                    continue
+                name, verdict = m.groups()
+                if verdict == "Passed":
+                    passed.append((label, name))
+                elif verdict == "Skipped":
+                    skipped.append((label, name, reasons.get(name) or ["(no reason printed)"]))
+                else:
+                    failed.append((label, name + " (" + verdict.lower() + ")"))
+    suites = os.path.join(folder, "suites.tsv")
+    if os.path.exists(suites):
+        with open(suites, encoding="utf-8") as f:
+            for line in f:
+                parts = line.rstrip("\n").split("\t")
+                name, verdict, reason = parts[0], parts[1], (parts[2] if len(parts) > 2 else "")
+                if verdict == "passed":
+                    passed.append(("suite", name))
+                elif verdict == "skipped":
+                    skipped.append(("suite", name, [reason]))
+                else:
+                    failed.append(("suite", name + (": " + reason if reason else "")))
+    stage_failed = []
+    print("\n== summary")
+    timings = os.path.join(folder, "timings.tsv")
+    if os.path.exists(timings):
+        total = 0
+        with open(timings) as f:
+            for line in f:
+                stage, seconds, rc = (line.rstrip("\n").split("\t") + ["0"])[:3]
+                total += int(seconds)
+                print("stage %-18s %4d s%s" % (stage, int(seconds), "" if rc == "0" else "  (FAILED, exit %s)" % rc))
+                if rc != "0" and not stage.endswith("-tests") and stage != "fuzz":
+                    stage_failed.append(stage)
+        print("stages together    %4d s" % total)
+    for label, name in failed:
+        print("FAILED  %s: %s" % (label, name))
+    for stage in stage_failed:
+        print("FAILED  stage %s (see its output above)" % stage)
+    bad_skips = []
+    for label, name, why in skipped:
+        for reason in why:
+            print("SKIPPED %s: %s: %s" % (label, name, reason))
+        if ci and not all(r.startswith("cannot run here:") or ": cannot run here:" in r for r in why):
+            bad_skips.append(name)
+    if bad_skips:
+        print("FAILED  CI=true: skipped although they can run here: %s" % ", ".join(bad_skips))
+    print("%d passed, %d failed, %d skipped" % (len(passed), len(failed) + len(stage_failed), len(skipped)))
+    ok = not failed and not stage_failed and not bad_skips
+    print("ALL TESTS PASSED" if ok else "SOME TESTS FAILED")
+    return 0 if ok else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1]))

@@ -1,0 +1,139 @@
+#!/usr/bin/env python3
+"""What the tests start outside the Wine prefix (nginx, the test servers), recorded so that it can be
+ended however a run ends: by the test's own clean-up, by the next module of a run that was killed (a
+ctest time-out kills the module's Python without its clean-ups), and by scripts/test.sh before and after
+each stage. Each record is a file in BUILD/run/.
+
+    leftovers.record_nginx(build, state)      # serve_set.sh start --state STATE
+    leftovers.record_process(build, proc)     # a subprocess.Popen of ours
+    leftovers.forget(build, key)              # ended cleanly
+    leftovers.end_all(build)                  # ends every recorded one still running
+
+Also ends the programs of this build's Wine prefix that an earlier module may have left running
+(QuarnWebInstall.exe, the stand-in QuarnWin32.exe, driver.exe), when WINEPREFIX is set.
+
+    python3 tests/e2e/leftovers.py BUILD      # the same from the shell
+"""
+import hashlib
+import os
+import signal
+import subprocess
+import sys
+import time
+
+SOURCE = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+SERVE = os.path.join(SOURCE, "tools", "nginx", "serve_set.sh")
+PREFIX_PROGRAMS = (b"QuarnWebInstall.exe", b"QuarnWin32.exe", b"driver.exe")
+
+
+def _folder(build):
+    d = os.path.join(build, "run")
+    os.makedirs(d, exist_ok=True)
+    return d
+
+
+def _key(kind, ident):
+    return "%s-%s" % (kind, hashlib.sha1(str(ident).encode()).hexdigest()[:12])
+
+
+def record_nginx(build, state):
+    key = _key("nginx", os.path.abspath(state))
+    with open(os.path.join(_folder(build), key), "w") as f:
+        f.write("nginx\n%s\n" % os.path.abspath(state))
+    return key
+
+
+def _cmdline(pid):
+    try:
+        with open("/proc/%d/cmdline" % pid, "rb") as f:
+            return f.read()
+    except OSError:
+        return None
+
+
+def record_process(build, proc):
+    key = _key("pid", proc.pid)
+    cmdline = _cmdline(proc.pid) or b""
+    with open(os.path.join(_folder(build), key), "wb") as f:
+        f.write(b"pid\n%d\n%s\n" % (proc.pid, cmdline.hex().encode()))
+    return key
+
+
+def forget(build, key):
+    try:
+        os.remove(os.path.join(build, "run", key))
+    except OSError:
+        pass
+
+
+def _end_pid(pid, timeout=5.0):
+    for sig in (signal.SIGTERM, signal.SIGKILL):
+        try:
+            os.kill(pid, sig)
+        except OSError:
+            return
+        end = time.monotonic() + timeout
+        while time.monotonic() < end:
+            if _cmdline(pid) is None:
+                return
+            try:
+                if os.waitpid(pid, os.WNOHANG)[0] == pid:
+                    return
+            except ChildProcessError:
+                pass
+            time.sleep(0.05)
+
+
+def prefix_processes(names=PREFIX_PROGRAMS, prefix=None):
+    """Host pids of the running processes of this Wine prefix whose command line holds one of names."""
+    prefix = prefix or os.environ.get("WINEPREFIX")
+    if not prefix:
+        return []
+    marker = ("WINEPREFIX=" + prefix).encode()
+    found = []
+    for pid in filter(str.isdigit, os.listdir("/proc")):
+        cmdline = _cmdline(int(pid))
+        if not cmdline or not any(n in cmdline for n in names):
+            continue
+        try:
+            with open("/proc/%s/environ" % pid, "rb") as f:
+                if marker in f.read().split(b"\0"):
+                    found.append(int(pid))
+        except OSError:
+            continue
+    return found
+
+
+def end_all(build, quiet=False):
+    """Ends every recorded server still running and this prefix's programs; returns what was ended."""
+    ended = []
+    folder = os.path.join(build, "run")
+    for key in sorted(os.listdir(folder)) if os.path.isdir(folder) else []:
+        path = os.path.join(folder, key)
+        try:
+            with open(path, "rb") as f:
+                lines = f.read().decode("utf-8", "replace").splitlines()
+        except OSError:
+            continue
+        if lines and lines[0] == "nginx" and len(lines) > 1:
+            pidfile = os.path.join(lines[1], "nginx.pid")
+            if os.path.exists(pidfile):
+                subprocess.run([SERVE, "stop", "--state", lines[1]], stdout=subprocess.DEVNULL,
+                               stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL)
+                ended.append("nginx " + lines[1])
+        elif lines and lines[0] == "pid" and len(lines) > 2:
+            pid = int(lines[1])
+            if _cmdline(pid) == bytes.fromhex(lines[2]):
+                _end_pid(pid)
+                ended.append("process %d" % pid)
+        os.remove(path)
+    for pid in prefix_processes():
+        _end_pid(pid, timeout=2.0)
+        ended.append("Wine process %d" % pid)
+    if ended and not quiet:
+        print("leftovers: ended what an earlier run left: %s" % ", ".join(ended), flush=True)
+    return ended
+
+
+if __name__ == "__main__":
+    end_all(sys.argv[1])
