@@ -147,7 +147,10 @@ INT_PTR OnCommand(HWND dialog, int id) {
       PostMessageA(dialog, WM_COMMAND, IDOK, 0);
       return TRUE;
     case IDM_WEB_ABORT:
-      PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+      // Cancel, taken at once rather than posted on: the copy step sends this while the worker still
+      // runs, and a Cancel handled after the worker's end would close the dialog instead of showing the
+      // cancelled end.
+      OnCancel(dialog);
       return TRUE;
     default:
       return FALSE;

@@ -292,7 +292,10 @@ int CopySelectedParts(HWND window) {
     if (!DiscHasSelectedPart(i)) continue;
     const std::string fileList = FileListPathOf(g_state.paths.stagingFolder, i + 1);
     if (!DiscLabelMatches(fileList, i) && !PromptForDisc(fileList, i)) {
-      if (window) PostMessageA(window, WM_COMMAND, IDM_WEB_ABORT, 0);
+      // Sent, not posted: the dialog takes it as Cancel while this worker still runs, so the run always
+      // reaches the cancelled end that waits for "Kilépés". Posted, it could arrive after the worker had
+      // ended, and a Cancel then closed the dialog at once (which one happened depended on the load).
+      if (window) SendMessageA(window, WM_COMMAND, IDM_WEB_ABORT, 0);
       return 1;
     }
     if (CopyDiscFiles(i) != 0) return 1;

@@ -238,8 +238,6 @@ class HostileRunning(WebDialogDriving):
             if next((l[5:] for l in out if l.startswith("text=")), "") == B_EXIT:
                 if shots:
                     harness.screenshot(shots + "_end")
-                # From the record, not the controls: after a Cancel at the disc prompt the dialog may
-                # close by itself right now (the prompt's cancel command finds the worker ended).
                 titles = self.log.texts(TITLE)
                 title = titles[-1] if titles else None
                 if title == T_CANCELLED:
@@ -255,11 +253,11 @@ class HostileRunning(WebDialogDriving):
         run.exit_code = self.installer.proc.returncode
         run.seconds = time.monotonic() - started
         if run.end is None:
-            # The program ended by itself: after a success, or when the dialog's Cancel command (a disc
-            # refused at the prompt) found the worker already ended.
+            # The program ended by itself: only a success does that. A cancelled end (also a disc refused
+            # at the prompt) waits for "Kilépés".
             titles = self.log.texts(TITLE)
             last = titles[-1] if titles else None
-            run.end = {T_SUCCEEDED: "success", T_CANCELLED: "cancelled"}.get(last, "ended under title %r" % last)
+            run.end = "success" if last == T_SUCCEEDED else "ended by itself under title %r" % last
         self.assertEqual(run.exit_code, 0, "the program did not end cleanly (a crash?): %r" % run.summary())
         out_path = os.path.join(harness.BUILD, self.installer_name + ".out")
         with open(out_path, "rb") as f:
