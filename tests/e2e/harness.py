@@ -176,9 +176,14 @@ def temp_install_log():
 
 
 def wine_user():
+    """The Wine user's name: its profile folder, named after the Unix user running Wine."""
     users = os.path.join(os.environ["WINEPREFIX"], "drive_c", "users")
+    import pwd
+    for name in (os.environ.get("USER"), pwd.getpwuid(os.getuid()).pw_name):
+        if name and os.path.isdir(os.path.join(users, name)):
+            return name
     for u in sorted(os.listdir(users)):
-        if u not in ("Public", "public"):
+        if u not in ("Public", "public", "AppData"):
             return u
     raise RuntimeError("no Wine user folder")
 
