@@ -14,7 +14,22 @@ import os
 import re
 import sys
 
-RESULT = re.compile(r"^\s*\d+/\d+ Test\s+#\d+: (.+?)\s+\.*\s*(?:\*\*\*)?(Passed|Failed|Skipped|Timeout|Not Run|Exception)\b")
+RESULT = re.compile(r"^\s*\d+/\d+ Test\s+#\d+: (.*?)\s+[\d.]+ sec\s*$")
+
+
+def verdict(line):
+    """(name, "Passed" | "Skipped" | what the failure says) of one ctest result line, or None."""
+    m = RESULT.match(line)
+    if not m:
+        return None
+    rest = m.group(1)
+    name = re.split(r" \.{2,}| {2,}|\*\*\*|Subprocess ", rest)[0].strip()
+    tail = rest[len(name):].strip(" .")
+    if re.search(r"(^|\s)Passed$", tail):
+        return name, "Passed"
+    if tail.endswith("Skipped"):
+        return name, "Skipped"
+    return name, tail.replace("***", " ").strip() or "failed"
 SECTION = re.compile(r"^\d+/\d+ Testing: (\S+)")
 SKIP_LINE = re.compile(r"^SKIPPED (.*)$")
 
@@ -46,25 +61,25 @@ def main(folder):
         reasons = skip_reasons(os.path.join(folder, label + ".LastTest.log"))
         with open(log, encoding="utf-8", errors="replace") as f:
             for line in f:
-                m = RESULT.match(line)
-                if not m:
+                v = verdict(line)
+                if v is None:
                     continue
-                name, verdict = m.groups()
-                if verdict == "Passed":
+                name, what = v
+                if what == "Passed":
                     passed.append((label, name))
-                elif verdict == "Skipped":
+                elif what == "Skipped":
                     skipped.append((label, name, reasons.get(name) or ["(no reason printed)"]))
                 else:
-                    failed.append((label, name + " (" + verdict.lower() + ")"))
+                    failed.append((label, name + " (" + what + ")"))
     suites = os.path.join(folder, "suites.tsv")
     if os.path.exists(suites):
         with open(suites, encoding="utf-8") as f:
             for line in f:
                 parts = line.rstrip("\n").split("\t")
-                name, verdict, reason = parts[0], parts[1], (parts[2] if len(parts) > 2 else "")
-                if verdict == "passed":
+                name, state, reason = parts[0], parts[1], (parts[2] if len(parts) > 2 else "")
+                if state == "passed":
                     passed.append(("suite", name))
-                elif verdict == "skipped":
+                elif state == "skipped":
                     skipped.append(("suite", name, [reason]))
                 else:
                     failed.append(("suite", name + (": " + reason if reason else "")))
