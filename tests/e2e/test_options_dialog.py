@@ -2,25 +2,26 @@
 part check boxes as the installer defines them, takes typed drive letters, rejects unusable ones, opens
 the About box, and Mégsem ends the program with exit code 0."""
 import harness
+from resource_ids import ID
 from harness import pixel, wait_until
 from options_session import (BACKDROP, CAPTION, OPTIONS_TITLE, STRING_1, STRING_2, OptionsTestCase,
                              missing_drive)
 
 # id: (text, checked, enabled) once the dialog has started
 PART_BOXES = {
-    510: ("Alap beállítások telepítése.", 1, 0),
-    511: ("Rendszer telepítése.", 1, 0),
-    512: ("Minta rajzok telepítése.", 1, 1),
-    513: ("Minta blokkok telepítése.", 1, 1),
-    514: ("Minta létesítmények telepítése.", 0, 0),
-    515: ("Adatbázis telepítése.", 1, 1),
-    516: ("Help állományok telepítése.", 1, 1),
-    508: ("A telepítés után az QuarnCAD rendszer elindul", 1, 1),
+    ID["IDC_PART_SETUP"]: ("Alap beállítások telepítése.", 1, 0),
+    ID["IDC_PART_SYSTEMS"]: ("Rendszer telepítése.", 1, 0),
+    ID["IDC_PART_DRAWINGS"]: ("Minta rajzok telepítése.", 1, 1),
+    ID["IDC_PART_BLOCKS"]: ("Minta blokkok telepítése.", 1, 1),
+    ID["IDC_PART_PROJECTS"]: ("Minta létesítmények telepítése.", 0, 0),
+    ID["IDC_PART_DATAS"]: ("Adatbázis telepítése.", 1, 1),
+    ID["IDC_PART_HELP"]: ("Help állományok telepítése.", 1, 1),
+    ID["IDC_START_AFTER"]: ("A telepítés után az QuarnCAD rendszer elindul", 1, 1),
 }
 BUTTONS = {  # id: (text, enabled)
-    509: ("Cél meghajtó kijelölés >>>", 1),
-    518: ("Súgó", 0),
-    519: ("Infó", 1),
+    ID["IDC_CHOOSE_DRIVE"]: ("Cél meghajtó kijelölés >>>", 1),
+    ID["IDC_HELP_BUTTON"]: ("Súgó", 0),
+    ID["IDC_INFO_BUTTON"]: ("Infó", 1),
     2: ("Mégsem", 1),
     1: ("Telepítés", 1),
 }
@@ -52,7 +53,7 @@ class OptionsDialogTest(OptionsTestCase):
             with self.subTest(button=cid):
                 self.assertEqual(self.driver.text(self.dialog, cid), text)
                 self.assertEqual(int(self.driver.state(self.dialog, cid)["enabled"]), enabled)
-        self.assertEqual(int(self.driver.state(self.dialog, 503)["enabled"]), 1)
+        self.assertEqual(int(self.driver.state(self.dialog, ID["IDC_DRIVE_EDIT"])["enabled"]), 1)
 
         png, full = self.shot("options_dialog")
         # The dialog is painted in front: its active caption bar is blue, its face a light grey.
@@ -63,29 +64,30 @@ class OptionsDialogTest(OptionsTestCase):
         self.assertTrue(self.no_message_box())
 
     def test_clicking_a_part_twice_restores_it(self):
-        for cid in (512, 513, 515, 516, 508):
+        for cid in (ID["IDC_PART_DRAWINGS"], ID["IDC_PART_BLOCKS"], ID["IDC_PART_DATAS"], ID["IDC_PART_HELP"],
+                    ID["IDC_START_AFTER"]):
             with self.subTest(box=cid):
                 self.driver("click", self.dialog, cid)
                 self.driver("waitstate", self.dialog, cid, "checked=0", 5000)
                 self.driver("click", self.dialog, cid)
                 self.driver("waitstate", self.dialog, cid, "checked=1", 5000)
         # The disabled boxes (a user cannot click them) kept their marks.
-        self.assertEqual(self.driver.state(self.dialog, 510)["checked"], "1")
-        self.assertEqual(self.driver.state(self.dialog, 511)["checked"], "1")
-        self.assertEqual(self.driver.state(self.dialog, 514)["checked"], "0")
+        self.assertEqual(self.driver.state(self.dialog, ID["IDC_PART_SETUP"])["checked"], "1")
+        self.assertEqual(self.driver.state(self.dialog, ID["IDC_PART_SYSTEMS"])["checked"], "1")
+        self.assertEqual(self.driver.state(self.dialog, ID["IDC_PART_PROJECTS"])["checked"], "0")
 
     def test_typed_letter_behind_the_drive_is_applied(self):
         self.type_behind("t")
-        self.driver("waittext", self.dialog, 503, "t:", 5000)
+        self.driver("waittext", self.dialog, ID["IDC_DRIVE_EDIT"], "t:", 5000)
         self.assertEqual(self.field(), "t:")
         self.assertTrue(self.no_message_box())
         self.type_behind("U")
-        self.driver("waittext", self.dialog, 503, "U:", 5000)
+        self.driver("waittext", self.dialog, ID["IDC_DRIVE_EDIT"], "U:", 5000)
         self.assertEqual(self.field(), "U:")
         self.assertTrue(self.no_message_box())
         # A colon behind the letter: the field keeps the three characters and nothing is checked.
         self.type_behind(":")
-        self.driver("waittext", self.dialog, 503, "U::", 5000)
+        self.driver("waittext", self.dialog, ID["IDC_DRIVE_EDIT"], "U::", 5000)
         self.assertTrue(self.no_message_box())
 
     def test_digit_shows_string_1_and_install_shows_it_again(self):
@@ -114,7 +116,7 @@ class OptionsDialogTest(OptionsTestCase):
         self.assertEqual(text, STRING_2 % (letter + ":"))
         self.assertEqual(len(self.windows_titled(OPTIONS_TITLE)), 1)
         # Emptying the field runs the check on nothing: string 1 at once.
-        self.driver("settextnowait", self.dialog, 503, "")
+        self.driver("settextnowait", self.dialog, ID["IDC_DRIVE_EDIT"], "")
         _, text, _ = self.message_box()
         self.assertEqual(text, STRING_1)
 
@@ -123,7 +125,7 @@ class OptionsDialogTest(OptionsTestCase):
         for text, expect in (("é", STRING_1), ("ő", STRING_1), ("9", STRING_1), (" ", STRING_1),
                              ("Ű", STRING_1), ("vxy", None), ("::", None), ("w", None)):
             with self.subTest(text=text):
-                self.driver("settextnowait", self.dialog, 503, text)
+                self.driver("settextnowait", self.dialog, ID["IDC_DRIVE_EDIT"], text)
                 if expect is None:
                     self.assertTrue(self.no_message_box())
                 else:
@@ -133,9 +135,9 @@ class OptionsDialogTest(OptionsTestCase):
         self.assertEqual(self.field(), "w:")
 
     def test_help_stays_disabled_and_info_opens_the_about_box(self):
-        self.driver("click", self.dialog, 518, "cmd")  # even a command from Help does nothing
-        self.assertEqual(self.driver.state(self.dialog, 518)["enabled"], "0")
-        self.driver("click", self.dialog, 519)
+        self.driver("click", self.dialog, ID["IDC_HELP_BUTTON"], "cmd")  # even a command from Help does nothing
+        self.assertEqual(self.driver.state(self.dialog, ID["IDC_HELP_BUTTON"])["enabled"], "0")
+        self.driver("click", self.dialog, ID["IDC_INFO_BUTTON"])
         _, out = self.driver("wait", "Információk!", 10000)
         about = "hwnd=" + out[0].split()[1]
         self.shot("about_box_from_options", about)
@@ -156,7 +158,7 @@ class OptionsDialogTest(OptionsTestCase):
     def test_install_with_a_usable_drive_runs_the_web_installation(self):
         # No server answers here: the web installation dialog ends with "Kilépés", which ends the program.
         self.type_behind("t")
-        self.driver("waittext", self.dialog, 503, "t:", 5000)
+        self.driver("waittext", self.dialog, ID["IDC_DRIVE_EDIT"], "t:", 5000)
         self.driver("click", self.dialog, 1)
         wait_until(lambda: len(self.windows_titled(OPTIONS_TITLE)) == 2, 15, what="web installation dialog")
         self.driver("waitstate", self.dialog, 1, "enabled=0", 5000)
