@@ -14,6 +14,9 @@
 set -euo pipefail
 src="$(cd "$(dirname "$0")/.." && pwd)"
 build="$src/build"
+# The compiler cache is keyed on paths relative to the checkout, so a fresh clone in another folder
+# reuses what an earlier run compiled (the debug info then names the first folder; nothing else differs).
+export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$src}" CCACHE_NOHASHDIR="${CCACHE_NOHASHDIR:-1}"
 quick=0
 only=""
 ctest_args=()
