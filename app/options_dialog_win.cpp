@@ -28,6 +28,11 @@ struct PartBox {
 constexpr PartBox kSelectableParts[] = {
     {IDC_PART_DRAWINGS, kDrawings}, {IDC_PART_BLOCKS, kBlocks}, {IDC_PART_DATAS, kDatas}, {IDC_PART_HELP, kHelp}};
 
+// Every control of the dialog a user can act on, but Cancel.
+constexpr int kLockedFromInstall[] = {IDOK,          IDC_DRIVE_EDIT,    IDC_CHOOSE_DRIVE,  IDC_START_AFTER,
+                                      IDC_PART_SETUP, IDC_PART_SYSTEMS, IDC_PART_DRAWINGS, IDC_PART_BLOCKS,
+                                      IDC_PART_DATAS, IDC_PART_HELP,    IDC_INFO_BUTTON};
+
 bool AnyDiscHolds(int part) {
   for (const DiscEntry& disc : g_state.choices.discTable) {
     if (disc.present[part]) return true;
@@ -167,7 +172,10 @@ void InitOptionsDialog(HWND dialog) {
 
 int RunWebInstallDialog(HWND dialog) {
   g_state.windows.optionsDialog = dialog;
-  EnableWindow(GetDlgItem(dialog, IDOK), FALSE);
+  // From Install on, only Cancel stays: after a success the Program Manager conversation runs with this
+  // dialog active again, and a drive or part changed then would rewrite what the group commands and the
+  // start of the installed system read (targetDrive).
+  for (int id : kLockedFromInstall) EnableWindow(GetDlgItem(dialog, id), FALSE);
   INT_PTR result = DialogBoxParamA(g_state.windows.instance, "WebLoadBox", dialog, WebLoadDialogProc, 0);
   // -1: the dialog could not be created at all, which is no success either.
   if (result == -1) result = 0;

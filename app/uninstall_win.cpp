@@ -257,8 +257,9 @@ void MarkRecord(const UninstallManifest& m) {
   GetSystemTime(&now);
   char time[64];
   FormatInstalledTime(now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond, time, sizeof time);
-  WriteRegistryString(HKEY_LOCAL_MACHINE, m.recordKey.c_str(), "UnInstalled By", user);
-  WriteRegistryString(HKEY_LOCAL_MACHINE, m.recordKey.c_str(), "UnInstalled Time", time);
+  // In the record's own view (the 32-bit one), where the installation reads and clears the marks.
+  WriteRegistryString(HKEY_LOCAL_MACHINE, m.recordKey.c_str(), "UnInstalled By", user, kRecordView);
+  WriteRegistryString(HKEY_LOCAL_MACHINE, m.recordKey.c_str(), "UnInstalled Time", time, kRecordView);
 }
 
 // The running program cannot delete its own file: it is handed to the platform to delete at the next

@@ -1,5 +1,7 @@
 #include "install/file_types.h"
 
+#include <cstring>
+
 #include "base/text.h"
 
 namespace {
@@ -14,6 +16,10 @@ bool Plan(DefaultValueWrite* w, const char* keyName, const char* keySuffix, cons
 }
 }  // namespace
 
+bool OpenCommandNeedsQuotes(const char* programFolder, const char* exeFile) {
+  return strchr(programFolder, ' ') != nullptr && exeFile[0] != '"';
+}
+
 int PlanFileTypeWrites(const char* programFolder, const char* extension, const char* className,
                        const char* exeFile, const char* iconFile, DefaultValueWrite out[kMaxFileTypeWrites]) {
   int n = 0;
@@ -22,7 +28,26 @@ int PlanFileTypeWrites(const char* programFolder, const char* extension, const c
   if (Plan(&out[n], className, "", className, "")) ++n;
   if (exeFile == nullptr) return n;
   // The command is the installed folder joined with the value unchanged: any arguments are part of it.
-  if (Plan(&out[n], className, "\\Shell\\Open\\Command", programFolder, exeFile)) ++n;
+  if (OpenCommandNeedsQuotes(programFolder, exeFile)) {
+    // The shell would split the program's path at the root folder's blank: the path is quoted. The
+    // program's name ends at the value's first blank (installed file names hold none: the file list
+    // separates its names by a blank); the arguments after it stay as they are.
+    const char* blank = strchr(exeFile, ' ');
+    size_t nameLength = blank != nullptr ? static_cast<size_t>(blank - exeFile) : strlen(exeFile);
+    char name[kTextSize];
+    char head[kTextSize];
+    if (nameLength < sizeof name) {
+      memcpy(name, exeFile, nameLength);
+      name[nameLength] = '\0';
+      if (CopyText(head, sizeof head, "\"") && AppendText(head, sizeof head, programFolder) &&
+          AppendText(head, sizeof head, name) && AppendText(head, sizeof head, "\"") &&
+          Plan(&out[n], className, "\\Shell\\Open\\Command", head, exeFile + nameLength)) {
+        ++n;
+      }
+    }
+  } else if (Plan(&out[n], className, "\\Shell\\Open\\Command", programFolder, exeFile)) {
+    ++n;
+  }
   if (iconFile == nullptr) return n;
   if (Plan(&out[n], className, "\\DefaultIcon", programFolder, iconFile)) ++n;
   return n;

@@ -15,6 +15,12 @@ constexpr int kMaxFileTypeWrites = 4;
 // nullptr when the description lacks them. programFolder is the installed "X:\root\QuarnWin32\".
 // A write whose key path or text would not fit its buffer is left out rather than cut: a cut class name
 // or command would register something other than the description says.
+// The open command is the program folder joined with exeFile; where the folder holds a blank, the
+// program's path (the folder and exeFile up to its first blank) is written in quotes.
 // Returns the number of writes put into out.
 int PlanFileTypeWrites(const char* programFolder, const char* extension, const char* className,
                        const char* exeFile, const char* iconFile, DefaultValueWrite out[kMaxFileTypeWrites]);
+
+// True when the open command must quote the program's path: the folder holds a blank (and exeFile does not
+// begin with a quote of its own).
+bool OpenCommandNeedsQuotes(const char* programFolder, const char* exeFile);

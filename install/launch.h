@@ -3,7 +3,8 @@
 #include <cstdint>
 #include <string>
 
-// "<drive>:\<root>\QuarnWin32\QuarnWin32.exe": the whole command line of the installed system. The path
-// is not quoted and carries no arguments: with blanks in the root folder the platform resolves the
-// program by trying the blank-separated prefixes in turn. Empty when the drive is not 1..26.
+// "<drive>:\<root>\QuarnWin32\QuarnWin32.exe": the whole command line of the installed system, and the
+// program's full path. The command line is not quoted and carries no arguments; the start names the
+// program by this path as well, so that blanks in the root folder cannot make the platform start another
+// program. Empty when the drive is not 1..26.
 std::string InstalledSystemCommandLine(int32_t targetDrive, const char* rootName);

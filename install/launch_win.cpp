@@ -30,7 +30,12 @@ void LaunchInstalledSystem() {
   startup.dwFlags = STARTF_USESHOWWINDOW;
   startup.wShowWindow = SW_SHOW;
   PROCESS_INFORMATION process = {};
-  if (!CreateProcessA(nullptr, buffer.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process)) {
+  // The program's full path is also given as the application name: the command line stays the unquoted
+  // path the installed system has always seen, but with a blank in the root folder the platform would
+  // otherwise try the blank-separated prefixes first ("C:\Quarn Acc\..." starts C:\Quarn.exe if there is
+  // one). Named this way, nothing but the installed program can start.
+  if (!CreateProcessA(commandLine.c_str(), buffer.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+                      &process)) {
     LogEvent("launch %s: failed (error %lu)", commandLine.c_str(), GetLastError());
     MessageBeep(0);
     return;

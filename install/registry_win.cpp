@@ -24,9 +24,9 @@ bool ReadNonEmptyValue(const char* section, const char* key, char* buffer, size_
 
 }  // namespace
 
-int WriteRegistryString(HKEY root, const char* keyPath, const char* valueName, const char* text) {
+int WriteRegistryString(HKEY root, const char* keyPath, const char* valueName, const char* text, REGSAM view) {
   HKEY raw = nullptr;
-  if (RegCreateKeyExA(root, keyPath, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &raw,
+  if (RegCreateKeyExA(root, keyPath, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS | view, nullptr, &raw,
                       nullptr) != ERROR_SUCCESS) {
     return 0;
   }
@@ -40,10 +40,11 @@ int WriteRegistryString(HKEY root, const char* keyPath, const char* valueName, c
   return rc == ERROR_SUCCESS ? 1 : 0;
 }
 
-int ReadRegistryValue(HKEY root, const char* keyPath, const char* valueName, char* buffer, DWORD size) {
+int ReadRegistryValue(HKEY root, const char* keyPath, const char* valueName, char* buffer, DWORD size,
+                      REGSAM view) {
   if (size == 0) return 0;
   HKEY raw = nullptr;
-  if (RegOpenKeyExA(root, keyPath, 0, KEY_QUERY_VALUE, &raw) != ERROR_SUCCESS) return 0;
+  if (RegOpenKeyExA(root, keyPath, 0, KEY_QUERY_VALUE | view, &raw) != ERROR_SUCCESS) return 0;
   ScopedRegKey key(raw);
   DWORD bytes = size;
   if (RegQueryValueExA(key.get(), valueName, nullptr, nullptr, reinterpret_cast<BYTE*>(buffer), &bytes) !=
@@ -64,24 +65,25 @@ int ReadRegistryValue(HKEY root, const char* keyPath, const char* valueName, cha
   return 1;
 }
 
-int DeleteRegistryValue(HKEY root, const char* keyPath, const char* valueName) {
+int DeleteRegistryValue(HKEY root, const char* keyPath, const char* valueName, REGSAM view) {
   HKEY raw = nullptr;
-  if (RegOpenKeyExA(root, keyPath, 0, KEY_ALL_ACCESS, &raw) != ERROR_SUCCESS) return 0;
+  if (RegOpenKeyExA(root, keyPath, 0, KEY_ALL_ACCESS | view, &raw) != ERROR_SUCCESS) return 0;
   ScopedRegKey key(raw);
   return RegDeleteValueA(key.get(), valueName) == ERROR_SUCCESS ? 1 : 0;
 }
 
 void WriteInstallationRecord() {
+  const REGSAM view = kRecordView;
   char value[kTextSize];
   if (!ReadNonEmptyValue("System", "CadSystem", value, sizeof value)) return;
   char keyPath[kTextSize];
   if (!BuildRecordKeyPath(value, keyPath, sizeof keyPath)) return;
 
   if (!ReadNonEmptyValue("System", "SubSystem", value, sizeof value)) return;
-  WriteRegistryString(HKEY_LOCAL_MACHINE, keyPath, "SubSystem", value);
+  WriteRegistryString(HKEY_LOCAL_MACHINE, keyPath, "SubSystem", value, view);
 
   if (!ReadNonEmptyValue("System", "Version", value, sizeof value)) return;
-  WriteRegistryString(HKEY_LOCAL_MACHINE, keyPath, "System Version", value);
+  WriteRegistryString(HKEY_LOCAL_MACHINE, keyPath, "System Version", value, view);
 
   // Coordinated Universal Time: the record must not depend on the time zone of the installing machine.
   SYSTEMTIME now;
@@ -89,20 +91,20 @@ void WriteInstallationRecord() {
   char text[kTextSize];
   FormatInstalledTime(now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond, text,
                       sizeof text);
-  WriteRegistryString(HKEY_LOCAL_MACHINE, keyPath, "Installed Time", text);
+  WriteRegistryString(HKEY_LOCAL_MACHINE, keyPath, "Installed Time", text, view);
 
   if (BuildRootFolder(g_state.choices.targetDrive, g_state.choices.rootName, text, sizeof text)) {
-    WriteRegistryString(HKEY_LOCAL_MACHINE, keyPath, "Installed Path", text);
+    WriteRegistryString(HKEY_LOCAL_MACHINE, keyPath, "Installed Path", text, view);
   }
 
   // Without a user name the previous installation's "Installed By" stays as it was.
   DWORD userSize = sizeof text;
-  if (GetUserNameA(text, &userSize)) WriteRegistryString(HKEY_LOCAL_MACHINE, keyPath, "Installed By", text);
+  if (GetUserNameA(text, &userSize)) WriteRegistryString(HKEY_LOCAL_MACHINE, keyPath, "Installed By", text, view);
 
   // An uninstaller marks its work with both values; a fresh installation clears the marks, but only when
   // "UnInstalled By" is there: a lone time stamp is not this pair and stays.
-  if (ReadRegistryValue(HKEY_LOCAL_MACHINE, keyPath, "UnInstalled By", text, sizeof text)) {
-    DeleteRegistryValue(HKEY_LOCAL_MACHINE, keyPath, "UnInstalled By");
-    DeleteRegistryValue(HKEY_LOCAL_MACHINE, keyPath, "UnInstalled Time");
+  if (ReadRegistryValue(HKEY_LOCAL_MACHINE, keyPath, "UnInstalled By", text, sizeof text, view)) {
+    DeleteRegistryValue(HKEY_LOCAL_MACHINE, keyPath, "UnInstalled By", view);
+    DeleteRegistryValue(HKEY_LOCAL_MACHINE, keyPath, "UnInstalled Time", view);
   }
 }

@@ -202,7 +202,8 @@ reg_show() { # key [value]
   wine reg query "$1" ${2:+/v "$2"} 2>/dev/null </dev/null | iconv -f CP852 -t UTF-8 | tr -d '\r' |
     grep -a 'REG_' | sed 's/^ *//; s/^([^)]*)/(default)/; s/^/      /' || true
 }
-reg_show 'HKLM\Software\QuarnSoft\QuarnCAD'
+# The record is in the 32-bit view of the registry, which the 64-bit prefix keeps below Wow6432Node.
+reg_show 'HKLM\Software\Wow6432Node\QuarnSoft\QuarnCAD'
 reg_show 'HKLM\Software\Classes\.qdw'
 reg_show 'HKLM\Software\Classes\QuarnCAD.Rajz\Shell\Open\Command'
 reg_show 'HKLM\Software\Classes\QuarnCAD.Rajz\DefaultIcon'

@@ -2,16 +2,49 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 #include "web/ini_lines.h"
+#include "web/ini_lookup.h"
 
-IniIndex::IniIndex(const char* text, int textSize) : text_(text) {
-  if (text != nullptr && textSize > 0) {
-    IniLineCursor cursor(text, textSize);
-    IniLine line;
-    while (cursor.Next(&line))
-      lines_.push_back(Line{static_cast<int>(line.start - text), line.length, line.terminated});
+namespace {
+
+int CountLines(const char* text, int textSize) {
+  IniLineCursor cursor(text, textSize);
+  IniLine line;
+  int n = 0;
+  while (cursor.Next(&line)) ++n;
+  return n;
+}
+
+}  // namespace
+
+IniIndex::IniIndex(const char* text, int textSize, int maxLines) : text_(text), textSize_(textSize) {
+  if (text == nullptr || textSize <= 0) return;
+  // Counted before anything is allocated: a text over the bound costs one pass and no memory.
+  int count = CountLines(text, textSize);
+  if (count > maxLines) {
+    plain_ = true;
+    return;
   }
+  try {
+    Build(count);
+  } catch (const std::bad_alloc&) {
+    // What was allocated so far is given back; the plain lookup needs nothing.
+    plain_ = true;
+    std::vector<Line>().swap(lines_);
+    std::vector<int>().swap(nextBracket_);
+    headers_ = SortedLines();
+    bodies_.clear();
+  }
+}
+
+void IniIndex::Build(int count) {
+  lines_.reserve(static_cast<size_t>(count));
+  IniLineCursor cursor(text_, textSize_);
+  IniLine line;
+  while (cursor.Next(&line))
+    lines_.push_back(Line{static_cast<int>(line.start - text_), line.length, line.terminated});
   int n = static_cast<int>(lines_.size());
   nextBracket_.assign(n + 1, n);
   for (int i = n - 1; i >= 0; --i)
@@ -74,6 +107,19 @@ const IniIndex::SortedLines& IniIndex::Body(int firstLine) const {
 }
 
 bool IniIndex::Find(const char* section, const char* key, char* value, int valueSize) const {
+  if (!plain_) {
+    try {
+      return IndexedFind(section, key, value, valueSize);
+    } catch (const std::bad_alloc&) {
+      // A section's table could not be allocated: from now on every answer comes from the text itself.
+      plain_ = true;
+      bodies_.clear();
+    }
+  }
+  return FindIniValue(section, key, value, valueSize, text_, textSize_);
+}
+
+bool IniIndex::IndexedFind(const char* section, const char* key, char* value, int valueSize) const {
   if (valueSize == 1) value[0] = '\0';
   if (valueSize > 1) memcpy(value, "*", 2);
   if (lines_.empty()) return false;

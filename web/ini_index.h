@@ -7,17 +7,30 @@
 // the lookup's exact rules: the first CR LF-ended line beginning with "[section]" is the header, the key's
 // line is the first line of the section (up to the next line beginning with "[") that begins with the key
 // (so File1 still matches a File10 line that comes first), lines cut to 255 bytes, CR LF only.
+//
+// The index is bounded: it costs about 170 bytes per line (the sorted tables of the headers and of every
+// section looked up), so a hostile list of millions of empty lines would take gigabytes, and in a 32-bit
+// process end in an allocation failure. A text of more than maxLines lines is not indexed, and neither is
+// one whose index cannot be allocated: Find then answers with the plain lookup (the same answers, each a
+// scan of the text). No exception leaves the index.
 #pragma once
 #include <map>
 #include <vector>
 
 class IniIndex {
  public:
+  // 131,072 lines: the index then stays below about 24 MB; a real file list has a line per file.
+  static constexpr int kMaxIndexedLines = 1 << 17;
+
   // The text must outlive the index; it is never modified.
-  IniIndex(const char* text, int textSize);
+  IniIndex(const char* text, int textSize, int maxLines = kMaxIndexedLines);
 
   // Same contract as FindIniValue.
   bool Find(const char* section, const char* key, char* value, int valueSize) const;
+
+  // False when the text was too long for the index or its tables could not be allocated: every Find is
+  // then a plain lookup.
+  bool indexed() const { return !plain_; }
 
  private:
   struct Line {
@@ -32,12 +45,17 @@ class IniIndex {
     std::vector<std::vector<int>> least;  // least[k][i]: smallest line number in order[i, i + 2^k)
   };
 
+  void Build(int count);
   SortedLines Sort(std::vector<int> lines) const;
   // The earliest line of `set` whose text begins with the n bytes of prefix; -1 when none.
   int FirstWithPrefix(const SortedLines& set, const char* prefix, int n) const;
   const SortedLines& Body(int firstLine) const;
 
+  bool IndexedFind(const char* section, const char* key, char* value, int valueSize) const;
+
   const char* text_;
+  int textSize_;
+  mutable bool plain_ = false;  // answer with the plain lookup (set at most once, never cleared)
   std::vector<Line> lines_;
   std::vector<int> nextBracket_;  // nextBracket_[i]: first line >= i beginning with '[' (or lines_.size())
   SortedLines headers_;           // every CR LF-ended line

@@ -29,6 +29,12 @@ bool QueryHeaderNumber(HINTERNET request, DWORD query, int64_t* value) {
   return true;
 }
 
+// True when url begins with the scheme (given with its colon, lower case), in any case.
+bool IsScheme(const char* url, const char* scheme) {
+  size_t n = strlen(scheme);
+  return _strnicmp(url, scheme, n) == 0;
+}
+
 bool IsRedirection(int64_t status) {
   return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
 }
@@ -37,7 +43,9 @@ bool IsRedirection(int64_t status) {
 // response (any status), or null. WinINet would follow them itself, but without a limit (Wine's follows a
 // server that redirects a file to itself for ever), and a request that never returns cannot even be
 // cancelled: so the installer follows them here. A relative Location is taken from the URL it came
-// from; any other host or scheme is followed like the same one.
+// from; any other host is followed like the same one, and so is a change from HTTP to HTTPS. A redirection
+// from HTTPS to plain HTTP is refused (the file fails, as WinINet itself refuses it by default): it would
+// fetch the file over a connection anyone on the way could read and change.
 HINTERNET OpenFollowingRedirections(HINTERNET session, const char* url) {
   char current[INTERNET_MAX_URL_LENGTH + 1];
   if (strlen(url) >= sizeof current) return nullptr;
@@ -61,6 +69,7 @@ HINTERNET OpenFollowingRedirections(HINTERNET session, const char* url) {
     char next[INTERNET_MAX_URL_LENGTH + 1];
     DWORD nextSize = sizeof next;
     if (!InternetCombineUrlA(current, location, next, &nextSize, ICU_NO_ENCODE)) return nullptr;
+    if (IsScheme(current, "https:") && IsScheme(next, "http:")) return nullptr;
     strcpy(current, next);
   }
 }

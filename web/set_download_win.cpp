@@ -218,7 +218,9 @@ int ReadRemoteDescription() {
   bool fits = AppendText(programFolder, sizeof programFolder, root) &&
               AppendText(programFolder, sizeof programFolder, "\\QuarnWin32\\");
   if (!IsRootName(root) || !fits) {
-    ShowBox(GetFocus(), kNoRootText, kNoRootCaption, MB_ICONERROR | MB_OK, IDOK);
+    // Owned by the web dialog, as the copy engine's boxes are: this runs on the worker thread, which has
+    // no focus window, and a box without an owner can fall behind the dialog.
+    ShowBox(g_state.windows.webDialog, kNoRootText, kNoRootCaption, MB_ICONERROR | MB_OK, IDOK);
     g_state.flags.cancelRequested = 1;
     return 1;
   }

@@ -330,6 +330,12 @@ def reg_delete(key, value=None):
                    env=wine_env())
 
 
+# The installation record's parent key as the 64-bit reg.exe of the prefix reaches it: the installer
+# writes the record in the 32-bit view of the registry (the 64-bit build too), which a 64-bit prefix keeps
+# below Wow6432Node.
+RECORD_KEY = r"HKLM\Software\Wow6432Node\QuarnSoft"
+
+
 def reg_query(key, value=None):
     """The data of one registry value as 'wine reg query' shows it (in the program's view), or None when
     it is missing."""

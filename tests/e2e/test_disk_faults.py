@@ -43,7 +43,7 @@ def staged(test, name):
 
 
 def record_written():
-    return harness.reg_query("HKLM\\Software\\QuarnSoft\\QuarnCAD WebE2E", "SubSystem") is not None
+    return harness.reg_query(harness.RECORD_KEY + "\\QuarnCAD WebE2E", "SubSystem") is not None
 
 
 def full_while_copying(stopped):
@@ -167,7 +167,7 @@ class DiskFaults(hostile_run.HostileRunning, unittest.TestCase):
         while is_mount(drive):     # left by an earlier run that was killed
             unmount(drive)
         shutil.rmtree(os.path.join(drive, ROOT), ignore_errors=True)
-        harness_reg_delete("HKLM\\Software\\QuarnSoft\\QuarnCAD WebE2E")
+        harness_reg_delete(harness.RECORD_KEY + "\\QuarnCAD WebE2E")
 
     def test_cases(self):
         for case in CASES:

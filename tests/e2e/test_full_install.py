@@ -36,7 +36,7 @@ GROUP = "QuarnCAD 9.20 Demo"
 HELP_ITEM = "QuarnCAD súgó"           # the sample's help command: refused by Wine (an argument)
 MANUAL_ITEM = "QuarnCAD kézikönyv"     # added here: the help viewer alone, which Wine accepts
 MANUAL_COMMAND = "Command = [AddItem(%%s\\hh.exe,%s)]" % MANUAL_ITEM
-CAD_KEY = r"HKLM\Software\QuarnSoft\QuarnCAD"
+CAD_KEY = harness.RECORD_KEY + r"\QuarnCAD"
 CLASSES = r"HKLM\Software\Classes"
 FONTS_KEY = r"HKLM\Software\Microsoft\Windows NT\CurrentVersion\Fonts"
 FONT_NAME = "DejaVu Sans (TrueType)"

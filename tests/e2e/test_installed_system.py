@@ -20,7 +20,7 @@ from resource_ids import ID
 from options_session import CAPTION, OPTIONS_TITLE, OptionsTestCase
 
 ROOT = "V92Demo"                 # RootDirectory of the sample set
-CAD_KEY = r"HKLM\Software\QuarnSoft\QuarnCAD"
+CAD_KEY = harness.RECORD_KEY + r"\QuarnCAD"
 CLASSES = r"HKLM\Software\Classes"
 FONTS_KEY = r"HKLM\Software\Microsoft\Windows NT\CurrentVersion\Fonts"
 FONT_NAME = "DejaVu Sans (TrueType)"

@@ -192,7 +192,7 @@ class WebInstall(WebDialogDriving, unittest.TestCase):
         """GetUserNameA fails: the record keeps the earlier "Installed By" and everything else is written.
         Wine takes the user name from $USER; one longer than the program's 256-byte buffer makes the call
         fail with ERROR_INSUFFICIENT_BUFFER (checked beside: the name does not fit)."""
-        key = "HKLM\\Software\\QuarnSoft\\QuarnCAD WebE2E"
+        key = harness.RECORD_KEY + "\\QuarnCAD WebE2E"  # the record's 32-bit view
         subprocess.run(["wine", "reg", "delete", key, "/f"], capture_output=True, env=harness.wine_env(),
                        stdin=subprocess.DEVNULL)
         subprocess.run(["wine", "reg", "add", key, "/v", "Installed By", "/d", "earlier-user", "/f"],

@@ -71,6 +71,35 @@ TEST(FileTypeWrites, FollowTheFourKeysOfAnEntry) {
   }
 }
 
+TEST(FileTypeWrites, OpenCommandQuotesAProgramPathWithABlank) {
+  struct Case {
+    const char* folder;
+    const char* exe;
+    const char* command;
+  } cases[] = {
+      // Without a blank the command stays byte for byte as it always was.
+      {"T:\\V92Demo\\QuarnWin32\\", "QuarnWin32.exe %1", "T:\\V92Demo\\QuarnWin32\\QuarnWin32.exe %1"},
+      // The program's path is quoted, its arguments follow as they are.
+      {"C:\\Quarn Acc\\QuarnWin32\\", "QuarnWin32.exe %1", "\"C:\\Quarn Acc\\QuarnWin32\\QuarnWin32.exe\" %1"},
+      {"C:\\Quarn Acc\\QuarnWin32\\", "QuarnWin32.exe", "\"C:\\Quarn Acc\\QuarnWin32\\QuarnWin32.exe\""},
+      {"C:\\Quarn Acc\\QuarnWin32\\", "Bin\\Q.exe /o \"%1\"", "\"C:\\Quarn Acc\\QuarnWin32\\Bin\\Q.exe\" /o \"%1\""},
+      // A value quoting itself is left alone.
+      {"C:\\Quarn Acc\\QuarnWin32\\", "\"Q.exe\" %1", "C:\\Quarn Acc\\QuarnWin32\\\"Q.exe\" %1"},
+  };
+  for (const Case& c : cases) {
+    DefaultValueWrite w[kMaxFileTypeWrites];
+    int n = PlanFileTypeWrites(c.folder, ".qdw", "C", c.exe, nullptr, w);
+    ASSERT_EQ(n, 3) << c.exe;
+    EXPECT_STREQ(w[2].keyPath, "Software\\Classes\\C\\Shell\\Open\\Command");
+    EXPECT_STREQ(w[2].text, c.command) << c.folder << c.exe;
+  }
+  // With the two quotes the command no longer fits: it is left out, not cut.
+  std::string folder = "C:\\" + std::string(200, 'a') + " b\\QuarnWin32\\";
+  std::string exe(255 - folder.size() - 1, 'e');
+  DefaultValueWrite w[kMaxFileTypeWrites];
+  EXPECT_EQ(PlanFileTypeWrites(folder.c_str(), ".qdw", "C", exe.c_str(), nullptr, w), 2);
+}
+
 TEST(FileTypeWrites, LeaveOutWhatWouldBeCut) {
   // A class name of 230 characters fits as a key but not with "\Shell\Open\Command" appended; an open
   // command too long for its buffer is left out, not cut to a different command.

@@ -16,24 +16,33 @@ using namespace quarn_test;
 
 namespace {
 
+// The record is kept in the 32-bit view of the registry by both builds (kRecordView): the fixture reaches
+// it through HKLM\Software opened in that view, and key_ is relative to that handle.
 class InstallationRecord : public StagedDescriptionTest {
  protected:
   void SetUp() override {
     StagedDescriptionTest::SetUp();
+    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software", 0, nullptr, 0, KEY_ALL_ACCESS | kRecordView,
+                              nullptr, &root_, nullptr),
+              ERROR_SUCCESS);
     cad_ = Unique("QuarnTestCad");
-    key_ = "Software\\QuarnSoft\\" + cad_;
-    DeleteTree(HKEY_LOCAL_MACHINE, key_);
+    key_ = "QuarnSoft\\" + cad_;
+    DeleteTree(root_, key_);
     g_state.choices.targetDrive = 20;  // T:
     strcpy(g_state.choices.rootName, "V92Demo");
   }
   void TearDown() override {
-    DeleteTree(HKEY_LOCAL_MACHINE, key_);
+    if (root_ != nullptr) {
+      DeleteTree(root_, key_);
+      RegCloseKey(root_);
+    }
     StagedDescriptionTest::TearDown();
   }
-  std::string Value(const char* name) const { return ReadString(HKEY_LOCAL_MACHINE, key_, name); }
+  std::string Value(const char* name) const { return ReadString(root_, key_, name); }
   void Seed(const char* name, const char* text) {
-    ASSERT_EQ(WriteRegistryString(HKEY_LOCAL_MACHINE, key_.c_str(), name, text), 1);
+    ASSERT_EQ(WriteRegistryString(HKEY_LOCAL_MACHINE, ("Software\\" + key_).c_str(), name, text, kRecordView), 1);
   }
+  HKEY root_ = nullptr;
   std::string cad_, key_;
 };
 
@@ -90,7 +99,21 @@ TEST_F(InstallationRecord, WritesEveryValueOfTheRecord) {
   long long at = ParseInstalledTime(stamp);
   EXPECT_GE(at, before) << stamp;
   EXPECT_LE(at, after) << stamp;
-  EXPECT_EQ(ValueNames(HKEY_LOCAL_MACHINE, key_).size(), 5u);
+  EXPECT_EQ(ValueNames(root_, key_).size(), 5u);
+}
+
+TEST_F(InstallationRecord, LivesInThe32BitViewWhereTheInstalledSystemReadsIt) {
+  WriteDescription("[System]\nCadSystem=" + cad_ + "\nSubSystem=Demo\nVersion=9.2\n");
+  WriteInstallationRecord();
+  EXPECT_EQ(Value("SubSystem"), "Demo");
+  // A system with a 64-bit view (a 64-bit build, or a 32-bit one under WoW64) finds nothing there.
+  BOOL wow64 = FALSE;
+  if (sizeof(void*) == 8 || (IsWow64Process(GetCurrentProcess(), &wow64) && wow64)) {
+    HKEY view64 = nullptr;
+    LONG rc = RegOpenKeyExA(HKEY_LOCAL_MACHINE, ("Software\\" + key_).c_str(), 0, KEY_READ | KEY_WOW64_64KEY, &view64);
+    if (rc == ERROR_SUCCESS) RegCloseKey(view64);
+    EXPECT_EQ(rc, ERROR_FILE_NOT_FOUND) << "the record is in the 64-bit view";
+  }
 }
 
 TEST_F(InstallationRecord, StopsAtTheFirstMissingDescriptionValue) {
@@ -111,9 +134,9 @@ TEST_F(InstallationRecord, StopsAtTheFirstMissingDescriptionValue) {
     for (size_t at; (at = system.find("CAD")) != std::string::npos;) system.replace(at, 3, cad_);
     WriteDescription("[System]\nRootDirectory=V92Demo\n" + system);
     WriteInstallationRecord();
-    EXPECT_EQ(KeyExists(HKEY_LOCAL_MACHINE, key_), c.keyExpected) << c.system;
-    EXPECT_EQ(ValueNames(HKEY_LOCAL_MACHINE, key_), c.values) << c.system;
-    DeleteTree(HKEY_LOCAL_MACHINE, key_);
+    EXPECT_EQ(KeyExists(root_, key_), c.keyExpected) << c.system;
+    EXPECT_EQ(ValueNames(root_, key_), c.values) << c.system;
+    DeleteTree(root_, key_);
   }
 }
 

@@ -1,0 +1,246 @@
+"""Ends that must stay sound: the real program under Wine, driven like a user against the test servers, in
+the cases where it used to follow a wrong or unsafe path. Each case runs a whole installation on drive V:
+and checks what the user sees (the end, the boxes and who owns them) and what the run left behind (files,
+attributes, registry, started programs), with the scan of hostile_run that nothing was written outside the
+folders an installation may write to.
+
+Run with the 64-bit build (the default test command) and with the 32-bit one:
+    . scripts/wine-env.sh build/win32 && quarn_wine_start_display && quarn_wine_boot
+    python3 tests/e2e/test_sound_ends.py --build build/win32 --source .
+The memory case writes its figures to BUILD/sound_ends_memory.txt.
+"""
+import os
+import shutil
+import signal
+import subprocess
+import time
+import unittest
+
+import harness
+import hostile_run
+import servers
+from web_install_kit import FRAME, ROOT, MessageLog, TestSet, filler
+
+RECORD = harness.RECORD_KEY + "\\QuarnCAD WebE2E"                  # the 32-bit view, as reg.exe reaches it
+RECORD_64 = "HKLM\\Software\\QuarnSoft\\QuarnCAD WebE2E"          # the same name in the 64-bit view
+BLANK_ROOT = "Quarn Acc"
+MANY_LINES = 7_900_000          # empty lines inside the file list: 15.8 MB, below the 16 MiB bound
+MEMORY_ALLOWANCE_MB = 64        # the most the huge list may add to the program's usual peak
+
+
+def prefix_processes(exe):
+    """Host pids of this prefix's running processes of one program (Wine shows the Windows command line)."""
+    found = []
+    prefix = ("WINEPREFIX=" + os.environ["WINEPREFIX"]).encode()
+    for pid in filter(str.isdigit, os.listdir("/proc")):
+        try:
+            with open("/proc/%s/cmdline" % pid, "rb") as f:
+                cmdline = f.read()
+            if exe.encode() not in cmdline or b"driver.exe" in cmdline:
+                continue
+            with open("/proc/%s/environ" % pid, "rb") as f:
+                if prefix in f.read().split(b"\0"):
+                    found.append(int(pid))
+        except OSError:
+            continue
+    return found
+
+
+def vm_hwm_kb(pid):
+    """The process's peak resident memory so far (kB), 0 when it is gone."""
+    try:
+        with open("/proc/%d/status" % pid) as f:
+            for line in f:
+                if line.startswith("VmHWM:"):
+                    return int(line.split()[1])
+    except OSError:
+        pass
+    return 0
+
+
+def reg(*args):
+    return subprocess.run(["wine", "reg"] + list(args), capture_output=True, env=harness.wine_env(),
+                          stdin=subprocess.DEVNULL)
+
+
+def reg_delete(key):
+    reg("delete", key, "/f")
+
+
+def standin_bytes():
+    path = os.path.join(harness.BUILD, "tools", "standin", "QuarnWin32.exe")
+    if not os.path.exists(path):
+        raise unittest.SkipTest("the stand-in system is not built")
+    with open(path, "rb") as f:
+        return f.read()
+
+
+class SoundEnds(hostile_run.HostileRunning, unittest.TestCase):
+    drive = "V"
+    installer_name = "sound_ends"
+
+    @classmethod
+    def setUpClass(cls):
+        cls.work = os.path.join(harness.BUILD, "sound-ends-e2e")
+        shutil.rmtree(cls.work, ignore_errors=True)
+        os.makedirs(cls.work)
+        cls.tree = os.path.join(cls.work, "tree")
+        cls.drv = harness.Driver()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.drv.close()
+
+    def setUp(self):
+        self.srv = None
+        self.installer = None
+        self.root = ROOT
+        self.forget()
+        self.addCleanup(self.cleanup)
+
+    def cleanup(self):
+        if self.installer is not None and self.installer.proc.poll() is None:
+            self.installer.kill()
+        for pid in prefix_processes("QuarnWin32.exe") + prefix_processes("Quarn.exe"):
+            os.kill(pid, signal.SIGKILL)
+        self.drv("unhook", check=False)
+        if self.srv is not None:
+            self.srv.stop()
+        self.forget()
+
+    def forget(self):
+        for root in (ROOT, BLANK_ROOT):
+            shutil.rmtree(os.path.join(self.drive_dir(), root), ignore_errors=True)
+        for name in ("Quarn.exe", "started.log"):
+            path = os.path.join(self.drive_dir(), name)
+            if os.path.exists(path):
+                os.remove(path)
+        self.drv("closeall", "ExplorerWClass", 0, check=False)
+        reg_delete(RECORD)
+        reg_delete(RECORD_64)
+
+    def staged(self, *parts):
+        return os.path.join(self.drive_dir(), self.root, "QuarnWin32", "Install", "Disc_01", *parts)
+
+    def installed(self, *parts):
+        return os.path.join(self.drive_dir(), self.root, "QuarnWin32", *parts)
+
+    def run_set(self, name, rules=(), start_after=False, answers=None, bound=60, during=None, **set_options):
+        """Serves a TestSet, runs the program to its end and checks that nothing was written outside the
+        root folder. Returns the run (hostile_run.Run)."""
+        os.makedirs(self.drive_dir(), exist_ok=True)
+        self.set = TestSet(self.tree, big_size=300_000, **set_options)
+        if self.srv is None:
+            self.srv = servers.TestServers(harness.BUILD, self.tree, workdir=os.path.join(self.work, "srv")).start()
+        self.srv.set_rules(list(rules))
+        self.log = MessageLog(os.path.join(self.work, name + ".msglog"))
+        before = hostile_run.Snapshot.take(self.scan_roots())
+        self.start_installation(start_after=start_after)
+        run = self.run_to_end(answers, bound, during, shots="sound_" + name)
+        after = hostile_run.Snapshot.take(self.scan_roots())
+        self.assertEqual(self.outside_writes(before, after, self.root, os.path.join(self.work, name + ".changes")),
+                         [])
+        return run
+
+    def web_dialog_handle(self):
+        """The web installation dialog's window handle (it has the options dialog's title)."""
+        _, windows = self.drv("list")
+        for line in windows:
+            hwnd = line.split()[0]
+            rc, out = self.drv("dump", "hwnd=" + hwnd, check=False)
+            if rc == 0 and any(l.startswith("id=%d " % FRAME) for l in out):
+                return int(hwnd, 16)
+        self.fail("no web installation dialog among %r" % windows)
+
+    # ---- the cases ----------------------------------------------------------------------------------------
+    def test_missing_root_box_is_owned_by_the_web_dialog(self):
+        """The description names no root folder: the box comes up owned by the web dialog (the worker
+        thread has no focus window: the box used to have no owner and could fall behind the dialog)."""
+        os.makedirs(self.drive_dir(), exist_ok=True)
+        self.set = TestSet(self.tree, root_directory=False)
+        self.srv = servers.TestServers(harness.BUILD, self.tree, workdir=os.path.join(self.work, "srv")).start()
+        self.log = MessageLog(os.path.join(self.work, "missing_root.msglog"))
+        self.start_installation()
+        # Looked at before run_to_end answers it.
+        _, out = self.drv("msgbox", "QuarnCAD System Error!", "none", 30000)
+        owner = int(dict(l.split("=", 1) for l in out if "=" in l)["owner"], 16)
+        dialog = self.web_dialog_handle()
+        harness.screenshot("sound_missing_root_box")
+        run = self.run_to_end(bound=30)
+        self.assertEqual((run.end, run.kinds()), ("cancelled", ["root"]))
+        self.assertNotEqual(owner, 0, "the box has no owner")
+        self.assertEqual(owner, dialog, "the box is owned by the web dialog")
+
+    def test_root_with_a_blank_starts_the_installed_program_not_a_decoy(self):
+        """Root "Quarn Acc" and a program V:\\Quarn.exe: the unquoted command line would start V:\\Quarn.exe.
+        The installed program starts (its log beside it), the decoy does not; the open command of the
+        set's file type is written quoted."""
+        self.root = BLANK_ROOT
+        program = standin_bytes()
+        os.makedirs(self.drive_dir(), exist_ok=True)
+        with open(os.path.join(self.drive_dir(), "Quarn.exe"), "wb") as f:
+            f.write(program)
+        self.addCleanup(reg_delete, "HKLM\\Software\\Classes\\.qsnd")
+        self.addCleanup(reg_delete, "HKLM\\Software\\Classes\\QuarnSound.Doc")
+        run = self.run_set("blank_root", start_after=True, bound=90,
+                           system=["RootDirectory=" + BLANK_ROOT, "CadSystem=QuarnCAD WebE2E", "SubSystem=Demo",
+                                   "Version=9.20"],
+                           files={"QuarnWin32.ex_": filler(program)},
+                           install_extra=["[RegistryCommand]", "FileType1=.qsnd", "ClassName1=QuarnSound.Doc",
+                                          "ExeFile1=QuarnWin32.exe %1", "IconFile1=QuarnWin32.exe,0"])
+        self.assertEqual(run.end, "success", run.boxes)
+        log = self.installed("started.log")
+        harness.wait_until(lambda: os.path.exists(log), 30, what="the installed program to start")
+        with open(log, "rb") as f:
+            self.assertIn(b"V:\\Quarn Acc\\QuarnWin32\\QuarnWin32.exe", f.read())
+        self.assertFalse(os.path.exists(os.path.join(self.drive_dir(), "started.log")), "the decoy was started")
+        self.assertEqual(prefix_processes("Quarn.exe"), [])
+        command = harness.reg_query("HKLM\\Software\\Classes\\QuarnSound.Doc\\Shell\\Open\\Command")
+        self.assertEqual(command, '"V:\\Quarn Acc\\QuarnWin32\\QuarnWin32.exe" %1')
+
+    def test_record_in_the_32bit_view_with_old_marks_cleared(self):
+        """An uninstaller's marks in the 32-bit view, where the installed (32-bit) system reads the record:
+        the run writes the record there and clears them, and leaves nothing in the 64-bit view. The 32-bit
+        and the 64-bit program alike."""
+        for value in ("UnInstalled By", "UnInstalled Time"):
+            p = reg("add", RECORD, "/v", value, "/d", "earlier", "/f")
+            self.assertEqual(p.returncode, 0, p.stderr)
+        run = self.run_set("record_view")
+        self.assertEqual(run.end, "success", run.boxes)
+        self.assertEqual(harness.reg_query(RECORD, "SubSystem"), "Demo")
+        self.assertEqual(harness.reg_query(RECORD, "Installed Path"), "V:\\" + ROOT)
+        self.assertIsNone(harness.reg_query(RECORD, "UnInstalled By"))
+        self.assertIsNone(harness.reg_query(RECORD, "UnInstalled Time"))
+        self.assertIsNone(harness.reg_query(RECORD_64, "SubSystem"), "a record in the 64-bit view")
+
+    def test_huge_file_list_bounded_memory(self):
+        """A file list of millions of empty lines inside a part (15.8 MB, below the 16 MiB bound for files
+        read whole), with one more file after them: the run ends as usual with that file installed, and
+        the program's peak resident memory stays within MEMORY_ALLOWANCE_MB of the same set without the
+        lines (the index of the list took about 1.6 GB before it was bounded)."""
+        peaks = {}
+        for name, extra in (("usual", []), ("huge", [""] * MANY_LINES)):
+            seen = {"peak": 0}
+
+            def during(run, seen=seen):
+                for pid in prefix_processes("QuarnWebInstall.exe"):
+                    seen["peak"] = max(seen["peak"], vm_hwm_kb(pid))
+
+            run = self.run_set("list_" + name, bound=240, during=during,
+                               list_extra=extra + ["File3=\\setup.cfg \\QuarnWin32\\after.cfg"])
+            self.assertEqual(run.end, "success", run.boxes)
+            with open(self.installed("after.cfg"), "rb") as f:
+                self.assertEqual(f.read(), self.set.setup_cfg)
+            self.assertGreater(seen["peak"], 0, "the program's memory was never read")
+            peaks[name] = seen["peak"]
+            self.forget()
+        figures = "build %s: peak resident memory, usual set %.1f MB, with %d empty lines in the list %.1f MB" % (
+            os.path.basename(harness.BUILD), peaks["usual"] / 1024, MANY_LINES, peaks["huge"] / 1024)
+        print("\n" + figures)
+        with open(os.path.join(harness.BUILD, "sound_ends_memory.txt"), "w") as f:
+            f.write(figures + "\n")
+        self.assertLess(peaks["huge"] - peaks["usual"], MEMORY_ALLOWANCE_MB * 1024, figures)
+
+
+if __name__ == "__main__":
+    harness.main()
