@@ -102,7 +102,7 @@ TEST_F(FileTypes, FollowsTheTargetDriveAndRootOfThisInstallation) {
   WriteDescription("[RegistryCommand]\nFileType1=" + Ext(1) + "\nClassName1=" + Cls(1) +
                    "\nExeFile1=QuarnWin32.exe\nIconFile1=QuarnWin32.exe,2\n");
   RegisterFileTypes();
-  // The path is not quoted: the description's value carries whatever the command needs.
-  EXPECT_EQ(Default(Cls(1) + "\\Shell\\Open\\Command"), "V:\\Quarn Demo\\QuarnWin32\\QuarnWin32.exe");
+  // The root holds a blank: the program's path is quoted so that the shell does not split it there.
+  EXPECT_EQ(Default(Cls(1) + "\\Shell\\Open\\Command"), "\"V:\\Quarn Demo\\QuarnWin32\\QuarnWin32.exe\"");
   EXPECT_EQ(Default(Cls(1) + "\\DefaultIcon"), "V:\\Quarn Demo\\QuarnWin32\\QuarnWin32.exe,2");
 }
