@@ -164,6 +164,9 @@ void CopyOneFile(const char* sourcePath, bool sourceFits, const char* targetPath
   const bool whole = CopyBlocks(source.get(), target.get(), buffer, sourcePath, targetPath, &hash);
   if (haveTimes) SetFileTime(target.get(), &times.created, &times.accessed, &times.written);
   target.reset();
+  // The temporary attribute lets the system keep the file in memory while it is written; an installed
+  // file must not keep it (it marks the file as one to be deleted soon). A partial target keeps it.
+  if (whole) ClearFileAttribute(targetPath, FILE_ATTRIBUTE_TEMPORARY);
   std::string sha256;
   if (hash.Finish(&sha256)) RecordInstalledFile(targetPath, hash.size(), sha256);
   LogEvent(whole ? "file installed: %s (%lu bytes, from %s, %s)" : "file partly written: %s (%lu bytes, from %s, %s)",
@@ -323,4 +326,13 @@ int CopyDiscFiles(int discIndex) {
     }
   }
   return g_stop;
+}
+
+bool ClearFileAttribute(const char* path, DWORD attribute) {
+  const DWORD attributes = GetFileAttributesA(path);
+  if (attributes == INVALID_FILE_ATTRIBUTES) return false;
+  if ((attributes & attribute) == 0) return true;
+  const DWORD rest = attributes & ~attribute;
+  // No attribute left is written as "normal", which is only valid alone.
+  return SetFileAttributesA(path, rest != 0 ? rest : FILE_ATTRIBUTE_NORMAL) != FALSE;
 }

@@ -7,3 +7,6 @@ int CopySelectedParts(HWND window);
 
 // Copies the selected parts of disc discIndex (0..14). 1 when a copy error box was answered with Cancel.
 int CopyDiscFiles(int discIndex);
+
+// Clears one attribute bit of a file, keeping the others. True when the file no longer has it.
+bool ClearFileAttribute(const char* path, DWORD attribute);

@@ -749,3 +749,33 @@ TEST_F(CopyEngine, WriteErrorIsReportedAndCancelStops) {
 }
 
 }  // namespace
+
+// A copied file is created temporary and loses that attribute once complete (ClearFileAttribute). Wine
+// stores no temporary attribute at all (created with 0x180, it reads back 0x20), so the helper is shown
+// with attributes Wine does keep: the one bit goes, the others stay.
+TEST(ClearFileAttribute, ClearsOneBitAndKeepsTheOthers) {
+  const std::string path = "T:\\ClearAttributeTest.bin";
+  struct Case {
+    DWORD created;
+    DWORD clear;
+    DWORD left;  // among hidden, system and read-only
+  } cases[] = {
+      {FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM, FILE_ATTRIBUTE_HIDDEN, FILE_ATTRIBUTE_SYSTEM},
+      {FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY, FILE_ATTRIBUTE_READONLY, FILE_ATTRIBUTE_HIDDEN},
+      {FILE_ATTRIBUTE_HIDDEN, FILE_ATTRIBUTE_HIDDEN, 0},
+      {FILE_ATTRIBUTE_SYSTEM, FILE_ATTRIBUTE_TEMPORARY, FILE_ATTRIBUTE_SYSTEM},  // absent bit: nothing changes
+  };
+  const DWORD kept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_READONLY;
+  for (const Case& c : cases) {
+    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileA(path.c_str());
+    WriteBytes(path, "x");
+    ASSERT_TRUE(SetFileAttributesA(path.c_str(), c.created)) << GetLastError();
+    ASSERT_EQ(GetFileAttributesA(path.c_str()) & kept, c.created & kept) << "Wine keeps these attributes";
+    EXPECT_TRUE(ClearFileAttribute(path.c_str(), c.clear)) << c.created << " " << c.clear;
+    EXPECT_EQ(GetFileAttributesA(path.c_str()) & kept, c.left) << c.created << " " << c.clear;
+  }
+  SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+  DeleteFileA(path.c_str());
+  EXPECT_FALSE(ClearFileAttribute("T:\\ClearAttributeTest-missing.bin", FILE_ATTRIBUTE_TEMPORARY));
+}
