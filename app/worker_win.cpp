@@ -139,7 +139,13 @@ DWORD WINAPI RunInstallation(LPVOID) {
   bool descriptionFailed = false;
   if (ReadRemoteDescription() == 0) {
     // The download stages below this folder, so it is known before the first file arrives.
-    BuildStagingFolderPath(g_state.paths.stagingFolder, sizeof g_state.paths.stagingFolder, g_state.paths.programFolder);
+    // The description's check leaves room for it; a path that does not fit is never used.
+    if (!BuildStagingFolderPath(g_state.paths.stagingFolder, sizeof g_state.paths.stagingFolder,
+                                g_state.paths.programFolder)) {
+      g_state.flags.cancelRequested = 1;
+      CloseSession();
+      return EndCancelled(ExitCode::kPathTooLong);
+    }
     if (CreateStagingFolders() == 0) {
       MoveInstallLog(g_state.paths.stagingFolder);
       LogEvent("staging folder %s", g_state.paths.stagingFolder);
@@ -171,7 +177,11 @@ DWORD WINAPI RunInstallation(LPVOID) {
   if (Cancelled()) return EndCancelled();
 
   SetField(IDC_WEB_TITLE, kTitleFiles);
-  BuildStagingFolderPath(g_state.paths.stagingFolder, sizeof g_state.paths.stagingFolder, g_state.paths.programFolder);
+  if (!BuildStagingFolderPath(g_state.paths.stagingFolder, sizeof g_state.paths.stagingFolder,
+                              g_state.paths.programFolder)) {
+    g_state.flags.cancelRequested = 1;
+    return EndCancelled(ExitCode::kPathTooLong);
+  }
   LoadDiscTable();
   if (Cancelled()) return EndCancelled();
 

@@ -217,6 +217,14 @@ int ReadRemoteDescription() {
   CopyText(programFolder, sizeof programFolder, g_state.paths.programFolder);
   bool fits = AppendText(programFolder, sizeof programFolder, root) &&
               AppendText(programFolder, sizeof programFolder, "\\QuarnWin32\\");
+  // The staging folder and the longest name the run itself puts there (disc 15's list) must fit too: a
+  // root that leaves no room ends the run here, before anything is written (its empty staging path once
+  // put the whole set below the current folder).
+  char stagingFolder[kTextSize];
+  char longest[kTextSize];
+  fits = fits && CopyText(stagingFolder, sizeof stagingFolder, programFolder) &&
+         AppendText(stagingFolder, sizeof stagingFolder, "Install\\") &&
+         FormStagingPath(stagingFolder, "Disc_15", "Fajls_15.ini", longest, sizeof longest);
   if (!IsRootName(root) || !fits) {
     // Owned by the web dialog, as the copy engine's boxes are: this runs on the worker thread, which has
     // no focus window, and a box without an owner can fall behind the dialog.

@@ -213,6 +213,21 @@ class SoundEnds(hostile_run.HostileRunning, unittest.TestCase):
         self.assertIsNone(harness.reg_query(RECORD, "UnInstalled Time"))
         self.assertIsNone(harness.reg_query(RECORD_64, "SubSystem"), "a record in the 64-bit view")
 
+    def test_root_of_233_characters_ends_before_anything_is_written(self):
+        """A root name of 233 characters: the program folder fits its 256 bytes, the staging folder does not.
+        The run ends at the description (the missing-root box, the interrupted end) and writes nothing,
+        neither on the drive nor below the current folder (it used to download the set into C:\Disc_01)."""
+        self.root = None
+        long_root = "R" * 233
+        before = sorted(os.listdir(self.drive_dir())) if os.path.isdir(self.drive_dir()) else []
+        run = self.run_set("root_233", system=["RootDirectory=" + long_root, "CadSystem=QuarnCAD WebE2E",
+                                               "SubSystem=Demo", "Version=9.20"])
+        self.assertEqual((run.end, run.kinds()), ("cancelled", ["root"]), run.boxes)
+        self.assertEqual(sorted(os.listdir(self.drive_dir())), before)
+        self.assertFalse(os.path.exists(harness.prefix_path("C:\\Disc_01")))
+        self.assertFalse([p for p in self.srv.requests() if p[2].endswith("/Fajls_1.ini")], "nothing downloaded")
+        self.assertIsNone(harness.reg_query(RECORD, "SubSystem"))
+
     def test_huge_file_list_bounded_memory(self):
         """A file list of millions of empty lines inside a part (15.8 MB, below the 16 MiB bound for files
         read whole), with one more file after them: the run ends as usual with that file installed, and
