@@ -91,6 +91,20 @@ bool TryHost(int secure, const char* host) {
   return false;
 }
 
+// HTTPS first, then HTTP, directly. When neither host answered at all (no route, not a refusal by the
+// server), both once more through the system's proxy settings; a direct user never gets there.
+bool Connect() {
+  bool answered = false;
+  for (int secure = 1; secure >= 0; --secure) {
+    if (TryHost(secure, secure ? QUARN_HTTPS_HOST : QUARN_HTTP_HOST)) return true;
+    answered = answered || SessionGotAnswer();
+  }
+  if (answered) return false;
+  LogEvent("neither host answered directly: trying both through the system's proxy settings");
+  SetSessionRoute(SessionRoute::kSystemProxy);
+  return TryHost(1, QUARN_HTTPS_HOST) || TryHost(0, QUARN_HTTP_HOST);
+}
+
 void ShowProgressControls() {
   const int ids[] = {IDC_WEB_STATUS, IDC_WEB_PROGRESS, IDC_WEB_ACTIVITY, IDC_WEB_PERCENT};
   for (int id : ids) ShowWindow(GetDlgItem(g_state.windows.webDialog, id), SW_SHOWNORMAL);
@@ -133,7 +147,7 @@ DWORD WINAPI RunInstallation(LPVOID) {
   SetField(IDC_WEB_TITLE, kTitleCollecting);
   PlayAnimation(IDC_WEB_FRAME, IDR_CLIP_CONNECT);
 
-  if (!TryHost(1, QUARN_HTTPS_HOST) && !TryHost(0, QUARN_HTTP_HOST)) return EndNoConnection();
+  if (!Connect()) return EndNoConnection();
 
   // A failed description has set cancelRequested; failed folders only skip the download.
   bool descriptionFailed = false;

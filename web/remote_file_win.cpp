@@ -9,6 +9,7 @@
 #include "base/install_log_win.h"
 #include "web/probe.h"
 #include "base/text.h"
+#include "web/retry_policy.h"
 #include "web/session_win.h"
 
 namespace {
@@ -35,6 +36,25 @@ bool IsScheme(const char* url, const char* scheme) {
   return _strnicmp(url, scheme, n) == 0;
 }
 
+// A proxy that asks for credentials (407) gets the platform's credential dialog, owned by the web
+// dialog; each time the user gives some, the request is sent again. Returns the final status (0 when
+// unknown).
+int64_t AskProxyCredentials(HINTERNET request) {
+  int64_t status = 407;
+  for (int asked = 0; asked < 3 && status == 407; ++asked) {
+    if (g_state.flags.cancelRequested.load() != 0) break;
+    DWORD answer = InternetErrorDlg(g_state.windows.webDialog != nullptr ? g_state.windows.webDialog : GetDesktopWindow(), request,
+                                    ERROR_INTERNET_INCORRECT_PASSWORD,
+                                    FLAGS_ERROR_UI_FILTER_FOR_ERRORS | FLAGS_ERROR_UI_FLAGS_CHANGE_OPTIONS |
+                                        FLAGS_ERROR_UI_FLAGS_GENERATE_DATA,
+                                    nullptr);
+    if (answer != ERROR_INTERNET_FORCE_RETRY) break;
+    if (!HttpSendRequestA(request, nullptr, 0, nullptr, 0)) return 0;
+    if (!QueryHeaderNumber(request, HTTP_QUERY_STATUS_CODE, &status)) return 0;
+  }
+  return status;
+}
+
 bool IsRedirection(int64_t status) {
   return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
 }
@@ -46,18 +66,34 @@ bool IsRedirection(int64_t status) {
 // from; any other host is followed like the same one, and so is a change from HTTP to HTTPS. A redirection
 // from HTTPS to plain HTTP is refused (the file fails, as WinINet itself refuses it by default): it would
 // fetch the file over a connection anyone on the way could read and change.
-HINTERNET OpenFollowingRedirections(HINTERNET session, const char* url) {
+HINTERNET OpenFollowingRedirections(HINTERNET session, const char* url, const char* headers = nullptr,
+                                     bool* endless = nullptr) {
+  // endless: set when the failure is the server's chain of redirections, not the network.
+  bool ignored = false;
+  if (endless == nullptr) endless = &ignored;
+  *endless = false;
   char current[INTERNET_MAX_URL_LENGTH + 1];
   if (strlen(url) >= sizeof current) return nullptr;
   strcpy(current, url);
   for (int hop = 0;; ++hop) {
-    HINTERNET request =
-        InternetOpenUrlA(session, current, nullptr, 0, kRequestFlags | INTERNET_FLAG_NO_AUTO_REDIRECT, 0);
+    DWORD headersLength = headers != nullptr ? static_cast<DWORD>(strlen(headers)) : 0;
+    // Through a proxy, WinINet must be free to answer the proxy's request for credentials.
+    DWORD flags = kRequestFlags | INTERNET_FLAG_NO_AUTO_REDIRECT;
+    if (CurrentSessionRoute() == SessionRoute::kSystemProxy) flags &= ~static_cast<DWORD>(INTERNET_FLAG_NO_AUTH);
+    HINTERNET request = InternetOpenUrlA(session, current, headersLength != 0 ? headers : nullptr, headersLength,
+                                         flags, 0);
     if (request == nullptr) return nullptr;
+    NoteSessionAnswer();
+    // The session's time-outs do not reach every platform's reads of the body (Wine's did not): set on
+    // the request, whose connection is open now, they bound every read of it.
+    DWORD bound = kStallBoundMs;
+    InternetSetOptionA(request, INTERNET_OPTION_RECEIVE_TIMEOUT, &bound, sizeof bound);
+    InternetSetOptionA(request, INTERNET_OPTION_SEND_TIMEOUT, &bound, sizeof bound);
     int64_t status = 0;
-    if (!QueryHeaderNumber(request, HTTP_QUERY_STATUS_CODE, &status) || !IsRedirection(status)) {
-      return request;
+    if (QueryHeaderNumber(request, HTTP_QUERY_STATUS_CODE, &status) && status == 407) {
+      status = AskProxyCredentials(request);
     }
+    if (status <= 0 || !IsRedirection(status)) return request;
     char location[INTERNET_MAX_URL_LENGTH + 1];
     DWORD size = sizeof location - 1;
     DWORD index = 0;
@@ -65,11 +101,13 @@ HINTERNET OpenFollowingRedirections(HINTERNET session, const char* url) {
     if (!HttpQueryInfoA(request, HTTP_QUERY_LOCATION, location, &size, &index)) return request;
     location[size < sizeof location ? size : sizeof location - 1] = '\0';
     InternetCloseHandle(request);
+    *endless = true;
     if (hop == kMaxRedirections) return nullptr;
     char next[INTERNET_MAX_URL_LENGTH + 1];
     DWORD nextSize = sizeof next;
     if (!InternetCombineUrlA(current, location, next, &nextSize, ICU_NO_ENCODE)) return nullptr;
     if (IsScheme(current, "https:") && IsScheme(next, "http:")) return nullptr;
+    *endless = false;
     strcpy(current, next);
   }
 }
@@ -103,7 +141,43 @@ int OpenChecked(HINTERNET session, const char* url, DWORD maxLength, HINTERNET* 
   return 0;
 }
 
+// A header's text into a buffer; empty when absent or longer than the buffer (a cut validator or date
+// would be wrong, not shorter).
+void QueryHeaderText(HINTERNET request, DWORD query, char* text, size_t textSize) {
+  DWORD size = static_cast<DWORD>(textSize - 1);
+  DWORD index = 0;
+  if (!HttpQueryInfoA(request, query, text, &size, &index) || size >= textSize) {
+    text[0] = '\0';
+    return;
+  }
+  text[size] = '\0';
+}
+
 }  // namespace
+
+int OpenRemoteAnswer(const char* url, const char* headers, HINTERNET* request, RemoteAnswer* answer) {
+  *answer = RemoteAnswer{};
+  answer->length = -1;
+  HINTERNET session = g_state.internet.session;
+  bool endless = false;
+  *request = session ? OpenFollowingRedirections(session, url, headers, &endless) : nullptr;
+  if (*request == nullptr) return endless ? 2 : 1;
+  if (!QueryHeaderNumber(*request, HTTP_QUERY_STATUS_CODE, &answer->status)) {
+    InternetCloseHandle(*request);
+    *request = nullptr;
+    return 1;
+  }
+  char length[64];
+  QueryHeaderText(*request, HTTP_QUERY_CONTENT_LENGTH, length, sizeof length);
+  bool digits = length[0] != '\0';
+  for (const char* p = length; *p != '\0'; ++p) digits = digits && *p >= '0' && *p <= '9';
+  answer->length = digits && strlen(length) <= 18 ? ParseDecimal(length) : -1;
+  QueryHeaderText(*request, HTTP_QUERY_ETAG, answer->etag, sizeof answer->etag);
+  QueryHeaderText(*request, HTTP_QUERY_LAST_MODIFIED, answer->lastModified, sizeof answer->lastModified);
+  QueryHeaderText(*request, HTTP_QUERY_CONTENT_RANGE, answer->contentRange, sizeof answer->contentRange);
+  QueryHeaderText(*request, HTTP_QUERY_RETRY_AFTER, answer->retryAfter, sizeof answer->retryAfter);
+  return 0;
+}
 
 int OpenRemoteFile(const char* url, HINTERNET* request, DWORD* length) {
   return OpenChecked(g_state.internet.session, url, 0xFFFFFFFFu, request, length);

@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <wininet.h>
 
+#include <cstdint>
+
 // Files read whole into memory (the probe file, Install.ini, the file lists) are small text files; a
 // length above this is not believed (a hostile or broken server must not make us allocate gigabytes).
 constexpr DWORD kMaxWholeFileLength = 16u * 1024u * 1024u;
@@ -14,6 +16,23 @@ int OpenRemoteFile(const char* url, HINTERNET* request, DWORD* length);
 
 // As OpenRemoteFile, for a file to be read whole: a length above kMaxWholeFileLength fails the open.
 int OpenRemoteTextFile(const char* url, HINTERNET* request, DWORD* length);
+
+// The final answer to a request, whatever its status: what the download needs to judge it, resume it
+// or wait before asking again. Texts are empty when the header is absent.
+struct RemoteAnswer {
+  int64_t status;
+  int64_t length;            // Content-Length; -1 when absent or not a number
+  char etag[256];
+  char lastModified[64];
+  char contentRange[128];
+  char retryAfter[64];
+};
+
+// Opens url with extra request headers ("Name: value\r\n" lines, or nullptr), follows redirections as
+// OpenRemoteFile does, and describes the final answer. 0 when an answer arrived (the request is open,
+// any status); 1 when none did (the connection failed or was cut before the headers; nothing open); 2
+// when the server's redirections led nowhere (a loop, or a place that is no URL; nothing open).
+int OpenRemoteAnswer(const char* url, const char* headers, HINTERNET* request, RemoteAnswer* answer);
 
 // 0 when exactly length bytes arrived in one read; 1 otherwise. Does not close the request.
 int ReadRemoteFile(HINTERNET request, char* buffer, DWORD length);

@@ -13,6 +13,7 @@ bool IsTransientFault(TransferFault fault, int64_t status) {
     case TransferFault::kReadFailed:
     case TransferFault::kCutBody:
     case TransferFault::kStalled:
+    case TransferFault::kRangeMismatch:
       return true;
     case TransferFault::kHttpStatus:
       return IsTransientStatus(status);

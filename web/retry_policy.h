@@ -11,7 +11,8 @@ enum class TransferFault {
   kCutBody,        // the body ended before the announced length
   kStalled,        // no byte arrived for kStallBoundMs
   kHttpStatus,     // the final status was not a usable answer (see the status)
-  kBadAnswer,      // a usable status without a usable length, or a range answer that does not fit
+  kBadAnswer,      // a usable status without a usable length
+  kRangeMismatch,  // a range answer that does not fit what was asked: the whole file is fetched next
   kLocal,          // the staging file could not be created or written, or no buffer
   kHashMismatch,   // every byte arrived, but they are not the file the set describes
 };

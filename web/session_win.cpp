@@ -5,6 +5,7 @@
 #include "state/install_state_win.h"
 #include "base/install_log_win.h"
 #include "build_config.h"
+#include "web/retry_policy.h"
 #include "web/server_layout.h"
 
 namespace {
@@ -13,6 +14,8 @@ const char kUserAgent[] = "QuarnCAD UpDate";
 
 // Made before the first open of the process only.
 bool g_precheckDone = false;
+SessionRoute g_route = SessionRoute::kDirect;
+bool g_gotAnswer = false;
 
 // Is the server reachable at all? WinINet's answer without a URL is useless for this: on Windows it
 // pings "the nearest server of its internal database", which is empty until some server has been
@@ -42,13 +45,20 @@ int OpenSession(int secure, const char* serverName) {
   int defaultPort = secure ? INTERNET_DEFAULT_HTTPS_PORT : INTERNET_DEFAULT_HTTP_PORT;
   if (!SplitHost(serverName, name, sizeof name, &port, defaultPort)) return 1;
 
+  g_gotAnswer = false;
   if (!g_precheckDone) {
     g_precheckDone = true;
     if (!ServerReachable(secure, serverName)) return 1;
   }
 
-  s.session = InternetOpenA(kUserAgent, INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
+  DWORD access = g_route == SessionRoute::kSystemProxy ? INTERNET_OPEN_TYPE_PRECONFIG : INTERNET_OPEN_TYPE_DIRECT;
+  s.session = InternetOpenA(kUserAgent, access, nullptr, nullptr, 0);
   if (s.session == nullptr) return 1;
+  // A server that accepts a request and then sends nothing must not hold the download for ever: no byte
+  // for this long fails the read (or the open), and the file is tried again.
+  DWORD bound = kStallBoundMs;
+  InternetSetOptionA(s.session, INTERNET_OPTION_RECEIVE_TIMEOUT, &bound, sizeof bound);
+  InternetSetOptionA(s.session, INTERNET_OPTION_SEND_TIMEOUT, &bound, sizeof bound);
   // No request goes through the connection handle, so a failed connect does not fail the open.
   s.connection = InternetConnectA(s.session, name, static_cast<INTERNET_PORT>(port), "", "",
                                   INTERNET_SERVICE_HTTP, INTERNET_FLAG_TRANSFER_BINARY, 0);
@@ -69,4 +79,12 @@ bool UpdateDirectoryUrl(int secure, char* url, size_t urlSize) {
   return FormUpdateDirectoryUrl(secure != 0, ServerHost(secure), url, urlSize);
 }
 
-void ResetSessionPrecheckForTest() { g_precheckDone = false; }
+void ResetSessionPrecheckForTest() {
+  g_precheckDone = false;
+  g_route = SessionRoute::kDirect;
+}
+
+void SetSessionRoute(SessionRoute route) { g_route = route; }
+SessionRoute CurrentSessionRoute() { return g_route; }
+bool SessionGotAnswer() { return g_gotAnswer; }
+void NoteSessionAnswer() { g_gotAnswer = true; }

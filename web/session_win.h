@@ -8,6 +8,17 @@
 // "name" or "name:port" (default ports 443 and 80).
 int OpenSession(int secure, const char* serverName);
 
+// How the next OpenSession reaches the hosts: directly (always first), or through the system's proxy
+// settings (WinINet's preconfigured access), the fallback when neither host answered directly.
+enum class SessionRoute { kDirect, kSystemProxy };
+void SetSessionRoute(SessionRoute route);
+SessionRoute CurrentSessionRoute();
+
+// Whether any request on the session opened last got an answer (any status): false when the host was
+// not reached at all, which is what makes the system's proxy worth a try.
+bool SessionGotAnswer();
+void NoteSessionAnswer();
+
 // Closes whatever handle is open (connection first) and leaves both none.
 void CloseSession();
 

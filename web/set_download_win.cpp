@@ -9,6 +9,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <vector>
 
 #include "state/install_state_win.h"
 #include "base/install_log_win.h"
@@ -21,11 +22,16 @@
 #include "web/ini_index.h"
 #include "web/ini_lookup.h"
 #include "ui/progress_text.h"
+#include "web/network_texts.h"
+#include "web/range_resume.h"
 #include "web/remote_file_win.h"
+#include "web/retry_policy.h"
 #include "web/server_layout.h"
 #include "web/session_win.h"
 #include "web/set_crypto_win.h"
+#include "web/set_hashes.h"
 #include "web/set_verify_win.h"
+#include "web/space_check_win.h"
 
 namespace {
 
@@ -80,6 +86,19 @@ void RefuseSet(SetRefusal why, const char* fileName) {
   g_state.flags.cancelRequested = 1;
 }
 
+// One chunk: reads until the buffer is full or the file ends. WinINet hands out what has arrived so far
+// (a few kilobytes at a time over a fast link), and every chunk costs a write and a display update.
+bool ReadChunk(HINTERNET request, char* buffer, DWORD size, DWORD* got) {
+  *got = 0;
+  while (*got < size) {
+    DWORD n = 0;
+    if (!InternetReadFile(request, buffer + *got, size - *got, &n)) return false;
+    if (n == 0) break;
+    *got += n;
+  }
+  return true;
+}
+
 // The root folder is one folder directly below the drive's top folder. A value that would climb out of
 // it, name a drive or hold a separator is not a root name: it is treated as absent.
 bool IsRootName(const char* value) {
@@ -101,66 +120,211 @@ bool CreateSubfolders(const char* discFolder, const char* fileName) {
   return true;
 }
 
+// The status field's text for a file: the server directory hidden, the set's path shown.
+void FormStatus(const char* discFolder, const char* fileName, char* status, size_t statusSize) {
+  CopyText(status, statusSize, g_state.download.httpsMode ? "https://... .../" : "http://... .../");
+  AppendText(status, statusSize, kSetFolder);
+  AppendText(status, statusSize, "/");
+  AppendText(status, statusSize, discFolder);
+  AppendText(status, statusSize, "/");
+  AppendText(status, statusSize, fileName);
+}
+
 void ShowStatus(const char* discFolder, const char* fileName) {
   char status[kTextSize];
-  CopyText(status, sizeof status, g_state.download.httpsMode ? "https://... .../" : "http://... .../");
-  AppendText(status, sizeof status, kSetFolder);
-  AppendText(status, sizeof status, "/");
-  AppendText(status, sizeof status, discFolder);
-  AppendText(status, sizeof status, "/");
-  AppendText(status, sizeof status, fileName);
+  FormStatus(discFolder, fileName, status, sizeof status);
   ShowField(IDC_WEB_STATUS, status);
 }
 
-// One chunk: reads until the buffer is full or the file ends. WinINet hands out what has arrived so far
-// (a few kilobytes at a time over a fast link), and every chunk costs a write and a display update.
-bool ReadChunk(HINTERNET request, char* buffer, DWORD size, DWORD* got) {
-  *got = 0;
-  while (*got < size) {
-    DWORD n = 0;
-    if (!InternetReadFile(request, buffer + *got, size - *got, &n)) return false;
-    if (n == 0) break;
-    *got += n;
+// Whether the staging file already holds exactly the content the set's hash data describes.
+bool StagedFileMatches(const char* path, const HashEntry& expected) {
+  ScopedFile file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                              nullptr));
+  if (!file) return false;
+  LARGE_INTEGER size;
+  if (!GetFileSizeEx(file.get(), &size) || static_cast<uint64_t>(size.QuadPart) != expected.size) return false;
+  std::unique_ptr<char[]> buffer(new (std::nothrow) char[kTransferBufferSize]);
+  Sha256Hasher hasher;
+  if (!buffer || !hasher.valid()) return false;
+  for (;;) {
+    if (g_state.flags.cancelRequested.load() != 0) return false;
+    DWORD got = 0;
+    if (!ReadFile(file.get(), buffer.get(), kTransferBufferSize, &got, nullptr)) return false;
+    if (got == 0) break;
+    if (!hasher.Update(buffer.get(), got)) return false;
   }
-  return true;
+  unsigned char digest[kSha256Size];
+  return hasher.bytes() == expected.size && hasher.Finish(digest) &&
+         memcmp(digest, expected.sha256, kSha256Size) == 0;
 }
 
-// Streams an opened request into the staging file. Returns true when every byte the server announced
-// arrived and was written.
-// With an expected hash entry, the kept bytes are hashed as they are written; a size or digest that
-// differs sets *damaged and fails the file.
-bool StreamToFile(HINTERNET request, DWORD announced, HANDLE file, bool filler, bool countProgress,
-                  const HashEntry* expected, bool* damaged) {
+// One file's transfer across its attempts: what is staged, how the server named the version it began,
+// and what the display has counted.
+struct FileTransfer {
+  const char* url;
+  const char* path;
+  bool filler;
+  bool countProgress;
+  bool written = false;      // the staging file was created or opened by this run
+  uint64_t staged = 0;       // content bytes in the staging file that belong to the version below
+  uint64_t serverTotal = 0;  // the stored file's length, from the first whole answer
+  char validator[256] = {};  // If-Range guard of that version; empty: the next attempt starts at byte 0
+  char etag[256] = {};
+  ProgressLedger ledger;     // every content byte counted once in the display
+};
+
+struct AttemptResult {
+  TransferFault fault = TransferFault::kNone;
+  int64_t status = 0;
+  bool haveRetryAfter = false;
+  uint32_t retryAfterMs = 0;
+};
+
+int64_t UnixNow() {
+  FILETIME ft;
+  GetSystemTimeAsFileTime(&ft);
+  uint64_t t = (static_cast<uint64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
+  return static_cast<int64_t>(t / 10000000u) - INT64_C(11644473600);
+}
+
+uint32_t NextRandom() {
+  // Jitter only: spreads the waits of many clients; not a secret.
+  static uint32_t state = 0;
+  if (state == 0) {
+    LARGE_INTEGER c;
+    QueryPerformanceCounter(&c);
+    state = static_cast<uint32_t>(c.QuadPart) ^ GetCurrentThreadId() ^ 0x9E3779B9u;
+    if (state == 0) state = 1;
+  }
+  state ^= state << 13;
+  state ^= state >> 17;
+  state ^= state << 5;
+  return state;
+}
+
+// Opens the staging file for this attempt: appended to when the staged bytes are continued, replaced
+// whole otherwise.
+ScopedFile OpenStagingFile(const char* path, bool append, uint64_t staged) {
+  ScopedFile file(CreateFileA(path, GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, append ? OPEN_EXISTING : CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (file && append) {
+    LARGE_INTEGER at;
+    at.QuadPart = static_cast<LONGLONG>(staged);
+    // Drops whatever lies past the bytes known to be good (a write cut by a full disk).
+    if (!SetFilePointerEx(file.get(), at, nullptr, FILE_BEGIN) || !SetEndOfFile(file.get())) file.reset();
+  }
+  return file;
+}
+
+// Streams an opened answer of `announced` bytes into the staging file. The staged count follows every
+// write, so a cut attempt leaves it exact for the next one.
+TransferFault StreamToFile(HINTERNET request, uint64_t announced, HANDLE file, FileTransfer* t) {
   std::unique_ptr<char[]> buffer(new (std::nothrow) char[kTransferBufferSize]);
-  if (!buffer) return false;
-  Sha256Hasher hasher;
-  FillerDecoder decoder;
+  if (!buffer) return TransferFault::kLocal;
+  FillerDecoder decoder;  // every attempt begins at an even server offset: a filler byte
   uint64_t received = 0;
   for (int chunk = 1;; ++chunk) {
     DWORD got = 0;
-    if (!ReadChunk(request, buffer.get(), kTransferBufferSize, &got)) return false;
+    if (!ReadChunk(request, buffer.get(), kTransferBufferSize, &got)) {
+      return GetLastError() == ERROR_INTERNET_TIMEOUT ? TransferFault::kStalled : TransferFault::kReadFailed;
+    }
     if (got == 0) break;
     received += got;
-    DWORD keep = filler ? static_cast<DWORD>(decoder.Decode(buffer.get(), got, buffer.get())) : got;
+    // A server that sends more than it announced is not trusted with the staging file.
+    if (received > announced) return TransferFault::kCutBody;
+    DWORD keep = t->filler ? static_cast<DWORD>(decoder.Decode(buffer.get(), got, buffer.get())) : got;
     DWORD written = 0;
-    if (!WriteFile(file, buffer.get(), keep, &written, nullptr) || written != keep) return false;
-    if (expected != nullptr && !hasher.Update(buffer.get(), keep)) return false;
-    if (countProgress) AdvanceProgress(written);
+    if (!WriteFile(file, buffer.get(), keep, &written, nullptr) || written != keep) return TransferFault::kLocal;
+    t->staged += written;
+    if (t->countProgress) AdvanceProgress(static_cast<DWORD>(t->ledger.Credit(t->staged)));
     if (chunk >= 2) ShowField(IDC_WEB_ACTIVITY, ActivityFrame(chunk - 2));
   }
   // A connection that ends early looks like the end of the file to the reader; only the announced
   // length tells a cut file from a whole one.
-  if (received != announced) return false;
-  if (expected != nullptr) {
-    unsigned char digest[kSha256Size];
-    uint64_t size = hasher.bytes();
-    if (!hasher.Finish(digest)) return false;
-    if (size != expected->size || memcmp(digest, expected->sha256, kSha256Size) != 0) {
-      *damaged = true;
-      return false;
+  return received == announced ? TransferFault::kNone : TransferFault::kCutBody;
+}
+
+// One attempt: asks for the rest of the file when a guarded part of it is staged, else for all of it.
+AttemptResult TryOnce(const char* discFolder, const char* fileName, FileTransfer* t) {
+  AttemptResult result;
+  char headers[512];
+  uint64_t offset = ResumeServerOffset(t->staged, t->filler);
+  bool resume = t->staged > 0 && FormResumeHeaders(offset, t->validator, headers, sizeof headers);
+  if (!resume) t->staged = 0;
+
+  HINTERNET request = nullptr;
+  RemoteAnswer answer;
+  int opened = OpenRemoteAnswer(t->url, resume ? headers : nullptr, &request, &answer);
+  if (opened != 0) {
+    // Redirections that lead nowhere will lead nowhere again.
+    result.fault = opened == 2 ? TransferFault::kBadAnswer : TransferFault::kConnectFailed;
+    return result;
+  }
+  result.status = answer.status;
+  result.haveRetryAfter = answer.retryAfter[0] != '\0' && ParseRetryAfter(answer.retryAfter, UnixNow(), &result.retryAfterMs);
+
+  bool append = false;
+  RangeAnswer verdict = resume ? JudgeRangeAnswer(offset, answer.status, answer.contentRange,
+                                                  answer.length < 0 ? 0 : static_cast<uint64_t>(answer.length),
+                                                  t->serverTotal, t->etag, answer.etag)
+                               : (answer.status == 200 ? RangeAnswer::kWhole : RangeAnswer::kStatus);
+  if (verdict == RangeAnswer::kAppend) {
+    append = true;
+  } else if (verdict == RangeAnswer::kDiscard) {
+    // Never splice: the next attempt fetches the whole file.
+    t->staged = 0;
+    t->validator[0] = '\0';
+    result.fault = TransferFault::kRangeMismatch;
+  } else if (verdict == RangeAnswer::kStatus) {
+    result.fault = TransferFault::kHttpStatus;
+  } else if (answer.length <= 0 || answer.length > 0xFFFFFFFFll) {
+    result.fault = TransferFault::kBadAnswer;  // as before: the file counts as missing
+  } else {
+    // A whole answer: a new version begins (the server ignored the range, or the file changed).
+    t->staged = 0;
+    t->serverTotal = static_cast<uint64_t>(answer.length);
+    CopyText(t->etag, sizeof t->etag, answer.etag);
+    ChooseIfRangeValidator(answer.etag, answer.lastModified, t->validator, sizeof t->validator);
+  }
+
+  if (result.fault == TransferFault::kNone) {
+    uint64_t announced = static_cast<uint64_t>(answer.length);
+    if (!CreateSubfolders(discFolder, fileName)) {
+      result.fault = TransferFault::kLocal;
+    } else {
+      ScopedFile file = OpenStagingFile(t->path, append, t->staged);
+      if (!file) {
+        result.fault = TransferFault::kLocal;
+      } else {
+        t->written = true;
+        result.fault = StreamToFile(request, announced, file.get(), t);
+        if (!file.reset() && result.fault == TransferFault::kNone) result.fault = TransferFault::kLocal;
+      }
     }
   }
-  return true;
+  ShowField(IDC_WEB_ACTIVITY, "");
+  if (!InternetCloseHandle(request) && result.fault == TransferFault::kNone) result.fault = TransferFault::kLocal;
+  return result;
+}
+
+// Waits before the next attempt, showing it in the status field; false as soon as Cancel is pressed.
+bool WaitBeforeRetry(uint32_t delayMs, int nextAttempt, const char* status) {
+  DWORD start = GetTickCount();
+  uint32_t shownSeconds = 0xFFFFFFFFu;
+  for (;;) {
+    if (g_state.flags.cancelRequested.load() != 0) return false;
+    DWORD elapsed = GetTickCount() - start;
+    if (elapsed >= delayMs) return true;
+    uint32_t left = (delayMs - elapsed + 999) / 1000;
+    if (left != shownSeconds) {
+      shownSeconds = left;
+      char text[kTextSize];
+      FormatRetryStatus(nextAttempt, kMaxAttempts, left, status, text, sizeof text);
+      ShowField(IDC_WEB_STATUS, text);
+    }
+    // Short slices: Cancel ends the wait at once.
+    Sleep(delayMs - elapsed < 50 ? delayMs - elapsed : 50);
+  }
 }
 
 }  // namespace
@@ -268,6 +432,11 @@ int ReadRemoteDescription() {
 }
 
 void DownloadInstallationSet() {
+  // A drive without room for the set ends the run before anything is fetched.
+  if (CheckFreeSpace() != 0) {
+    g_state.flags.cancelRequested = 1;
+    return;
+  }
   for (int disc = 1; disc <= kDiscCount; ++disc) {
     if (g_state.flags.cancelRequested.load() != 0) return;
     char discFolder[16];
@@ -312,6 +481,8 @@ void DownloadInstallationSet() {
         if (line[0] == '*') break;
         char serverName[kTextSize];
         FormServerName(line, serverName, sizeof serverName);
+        // The list's hash data, when the set has it: a file staged by an earlier run whose size and hash
+        // match is not fetched again, and every file fetched must match it.
         const HashEntry* expected = nullptr;
         if (g_verifier.ExpectFile(serverName, &expected) == SetVerifier::Expect::kMissing) {
           RefuseSet(SetRefusal::kDamaged, serverName);
@@ -350,48 +521,64 @@ void DownloadInstallationSet() {
 
 int DownloadFile(const char* discFolder, const char* fileName, int countProgress, const HashEntry* expected,
                  bool* damaged) {
-  bool isDamaged = false;
+  if (damaged != nullptr) *damaged = false;
   ShowStatus(discFolder, fileName);
   // A name from the server's list must not lead out of the disc folder (..\, a drive, \\server\).
   if (!IsSafeServerName(fileName)) {
     LogEvent("file refused: server name \"%s\" leaves its disc folder", fileName);
     return 1;
   }
-  bool filler = IsFillerName(fileName);
 
   char url[kTextSize];
   char path[kTextSize];
   if (!BuildServerUrl(discFolder, fileName, url, sizeof url)) return 1;
   if (!BuildStagingPath(discFolder, fileName, path, sizeof path)) return 1;
-  HINTERNET request = nullptr;
-  DWORD announced = 0;
-  if (OpenRemoteFile(url, &request, &announced) != 0) {
-    LogEvent("file failed: %s from %s (see the request above)", fileName, url);
-    return 1;
+  char status[kTextSize];
+  FormStatus(discFolder, fileName, status, sizeof status);
+  if (expected != nullptr && StagedFileMatches(path, *expected)) {
+    LogEvent("file kept: %s (staged by an earlier run, size and hash match)", path);
+    if (countProgress != 0) AdvanceProgress(static_cast<DWORD>(expected->size));
+    return 0;
   }
 
-  bool ok = false;
-  bool created = false;
-  if (CreateSubfolders(discFolder, fileName)) {
-    ScopedFile file(CreateFileA(path, GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
-    created = file.valid();
-    if (created) ok = StreamToFile(request, announced, file.get(), filler, countProgress != 0, expected, &isDamaged);
-    if (created && !file.reset()) ok = false;
+  FileTransfer t;
+  t.url = url;
+  t.path = path;
+  t.filler = IsFillerName(fileName);
+  t.countProgress = countProgress != 0;
+  for (int attempt = 1;; ++attempt) {
+    if (attempt > 1) {
+      char text[kTextSize];
+      FormatRetryStatus(attempt, kMaxAttempts, 0, status, text, sizeof text);
+      ShowField(IDC_WEB_STATUS, text);
+    }
+    AttemptResult r = TryOnce(discFolder, fileName, &t);
+    // The whole file against the set's hash data, read back from the disk: a file continued over
+    // several attempts is checked whole. A mismatch is never retried: the server holds other bytes.
+    if (r.fault == TransferFault::kNone && expected != nullptr && !StagedFileMatches(path, *expected)) {
+      LogEvent("file failed: %s from %s (damaged: size or SHA-256 differs from the set's hash data)", fileName, url);
+      DeleteFileA(path);
+      if (damaged != nullptr) *damaged = true;
+      return 1;
+    }
+    if (r.fault == TransferFault::kNone) {
+      if (attempt > 1) ShowField(IDC_WEB_STATUS, status);
+      LogEvent("file staged: %s (%llu bytes, attempt %d)", path, static_cast<unsigned long long>(t.staged),
+               attempt);
+      return 0;
+    }
+    bool transient = attempt < kMaxAttempts && IsTransientFault(r.fault, r.status);
+    uint32_t delay = transient ? RetryDelayMs(attempt, r.haveRetryAfter, r.retryAfterMs, NextRandom()) : 0;
+    LogEvent("file attempt %d/%d failed: %s from %s (fault %d, status %lld, %llu bytes staged)%s", attempt,
+             kMaxAttempts, fileName, url, static_cast<int>(r.fault), static_cast<long long>(r.status),
+             static_cast<unsigned long long>(t.staged), transient ? "; tried again" : "");
+    if (!transient || !WaitBeforeRetry(delay, attempt + 1, status)) break;
   }
-  ShowField(IDC_WEB_ACTIVITY, "");
-  if (!InternetCloseHandle(request)) ok = false;
-  // A cut or damaged file must not pass for a whole one: the copy step then meets it as missing.
-  if (!ok && created) DeleteFileA(path);
-  if (ok) {
-    LogEvent("file staged: %s (%lu bytes)", path, static_cast<unsigned long>(announced));
-  } else {
-    LogEvent("file failed: %s from %s (%s)", fileName, url,
-             isDamaged ? "damaged: size or SHA-256 differs from the set's hash data"
-                       : (created ? "transfer cut or short" : "not created"));
-  }
-  if (damaged != nullptr) *damaged = isDamaged;
-  return ok ? 0 : 1;
+  LogEvent("file failed: %s from %s", fileName, url);
+  // A cut file must not pass for a whole one: the copy step then meets it as missing. A file this run
+  // never opened stays as an earlier run left it.
+  if (t.written) DeleteFileA(path);
+  return 1;
 }
 
 void AdvanceProgress(DWORD bytes) {

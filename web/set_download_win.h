@@ -14,7 +14,8 @@
 int ReadRemoteDescription();
 
 // Stages the lists and files of every disc, in order, until disc 15 or the first stop (normally the
-// first disc without a file list). Never sets cancelRequested.
+// first disc without a file list). Sets cancelRequested only when the free-space check refused the set
+// (before any request for it) or the set was refused for its hash data or signature.
 void DownloadInstallationSet();
 
 // 0 on success, 1 when the file failed (then no partial file is left under its staging name).
@@ -22,8 +23,10 @@ void DownloadInstallationSet();
 // does not hold, an unsigned set over HTTP when signed sets are required); cancelRequested is then set.
 bool SetWasRefused();
 
-// With expected, the staged content is hashed as it is written and must have that size and SHA-256;
-// when it has not, the file fails and *damaged (when given) is set.
+// A transient fault is retried (web/retry_policy.h), continuing with a guarded range request
+// (web/range_resume.h). With expected, a file an earlier run staged with that size and SHA-256 is kept
+// and nothing is requested; a fetched file must have them (checked whole once it arrived), else it
+// fails, is deleted and *damaged (when given) is set.
 int DownloadFile(const char* discFolder, const char* fileName, int countProgress, const HashEntry* expected = nullptr,
                  bool* damaged = nullptr);
 

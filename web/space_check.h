@@ -7,9 +7,9 @@
 
 #include "state/install_state.h"
 
-// Kept free beyond the set's bytes on every drive checked: the description files, folders, cluster
-// rounding and the registry's and the system's own writes meanwhile.
-constexpr uint64_t kSpaceMarginBytes = 16u * 1024u * 1024u;
+// Kept free beyond the set's bytes on every drive checked: the description files and folders, and
+// cluster rounding of the files.
+constexpr uint64_t kSpaceMarginBytes = 256u * 1024u;
 
 // The bytes of every part present in the remote description (only selected parts are recorded
 // there); a negative size counts as 0.

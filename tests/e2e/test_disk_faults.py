@@ -29,9 +29,11 @@ class Case:
     """mount: (path below the drive folder, tmpfs options), made before the program starts; end, boxes
     and answers as in the hostile-server suite; check(test, run): what else must hold."""
 
-    def __init__(self, name, what, outcome, mount, end, boxes, answers=None, check=None, prepare=None):
+    def __init__(self, name, what, outcome, mount, end, boxes, answers=None, check=None, prepare=None,
+                 sizes=None):
         self.name, self.what, self.outcome, self.mount = name, what, outcome, mount
         self.end, self.boxes, self.answers, self.check, self.prepare = end, list(boxes), answers, check, prepare
+        self.sizes = sizes
 
 
 def installed(test, *parts):
@@ -81,23 +83,53 @@ def drive_read_only(test, run):
     test.assertFalse(record_written())
 
 
+def refused_for_space(test, run):
+    # The check comes before the first request for a set file: nothing but the staging folders.
+    text = run.boxes[0][1]
+    test.assertIn("W: meghajtón", text)
+    test.assertIn("A telepítéshez szükséges: 3 MB, szabad: 1 MB", text)
+    files = [os.path.join(d, f) for d, _, fs in os.walk(test.drive_dir()) for f in fs]
+    test.assertEqual(files, [])
+    test.assertTrue(os.path.isdir(installed(test, "Install")))
+    set_files = [p for (_, _, p, _, _) in test.srv.requests() if "/KelvaranDemo/" in p]
+    test.assertEqual([p.rsplit("/", 1)[1] for p in set_files], ["Install.ini"])
+
+
+def installed_whole(test, run):
+    with open(installed(test, "Data", "big.dat"), "rb") as f:
+        test.assertEqual(f.read(), test.set.big)
+
+
 def data_folder(test):
     os.makedirs(installed(test, "Data"))
 
 
 DATA = os.path.join(ROOT, "QuarnWin32", "Data")
+# The disk-full cases need a run that starts although the set does not fit: a description that
+# understates the set's sizes gets past the free-space check, as a drive that other programs fill
+# meanwhile would.
+UNDERSTATED = {"Setup": 1, "Systems": 1}
 CASES = [
-    Case("disk_full_copy_cancel", "the target drive fills up while the files are copied (1.5 MB filesystem); "
+    Case("too_little_space", "the target drive has 1.5 MB free; the set needs about 1 MB staged plus 1 MB "
+         "installed", "the space message names the drive, the megabytes needed and free, before any set "
+         "file is requested; OK: the cancelled end; nothing written but the staging folders",
+         ("", "size=1536k"), "cancelled", ["space"], None, refused_for_space),
+    Case("enough_space", "the target drive has 4 MB free for the same set", "no message; installed",
+         ("", "size=4m"), "success", [], None, installed_whole),
+    Case("disk_full_copy_cancel", "the target drive fills up while the files are copied (1.5 MB filesystem, "
+         "sizes understated in Install.ini); "
          "Cancel at the write error", "message 8 names source and target; Cancel stops after that file: no "
          "record; the partial target is left", ("", "size=1536k"), "cancelled", ["8"], {"8": "cancel"},
-         full_while_copying(True)),
+         full_while_copying(True), sizes=UNDERSTATED),
     Case("disk_full_copy_ok", "as disk_full_copy_cancel, OK at the write error",
          "message 8; OK goes on with the next file as the design says, and the run ends as a success with "
-         "the partial target", ("", "size=1536k"), "success", ["8"], {"8": "ok"}, full_while_copying(False)),
-    Case("disk_full_download", "the target drive fills up during the download (600 KB filesystem)",
+         "the partial target", ("", "size=1536k"), "success", ["8"], {"8": "ok"}, full_while_copying(False),
+         sizes=UNDERSTATED),
+    Case("disk_full_download", "the target drive fills up during the download (600 KB filesystem, sizes "
+         "understated in Install.ini)",
          "the cut file is deleted and the download stops; its disc's list never arrived, so the copy asks for "
          "the disc (4): Cancel ends the run", ("", "size=600k"), "cancelled", ["4"], None,
-         full_while_downloading),
+         full_while_downloading, sizes=UNDERSTATED),
     Case("read_only_target_folder", "a target folder on a read-only filesystem; Cancel at the error",
          "message 6 names the target; Cancel stops after that file: no record", (DATA, "ro,size=64k"),
          "cancelled", ["6"], {"6": "cancel"}, target_folder_read_only(True), data_folder),
@@ -178,7 +210,7 @@ class DiskFaults(hostile_run.HostileRunning, unittest.TestCase):
 
     def run_case(self, case):
         self.clear_drive()
-        self.set = TestSet(self.tree, big_size=BIG)
+        self.set = TestSet(self.tree, big_size=BIG, sizes=case.sizes)
         self.srv = servers.TestServers(harness.BUILD, self.tree, workdir=os.path.join(self.work, "srv")).start()
         try:
             before = hostile_run.Snapshot.take(self.scan_roots())

@@ -272,11 +272,13 @@ CASES = [
          rules=[rule("*/big.dat", "nolength")], check=big_not_staged),
     Case("file_length0", "a file of the set with Content-Length 0", "as file_404", "cancelled",
          boxes=["4"], rules=[rule("*/big.dat", "length0")], check=big_not_staged),
-    Case("file_short", "a file of the set cut short: a third of the announced body, then close",
-         "the cut file is deleted, never staged as whole; then as file_404", "cancelled", boxes=["4"],
-         rules=[rule("*/big.dat", "short", bytes=100000)], check=big_not_staged),
-    Case("file_reset", "a file of the set reset in mid-body", "the partial file is deleted; then as file_404",
-         "cancelled", boxes=["4"], rules=[rule("*/big.dat", "reset", bytes=100000)], check=big_not_staged),
+    Case("file_short", "a file of the set cut short on every attempt: a third of the announced body, then "
+         "close; ranges ignored, so no attempt gets further", "five attempts; the cut file is deleted, never "
+         "staged as whole; then as file_404", "cancelled", boxes=["4"],
+         rules=[rule("*/big.dat", "short", bytes=100000, ranges=False)], check=big_not_staged, bound=60),
+    Case("file_reset", "a file of the set reset in mid-body on every attempt; ranges ignored",
+         "five attempts; the partial file is deleted; then as file_404", "cancelled", boxes=["4"],
+         rules=[rule("*/big.dat", "reset", bytes=100000, ranges=False)], check=big_not_staged, bound=60),
     Case("file_trickle_cancel", "a file of the set trickling in slowly; the user presses Cancel during it",
          "the file in transfer finishes; after it only disc 1's Install.ini (which follows the disc's "
          "files without a check of the flag); nothing installed", "cancelled",

@@ -61,10 +61,11 @@ class TestSet:
     system: the lines of section System (default: RootDirectory, unless root_directory is False, and the
     record's values). install_extra / list_extra: lines appended to Install.ini (after [Directorys]) and
     to Fajls_1.ini (after the last line of [Systems], so "File3=..." continues that part). files: more
-    files of disc 1, {name: stored bytes}."""
+    files of disc 1, {name: stored bytes}. sizes: {part: bytes} written into Install.ini instead of the
+    parts' real sizes (a description that understates them)."""
 
     def __init__(self, tree, root_directory=True, big_size=1_500_000, system=None, install_extra=(),
-                 list_extra=(), files=None):
+                 list_extra=(), files=None, sizes=None):
         self.tree = tree
         self.setup_cfg = b"[Setup]\r\nLanguage=HU\r\n"
         self.program = b"MZ" + bytes(range(256)) * 40          # stands for QuarnWin32.exe
@@ -77,10 +78,12 @@ class TestSet:
         if system is None:
             system = (["RootDirectory=" + ROOT] if root_directory else []) + [
                 "CadSystem=QuarnCAD WebE2E", "SubSystem=Demo", "Version=9.20"]
+        declared = {"Setup": len(self.setup_cfg), "Systems": len(self.program) + len(self.big)}
+        declared.update(sizes or {})
         self.write("Install.ini", crlf("[System]", *system,
                                        "[Disc01]", "Name=WebE2E 1. lemez",
-                                       "Setup=%d" % len(self.setup_cfg),
-                                       "Systems=%d" % (len(self.program) + len(self.big)),
+                                       "Setup=%d" % declared["Setup"],
+                                       "Systems=%d" % declared["Systems"],
                                        "[Directorys]", "Dir1=\\QuarnWin32", "Dir2=\\QuarnWin32\\Data",
                                        *install_extra))
         # The program is installed with "ask before replacing": a test that leaves an old copy in

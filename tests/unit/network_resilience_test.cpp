@@ -26,6 +26,7 @@ const FaultCase kFaultCases[] = {
     {TransferFault::kReadFailed, 0, true},
     {TransferFault::kCutBody, 200, true},
     {TransferFault::kStalled, 200, true},
+    {TransferFault::kRangeMismatch, 206, true},
     {TransferFault::kHttpStatus, 408, true},
     {TransferFault::kHttpStatus, 429, true},
     {TransferFault::kHttpStatus, 500, true},

@@ -1,0 +1,362 @@
+"""Real networks under the real program: cut connections, busy servers, servers that ignore ranges or
+change a file between attempts, and stalled transfers, over HTTPS and over HTTP.
+
+The test server misbehaves on demand (tools/testserver, rules per case) and logs every answer with the
+bytes it sent (servers.TestServers.transfers); the program is driven like a user (hostile_run) on drive
+U:. Each case says what the server does and what must hold afterwards: the staged and installed bytes,
+the requests the server saw, and how the run ended. The rows run are written to
+BUILD/reliability/network_faults.tsv; docs/reliability.md lists every case.
+"""
+import hashlib
+import os
+import shutil
+import subprocess
+import time
+import unittest
+
+import harness
+import hostile_run
+import reliability_doc
+import servers
+from web_install_kit import B_EXIT, BUTTON, FRAME, ROOT, STATUS, T_CANCELLED, TITLE, MessageLog, TestSet
+
+SUITE = "network_faults"
+BIG = 5_000_000                  # big.dat, the 5 MB file that meets the faults
+HTTP_ONLY = {"match": "*/Update.ini", "scheme": "https", "action": "status", "status": 404}
+RETRY = "újrapróbálás".encode("cp1250")
+
+
+def big_rule(action, **options):
+    rule = {"match": "*/big.dat", "action": action}
+    rule.update(options)
+    return rule
+
+
+class Case:
+    """rules: the server's rules for the case (the scheme's own rule is added); end and boxes as in the
+    hostile-server suite; check(test, run): what else must hold; during(test, run): acts while the
+    dialog is up; bound: seconds the run may take."""
+
+    def __init__(self, name, what, outcome, rules, end="success", boxes=(), check=None, during=None, bound=90):
+        self.name, self.what, self.outcome, self.rules = name, what, outcome, rules
+        self.end, self.boxes, self.check, self.during, self.bound = end, list(boxes), check, during, bound
+
+
+def staged(test, name):
+    return os.path.join(test.drive_dir(), ROOT, "QuarnWin32", "Install", "Disc_01", name)
+
+
+def installed(test, *parts):
+    return os.path.join(test.drive_dir(), ROOT, "QuarnWin32", *parts)
+
+
+def read(path):
+    with open(path, "rb") as f:
+        return f.read()
+
+
+def big_answers(test):
+    return [t for t in test.srv.transfers() if t["path"].endswith("/big.dat")]
+
+
+def exact(test, content=None):
+    """Staged and installed big.dat and QuarnWin32.exe hold exactly the set's bytes."""
+    content = test.set.big if content is None else content
+    test.assertEqual(read(staged(test, "big.dat")), content, "staged big.dat")
+    test.assertEqual(read(installed(test, "Data", "big.dat")), content, "installed big.dat")
+    test.assertEqual(read(staged(test, "QuarnWin32.ex_")), test.set.program, "staged program")
+    test.assertEqual(read(installed(test, "QuarnWin32.exe")), test.set.program, "installed program")
+
+
+def set_bytes(test):
+    return sum(os.path.getsize(os.path.join(test.set.disc, n)) for n in os.listdir(test.set.disc))
+
+
+def resumed_once(test, run):
+    exact(test)
+    answers = big_answers(test)
+    test.assertEqual([(a["status"], a["range"]) for a in answers],
+                     [(200, ""), (206, "bytes=2000000-")], answers)
+    test.assertNotEqual(answers[1]["if_range"], "", "the range request is guarded")
+    test.assertEqual(answers[1]["sent"], BIG - 2_000_000)
+    sent = sum(t["sent"] for t in test.srv.transfers())
+    test.assertLess(sent, 1.2 * set_bytes(test), "bytes sent in all")
+    # The filler file was cut after an odd number of stored bytes: it resumes at the even offset
+    # twice its staged content.
+    program = [t for t in test.srv.transfers() if t["path"].endswith("/QuarnWin32.ex_")]
+    test.assertEqual([(a["status"], a["range"]) for a in program], [(200, ""), (206, "bytes=5000-")], program)
+    shown = test.log.texts(STATUS)
+    test.assertTrue(any(t.startswith(RETRY + b" 2/5 ... ") for t in shown), shown)
+
+
+def restarted_whole(test, run, content=None):
+    exact(test, content)
+    answers = big_answers(test)
+    test.assertEqual([(a["status"], a["range"] != "") for a in answers], [(200, False), (200, True)], answers)
+    test.assertEqual(answers[1]["sent"], BIG, "the second answer is the whole file")
+
+
+def changed_file(test, run):
+    restarted_whole(test, run, bytes(b ^ 0x5A for b in test.set.big))
+
+
+def waited_for_retry_after(test, run):
+    exact(test)
+    answers = big_answers(test)
+    test.assertEqual([a["status"] for a in answers], [503, 503, 200], answers)
+    for earlier, later in zip(answers, answers[1:]):
+        gap = later["start"] - earlier["end"]
+        test.assertGreater(gap, 1.8, "the wait the server asked for")
+        test.assertLess(gap, 3.5, "about the wait the server asked for")
+
+
+def failed_after_five(test, run):
+    answers = big_answers(test)
+    test.assertEqual(len(answers), 5, answers)
+    test.assertEqual([a["range"] != "" for a in answers], [False, True, True, True, True], answers)
+    test.assertFalse(os.path.exists(staged(test, "big.dat")), "a cut file is never left as whole")
+    test.assertFalse(os.path.exists(installed(test, "Data", "big.dat")))
+
+
+def cancel_during_wait(test, run):
+    """Presses Cancel once the status field shows the wait before the second attempt."""
+    if getattr(run, "cancel_pressed", None) is not None:
+        return
+    text = test.text(STATUS)
+    if text.startswith(RETRY) and b"mp)" in text:
+        run.cancel_pressed = time.monotonic()
+        test.drv("click", "ctl=%d" % FRAME, BUTTON)
+        harness.wait_until(lambda: test.drv.text("ctl=%d" % FRAME, BUTTON) == B_EXIT, 5,
+                           what="the run to end after Cancel")
+        run.cancel_took = time.monotonic() - run.cancel_pressed
+
+
+def cancelled_at_once(test, run):
+    test.assertIsNotNone(getattr(run, "cancel_pressed", None), "the wait was never seen")
+    test.assertLess(run.cancel_took, 1.0, "Cancel ends the wait at once")
+    test.assertEqual(test.log.texts(TITLE)[-1], T_CANCELLED)
+    test.assertEqual(len(big_answers(test)), 1, "no attempt after Cancel")
+    test.assertFalse(os.path.exists(staged(test, "big.dat")))
+
+
+def stalled_then_resumed(test, run):
+    exact(test)
+    answers = big_answers(test)
+    test.assertEqual([(a["action"], a["status"]) for a in answers], [("stall", 200), ("file", 206)], answers)
+    stalled_for = answers[1]["start"] - answers[0]["start"]
+    test.assertGreater(stalled_for, 55, "a stall counts as failed after 60 s without a byte")
+    test.assertLess(stalled_for, 90, "and not much later")
+
+
+CASES = [
+    Case("cut_once", "the connection is cut once in the middle of the 5 MB file (after 2,000,000 bytes), and "
+         "the filler-stored program once after an odd 5,001 stored bytes",
+         "retried with a guarded range request for the rest; the filler file from the even offset 5,000; "
+         "exact bytes staged and installed; less than 1.2 x the set sent in all",
+         [big_rule("short", bytes=2_000_000, times=1),
+          {"match": "*/QuarnWin32.ex_", "action": "short", "bytes": 5001, "times": 1}],
+         check=resumed_once),
+    Case("retry_after_503", "503 with Retry-After: 2 twice, then the file",
+         "the waits are the server's 2 s each; installed", [big_rule("status", status=503, times=2,
+                                                                     headers=[["Retry-After", "2"]])],
+         check=waited_for_retry_after),
+    Case("ranges_ignored", "cut once; the server then ignores ranges (200 with the whole file)",
+         "the file starts again from byte 0; exact bytes", [big_rule("short", bytes=1_000_000, times=1),
+                                                             big_rule("file", ranges=False)],
+         check=restarted_whole),
+    Case("changed_between_attempts", "cut once; the file then changes on the server (new ETag and date)",
+         "the If-Range guard fails, the new version arrives whole; never spliced",
+         [big_rule("short", bytes=1_000_000, times=1), big_rule("file", xor=0x5A)], check=changed_file),
+    Case("cut_every_time", "the file is cut on every attempt",
+         "five attempts (each sends 500,000 bytes more), waits of about 1, 2, 4 and 8 s; then the file fails and is not staged: the copy "
+         "asks for the disc (4), Cancel ends the run", [big_rule("short", bytes=500_000)],
+         end="cancelled", boxes=["4"], check=failed_after_five, bound=120),
+    Case("cancel_during_wait", "the file is cut; Cancel is pressed while the status counts down the wait",
+         "the run ends within a second, no further attempt", [big_rule("short", bytes=500_000)],
+         end="cancelled", check=cancelled_at_once, during=cancel_during_wait),
+    Case("stalled", "the server stops sending after 1,000,000 bytes of the file, once",
+         "after 60 s without a byte the attempt fails and the rest is fetched with a range; exact bytes",
+         [big_rule("stall", bytes=1_000_000, seconds=300, times=1)], check=stalled_then_resumed, bound=150),
+]
+
+
+def reg_delete_record():
+    subprocess.run(["wine", "reg", "delete", "HKLM\\Software\\QuarnSoft\\QuarnCAD WebE2E", "/f"],
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL,
+                   env=harness.wine_env())
+
+
+INTERNET_SETTINGS = "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings"
+
+
+def set_proxy(server):
+    """The prefix's system proxy: server "host:port", or None to switch it off again."""
+    def reg(*args):
+        subprocess.run(["wine", "reg"] + list(args) + ["/f"], stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL, env=harness.wine_env(), check=True)
+    if server:
+        reg("add", INTERNET_SETTINGS, "/v", "ProxyServer", "/t", "REG_SZ", "/d", server)
+        reg("add", INTERNET_SETTINGS, "/v", "ProxyEnable", "/t", "REG_DWORD", "/d", "1")
+    else:
+        reg("add", INTERNET_SETTINGS, "/v", "ProxyEnable", "/t", "REG_DWORD", "/d", "0")
+
+
+class NetworkFaults(hostile_run.HostileRunning, unittest.TestCase):
+    drive = "U"
+    installer_name = "network_faults"
+    rows = []
+
+    @classmethod
+    def setUpClass(cls):
+        cls.work = os.path.join(harness.BUILD, "network-e2e")
+        shutil.rmtree(cls.work, ignore_errors=True)
+        os.makedirs(cls.work)
+        cls.tree = os.path.join(cls.work, "tree")
+        cls.drv = harness.Driver()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.drv.close()
+        hostile_run.write_rows(SUITE, cls.rows)
+
+    def setUp(self):
+        self.srv = None
+        self.installer = None
+
+    def forget(self):
+        shutil.rmtree(os.path.join(self.drive_dir(), ROOT), ignore_errors=True)
+        self.drv("closeall", "ExplorerWClass", 0, check=False)
+
+    def test_cases(self):
+        only = os.environ.get("QUARN_NETWORK_CASES")
+        for scheme in ("https", "http"):
+            for case in CASES:
+                if only and case.name not in only.split(","):
+                    continue
+                with self.subTest(case=case.name, scheme=scheme):
+                    self.run_case(case, scheme)
+        self.assertEqual([c.name for c in CASES if c.name not in reliability_doc.listed_cases()], [],
+                         "docs/reliability.md must list every case: run tests/reliability_doc.py --write")
+
+    def test_second_run_fetches_only_what_is_missing(self):
+        """A set with hash data ([Hashes] in its file list): a first run fails at big.dat (404) after
+        staging the two files before it; one of them is then damaged on the disk (same size, one byte
+        changed). The second run fetches big.dat and the damaged file, and not the intact one."""
+        for scheme in ("https", "http"):
+            with self.subTest(scheme=scheme):
+                self.forget()
+                plain = TestSet(self.tree, big_size=300_000)
+                hashes = ["[Hashes]"] + ["%s=%d %s" % (name, len(data), hashlib.sha256(data).hexdigest())
+                                         for name, data in (("setup.cfg", plain.setup_cfg),
+                                                            ("QuarnWin32.ex_", plain.program),
+                                                            ("big.dat", plain.big))]
+                self.set = TestSet(self.tree, big_size=300_000, list_extra=hashes)
+                self.srv = servers.TestServers(harness.BUILD, self.tree,
+                                               workdir=os.path.join(self.work, "srv")).start()
+                try:
+                    scheme_rules = [HTTP_ONLY] if scheme == "http" else []
+                    self.srv.set_rules(scheme_rules + [big_rule("status", status=404)])
+                    self.log = MessageLog(os.path.join(self.work, "reuse1_%s.msglog" % scheme))
+                    self.start_installation()
+                    run = self.run_to_end(None, 60, shots="network_reuse1_%s" % scheme)
+                    self.assertEqual((run.end, run.kinds()), ("cancelled", ["4"]), run.boxes)
+                    self.assertEqual(read(staged(self, "QuarnWin32.ex_")), self.set.program)
+                    damaged = bytearray(read(staged(self, "setup.cfg")))
+                    damaged[3] ^= 0xFF
+                    with open(staged(self, "setup.cfg"), "wb") as f:
+                        f.write(bytes(damaged))
+                    first = len(self.srv.transfers())
+
+                    self.srv.set_rules(scheme_rules)
+                    self.log = MessageLog(os.path.join(self.work, "reuse2_%s.msglog" % scheme))
+                    self.start_installation()
+                    run = self.run_to_end(None, 60, shots="network_reuse2_%s" % scheme)
+                    self.assertEqual((run.end, run.kinds()), ("success", []), run.boxes)
+                    fetched = [t["path"].rsplit("/", 1)[1] for t in self.srv.transfers()[first:]
+                               if "/KelvaranDemo/" in t["path"]]
+                    self.assertEqual(fetched, ["Install.ini", "Fajls_1.ini", "setup.cfg", "big.dat", "Install.ini",
+                                               "Fajls_2.ini"])
+                    exact(self)
+                    self.assertEqual(read(installed(self, "setup.cfg")), self.set.setup_cfg)
+                finally:
+                    if self.installer is not None and self.installer.proc.poll() is None:
+                        self.installer.kill()
+                    self.drv("unhook", check=False)
+                    self.srv.stop()
+                    self.srv = None
+                    self.forget()
+                    reg_delete_record()
+
+    def test_proxy_fallback(self):
+        """No direct route to either host: nothing listens at the compiled addresses. The servers listen
+        one port higher, and only the loopback proxy configured in the prefix's Internet Settings knows
+        it (its map sends each compiled address there). The set must arrive through the proxy, over
+        HTTPS (a CONNECT tunnel) and over HTTP (requests in absolute form)."""
+        https_port, http_port = servers.build_ports(harness.BUILD)
+        proxy_port = https_port - 443 + 128
+        mapping = {"localhost:%d" % https_port: "127.0.0.1:%d" % (https_port + 1),
+                   "127.0.0.1:%d" % http_port: "127.0.0.1:%d" % (http_port + 1)}
+        for scheme in ("https", "http"):
+            with self.subTest(scheme=scheme):
+                self.forget()
+                self.set = TestSet(self.tree, big_size=300_000)
+                self.srv = servers.TestServers(harness.BUILD, self.tree, workdir=os.path.join(self.work, "srv"),
+                                               ports=(https_port + 1, http_port + 1)).start()
+                proxy = servers.TestProxy(harness.BUILD, mapping, proxy_port,
+                                          workdir=os.path.join(self.work, "proxy")).start()
+                set_proxy("127.0.0.1:%d" % proxy_port)
+                try:
+                    self.srv.set_rules([HTTP_ONLY] if scheme == "http" else [])
+                    self.log = MessageLog(os.path.join(self.work, "proxy_%s.msglog" % scheme))
+                    self.start_installation()
+                    run = self.run_to_end(None, 60, shots="network_proxy_%s" % scheme)
+                    self.assertEqual((run.end, run.kinds()), ("success", []), run.boxes)
+                    self.assertEqual(read(installed(self, "Data", "big.dat")), self.set.big)
+                    seen = proxy.requests()
+                    if scheme == "https":
+                        self.assertIn(("CONNECT", "localhost:%d" % https_port, "tunnel"), seen)
+                    else:
+                        self.assertIn(("GET", "http://127.0.0.1:%d/UpDate-V9.20/KelvaranDemo/Disc_01/big.dat"
+                                       % http_port, "forward"), seen)
+                    used = {t["scheme"] for t in self.srv.transfers() if "/KelvaranDemo/" in t["path"]}
+                    self.assertEqual(used, {scheme})
+                finally:
+                    set_proxy(None)
+                    if self.installer is not None and self.installer.proc.poll() is None:
+                        self.installer.kill()
+                    self.drv("unhook", check=False)
+                    proxy.stop()
+                    self.srv.stop()
+                    self.srv = None
+                    self.forget()
+                    reg_delete_record()
+
+    def run_case(self, case, scheme):
+        self.forget()
+        os.makedirs(self.drive_dir(), exist_ok=True)
+        self.set = TestSet(self.tree, big_size=BIG)
+        self.srv = servers.TestServers(harness.BUILD, self.tree, workdir=os.path.join(self.work, "srv")).start()
+        try:
+            self.srv.set_rules(([HTTP_ONLY] if scheme == "http" else []) + list(case.rules))
+            self.log = MessageLog(os.path.join(self.work, "%s_%s.msglog" % (case.name, scheme)))
+            self.start_installation()
+            run = self.run_to_end(None, case.bound, (lambda r: case.during(self, r)) if case.during else None,
+                                  shots="network_%s_%s" % (case.name, scheme))
+            self.rows.append(("%s (%s)" % (case.name, scheme), case.what, run.summary()))
+            self.assertEqual((run.end, run.kinds()), (case.end, case.boxes), run.boxes)
+            used = {t["scheme"] for t in self.srv.transfers() if "/KelvaranDemo/" in t["path"]}
+            self.assertEqual(used, {scheme})
+            if case.check:
+                case.check(self, run)
+        finally:
+            if self.installer is not None and self.installer.proc.poll() is None:
+                self.installer.kill()
+            self.drv("unhook", check=False)
+            self.srv.stop()
+            self.srv = None
+            self.forget()
+            reg_delete_record()
+
+
+if __name__ == "__main__":
+    harness.main()
