@@ -171,6 +171,7 @@ class TestProxy:
         self.port = port
         self.auth = auth
         self.workdir = workdir or tempfile.mkdtemp(prefix="quarn-proxy-", dir=build)
+        os.makedirs(self.workdir, exist_ok=True)
         self.log_path = os.path.join(self.workdir, "proxy.log")
         self.stderr_path = os.path.join(self.workdir, "proxy.stderr")
         self.proc = None
