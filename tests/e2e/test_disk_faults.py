@@ -93,7 +93,7 @@ def refused_for_space(test, run):
     test.assertEqual(files, [])
     test.assertTrue(os.path.isdir(installed(test, "Install")))
     set_files = [p for (_, _, p, _, _) in test.srv.requests() if "/KelvaranDemo/" in p]
-    test.assertEqual([p.rsplit("/", 1)[1] for p in set_files], ["Install.ini"])
+    test.assertEqual([p.rsplit("/", 1)[1] for p in set_files], ["Sign.ini", "Install.ini"])
 
 
 def installed_whole(test, run):
