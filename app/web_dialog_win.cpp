@@ -5,12 +5,14 @@
 
 #include <commctrl.h>
 
+#include <string>
+
 #include "state/install_state_win.h"
 #include "app/worker_texts.h"
 #include "app/worker_win.h"
 #include "base/scoped_handle_win.h"
 #include "base/text.h"
-#include "install/directories.h"
+#include "layout/install_layout.h"
 #include "install/uninstall_record_win.h"
 #include "res/resource.h"
 #include "ui/centre_win.h"
@@ -241,7 +243,8 @@ int CreateStagingFolders() {
   char path[kTextSize];
   // Root folder, program folder, staging folder: each one level below the one before.
   if (!BuildRootFolderPath(path, sizeof path, g_state.choices.targetDrive, g_state.choices.rootName)) return 1;
-  const char* const tails[] = {"", "\\QuarnWin32\\", "Install"};
+  const std::string program = std::string("\\") + kProgramFolderName + "\\";
+  const char* const tails[] = {"", program.c_str(), kStagingFolderName};
   for (const char* tail : tails) {
     if (!AppendText(path, sizeof path, tail)) return 1;  // a cut path would name another folder
     if (CreateDirectoryA(path, nullptr)) {

@@ -22,19 +22,3 @@ bool BuildNoConnectionText(char* out, size_t outSize, const char* siteName) {
   fit = fit && AppendText(out, outSize, "' WEB lappr\xf3l!!!");
   return fit;
 }
-
-namespace {
-bool BuildBelow(char* out, size_t outSize, const char* programFolder, const char* tail) {
-  if (CopyText(out, outSize, programFolder) && AppendText(out, outSize, tail)) return true;
-  if (outSize > 0) out[0] = '\0';
-  return false;
-}
-}  // namespace
-
-bool BuildStagingFolderPath(char* out, size_t outSize, const char* programFolder) {
-  return BuildBelow(out, outSize, programFolder, "Install\\");
-}
-
-bool BuildDescriptionPath(char* out, size_t outSize, const char* programFolder) {
-  return BuildBelow(out, outSize, programFolder, "Install\\Disc_01\\Install.ini");
-}

@@ -1,5 +1,4 @@
-// What the worker shows in the web installation dialog, and the paths it derives from the program
-// folder. Texts are code page 1250 bytes. Portable.
+// What the worker shows in the web installation dialog. Texts are code page 1250 bytes. Portable.
 #pragma once
 #include <cstddef>
 
@@ -21,10 +20,3 @@ extern const char kButtonExit[];
 // rendszernek nincs Internet kapcsolata,", a line feed, " vagy nincs letöltési engedélye az '", the
 // site name, "' WEB lappról!!!". False when it did not fit (out then holds the longest prefix that fits).
 bool BuildNoConnectionText(char* out, size_t outSize, const char* siteName);
-
-// programFolder + "Install\" (the staging folder). False and out empty when it does not fit.
-bool BuildStagingFolderPath(char* out, size_t outSize, const char* programFolder);
-
-// programFolder + "Install\Disc_01\Install.ini" (the staged description). False and out empty when it
-// does not fit: a cut path would name another file.
-bool BuildDescriptionPath(char* out, size_t outSize, const char* programFolder);

@@ -19,7 +19,7 @@
 #include "base/message_box_win.h"
 #include "base/scoped_handle_win.h"
 #include "base/text.h"
-#include "install/copy_paths.h"
+#include "layout/install_layout.h"
 #include "install/copy_progress.h"
 #include "layout/description.h"
 #include "install/uninstall_record_win.h"
@@ -94,7 +94,7 @@ void ShowProgressInFile(uint64_t writtenInFile, int frame) {
   SetControlText(IDC_WEB_PERCENT, percent);
 }
 
-// The counters are the design's unsigned 32-bit values; a file counts with the low part of its size.
+// The counters are unsigned 32-bit values (they wrap past 4 GB); a file counts with the low part of its size.
 void CountDone(DWORD bytes) { g_state.copy.copyBytesDone += bytes; }
 
 // The block copy of an open source into an open target. Stops at the end of the source, at a short

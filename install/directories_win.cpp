@@ -6,7 +6,7 @@
 #include "state/install_state_win.h"
 #include "install/uninstall_record_win.h"
 #include "install/description_win.h"
-#include "install/directories.h"
+#include "layout/install_layout.h"
 
 void CreateSystemDirectories() {
   char root[kTextSize];

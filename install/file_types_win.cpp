@@ -8,6 +8,7 @@
 #include "install/description_win.h"
 #include "install/file_types.h"
 #include "install/registry.h"
+#include "layout/install_layout.h"
 #include "install/registry_win.h"
 
 namespace {

@@ -5,7 +5,7 @@
 
 #include "state/install_state_win.h"
 #include "base/install_log_win.h"
-#include "install/launch.h"
+#include "layout/install_layout.h"
 #include "install/progman_dde_win.h"
 
 void LaunchInstalledSystem() {

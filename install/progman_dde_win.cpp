@@ -18,7 +18,7 @@
 
 #include "state/install_state_win.h"
 #include "base/install_log_win.h"
-#include "install/copy_paths.h"
+#include "layout/install_layout.h"
 #include "layout/description.h"
 #include "install/description_win.h"
 #include "install/launch_win.h"

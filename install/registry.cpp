@@ -14,14 +14,3 @@ bool FormatInstalledTime(int year, int month, int day, int hour, int minute, int
   int n = snprintf(out, size, "%d.%02d.%02d. %02d:%02d:%02d", year, month, day, hour, minute, second);
   return n >= 0 && static_cast<size_t>(n) < size;
 }
-
-bool BuildRootFolder(int drive, const char* rootName, char* out, size_t size) {
-  if (size > 0) out[0] = '\0';
-  if (drive < 1 || drive > 26) return false;
-  const char prefix[4] = {static_cast<char>(64 + drive), ':', '\\', '\0'};
-  return CopyText(out, size, prefix) && AppendText(out, size, rootName);
-}
-
-bool BuildInstalledProgramFolder(int drive, const char* rootName, char* out, size_t size) {
-  return BuildRootFolder(drive, rootName, out, size) && AppendText(out, size, "\\QuarnWin32\\");
-}

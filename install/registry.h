@@ -14,10 +14,3 @@ bool BuildRecordKeyPath(const char* cadSystem, char* out, size_t size);
 // does not fit into out.
 bool FormatInstalledTime(int year, int month, int day, int hour, int minute, int second, char* out,
                          size_t size);
-
-// The root folder "X:\root" of drive number drive (1 = A ... 26 = Z), without a trailing backslash.
-// False for a drive number outside 1..26 or when the path does not fit.
-bool BuildRootFolder(int drive, const char* rootName, char* out, size_t size);
-
-// The installed program folder "X:\root\QuarnWin32\" (with the trailing backslash). Same failures.
-bool BuildInstalledProgramFolder(int drive, const char* rootName, char* out, size_t size);

@@ -13,6 +13,7 @@
 #include "base/scoped_handle_win.h"
 #include "install/description_win.h"
 #include "install/registry.h"
+#include "layout/install_layout.h"
 #include "install/uninstall_record_win.h"
 
 namespace {
@@ -93,7 +94,7 @@ void WriteInstallationRecord() {
                       sizeof text);
   WriteRegistryString(HKEY_LOCAL_MACHINE, keyPath, "Installed Time", text, view);
 
-  if (BuildRootFolder(g_state.choices.targetDrive, g_state.choices.rootName, text, sizeof text)) {
+  if (BuildRootFolderPath(text, sizeof text, g_state.choices.targetDrive, g_state.choices.rootName)) {
     WriteRegistryString(HKEY_LOCAL_MACHINE, keyPath, "Installed Path", text, view);
   }
 

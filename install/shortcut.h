@@ -3,6 +3,7 @@
 #include <cstddef>
 
 #include "layout/description.h"
+#include "layout/install_layout.h"
 
 constexpr size_t kLinkPathSize = 512;
 
@@ -12,10 +13,7 @@ struct ShortcutPlan {
   char workingFolder[kTextSize];     // "X:\root\QuarnWin32"
 };
 
-// True when name can be used as the file name of a link on the desktop: not empty, not "." or "..", and
-// without "\", "/" or ":", so that the group name from the description cannot place the link outside the
-// desktop folder (or into an alternate data stream).
-bool IsPlainLinkName(const char* name);
+// The link name rule is IsPlainLinkName (layout/install_layout.h).
 
 // Fills plan for group name `name`, the desktop folder and the installation's drive and root folder.
 // False when the name is not a plain link name or a path does not fit: no shortcut is made then.

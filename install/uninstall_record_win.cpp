@@ -10,6 +10,7 @@
 #include "base/scoped_handle_win.h"
 #include "install/description_win.h"
 #include "install/registry.h"
+#include "layout/install_layout.h"
 #include "install/registry_win.h"
 #include "install/shortcut_win.h"
 
@@ -211,8 +212,8 @@ int SaveUninstallRecord() {
   char recordKey[kTextSize];
   if (!BuildRecordKeyPath(system, recordKey, sizeof recordKey)) return 1;
   char root[kTextSize];
-  if (!BuildRootFolder(g_state.choices.targetDrive, g_state.choices.rootName, root, sizeof root)) return 1;
-  const std::string programFolder = std::string(root) + "\\QuarnWin32\\";
+  if (!BuildInstalledProgramFolder(g_state.choices.targetDrive, g_state.choices.rootName, root, sizeof root)) return 1;
+  const std::string programFolder = root;
   const std::string listPath = programFolder + kManifestFileName;
   const std::string copyPath = programFolder + kInstallerCopyName;
   const std::string uninstallKey = UninstallKeyOf(system);

@@ -11,18 +11,6 @@ const char* const kPartNames[kPartCount] = {"Setup", "Systems", "Drawings", "Blo
 namespace {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-bool IsSeparator(char c) { return c == '\\' || c == '/'; }
-
-// A segment [begin, end) Windows would resolve to the parent folder: only dots and blanks, two dots or more.
-// (Win32 path normalisation drops trailing dots and blanks of a segment, so ".. " and "..." act like "..")
-bool IsParentSegment(const char* begin, const char* end) {
-  int dots = 0;
-  for (const char* p = begin; p < end; ++p) {
-    if (*p == '.') ++dots;
-    else if (*p != ' ') return false;
-  }
-  return dots >= 2;
-}
 
 void AppendN(std::string* out, const char* text) { out->append(text ? text : ""); }
 
@@ -71,18 +59,6 @@ std::string FileListName(int disc) {
 }
 
 std::string NumberedKey(const char* stem, int n) { return std::string(stem) + std::to_string(n); }
-
-bool ContainsParentSegment(const char* path) {
-  if (path == nullptr) return false;
-  const char* segment = path;
-  for (const char* p = path;; ++p) {
-    if (*p == '\0' || IsSeparator(*p)) {
-      if (IsParentSegment(segment, p)) return true;
-      if (*p == '\0') return false;
-      segment = p + 1;
-    }
-  }
-}
 
 FileLineStatus ParseFileLine(const char* line, FileEntry* entry) {
   memset(entry, 0, sizeof *entry);
@@ -157,21 +133,6 @@ std::string PrepareProgramManagerCommand(const char* command, const char* rootFo
     }
   }
   return out;
-}
-
-bool LeavesProgramManagerFolder(const std::string& command) {
-  // Where a name or a path component can begin: after "(", ",", a quote or a separator, blanks skipped.
-  bool atStart = false;
-  for (size_t i = 0; i < command.size(); ++i) {
-    const char c = command[i];
-    if (atStart && c == '.' && i + 1 < command.size() && command[i + 1] == '.') return true;
-    if (c == '(' || c == ',' || c == '"' || IsSeparator(c)) {
-      atStart = true;
-    } else if (!IsBlank(c)) {
-      atStart = false;
-    }
-  }
-  return false;
 }
 
 GroupCommand ParseGroupCommand(const char* command, std::string* name) {

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "base/sizes.h"
+#include "layout/install_layout.h"
 
 // The seven parts in their fixed order; the names are both INI section names and key names.
 enum PartIndex { kSetup = 0, kSystems, kDrawings, kBlocks, kProjects, kDatas, kHelp };
@@ -40,10 +41,7 @@ std::string FileListName(int disc);
 // A numbered key: stem + n in decimal without leading zeros ("File" 12 -> "File12").
 std::string NumberedKey(const char* stem, int n);
 
-// True when a path holds a segment that climbs out of the folder it is appended to: "..", and also the
-// forms Windows reduces to it (a segment of only dots and blanks with at least two dots, e.g. ".. " or
-// "..."). Both '\' and '/' separate segments.
-bool ContainsParentSegment(const char* path);
+// ContainsParentSegment (layout/install_layout.h) decides whether a path climbs out of its folder.
 
 // ---- File lines (File%i values of Fajls_N.ini) ----
 
@@ -99,11 +97,7 @@ bool IsHelpViewerCommand(const char* command);
 std::string PrepareProgramManagerCommand(const char* command, const char* rootFolder,
                                          const char* windowsFolder);
 
-// True when a prepared command names something the Program Manager would put outside its own folder:
-// a ".." at the start of an argument or of a path component ("[CreateGroup(..\\x)]", "[AddItem(a.exe,
-// ..x)]"). The service joins group and item names to its folder and resolves a leading ".." into the
-// folder above, whatever follows it. Such a command is not sent.
-bool LeavesProgramManagerFolder(const std::string& command);
+// Whether a prepared command may be sent: LeavesProgramManagerFolder (layout/install_layout.h).
 
 enum class GroupCommand {
   kNotCreateGroup,  // does not begin with "[CreateGroup("

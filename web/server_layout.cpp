@@ -103,19 +103,6 @@ bool FormServerUrl(const char* updateDirectoryUrl, const char* discFolder, const
   return fit;
 }
 
-bool FormStagingPath(const char* stagingFolder, const char* discFolder, const char* fileName,
-                     char* path, size_t pathSize) {
-  if (pathSize == 0) return false;
-  path[0] = '\0';
-  bool fit = AppendText(path, pathSize, stagingFolder);
-  fit = fit && AppendText(path, pathSize, discFolder);
-  if (fileName != nullptr) {
-    fit = fit && AppendText(path, pathSize, "\\");
-    fit = fit && AppendText(path, pathSize, fileName);
-  }
-  return fit;
-}
-
 void FormDiscFolder(int disc, char* folder, size_t folderSize) {
   snprintf(folder, folderSize, "Disc_%02i", disc);
 }
@@ -142,27 +129,6 @@ bool FormServerName(const char* fileLine, char* name, size_t nameSize) {
   memcpy(name, p, n);
   name[n] = '\0';
   return true;
-}
-
-bool IsSafeServerName(const char* name) {
-  if (name[0] == '\0') return false;
-  const char* component = name;
-  for (const char* p = name;; ++p) {
-    unsigned char c = static_cast<unsigned char>(*p);
-    if (c == '\\' || c == '\0') {
-      // The component [component, p): not empty, and not only dots and blanks.
-      if (p == component) return false;
-      bool onlyDots = true;
-      for (const char* q = component; q < p; ++q) {
-        if (*q != '.' && *q != ' ') onlyDots = false;
-      }
-      if (onlyDots) return false;
-      if (c == '\0') return true;
-      component = p + 1;
-      continue;
-    }
-    if (c < 0x20 || strchr(":/*?\"<>|", c) != nullptr) return false;
-  }
 }
 
 bool IsFillerName(const char* name) {

@@ -4,6 +4,8 @@
 #pragma once
 #include <cstddef>
 
+#include "layout/install_layout.h"
+
 // The server directory below each host's root, and the set's folder below it.
 extern const char kHttpsDirectory[];  // "Download/UpDate-V9.20"
 extern const char kHttpDirectory[];   // "UpDate-V9.20"
@@ -24,10 +26,6 @@ bool FormUpdateDirectoryUrl(bool https, const char* host, char* url, size_t urlS
 bool FormServerUrl(const char* updateDirectoryUrl, const char* discFolder, const char* fileName,
                    char* url, size_t urlSize);
 
-// stagingFolder + discFolder, then "\" + fileName when fileName is given (nullptr: the disc folder).
-bool FormStagingPath(const char* stagingFolder, const char* discFolder, const char* fileName,
-                     char* path, size_t pathSize);
-
 // "Disc_%02i" of a disc number, and the names of the set's description files.
 void FormDiscFolder(int disc, char* folder, size_t folderSize);   // Disc_01 ... Disc_15
 void FormDiscSection(int disc, char* section, size_t sectionSize);  // Disc01 ... Disc15
@@ -37,11 +35,7 @@ void FormFileListName(int disc, char* name, size_t nameSize);    // Fajls_1.ini 
 // the first blank, comma or the end. Returns false when it does not fit.
 bool FormServerName(const char* fileLine, char* name, size_t nameSize);
 
-// True when a server name stays inside its disc folder: not empty, no drive or stream colon, no
-// leading or doubled separator, no component made only of dots (or dots and blanks, which Windows
-// trims to nothing), no forward slash (Windows reads it as a separator too), no control byte and none
-// of the characters that Windows file names cannot hold. Backslashes between names (subfolders) pass.
-bool IsSafeServerName(const char* name);
+// The staging paths and IsSafeServerName are in layout/install_layout.h with every other path rule.
 
 // Files stored with a filler byte before every content byte: the name holds "ex_" or "dl_".
 bool IsFillerName(const char* name);

@@ -99,12 +99,6 @@ bool ReadChunk(HINTERNET request, char* buffer, DWORD size, DWORD* got) {
   return true;
 }
 
-// The root folder is one folder directly below the drive's top folder. A value that would climb out of
-// it, name a drive or hold a separator is not a root name: it is treated as absent.
-bool IsRootName(const char* value) {
-  return value[0] != '*' && IsSafeServerName(value) && strchr(value, '\\') == nullptr;
-}
-
 // Creates the folders between the disc folder and a file in a subfolder of it ("Help\a.hlp").
 bool CreateSubfolders(const char* discFolder, const char* fileName) {
   for (const char* p = strchr(fileName, '\\'); p != nullptr; p = strchr(p + 1, '\\')) {
@@ -379,17 +373,15 @@ int ReadRemoteDescription() {
   // The program folder (drive + root + "\QuarnWin32\") must leave room for the staging paths below it.
   char programFolder[kTextSize];
   CopyText(programFolder, sizeof programFolder, g_state.paths.programFolder);
-  bool fits = AppendText(programFolder, sizeof programFolder, root) &&
-              AppendText(programFolder, sizeof programFolder, "\\QuarnWin32\\");
+  bool fits = AppendProgramFolder(programFolder, sizeof programFolder, root);
   // The staging folder and the longest name the run itself puts there (disc 15's list) must fit too: a
   // root that leaves no room ends the run here, before anything is written (its empty staging path once
   // put the whole set below the current folder).
   char stagingFolder[kTextSize];
   char longest[kTextSize];
-  fits = fits && CopyText(stagingFolder, sizeof stagingFolder, programFolder) &&
-         AppendText(stagingFolder, sizeof stagingFolder, "Install\\") &&
+  fits = fits && BuildStagingFolderPath(stagingFolder, sizeof stagingFolder, programFolder) &&
          FormStagingPath(stagingFolder, "Disc_15", "Fajls_15.ini", longest, sizeof longest);
-  if (!IsRootName(root) || !fits) {
+  if (!IsServerRootName(root) || !fits) {
     // Owned by the web dialog, as the copy engine's boxes are: this runs on the worker thread, which has
     // no focus window, and a box without an owner can fall behind the dialog.
     ShowBox(g_state.windows.webDialog, kNoRootText, kNoRootCaption, MB_ICONERROR | MB_OK, IDOK);

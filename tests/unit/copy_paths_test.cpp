@@ -3,7 +3,8 @@
 
 #include <string>
 
-#include "install/copy_paths.h"
+#include "layout/description.h"
+#include "layout/install_layout.h"
 
 TEST(CopyPaths, SourceAndFileListBelowTheDiscFolder) {
   const char* staging = "T:\\V92Demo\\QuarnWin32\\Install\\";

@@ -1,4 +1,4 @@
-#include "install/directories.h"
+#include "layout/install_layout.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The installed system's command line: the one path, unquoted, no arguments.
 #include <gtest/gtest.h>
 
-#include "install/launch.h"
+#include "layout/install_layout.h"
 
 TEST(InstalledSystemCommandLine, PathOfTheMainProgram) {
   struct Case {

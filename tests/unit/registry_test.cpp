@@ -4,6 +4,7 @@
 #include <string>
 
 #include "install/registry.h"
+#include "layout/install_layout.h"
 
 TEST(InstalledTime, FormatsYearMonthDayAndTimeWithLeadingZeros) {
   struct Case {
@@ -60,7 +61,7 @@ TEST(RootFolder, IsDriveLetterColonBackslashRoot) {
   for (const Case& c : cases) {
     char folder[256];
     char program[256];
-    EXPECT_EQ(BuildRootFolder(c.drive, c.root, folder, sizeof folder), c.ok) << c.drive;
+    EXPECT_EQ(BuildRootFolderPath(folder, sizeof folder, c.drive, c.root), c.ok) << c.drive;
     EXPECT_EQ(BuildInstalledProgramFolder(c.drive, c.root, program, sizeof program), c.ok) << c.drive;
     if (c.ok) {
       EXPECT_STREQ(folder, c.folder);

@@ -1,4 +1,5 @@
 #include "app/worker_texts.h"
+#include "layout/install_layout.h"
 
 #include <gtest/gtest.h>
 
