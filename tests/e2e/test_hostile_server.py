@@ -4,7 +4,8 @@ on purpose or serve a set written to do harm (tools/testserver/quarn_testserver.
 Every case of CASES starts QuarnWebInstall.exe, picks drive V:, presses Telepítés and follows the run to
 its end, answering each message box by its kind (the disc prompt with Cancel, every error box with OK
 unless the case says otherwise). For each case it checks:
-  - the end the design gives (success, cancelled, no connection) and the boxes on the way, in order;
+  - the end the program gives for the input (success, cancelled, no connection) and the boxes on the way,
+    in order;
   - that the program ended cleanly (exit code 0, no unhandled exception) within the case's bound;
   - a scan of the whole Wine prefix, every test drive and the home folder behind the Wine user's desktop:
     nothing was written outside the root folder on the target drive (the staging folder is inside it), the
@@ -39,7 +40,7 @@ GROUP = "Hostile %n%s%s"           # a group name a format function would choke 
 
 
 class Case:
-    """One hostile input and the outcome the design gives for it.
+    """One hostile input and the outcome the program gives for it.
 
     what: the input, for the table; outcome: the expected outcome, for the table (the end and boxes are
     checked separately, this text says what else is true). set: TestSet options; rules: the servers'
