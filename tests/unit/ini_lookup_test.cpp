@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 
+#include "unit/case_name.h"
 #include "web/ini_lookup.h"
 
 namespace {
@@ -18,6 +19,8 @@ struct LookupCase {
   bool found;
   std::string value;
 };
+
+void PrintTo(const LookupCase& c, std::ostream* os) { PrintCaseName(c.name, os); }
 
 std::string Long(char c, size_t n) { return std::string(n, c); }
 
@@ -93,13 +96,7 @@ TEST_P(FindIniValueTable, GivesTheValueOrStar) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, FindIniValueTable, ::testing::ValuesIn(kCases),
-                         [](const ::testing::TestParamInfo<LookupCase>& info) {
-                           std::string n;
-                           for (const char* p = info.param.name; *p; ++p)
-                             n += isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
-                           return n;
-                         });
+INSTANTIATE_TEST_SUITE_P(Cases, FindIniValueTable, ::testing::ValuesIn(kCases), CaseNameOf());
 
 TEST(FindIniValue, NeverReadsPastTheGivenSize) {
   // The text is a window of a larger buffer: the bytes after it must not count.

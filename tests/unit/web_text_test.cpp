@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "base/text.h"
+#include "unit/case_name.h"
 #include "ui/progress_text.h"
 #include "web/filler.h"
 #include "web/probe.h"
@@ -25,6 +26,8 @@ struct ProbeCase {
   std::string text;
   ProbeVerdict verdict;
 };
+
+void PrintTo(const ProbeCase& c, std::ostream* os) { PrintCaseName(c.name, os); }
 
 const ProbeCase kProbeCases[] = {
     {"both markers in order", kHeader + "\r\n" + kCopyright + "\r\n", ProbeVerdict::kAccepted},
@@ -57,7 +60,7 @@ TEST_P(ProbeTable, Verdict) {
   EXPECT_EQ(ScanProbeText(c.text.data(), static_cast<int>(c.text.size()), cancel), c.verdict);
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, ProbeTable, ::testing::ValuesIn(kProbeCases));
+INSTANTIATE_TEST_SUITE_P(Cases, ProbeTable, ::testing::ValuesIn(kProbeCases), CaseNameOf());
 
 TEST(ProbeScan, CancelStopsAtTheFirstLineEnd) {
   std::atomic<int32_t> cancel{1};
