@@ -101,7 +101,8 @@ class SampleSetInstall(WebDialogDriving, unittest.TestCase):
         titles = [v for (k, c, v) in entries if k == "settext" and c == TITLE]
         self.assertEqual(titles[-1], T_SUCCEEDED)
 
-        # Byte for byte at every target, and nothing else below the root but the staging folder.
+        # Byte for byte at every target, and nothing else below the root but the staging folder and what the
+        # uninstaller needs in the program folder (its own copy and the list of what was created).
         for path, content in sorted(self.expected.items()):
             with self.subTest(target=path):
                 self.assertTrue(os.path.isfile(path), path)
@@ -109,7 +110,9 @@ class SampleSetInstall(WebDialogDriving, unittest.TestCase):
                     self.assertEqual(f.read(), content)
         staging = os.path.join(self.root, "QuarnWin32", "Install")
         installed = files_below(self.root, staging)
-        self.assertEqual(installed, {p for p in self.expected if p.startswith(self.root + os.sep)})
+        uninstaller = {os.path.join(self.root, "QuarnWin32", name)
+                       for name in ("QuarnWebInstall.exe", "QuarnUninstall.lst")}
+        self.assertEqual(installed, {p for p in self.expected if p.startswith(self.root + os.sep)} | uninstaller)
         self.assertGreater(len(installed), 8)
 
         # The copy step's own display: from T_FILES to T_REGISTERING, the worker writes nothing there.
