@@ -102,7 +102,12 @@ class DriveChooserTest(OptionsTestCase):
         wait_until(lambda: self.app.proc.poll() is not None or len(self.windows_titled(OPTIONS_TITLE)) <= 1,
                    60, what="the web installation dialog to close")
         if self.app.proc.poll() is None:
-            self.driver("click", self.dialog, 2)
+            try:
+                self.driver("click", self.dialog, 2)
+            except AssertionError:
+                # The Program Manager step may end the program between the look and the click; the exit
+                # code below still says whether it ended as it should.
+                pass
         self.assertEqual(self.wait_exit_code(), 0)
 
     def test_ok_on_the_unchanged_list_applies_the_shown_drive(self):
