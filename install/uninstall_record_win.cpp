@@ -236,7 +236,12 @@ int SaveUninstallRecord() {
   WriteRegistryString(HKEY_LOCAL_MACHINE, uninstallKey.c_str(), "DisplayName", hasGroup ? group : system);
   WriteRegistryString(HKEY_LOCAL_MACHINE, uninstallKey.c_str(), "DisplayVersion", version);
   WriteRegistryString(HKEY_LOCAL_MACHINE, uninstallKey.c_str(), "Publisher", "QuarnSoft");
-  WriteRegistryString(HKEY_LOCAL_MACHINE, uninstallKey.c_str(), "InstallLocation", root);
+  // The root folder holds everything the installation made on the target drive (the program folder is
+  // below it), so it is the entry's location.
+  char rootFolder[kTextSize];
+  if (!BuildRootFolderPath(rootFolder, sizeof rootFolder, g_state.choices.targetDrive, g_state.choices.rootName))
+    return 1;
+  WriteRegistryString(HKEY_LOCAL_MACHINE, uninstallKey.c_str(), "InstallLocation", rootFolder);
   WriteRegistryString(HKEY_LOCAL_MACHINE, uninstallKey.c_str(), "UninstallString", (quoted + " /UNINSTALL").c_str());
   WriteRegistryString(HKEY_LOCAL_MACHINE, uninstallKey.c_str(), "QuietUninstallString",
                       (quoted + " /UNINSTALL /S").c_str());
