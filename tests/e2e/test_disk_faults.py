@@ -123,7 +123,7 @@ CASES = [
          "record; the partial target is left", ("", "size=1536k"), "cancelled", ["8"], {"8": "cancel"},
          full_while_copying(True), sizes=UNDERSTATED),
     Case("disk_full_copy_ok", "as disk_full_copy_cancel, OK at the write error",
-         "message 8; OK goes on with the next file as the design says, and the run ends as a success with "
+         "message 8; OK goes on with the next file, and the run ends as a success with "
          "the partial target", ("", "size=1536k"), "success", ["8"], {"8": "ok"}, full_while_copying(False),
          sizes=UNDERSTATED),
     Case("disk_full_download", "the target drive fills up during the download (600 KB filesystem, sizes "
