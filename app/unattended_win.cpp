@@ -13,6 +13,7 @@
 #include "app/worker_win.h"
 #include "base/install_log_win.h"
 #include "base/message_box_win.h"
+#include "base/scoped_handle_win.h"
 #include "install/progman_dde_win.h"
 #include "app/uninstall_win.h"
 #include "res/resource.h"
@@ -101,7 +102,7 @@ ExitCode RunSilentInstall(HINSTANCE instance) {
 
   DWORD id = 0;
   g_state.flags.workerRunning = 1;
-  HANDLE thread = CreateThread(nullptr, 0, RunInstallation, nullptr, 0, &id);
+  ScopedKernelHandle thread(CreateThread(nullptr, 0, RunInstallation, nullptr, 0, &id));
   if (!thread) {
     g_state.flags.workerRunning = 0;
     DestroyWindow(window);
@@ -112,8 +113,7 @@ ExitCode RunSilentInstall(HINSTANCE instance) {
     TranslateMessage(&msg);
     DispatchMessageA(&msg);
   }
-  WaitForSingleObject(thread, INFINITE);  // it has reported its end already; only its return is left
-  CloseHandle(thread);
+  WaitForSingleObject(thread.get(), INFINITE);  // it has reported its end already; only its return is left
   const int code = g_endCode.load();
   return code < 0 ? ExitCode::kStartFailed : static_cast<ExitCode>(code);
 }

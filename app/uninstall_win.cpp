@@ -74,8 +74,11 @@ bool MayRemoveValue(const UninstallManifest& m, const ManifestValue& v) {
 void PruneEmptyKeys(std::string key) {
   while (StartsWithNoCase(key, kClassesKey) && key.size() > strlen(kClassesKey)) {
     HKEY raw = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ, &raw) != ERROR_SUCCESS) {
+    const LONG opened = RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ, &raw);
+    if (opened == ERROR_FILE_NOT_FOUND) {
       // Already gone: its parent may still be empty.
+    } else if (opened != ERROR_SUCCESS) {
+      return;  // not ours to judge
     } else {
       ScopedRegKey k(raw);
       DWORD subkeys = 0, values = 0;
@@ -85,9 +88,12 @@ void PruneEmptyKeys(std::string key) {
         return;
       }
       k.reset();
-      if (RegDeleteKeyA(HKEY_LOCAL_MACHINE, key.c_str()) == ERROR_SUCCESS) {
-        LogEvent("registry key removed: HKLM\\%s", key.c_str());
+      const LONG rc = RegDeleteKeyA(HKEY_LOCAL_MACHINE, key.c_str());
+      if (rc != ERROR_SUCCESS) {
+        LogEvent("registry key HKLM\\%s could not be removed (error %ld)", key.c_str(), static_cast<long>(rc));
+        return;
       }
+      LogEvent("registry key removed: HKLM\\%s", key.c_str());
     }
     const size_t cut = key.find_last_of('\\');
     if (cut == std::string::npos) return;
@@ -100,14 +106,26 @@ void RemoveValues(const UninstallManifest& m) {
     if (!MayRemoveValue(m, v)) continue;
     char now[1024];
     const char* name = v.name.empty() ? nullptr : v.name.c_str();
-    if (!ReadRegistryValue(HKEY_LOCAL_MACHINE, v.key.c_str(), name, now, sizeof now)) {
+    const LONG read = RegReadString(HKEY_LOCAL_MACHINE, v.key.c_str(), name, now, sizeof now);
+    if (read == ERROR_FILE_NOT_FOUND) {
       LogEvent("registry HKLM\\%s [%s]: already gone", v.key.c_str(), v.name.c_str());
+    } else if (read != ERROR_SUCCESS) {
+      // Not readable (refused, or longer than anything the installation wrote): not known to be ours.
+      LogEvent("registry HKLM\\%s [%s] kept: it could not be read (error %ld)", v.key.c_str(), v.name.c_str(),
+               static_cast<long>(read));
+      continue;
     } else if (v.data != now) {
       // Another program has taken the file type or the font name over since: it is theirs now.
       LogEvent("registry HKLM\\%s [%s] kept: it now holds \"%s\"", v.key.c_str(), v.name.c_str(), now);
       continue;
-    } else if (DeleteRegistryValue(HKEY_LOCAL_MACHINE, v.key.c_str(), name)) {
-      LogEvent("registry HKLM\\%s [%s] removed", v.key.c_str(), v.name.c_str());
+    } else {
+      const LONG removed = RegRemoveValue(HKEY_LOCAL_MACHINE, v.key.c_str(), name);
+      if (removed == ERROR_SUCCESS) {
+        LogEvent("registry HKLM\\%s [%s] removed", v.key.c_str(), v.name.c_str());
+      } else {
+        LogEvent("registry HKLM\\%s [%s] could not be removed (error %ld)", v.key.c_str(), v.name.c_str(),
+                 static_cast<long>(removed));
+      }
     }
     PruneEmptyKeys(v.key);
   }
@@ -157,8 +175,8 @@ void RemoveTree(const std::string& folder) {
   std::string base = folder;
   while (!base.empty() && base.back() == '\\') base.pop_back();
   WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA((base + "\\*").c_str(), &found);
-  if (search != INVALID_HANDLE_VALUE) {
+  ScopedFind search(FindFirstFileA((base + "\\*").c_str(), &found));
+  if (search) {
     do {
       const std::string name = found.cFileName;
       if (name == "." || name == "..") continue;
@@ -169,8 +187,8 @@ void RemoveTree(const std::string& folder) {
         SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
         DeleteFileA(path.c_str());
       }
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
+    } while (FindNextFileA(search.get(), &found));
+    search.reset();  // the folder cannot go while a search in it is open
   }
   RemoveDirectoryA(base.c_str());
 }
@@ -262,6 +280,20 @@ void MarkRecord(const UninstallManifest& m) {
   WriteRegistryString(HKEY_LOCAL_MACHINE, m.recordKey.c_str(), "UnInstalled Time", time, kRecordView);
 }
 
+// The entry under ...\CurrentVersion\Uninstall (its values go with it; it has no subkeys of ours).
+void RemoveUninstallEntry(const UninstallManifest& m) {
+  if (m.uninstallKey.empty() ||
+      !StartsWithNoCase(m.uninstallKey, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\")) {
+    return;
+  }
+  const LONG rc = RegDeleteKeyA(HKEY_LOCAL_MACHINE, m.uninstallKey.c_str());
+  if (rc == ERROR_SUCCESS) {
+    LogEvent("uninstall entry removed: HKLM\\%s", m.uninstallKey.c_str());
+  } else if (rc != ERROR_FILE_NOT_FOUND) {
+    LogEvent("uninstall entry HKLM\\%s could not be removed (error %ld)", m.uninstallKey.c_str(), static_cast<long>(rc));
+  }
+}
+
 // The running program cannot delete its own file: it is handed to the platform to delete at the next
 // start of Windows, together with the program folder if that is empty then.
 void RemoveSelfLast(const UninstallManifest& m, const std::string& listPath) {
@@ -335,11 +367,7 @@ ExitCode RunUninstall() {
     RemoveTree(m.stagingFolder);
     LogEvent("staging folder removed: %s", m.stagingFolder.c_str());
   }
-  if (!m.uninstallKey.empty() &&
-      StartsWithNoCase(m.uninstallKey, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\") &&
-      RegDeleteKeyA(HKEY_LOCAL_MACHINE, m.uninstallKey.c_str()) == ERROR_SUCCESS) {
-    LogEvent("uninstall entry removed: HKLM\\%s", m.uninstallKey.c_str());
-  }
+  RemoveUninstallEntry(m);
   MarkRecord(m);
   RemoveSelfLast(m, listPath);
   std::string programFolder = OwnFolder();

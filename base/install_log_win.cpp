@@ -6,8 +6,10 @@
 
 #include <cstdio>
 #include <string>
+#include <utility>
 
 #include "base/log_line.h"
+#include "base/scoped_handle_win.h"
 
 namespace {
 
@@ -16,8 +18,8 @@ constexpr char kLogName[] = "QuarnInstall.log";
 struct Log {
   CRITICAL_SECTION lock;
   bool open = false;
-  HANDLE main = INVALID_HANDLE_VALUE;   // the temporary folder's or the staging folder's file
-  HANDLE extra = INVALID_HANDLE_VALUE;  // /LOG=path
+  ScopedFile main;   // the temporary folder's or the staging folder's file
+  ScopedFile extra;  // /LOG=path
   std::string mainPath;
   std::string written;  // everything written to `main`, to carry it over when the log moves
   LogBound bound;
@@ -32,16 +34,16 @@ Log& TheLog() {
   return *log;
 }
 
-HANDLE CreateLogFile(const std::string& path) {
+ScopedFile CreateLogFile(const std::string& path) {
   // Shared for reading (a user may open it while the run goes on) and deleting (the uninstaller).
-  return CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_ALWAYS,
-                     FILE_ATTRIBUTE_NORMAL, nullptr);
+  return ScopedFile(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                                CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
-void WriteAll(HANDLE file, const std::string& text) {
-  if (file == INVALID_HANDLE_VALUE || text.empty()) return;
+void WriteAll(const ScopedFile& file, const std::string& text) {
+  if (!file || text.empty()) return;
   DWORD put = 0;
-  WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &put, nullptr);
+  WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &put, nullptr);
 }
 
 LogTime Now() {
@@ -76,9 +78,8 @@ void Write(const char* format, va_list args, bool last) {
         break;
     }
     if (last) {
-      if (log.main != INVALID_HANDLE_VALUE) CloseHandle(log.main);
-      if (log.extra != INVALID_HANDLE_VALUE) CloseHandle(log.extra);
-      log.main = log.extra = INVALID_HANDLE_VALUE;
+      log.main.reset();
+      log.extra.reset();
       log.open = false;
     }
   }
@@ -109,14 +110,14 @@ void MoveInstallLog(const char* folder) {
   if (path.size() >= MAX_PATH) return;
   EnterCriticalSection(&log.lock);
   if (log.open && path != log.mainPath) {
-    HANDLE moved = CreateLogFile(path);
-    if (moved != INVALID_HANDLE_VALUE) {
+    ScopedFile moved = CreateLogFile(path);
+    if (moved) {
       WriteAll(moved, log.written);
-      if (log.main != INVALID_HANDLE_VALUE) {
-        CloseHandle(log.main);
+      if (log.main) {
+        log.main.reset();
         DeleteFileA(log.mainPath.c_str());
       }
-      log.main = moved;
+      log.main = std::move(moved);
       log.mainPath = path;
     }
   }

@@ -42,6 +42,12 @@ struct FileTraits {
   static Handle Empty() { return INVALID_HANDLE_VALUE; }
   static bool Close(Handle h) { return CloseHandle(h) != 0; }
 };
+// FindFirstFile reports failure with INVALID_HANDLE_VALUE too, but its handle is closed with FindClose.
+struct FindTraits {
+  using Handle = HANDLE;
+  static Handle Empty() { return INVALID_HANDLE_VALUE; }
+  static bool Close(Handle h) { return FindClose(h) != 0; }
+};
 struct KernelTraits {
   using Handle = HANDLE;
   static Handle Empty() { return nullptr; }
@@ -69,6 +75,7 @@ struct MemDcTraits {
 };
 
 using ScopedFile = ScopedHandle<FileTraits>;
+using ScopedFind = ScopedHandle<FindTraits>;
 using ScopedKernelHandle = ScopedHandle<KernelTraits>;  // threads, processes, events
 using ScopedRegKey = ScopedHandle<RegKeyTraits>;
 using ScopedInternet = ScopedHandle<InternetTraits>;

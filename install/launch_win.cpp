@@ -5,6 +5,7 @@
 
 #include "state/install_state_win.h"
 #include "base/install_log_win.h"
+#include "base/scoped_handle_win.h"
 #include "layout/install_layout.h"
 #include "install/progman_dde_win.h"
 
@@ -40,8 +41,8 @@ void LaunchInstalledSystem() {
     MessageBeep(0);
     return;
   }
+  // The installer does not wait for the system it started: both handles are closed at once.
+  ScopedKernelHandle thread(process.hThread);
+  ScopedKernelHandle started(process.hProcess);
   LogEvent("launch %s: started", commandLine.c_str());
-  // The installer does not wait for the system it started.
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
 }

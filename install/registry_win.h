@@ -11,7 +11,22 @@ constexpr REGSAM kRecordView = KEY_WOW64_32KEY;
 
 void WriteInstallationRecord();
 
-// 1 on success, else 0. view: 0 (the program's own view) or a KEY_WOW64_* flag.
+// The small registry operations. Each returns the result of the Reg* call that decided it: ERROR_SUCCESS,
+// or the error number of the call that failed (opening or creating the key, or the value's own call), so
+// that a caller can tell "not there" (ERROR_FILE_NOT_FOUND) from "refused" (ERROR_ACCESS_DENIED) and a
+// log can name the number. view: 0 (the program's own view) or a KEY_WOW64_* flag.
+//
+// A string written below HKEY_LOCAL_MACHINE is logged and, once written, listed for the uninstaller.
+LONG RegWriteString(HKEY root, const char* keyPath, const char* valueName, const char* text, REGSAM view = 0);
+// A DWORD value, logged; not listed (the uninstall entry's values go with its key).
+LONG RegWriteDword(HKEY root, const char* keyPath, const char* valueName, DWORD value, REGSAM view = 0);
+// A string value into buffer, always terminated. ERROR_MORE_DATA when it does not fit; on any failure the
+// buffer holds "".
+LONG RegReadString(HKEY root, const char* keyPath, const char* valueName, char* buffer, DWORD size,
+                   REGSAM view = 0);
+LONG RegRemoveValue(HKEY root, const char* keyPath, const char* valueName, REGSAM view = 0);
+
+// The same operations for callers that only need to know whether it worked: 1 on success, else 0.
 int WriteRegistryString(HKEY root, const char* keyPath, const char* valueName, const char* text,
                         REGSAM view = 0);
 

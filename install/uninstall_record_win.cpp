@@ -101,17 +101,6 @@ uint64_t SelectedPartBytes() {
   return total;
 }
 
-void WriteDword(const char* keyPath, const char* name, DWORD value) {
-  HKEY raw = nullptr;
-  if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
-                      &raw, nullptr) != ERROR_SUCCESS) {
-    return;
-  }
-  ScopedRegKey key(raw);
-  RegSetValueExA(key.get(), name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
-  LogEvent("registry HKLM\\%s [%s] = %lu (DWORD)", keyPath, name, static_cast<unsigned long>(value));
-}
-
 }  // namespace
 
 ContentHash::ContentHash() {
@@ -245,9 +234,9 @@ int SaveUninstallRecord() {
   WriteRegistryString(HKEY_LOCAL_MACHINE, uninstallKey.c_str(), "UninstallString", (quoted + " /UNINSTALL").c_str());
   WriteRegistryString(HKEY_LOCAL_MACHINE, uninstallKey.c_str(), "QuietUninstallString",
                       (quoted + " /UNINSTALL /S").c_str());
-  WriteDword(uninstallKey.c_str(), "EstimatedSize", static_cast<DWORD>((SelectedPartBytes() + 1023) / 1024));
-  WriteDword(uninstallKey.c_str(), "NoModify", 1);
-  WriteDword(uninstallKey.c_str(), "NoRepair", 1);
+  RegWriteDword(HKEY_LOCAL_MACHINE, uninstallKey.c_str(), "EstimatedSize", static_cast<DWORD>((SelectedPartBytes() + 1023) / 1024));
+  RegWriteDword(HKEY_LOCAL_MACHINE, uninstallKey.c_str(), "NoModify", 1);
+  RegWriteDword(HKEY_LOCAL_MACHINE, uninstallKey.c_str(), "NoRepair", 1);
 
   UninstallManifest m;
   Locked([&](UninstallManifest& recorded) { m = recorded; });

@@ -5,7 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
+#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "state/install_state_win.h"
@@ -245,5 +248,80 @@ TEST_F(RegistryOperations, ReadNeverHandsBackAnUnterminatedString) {
     memset(buf, 'x', sizeof buf);
     EXPECT_EQ(ReadRegistryValue(HKEY_LOCAL_MACHINE, base_.c_str(), name, buf, sizeof buf), 0) << name;
     EXPECT_LT(strnlen(buf, sizeof buf), sizeof buf) << name;
+  }
+}
+
+// The results a caller and the log see: the registry's own answer, not a yes/no that hides "not there"
+// behind "refused".
+TEST_F(RegistryOperations, EachOperationReturnsTheRegistrysAnswer) {
+  ASSERT_EQ(RegWriteString(HKEY_LOCAL_MACHINE, base_.c_str(), "Name", "value"), ERROR_SUCCESS);
+  ASSERT_EQ(RegWriteString(HKEY_LOCAL_MACHINE, base_.c_str(), "Long", "0123456789abcdef"), ERROR_SUCCESS);
+  const std::string missingKey = base_ + "\\Missing";
+  // Not a key this process opened: every operation on it is refused by the registry itself.
+  const HKEY bogus = reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(0x7ff0));
+
+  struct Case {
+    const char* what;
+    std::function<LONG(char* buf, DWORD size)> run;
+    LONG expected;
+    bool emptiesBuffer;  // a failed read hands back "", never the buffer's old bytes
+  };
+  const Case cases[] = {
+      {"read from a missing key",
+       [&](char* b, DWORD n) { return RegReadString(HKEY_LOCAL_MACHINE, missingKey.c_str(), "Name", b, n); },
+       ERROR_FILE_NOT_FOUND, true},
+      {"read a missing value",
+       [&](char* b, DWORD n) { return RegReadString(HKEY_LOCAL_MACHINE, base_.c_str(), "Other", b, n); },
+       ERROR_FILE_NOT_FOUND, true},
+      {"read a value longer than the buffer",
+       [&](char* b, DWORD n) { return RegReadString(HKEY_LOCAL_MACHINE, base_.c_str(), "Long", b, n); },
+       ERROR_MORE_DATA, true},
+      {"read into no buffer at all",
+       [&](char* b, DWORD) { return RegReadString(HKEY_LOCAL_MACHINE, base_.c_str(), "Name", b, 0); },
+       ERROR_MORE_DATA, false},
+      {"remove from a missing key",
+       [&](char*, DWORD) { return RegRemoveValue(HKEY_LOCAL_MACHINE, missingKey.c_str(), "Name"); },
+       ERROR_FILE_NOT_FOUND, false},
+      {"remove a missing value",
+       [&](char*, DWORD) { return RegRemoveValue(HKEY_LOCAL_MACHINE, base_.c_str(), "Other"); },
+       ERROR_FILE_NOT_FOUND, false},
+      {"write a string below a bad root",
+       [&](char*, DWORD) { return RegWriteString(bogus, "Sub", "Name", "value"); }, ERROR_INVALID_HANDLE, false},
+      {"write a DWORD below a bad root",
+       [&](char*, DWORD) { return RegWriteDword(bogus, "Sub", "Name", 7); }, ERROR_INVALID_HANDLE, false},
+      {"read below a bad root",
+       [&](char* b, DWORD n) { return RegReadString(bogus, "Sub", "Name", b, n); }, ERROR_INVALID_HANDLE, true},
+  };
+  for (const Case& c : cases) {
+    char buf[8];
+    memset(buf, 'x', sizeof buf);
+    EXPECT_EQ(c.run(buf, sizeof buf), c.expected) << c.what;
+    if (c.emptiesBuffer) {
+      EXPECT_STREQ(buf, "") << c.what;
+    }
+  }
+  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, missingKey)) << "reading or removing must not create the key";
+
+  char buf[8];
+  EXPECT_EQ(RegReadString(HKEY_LOCAL_MACHINE, base_.c_str(), "Name", buf, sizeof buf), ERROR_SUCCESS);
+  EXPECT_STREQ(buf, "value");
+  EXPECT_EQ(RegRemoveValue(HKEY_LOCAL_MACHINE, base_.c_str(), "Name"), ERROR_SUCCESS);
+  EXPECT_EQ(RegRemoveValue(HKEY_LOCAL_MACHINE, base_.c_str(), "Name"), ERROR_FILE_NOT_FOUND);
+}
+
+TEST_F(RegistryOperations, DwordValuesAreStoredAsFourBytesOfTypeDword) {
+  const std::string deep = base_ + "\\Entry";
+  ASSERT_EQ(RegWriteDword(HKEY_LOCAL_MACHINE, deep.c_str(), "EstimatedSize", 0x12345678u), ERROR_SUCCESS);
+  ASSERT_EQ(RegWriteDword(HKEY_LOCAL_MACHINE, deep.c_str(), "NoModify", 1), ERROR_SUCCESS);
+  for (const auto& want : std::vector<std::pair<const char*, DWORD>>{{"EstimatedSize", 0x12345678u}, {"NoModify", 1}}) {
+    DWORD type = 0, data = 0, size = sizeof data;
+    HKEY k = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, deep.c_str(), 0, KEY_READ, &k), ERROR_SUCCESS);
+    const LONG rc = RegQueryValueExA(k, want.first, nullptr, &type, reinterpret_cast<BYTE*>(&data), &size);
+    RegCloseKey(k);
+    EXPECT_EQ(rc, ERROR_SUCCESS) << want.first;
+    EXPECT_EQ(type, static_cast<DWORD>(REG_DWORD)) << want.first;
+    EXPECT_EQ(size, sizeof(DWORD)) << want.first;
+    EXPECT_EQ(data, want.second) << want.first;
   }
 }

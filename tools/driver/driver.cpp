@@ -20,6 +20,8 @@
 #include <string>
 #include <vector>
 
+#include "base/scoped_handle_win.h"
+
 using Args = std::vector<std::wstring>;
 
 static std::string U8(const std::wstring& w) {
@@ -245,17 +247,16 @@ static int ProbeProgman() {
 
 // The image name of a process (its last path part), or "" when it cannot be read.
 static std::wstring ImageNameOf(DWORD pid) {
-  HANDLE p = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+  ScopedKernelHandle p(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid));
   if (!p) return L"";
   wchar_t path[MAX_PATH * 2] = L"";
   DWORD size = MAX_PATH * 2;
   std::wstring name;
-  if (QueryFullProcessImageNameW(p, 0, path, &size)) {
+  if (QueryFullProcessImageNameW(p.get(), 0, path, &size)) {
     name = path;
     const size_t cut = name.find_last_of(L"\\/");
     if (cut != std::wstring::npos) name = name.substr(cut + 1);
   }
-  CloseHandle(p);
   return name;
 }
 
@@ -361,11 +362,11 @@ int CmdRunOn(const Call& c) {
   si.lpDesktop = &name[0];
   PROCESS_INFORMATION pi = {};
   if (!CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return 1;
-  CloseHandle(pi.hThread);
-  WaitForSingleObject(pi.hProcess, INFINITE);
+  ScopedKernelHandle thread(pi.hThread);
+  ScopedKernelHandle process(pi.hProcess);
+  WaitForSingleObject(process.get(), INFINITE);
   DWORD code = 1;
-  GetExitCodeProcess(pi.hProcess, &code);
-  CloseHandle(pi.hProcess);
+  GetExitCodeProcess(process.get(), &code);
   return static_cast<int>(code);
 }
 int CmdCloseAll(const Call& c) {

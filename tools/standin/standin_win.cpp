@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/scoped_handle_win.h"
+
 namespace {
 
 const char kClassName[] = "QuarnWin32Standin";
@@ -24,17 +26,16 @@ void RecordStart() {
   char* slash = strrchr(path, '\\');
   if (!slash) return;
   strcpy(slash + 1, "started.log");
-  HANDLE file = CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return;
+  ScopedFile file(CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return;
   SYSTEMTIME t;
   GetLocalTime(&t);
   char line[1200];
   const int len = snprintf(line, sizeof line, "%04u-%02u-%02u %02u:%02u:%02u\t%s\r\n", t.wYear, t.wMonth, t.wDay,
                            t.wHour, t.wMinute, t.wSecond, g_commandLine);
   DWORD written = 0;
-  if (len > 0) WriteFile(file, line, static_cast<DWORD>(len < static_cast<int>(sizeof line) ? len : sizeof line - 1), &written, nullptr);
-  CloseHandle(file);
+  if (len > 0) WriteFile(file.get(), line, static_cast<DWORD>(len < static_cast<int>(sizeof line) ? len : sizeof line - 1), &written, nullptr);
 }
 
 void OnPaint(HWND window) {
