@@ -14,8 +14,15 @@
 #include "install/copy_engine_win.h"
 #include "layout/description.h"
 #include "resource.h"
+#include "test_files.h"
 
 namespace {
+
+using quarn_test::FileBytes;
+using quarn_test::MakeDirs;
+using quarn_test::PathExists;
+using quarn_test::PutFile;
+using quarn_test::RemoveTree;
 
 constexpr int kDriveT = 'T' - 64;
 const char kRootName[] = "CopyEngineTest";
@@ -25,55 +32,6 @@ const std::string kWindows = "T:\\CopyEngineWin";  // stands in for %windir%
 constexpr DWORD kBlock = 512000;
 
 // ---- Files ----
-
-void MakeFolders(const std::string& path) {
-  for (size_t i = 3; i <= path.size(); ++i) {
-    if (i == path.size() || path[i] == '\\') CreateDirectoryA(path.substr(0, i).c_str(), nullptr);
-  }
-}
-
-void WriteBytes(const std::string& path, const std::string& bytes) {
-  MakeFolders(path.substr(0, path.rfind('\\')));
-  HANDLE f = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  ASSERT_NE(f, INVALID_HANDLE_VALUE) << path;
-  DWORD put = 0;
-  if (!bytes.empty()) WriteFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &put, nullptr);
-  CloseHandle(f);
-  ASSERT_EQ(put, bytes.size()) << path;
-}
-
-bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-std::string ReadBytes(const std::string& path) {
-  HANDLE f = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (f == INVALID_HANDLE_VALUE) return "<missing>";
-  std::string out(GetFileSize(f, nullptr), '\0');
-  DWORD got = 0;
-  if (!out.empty()) ReadFile(f, &out[0], static_cast<DWORD>(out.size()), &got, nullptr);
-  CloseHandle(f);
-  out.resize(got);
-  return out;
-}
-
-void RemoveTree(const std::string& path) {
-  WIN32_FIND_DATAA d;
-  HANDLE h = FindFirstFileA((path + "\\*").c_str(), &d);
-  if (h != INVALID_HANDLE_VALUE) {
-    do {
-      std::string name = d.cFileName;
-      if (name == "." || name == "..") continue;
-      std::string child = path + "\\" + name;
-      if (d.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        RemoveTree(child);
-      } else {
-        SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileA(child.c_str());
-      }
-    } while (FindNextFileA(h, &d));
-    FindClose(h);
-  }
-  RemoveDirectoryA(path.c_str());
-}
 
 // A recognisable content of n bytes (not a repeating block, so a mis-ordered block shows).
 std::string Content(size_t n, unsigned seed) {
@@ -356,8 +314,8 @@ class CopyEngine : public ::testing::Test {
     strcpy(g_state.paths.stagingFolder, kStaging.c_str());
     strcpy(g_state.process.windowsFolder, kWindows.c_str());
     strcpy(g_state.process.caption, kCaption);
-    MakeFolders(kRoot + "\\QuarnWin32\\Install");
-    MakeFolders(kWindows + "\\Fonts");
+    MakeDirs(kRoot + "\\QuarnWin32\\Install");
+    MakeDirs(kWindows + "\\Fonts");
   }
 
   static std::string DiscFolder(int disc) {
@@ -377,7 +335,7 @@ class CopyEngine : public ::testing::Test {
     }
     char name[32];
     snprintf(name, sizeof name, "\\Fajls_%d.ini", disc);
-    WriteBytes(DiscFolder(disc) + name, ini);
+    PutFile(DiscFolder(disc) + name, ini);
   }
 
   // The disc table entry as LoadDiscTable leaves it, and the user's selection.
@@ -390,7 +348,7 @@ class CopyEngine : public ::testing::Test {
   }
 
   void StageSource(int disc, const std::string& rel, const std::string& bytes) {
-    WriteBytes(DiscFolder(disc) + rel, bytes);
+    PutFile(DiscFolder(disc) + rel, bytes);
   }
 
   // The usual single-disc set: disc 1 "DISK1" holds Systems, selected, with the given lines.
@@ -429,12 +387,12 @@ TEST_F(CopyEngine, ReplacePolicies) {
     const std::string target = kRoot + "\\QuarnWin32\\a.txt";
     OneDisc({std::string("\\QuarnWin32\\a.txt ") + c.code + "\\QuarnWin32\\a.txt"});
     StageSource(1, "\\QuarnWin32\\a.txt", source);
-    if (c.targetExists) WriteBytes(target, old);
+    if (c.targetExists) PutFile(target, old);
     g_state.copy.copyBytesDone = 100;
     std::vector<Answer> answers;
     for (int a : c.answers) answers.push_back({a, nullptr});
     EXPECT_EQ(RunCopy(&rec, answers, false), 0);
-    EXPECT_EQ(ReadBytes(target), c.replaced ? source : old);
+    EXPECT_EQ(FileBytes(target), c.replaced ? source : old);
     EXPECT_EQ(g_state.copy.copyBytesDone, 100u + (c.replaced ? source.size() : old.size()));
     ASSERT_EQ(rec.boxes.size(), c.answers.size());
     if (!rec.boxes.empty()) {
@@ -451,9 +409,9 @@ TEST_F(CopyEngine, WindowsFolderModifierLandsInTheWindowsFolder) {
   StageSource(1, "\\Fonts\\quarn.ttf", "font bytes");
   StageSource(1, "\\QuarnWin32\\a.txt", "a");
   EXPECT_EQ(RunCopy(&rec, {}, false), 0);
-  EXPECT_EQ(ReadBytes(kWindows + "\\Fonts\\quarn.ttf"), "font bytes");
-  EXPECT_FALSE(Exists(kRoot + "\\Fonts\\quarn.ttf"));
-  EXPECT_EQ(ReadBytes(kRoot + "\\QuarnWin32\\a.txt"), "a");  // comma and blanks as separator
+  EXPECT_EQ(FileBytes(kWindows + "\\Fonts\\quarn.ttf"), "font bytes");
+  EXPECT_FALSE(PathExists(kRoot + "\\Fonts\\quarn.ttf"));
+  EXPECT_EQ(FileBytes(kRoot + "\\QuarnWin32\\a.txt"), "a");  // comma and blanks as separator
   EXPECT_TRUE(rec.boxes.empty());
 }
 
@@ -480,12 +438,12 @@ TEST_F(CopyEngine, TargetGetsTheSourceTimesAndContent) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     const std::string target = kRoot + "\\QuarnWin32\\" + c.name;
-    ASSERT_TRUE(Exists(target));
+    ASSERT_TRUE(PathExists(target));
     const Times got = GetTimes(target);  // before reading it: a read may move its access time
     EXPECT_EQ(Ticks(got.created), Ticks(kept.created));
     EXPECT_EQ(Ticks(got.accessed), Ticks(kept.accessed));
     EXPECT_EQ(Ticks(got.written), Ticks(kept.written));
-    EXPECT_EQ(ReadBytes(target), Content(c.size, static_cast<unsigned>(c.size)));
+    EXPECT_EQ(FileBytes(target), Content(c.size, static_cast<unsigned>(c.size)));
   }
   EXPECT_EQ(g_state.copy.copyBytesDone, 1000u + 2 * kBlock + 1);
 }
@@ -498,8 +456,8 @@ TEST_F(CopyEngine, DisplayPerBlockAndPerFile) {
   g_state.copy.copyBytesTotal = 5120000;
   g_state.copy.copyBytesDone = 0;
   EXPECT_EQ(RunCopy(&rec, {}, true), 0);
-  EXPECT_EQ(ReadBytes(kRoot + "\\QuarnWin32\\one.dat"), Content(kBlock, 2));
-  EXPECT_EQ(ReadBytes(kRoot + "\\QuarnWin32\\big.dat"), Content(3 * kBlock + 7, 1));
+  EXPECT_EQ(FileBytes(kRoot + "\\QuarnWin32\\one.dat"), Content(kBlock, 2));
+  EXPECT_EQ(FileBytes(kRoot + "\\QuarnWin32\\big.dat"), Content(3 * kBlock + 7, 1));
   // Spinner per full block, restarting at "|" for every file; emptied at each file end.
   EXPECT_EQ(rec.activity, (std::vector<std::string>{"|", "/", "-", "", "|", ""}));
   // In a file, its written bytes count a quarter: 128000, 256000, 384000 of 5120000.
@@ -544,9 +502,9 @@ TEST_F(CopyEngine, MissingSourceOkSkipsCancelStopsAtOnce) {
     EXPECT_EQ(rec.boxes[0].icon, "error");
     EXPECT_EQ(rec.boxes[0].caption, kCaption);
     EXPECT_EQ(rec.boxes[0].owner, rec.host);
-    EXPECT_FALSE(Exists(kRoot + "\\gone.txt"));
+    EXPECT_FALSE(PathExists(kRoot + "\\gone.txt"));
     // The skipped file is not counted; Cancel copies nothing more and posts nothing.
-    EXPECT_EQ(Exists(kRoot + "\\next.txt"), answer == IDOK);
+    EXPECT_EQ(PathExists(kRoot + "\\next.txt"), answer == IDOK);
     EXPECT_EQ(g_state.copy.copyBytesDone, answer == IDOK ? 4u : 0u);
     EXPECT_TRUE(rec.commands.empty());
   }
@@ -567,7 +525,7 @@ TEST_F(CopyEngine, TargetThatCannotBeCreatedStillCounts) {
     EXPECT_EQ(rec.boxes[0].icon, "error");
     // Counted either way; Cancel ends the step after this file.
     EXPECT_EQ(g_state.copy.copyBytesDone, answer == IDOK ? 7u : 5u);
-    EXPECT_EQ(Exists(kRoot + "\\b.txt"), answer == IDOK);
+    EXPECT_EQ(PathExists(kRoot + "\\b.txt"), answer == IDOK);
   }
 }
 
@@ -586,7 +544,7 @@ TEST_F(CopyEngine, WrongDiscPromptsUntilCancelThenPosts403) {
   EXPECT_EQ(rec.boxes[1].buttons, "ok cancel");
   EXPECT_EQ(rec.boxes[2].text, InsertDiscText(kStaging, "DISK1"));
   EXPECT_EQ(rec.commands, (std::vector<UINT>{IDM_WEB_ABORT}));
-  EXPECT_FALSE(Exists(kRoot + "\\a"));
+  EXPECT_FALSE(PathExists(kRoot + "\\a"));
 }
 
 TEST_F(CopyEngine, CancelAtTheSecondPromptPosts403) {
@@ -607,7 +565,7 @@ TEST_F(CopyEngine, RightDiscInsertedWhileAskedIsCopied) {
   auto insert = [this] { StageList(1, "DISK1", {{kSystems, {"\\a \\a"}}}); };
   EXPECT_EQ(RunCopy(&rec, {{IDOK, insert}}, false), 0);
   EXPECT_EQ(rec.boxes.size(), 1u);
-  EXPECT_EQ(ReadBytes(kRoot + "\\a"), "a");
+  EXPECT_EQ(FileBytes(kRoot + "\\a"), "a");
   EXPECT_TRUE(rec.commands.empty());
 }
 
@@ -624,10 +582,10 @@ TEST_F(CopyEngine, VisitsTheDiscsThatHoldASelectedPart) {
   StageSource(3, "\\h3", "h3");
   EXPECT_EQ(RunCopy(&rec, {}, false), 0);
   EXPECT_TRUE(rec.boxes.empty());  // disc 2 was never asked for
-  EXPECT_TRUE(Exists(kRoot + "\\h1"));
-  EXPECT_TRUE(Exists(kRoot + "\\h3"));
-  EXPECT_FALSE(Exists(kRoot + "\\p1"));  // Projects is not on disc 1
-  EXPECT_FALSE(Exists(kRoot + "\\s1"));  // Setup is not selected
+  EXPECT_TRUE(PathExists(kRoot + "\\h1"));
+  EXPECT_TRUE(PathExists(kRoot + "\\h3"));
+  EXPECT_FALSE(PathExists(kRoot + "\\p1"));  // Projects is not on disc 1
+  EXPECT_FALSE(PathExists(kRoot + "\\s1"));  // Setup is not selected
 }
 
 TEST_F(CopyEngine, OnlySetupDiscIsCopiedWhenSetupIsSelected) {
@@ -636,7 +594,7 @@ TEST_F(CopyEngine, OnlySetupDiscIsCopiedWhenSetupIsSelected) {
   StageList(2, "DISK2", {{kSetup, {"\\QuarnWin32\\s.ini \\QuarnWin32\\s.ini"}}});
   StageSource(2, "\\QuarnWin32\\s.ini", "[s]");
   EXPECT_EQ(RunCopy(&rec, {}, false), 0);
-  EXPECT_EQ(ReadBytes(kRoot + "\\QuarnWin32\\s.ini"), "[s]");
+  EXPECT_EQ(FileBytes(kRoot + "\\QuarnWin32\\s.ini"), "[s]");
 }
 
 TEST_F(CopyEngine, TargetsOutsideTheirFolderAreRefused) {
@@ -664,13 +622,13 @@ TEST_F(CopyEngine, TargetsOutsideTheirFolderAreRefused) {
     EXPECT_EQ(rec.boxes[0].text, BadCodeText(c.code));
     EXPECT_EQ(rec.boxes[0].buttons, "ok cancel");
     EXPECT_EQ(rec.boxes[0].icon, "error");
-    EXPECT_FALSE(Exists("T:\\escaped.txt"));
-    EXPECT_FALSE(Exists("T:\\CopyEngineWinescaped.txt"));
-    EXPECT_FALSE(Exists("T:\\CopyEngineTestx\\escaped.txt"));
+    EXPECT_FALSE(PathExists("T:\\escaped.txt"));
+    EXPECT_FALSE(PathExists("T:\\CopyEngineWinescaped.txt"));
+    EXPECT_FALSE(PathExists("T:\\CopyEngineTestx\\escaped.txt"));
     if (c.written) {
-      EXPECT_EQ(ReadBytes(kRoot + c.written), "a");
+      EXPECT_EQ(FileBytes(kRoot + c.written), "a");
     }
-    EXPECT_EQ(ReadBytes(kRoot + "\\b.txt"), "b");  // the next line is handled
+    EXPECT_EQ(FileBytes(kRoot + "\\b.txt"), "b");  // the next line is handled
   }
 }
 
@@ -679,7 +637,7 @@ TEST_F(CopyEngine, CancelAtABadTargetCodeStopsAfterThatFile) {
   StageSource(1, "\\a.txt", "a");
   StageSource(1, "\\b.txt", "b");
   EXPECT_EQ(RunCopy(&rec, {{IDCANCEL, nullptr}}, false), 1);
-  EXPECT_FALSE(Exists(kRoot + "\\b.txt"));
+  EXPECT_FALSE(PathExists(kRoot + "\\b.txt"));
   EXPECT_TRUE(rec.commands.empty());
 }
 
@@ -690,7 +648,7 @@ TEST_F(CopyEngine, MalformedLineIsReportedAndSkipped) {
   EXPECT_EQ(RunCopy(&rec, {{IDOK, nullptr}}, false), 0);
   ASSERT_EQ(rec.boxes.size(), 1u);
   EXPECT_EQ(rec.boxes[0].text, BadCodeText("\\nosep"));
-  EXPECT_EQ(ReadBytes(kRoot + "\\b.txt"), "b");
+  EXPECT_EQ(FileBytes(kRoot + "\\b.txt"), "b");
 }
 
 TEST_F(CopyEngine, PathsTooLongForTheBuffersAreReportedNotCut) {
@@ -706,9 +664,9 @@ TEST_F(CopyEngine, PathsTooLongForTheBuffersAreReportedNotCut) {
   ASSERT_EQ(rec.boxes.size(), 2u);
   EXPECT_EQ(rec.boxes[0].text, CreateTargetText(kRoot + longTarget));
   EXPECT_EQ(rec.boxes[1].text, OpenSourceText(DiscFolder(1) + sourceRel));
-  EXPECT_FALSE(Exists(cutTarget));
-  EXPECT_FALSE(Exists(kRoot + "\\s.txt"));
-  EXPECT_EQ(ReadBytes(kRoot + "\\b.txt"), "b");
+  EXPECT_FALSE(PathExists(cutTarget));
+  EXPECT_FALSE(PathExists(kRoot + "\\s.txt"));
+  EXPECT_EQ(FileBytes(kRoot + "\\b.txt"), "b");
   EXPECT_EQ(g_state.copy.copyBytesDone, 4u);  // the uncreatable target counts, the unopened source does not
 }
 
@@ -720,7 +678,7 @@ TEST_F(CopyEngine, NoWindowsFolderMeansNoWindowsFolderTarget) {
   EXPECT_EQ(RunCopy(&rec, {{IDOK, nullptr}}, false), 0);
   ASSERT_EQ(rec.boxes.size(), 1u);
   EXPECT_EQ(rec.boxes[0].text, CreateTargetText("\\Fonts\\a.ttf"));
-  EXPECT_FALSE(Exists("\\Fonts\\a.ttf"));
+  EXPECT_FALSE(PathExists("\\Fonts\\a.ttf"));
   EXPECT_EQ(g_state.copy.copyBytesDone, 3u);
 }
 
@@ -745,7 +703,7 @@ TEST_F(CopyEngine, WriteErrorIsReportedAndCancelStops) {
   EXPECT_EQ(rec.boxes[0].buttons, "ok cancel");
   EXPECT_EQ(rec.boxes[0].icon, "error");
   EXPECT_EQ(g_state.copy.copyBytesDone, 3u);  // the failed file counts; Cancel ends the step after it
-  EXPECT_FALSE(Exists("Z:\\dev\\b.txt"));
+  EXPECT_FALSE(PathExists("Z:\\dev\\b.txt"));
 }
 
 }  // namespace
@@ -769,7 +727,7 @@ TEST(ClearFileAttribute, ClearsOneBitAndKeepsTheOthers) {
   for (const Case& c : cases) {
     SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
     DeleteFileA(path.c_str());
-    WriteBytes(path, "x");
+    PutFile(path, "x");
     ASSERT_TRUE(SetFileAttributesA(path.c_str(), c.created)) << GetLastError();
     ASSERT_EQ(GetFileAttributesA(path.c_str()) & kept, c.created & kept) << "Wine keeps these attributes";
     EXPECT_TRUE(ClearFileAttribute(path.c_str(), c.clear)) << c.created << " " << c.clear;

@@ -10,36 +10,15 @@
 #include "state/install_state_win.h"
 #include "app/web_dialog_win.h"
 #include "install/directories_win.h"
+#include "test_files.h"
 
 namespace {
 
+using quarn_test::DirExists;
+using quarn_test::PathExists;
+using quarn_test::RemoveTree;
+
 constexpr int kDriveT = 20;  // T:, mapped by the test prefix to a folder of the build
-
-bool IsFolder(const std::string& path) {
-  DWORD a = GetFileAttributesA(path.c_str());
-  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-void RemoveTree(const std::string& path) {
-  WIN32_FIND_DATAA fd;
-  HANDLE h = FindFirstFileA((path + "\\*").c_str(), &fd);
-  if (h != INVALID_HANDLE_VALUE) {
-    do {
-      std::string name = fd.cFileName;
-      if (name == "." || name == "..") continue;
-      std::string child = path + "\\" + name;
-      if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        RemoveTree(child);
-      } else {
-        DeleteFileA(child.c_str());
-      }
-    } while (FindNextFileA(h, &fd));
-    FindClose(h);
-  }
-  RemoveDirectoryA(path.c_str());
-}
 
 // Every path below root (folders end with '\'), for comparing trees.
 void ListTree(const std::string& root, const std::string& rel, std::set<std::string>* out) {
@@ -98,14 +77,14 @@ class SystemDirectories : public ::testing::Test {
 TEST_F(SystemDirectories, EmptyListStillMakesTheRootFolder) {
   WriteDescription("[System]\r\nRootDirectory=WorkerDirTest\r\n[Directorys]\r\n");
   CreateSystemDirectories();
-  EXPECT_TRUE(IsFolder(root_));
+  EXPECT_TRUE(DirExists(root_));
   EXPECT_TRUE(Tree().empty());
 }
 
 TEST_F(SystemDirectories, MissingDescriptionStillMakesTheRootFolder) {
   // No file at all: every value is absent.
   CreateSystemDirectories();
-  EXPECT_TRUE(IsFolder(root_));
+  EXPECT_TRUE(DirExists(root_));
 }
 
 TEST_F(SystemDirectories, ListInOrderOneLevelEachAndStopsAtTheFirstGap) {
@@ -124,8 +103,8 @@ TEST_F(SystemDirectories, ListInOrderOneLevelEachAndStopsAtTheFirstGap) {
 TEST_F(SystemDirectories, ChildBeforeParentLeavesTheChildUncreated) {
   WriteDescription("[Directorys]\r\nDir1=\\Parent\\Child\r\nDir2=\\Parent\r\n");
   CreateSystemDirectories();
-  EXPECT_TRUE(IsFolder(root_ + "\\Parent"));
-  EXPECT_FALSE(Exists(root_ + "\\Parent\\Child"));
+  EXPECT_TRUE(DirExists(root_ + "\\Parent"));
+  EXPECT_FALSE(PathExists(root_ + "\\Parent\\Child"));
 }
 
 TEST_F(SystemDirectories, RunningTwiceChangesNothing) {
@@ -150,8 +129,8 @@ TEST_F(SystemDirectories, ValuesThatWouldLeaveTheRootFolderAreSkipped) {
       "Dir2=Sibling\r\n"
       "Dir3=\\Kept\r\n");
   CreateSystemDirectories();
-  EXPECT_FALSE(Exists("T:\\Escaped"));
-  EXPECT_FALSE(Exists("T:\\WorkerDirTestSibling"));
+  EXPECT_FALSE(PathExists("T:\\Escaped"));
+  EXPECT_FALSE(PathExists("T:\\WorkerDirTestSibling"));
   std::set<std::string> expected = {"\\Kept\\"};
   EXPECT_EQ(Tree(), expected);  // the list goes on after a skipped value
 }
@@ -160,14 +139,14 @@ TEST_F(SystemDirectories, NothingIsMadeForARootNameThatIsNotOneFolder) {
   strcpy(g_state.choices.rootName, "..\\Escaped");
   WriteDescription("[Directorys]\r\nDir1=\\X\r\n");
   CreateSystemDirectories();
-  EXPECT_FALSE(Exists("T:\\Escaped"));
+  EXPECT_FALSE(PathExists("T:\\Escaped"));
 }
 
 class StagingFolders : public SystemDirectories {};
 
 TEST_F(StagingFolders, MakesRootProgramAndStagingFolder) {
   EXPECT_EQ(CreateStagingFolders(), 0);
-  EXPECT_TRUE(IsFolder(root_ + "\\QuarnWin32\\Install"));
+  EXPECT_TRUE(DirExists(root_ + "\\QuarnWin32\\Install"));
   // Present already: still 0, nothing changed.
   std::set<std::string> before = Tree();
   EXPECT_EQ(CreateStagingFolders(), 0);
@@ -180,7 +159,7 @@ TEST_F(StagingFolders, AFileInTheWayIsAFailureAndStopsTheChain) {
   ASSERT_NE(f, nullptr);
   fclose(f);
   EXPECT_EQ(CreateStagingFolders(), 1);
-  EXPECT_FALSE(IsFolder(root_ + "\\QuarnWin32"));
+  EXPECT_FALSE(DirExists(root_ + "\\QuarnWin32"));
 }
 
 TEST_F(StagingFolders, UnmappedDriveOrBadRootNameFails) {

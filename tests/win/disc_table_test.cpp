@@ -10,6 +10,7 @@
 #include "state/install_state_win.h"
 #include "layout/description.h"
 #include "install/description_win.h"
+#include "test_files.h"
 
 namespace {
 
@@ -29,19 +30,7 @@ class DiscTable : public ::testing::Test {
     RemoveDirectoryA(folder_.c_str());
   }
   // Writes the file byte for byte (code page 1250 texts stay as they are), CRLF lines.
-  void Write(const std::string& text) {
-    std::string crlf;
-    for (char c : text) {
-      if (c == '\n') crlf += '\r';
-      crlf += c;
-    }
-    HANDLE f = CreateFileA(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(f, INVALID_HANDLE_VALUE);
-    DWORD written = 0;
-    WriteFile(f, crlf.data(), static_cast<DWORD>(crlf.size()), &written, nullptr);
-    CloseHandle(f);
-    ASSERT_EQ(written, crlf.size());
-  }
+  void Write(const std::string& text) { ASSERT_TRUE(quarn_test::WriteCrLfFile(path_, text)) << path_; }
   static std::string Presence(int disc) {
     std::string s;
     for (int p = 0; p < kPartCount; ++p) s += g_state.choices.discTable[disc - 1].present[p] ? '1' : '0';

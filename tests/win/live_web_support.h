@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "test_files.h"
+
 namespace live {
 
 struct Env {
@@ -21,13 +23,14 @@ struct Env {
 // false when the servers are not there (the test should skip).
 bool GetEnv(Env* env);
 
-// Files on the Windows side.
-bool WriteFileBytes(const std::string& path, const std::string& bytes);  // creates parent folders
-bool ReadFileBytes(const std::string& path, std::string* bytes);
-bool FileExists(const std::string& path);
-bool DirExists(const std::string& path);
-void DeleteTree(const std::string& path);  // the folder and everything in it; missing is fine
-bool MakeDirs(const std::string& path);    // every folder of the path
+// Files on the Windows side: the shared helpers of test_files.h.
+using quarn_test::DirExists;
+using quarn_test::FileExists;
+using quarn_test::MakeDirs;
+using quarn_test::ReadFileBytes;
+using quarn_test::WriteFileBytes;
+// The folder and everything in it; missing is fine.
+inline void DeleteTree(const std::string& path) { quarn_test::RemoveTree(path); }
 
 // Replaces the servers' rules (a JSON array of rule objects, as text); they apply from the next request.
 void SetRules(const Env& env, const std::string& rulesJsonArray);

@@ -10,6 +10,7 @@
 
 #include "install/profile_section.h"
 #include "install/profile_section_win.h"
+#include "test_files.h"
 
 namespace {
 
@@ -84,15 +85,6 @@ std::string FolderForCases() {
   return folder;
 }
 
-void WriteFile(const std::string& path, const std::string& bytes) {
-  HANDLE f = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  ASSERT_NE(f, INVALID_HANDLE_VALUE) << path;
-  DWORD put = 0;
-  ::WriteFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &put, nullptr);
-  CloseHandle(f);
-  ASSERT_EQ(put, bytes.size());
-}
-
 TEST(ProfileSection, AnswersAsThePerKeyReaderOnAwkwardLists) {
   const std::string folder = FolderForCases();
   const std::vector<std::string> keys = ProbeKeys();
@@ -102,7 +94,7 @@ TEST(ProfileSection, AnswersAsThePerKeyReaderOnAwkwardLists) {
   for (const Case& c : Cases()) {
     SCOPED_TRACE(c.name);
     const std::string path = folder + "\\case" + std::to_string(index++) + ".ini";
-    WriteFile(path, c.text);
+    quarn_test::PutFile(path, c.text);
     std::vector<char> entries;
     ASSERT_TRUE(ReadProfileSection(path.c_str(), c.section, &entries));
     const ProfileSection section(entries.data(), entries.size());

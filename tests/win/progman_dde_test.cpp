@@ -28,9 +28,13 @@
 #include "install/launch_win.h"
 #include "install/progman_dde_win.h"
 #include "staged_description.h"
+#include "test_files.h"
 
 namespace {
 
+using quarn_test::ExeFolder;
+using quarn_test::FileBytes;
+using quarn_test::PathExists;
 using quarn_test::StagedDescriptionTest;
 
 constexpr char kStandinExe[] = "QuarnWin32.exe";
@@ -48,27 +52,6 @@ bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
     }
   }
   return true;
-}
-
-std::string ExeFolder() {
-  char path[MAX_PATH] = "";
-  GetModuleFileNameA(nullptr, path, sizeof path);
-  char* slash = strrchr(path, '\\');
-  if (slash) slash[1] = '\0';
-  return path;
-}
-
-bool FileExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-std::string ReadFileText(const std::string& path) {
-  HANDLE f = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                         FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (f == INVALID_HANDLE_VALUE) return "";
-  char buf[4096];
-  DWORD n = 0;
-  ReadFile(f, buf, sizeof buf, &n, nullptr);
-  CloseHandle(f);
-  return std::string(buf, n);
 }
 
 // The process ids of the running stand-ins (only this prefix's processes are visible).
@@ -208,7 +191,7 @@ class ConversationTest : public StagedDescriptionTest {
 
   // The stand-in writes its log as its first act; waiting for the log waits for the start.
   bool WaitStarted() {
-    return PumpUntil([&] { return ReadFileText(StartedLog()).find("\r\n") != std::string::npos; }, 20000);
+    return PumpUntil([&] { return FileBytes(StartedLog()).find("\r\n") != std::string::npos; }, 20000);
   }
 
   InstallerWindows windows_;
@@ -239,15 +222,7 @@ class WineProgramManagerTest : public ConversationTest {
         PostMessageA(w, WM_CLOSE, 0, 0);
         PumpUntil([&] { return !IsWindow(w); }, 10000);
       }
-      WIN32_FIND_DATAA found;
-      const std::string folder = GroupFolder();
-      HANDLE h = FindFirstFileA((folder + "\\*.lnk").c_str(), &found);
-      if (h != INVALID_HANDLE_VALUE) {
-        do DeleteFileA((folder + "\\" + found.cFileName).c_str());
-        while (FindNextFileA(h, &found));
-        FindClose(h);
-      }
-      RemoveDirectoryA(folder.c_str());
+      quarn_test::RemoveTree(GroupFolder());
     }
     CoUninitialize();
   }
@@ -284,12 +259,12 @@ TEST_F(WineProgramManagerTest, GroupAndItemsAppearAndTheSystemStarts) {
   Converse();
 
   const std::string exe = Lower(programFolder_ + "\\QuarnWin32.exe");
-  ASSERT_TRUE(FileExists(GroupFolder())) << GroupFolder();
+  ASSERT_TRUE(PathExists(GroupFolder())) << GroupFolder();
   const Link system = ReadLink(Item("QuarnCAD"));
   ASSERT_TRUE(system.loaded);
   EXPECT_EQ(Lower(system.path), exe);
 
-  EXPECT_FALSE(FileExists(Item("Hi\xe1nyz\xf3")));
+  EXPECT_FALSE(PathExists(Item("Hi\xe1nyz\xf3")));
 
   const Link help = ReadLink(Item("S\xfag\xf3"));
   ASSERT_TRUE(help.loaded) << "the help item follows a refused command";
@@ -302,10 +277,10 @@ TEST_F(WineProgramManagerTest, GroupAndItemsAppearAndTheSystemStarts) {
   EXPECT_EQ(icon.iconIndex, 1);
 
   EXPECT_TRUE(ReadLink(Item("Sz\xe1z%s%d%n")).loaded);
-  EXPECT_FALSE(FileExists(Item("Gap")));
+  EXPECT_FALSE(PathExists(Item("Gap")));
 
   ASSERT_TRUE(WaitStarted());
-  EXPECT_NE(ReadFileText(StartedLog()).find("QuarnWin32.exe"), std::string::npos);
+  EXPECT_NE(FileBytes(StartedLog()).find("QuarnWin32.exe"), std::string::npos);
 }
 
 TEST_F(WineProgramManagerTest, CommandLongerThan255AfterReplacementArrivesWhole) {
@@ -327,7 +302,7 @@ TEST_F(WineProgramManagerTest, CommandLongerThan255AfterReplacementArrivesWhole)
   EXPECT_EQ(Lower(item.icon), Lower(programFolder_ + "\\QuarnWin32.exe"));
   // The start box was cleared: the installer only closed.
   EXPECT_TRUE(StandinProcesses().empty());
-  EXPECT_FALSE(FileExists(StartedLog()));
+  EXPECT_FALSE(PathExists(StartedLog()));
 }
 
 // ---------------------------------------------------------------------------------------------------
@@ -370,7 +345,7 @@ TEST_F(ConversationTest, LaunchStartsAPathWithBlanksUnquoted) {
   LaunchInstalledSystem();
   EXPECT_TRUE(windows_.Closed());
   ASSERT_TRUE(WaitStarted());
-  EXPECT_NE(ReadFileText(StartedLog()).find(programFolder_ + "\\QuarnWin32.exe"), std::string::npos);
+  EXPECT_NE(FileBytes(StartedLog()).find(programFolder_ + "\\QuarnWin32.exe"), std::string::npos);
 }
 
 TEST_F(ConversationTest, LaunchWithoutTheSystemOnlyCloses) {
@@ -540,7 +515,7 @@ TEST_F(ConversationTest, CancelDuringTheWaitStartsNothing) {
     // Wait out several time-outs: a time-out that survived would launch within one.
     PumpUntil([] { return false; }, 1000);
     EXPECT_TRUE(StandinProcesses().empty());
-    EXPECT_FALSE(FileExists(StartedLog()));
+    EXPECT_FALSE(PathExists(StartedLog()));
   });
 }
 

@@ -12,6 +12,7 @@
 #include "state/install_state_win.h"
 #include "install/shortcut_win.h"
 #include "staged_description.h"
+#include "test_files.h"
 
 using namespace quarn_test;
 
@@ -67,15 +68,13 @@ std::string DesktopFolder() {
   return desktop;
 }
 
-bool FileExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
 class Shortcut : public StagedDescriptionTest {
  protected:
   void SetUp() override {
     StagedDescriptionTest::SetUp();
     desktop_ = DesktopFolder();
     ASSERT_FALSE(desktop_.empty());
-    ASSERT_TRUE(FileExists(desktop_));
+    ASSERT_TRUE(PathExists(desktop_));
     g_state.choices.targetDrive = 20;  // T:, a folder of the build tree
     root_ = Unique("QuarnTestRoot");
     strcpy(g_state.choices.rootName, root_.c_str());
@@ -158,7 +157,7 @@ TEST_F(Shortcut, DesktopLinkNamedAfterTheGroupPointsAtTheInstalledProgram) {
   WriteDescription("[Command]\nCommand1=[CreateGroup(" + group + ")]\nCommand2=[ShowGroup(" + group + ",1)]\n");
   CreateDesktopShortcut();
 
-  ASSERT_TRUE(FileExists(link)) << link;
+  ASSERT_TRUE(PathExists(link)) << link;
   LinkFields f = ReadLink(link);
   ASSERT_EQ(f.loaded, S_OK);
   EXPECT_STRCASEEQ(f.path.c_str(), (program_ + "\\QuarnWin32.exe").c_str());
@@ -177,15 +176,15 @@ TEST_F(Shortcut, OnlyTheFirstGroupGetsALinkAndNoGroupNoLink) {
   WriteDescription("[Command]\nCommand1=[CreateGroup(" + first + ")]\nCommand2=[CreateGroup(" + second + ")]\n");
   int before = LinkCount();
   CreateDesktopShortcut();
-  EXPECT_TRUE(FileExists(firstLink));
-  EXPECT_FALSE(FileExists(secondLink));
+  EXPECT_TRUE(PathExists(firstLink));
+  EXPECT_FALSE(PathExists(secondLink));
   EXPECT_EQ(LinkCount(), before + 1);
 
   // Without a group command no link is made.
   WriteDescription("[Command]\nCommand1=[ShowGroup(" + second + ",1)]\n");
   CreateDesktopShortcut();
   EXPECT_EQ(LinkCount(), before + 1);
-  EXPECT_FALSE(FileExists(secondLink));
+  EXPECT_FALSE(PathExists(secondLink));
 }
 
 TEST_F(Shortcut, AGroupNameCannotPlaceTheLinkOutsideTheDesktop) {
@@ -195,7 +194,7 @@ TEST_F(Shortcut, AGroupNameCannotPlaceTheLinkOutsideTheDesktop) {
   WriteDescription("[Command]\nCommand1=[CreateGroup(..\\" + escape + ")]\n");
   int before = LinkCount();
   CreateDesktopShortcut();
-  EXPECT_FALSE(FileExists(outside));
+  EXPECT_FALSE(PathExists(outside));
   EXPECT_EQ(LinkCount(), before);
 }
 
@@ -212,7 +211,7 @@ TEST_F(Shortcut, ShellLinkReplacesAnExistingLink) {
 TEST_F(Shortcut, ShellLinkReportsALinkItCouldNotSave) {
   std::string link = "T:\\" + Unique("QuarnTestNoSuchFolder") + "\\x.lnk";
   EXPECT_EQ(CreateShellLink((program_ + "\\QuarnWin32.exe").c_str(), "x", program_.c_str(), link.c_str()), 0);
-  EXPECT_FALSE(FileExists(link));
+  EXPECT_FALSE(PathExists(link));
 }
 
 TEST_F(Shortcut, ComIsInitialisedOnlyForTheDurationOfTheCall) {

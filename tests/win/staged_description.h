@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "state/install_state_win.h"
+#include "test_files.h"
 
 namespace quarn_test {
 
@@ -37,19 +38,7 @@ class StagedDescriptionTest : public ::testing::Test {
   }
 
   // Writes the description byte for byte (code page 1250 texts stay as they are) with CRLF lines.
-  void WriteDescription(const std::string& text) {
-    std::string crlf;
-    for (char c : text) {
-      if (c == '\n') crlf += '\r';
-      crlf += c;
-    }
-    HANDLE f = CreateFileA(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(f, INVALID_HANDLE_VALUE);
-    DWORD written = 0;
-    WriteFile(f, crlf.data(), static_cast<DWORD>(crlf.size()), &written, nullptr);
-    CloseHandle(f);
-    ASSERT_EQ(written, crlf.size());
-  }
+  void WriteDescription(const std::string& text) { ASSERT_TRUE(WriteCrLfFile(path_, text)) << path_; }
 
   // A name no other test run uses: prefix + process id.
   static std::string Unique(const char* prefix) { return prefix + std::to_string(GetCurrentProcessId()); }
