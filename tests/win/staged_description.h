@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "base/scoped_handle_win.h"
 #include "state/install_state_win.h"
 #include "test_files.h"
 
@@ -46,23 +47,24 @@ class StagedDescriptionTest : public ::testing::Test {
   std::string folder_, path_;
 };
 
-inline bool KeyExists(HKEY root, const std::string& path) {
+// The key opened for reading; an empty owner when it is not there.
+inline ScopedRegKey OpenForReading(HKEY root, const std::string& path) {
   HKEY k = nullptr;
-  if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return false;
-  RegCloseKey(k);
-  return true;
+  return ScopedRegKey(RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &k) == ERROR_SUCCESS ? k : nullptr);
 }
+
+inline bool KeyExists(HKEY root, const std::string& path) { return OpenForReading(root, path).valid(); }
 
 // A string value as stored: "<missing>" when absent; the type and byte size are checked here so that
 // every caller also checks that the value is a REG_SZ whose size counts the terminating zero.
 inline std::string ReadString(HKEY root, const std::string& path, const char* name) {
-  HKEY k = nullptr;
-  if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return "<missing>";
+  const ScopedRegKey k = OpenForReading(root, path);
+  if (!k) return "<missing>";
   char data[1024] = "";
   DWORD type = 0, size = sizeof data - 1;
-  LONG rc = RegQueryValueExA(k, name, nullptr, &type, reinterpret_cast<BYTE*>(data), &size);
-  RegCloseKey(k);
-  if (rc != ERROR_SUCCESS) return "<missing>";
+  if (RegQueryValueExA(k.get(), name, nullptr, &type, reinterpret_cast<BYTE*>(data), &size) != ERROR_SUCCESS) {
+    return "<missing>";
+  }
   if (type != REG_SZ) return "<type " + std::to_string(type) + ">";
   if (size == 0 || data[size - 1] != '\0' || strlen(data) + 1 != size) return "<size " + std::to_string(size) + ">";
   return data;
@@ -71,25 +73,24 @@ inline std::string ReadString(HKEY root, const std::string& path, const char* na
 // The names of a key's values ("" for the default value), in the registry's order.
 inline std::vector<std::string> ValueNames(HKEY root, const std::string& path) {
   std::vector<std::string> names;
-  HKEY k = nullptr;
-  if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return names;
+  const ScopedRegKey k = OpenForReading(root, path);
+  if (!k) return names;
   for (DWORD i = 0;; ++i) {
     char name[512];
     DWORD len = sizeof name;
-    if (RegEnumValueA(k, i, name, &len, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+    if (RegEnumValueA(k.get(), i, name, &len, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
     names.emplace_back(name, len);
   }
-  RegCloseKey(k);
   return names;
 }
 
 inline DWORD SubkeyCount(HKEY root, const std::string& path) {
-  HKEY k = nullptr;
-  if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return 0;
+  const ScopedRegKey k = OpenForReading(root, path);
   DWORD subkeys = 0;
-  RegQueryInfoKeyA(k, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                   nullptr);
-  RegCloseKey(k);
+  if (k) {
+    RegQueryInfoKeyA(k.get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, nullptr, nullptr, nullptr,
+                     nullptr, nullptr);
+  }
   return subkeys;
 }
 
