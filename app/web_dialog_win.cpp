@@ -1,6 +1,6 @@
 // The web installation dialog. It starts the worker at once and then only reacts: the worker writes the
-// dialog's controls from its own thread (the sends are carried out here, on the dialog's thread, while the
-// modal loop runs), and the dialog never waits for the worker.
+// dialog's controls from its own thread through its display (ui/web_display_win.h; the sends are carried
+// out here, on the dialog's thread, while the modal loop runs), and the dialog never waits for the worker.
 #include "app/web_dialog_win.h"
 
 #include <commctrl.h>
@@ -16,17 +16,13 @@
 #include "install/uninstall_record_win.h"
 #include "res/resource.h"
 #include "ui/centre_win.h"
+#include "ui/web_display_win.h"
 
 namespace {
 
 constexpr COLORREF kDialogColour = RGB(186, 218, 254);     // dialog and static backgrounds
 constexpr COLORREF kAnimationColour = RGB(231, 231, 215);  // behind the clips (their key colour too)
 constexpr COLORREF kBarColour = RGB(45, 125, 154);
-
-// PlayAnimation asked from another thread: wParam frame id, lParam clip id. A window belongs to the
-// thread that creates it, and a child of the dialog owned by the busy worker thread would stall every
-// message the dialog sends it (destroying the dialog among them).
-constexpr UINT kPlayAnimationMessage = WM_APP + 1;
 
 constexpr int kProgressControls[] = {IDC_WEB_STATUS, IDC_WEB_PROGRESS, IDC_WEB_ACTIVITY, IDC_WEB_PERCENT};
 
@@ -43,8 +39,6 @@ bool g_successReported = false;
 HINSTANCE InstanceOf(HWND window) {
   return reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(window, GWLP_HINSTANCE));
 }
-
-bool OnDialogThread(HWND dialog) { return GetWindowThreadProcessId(dialog, nullptr) == GetCurrentThreadId(); }
 
 void OpenAndPlay(HWND animation, int clipId) {
   SendMessageA(animation, ACM_OPENA, reinterpret_cast<WPARAM>(InstanceOf(animation)),
@@ -94,8 +88,7 @@ BOOL OnInitDialog(HWND dialog) {
   g_dialogBrush.reset(CreateSolidBrush(kDialogColour));
   g_animationBrush.reset(CreateSolidBrush(kAnimationColour));
 
-  g_state.windows.progressBar = GetDlgItem(dialog, IDC_WEB_PROGRESS);
-  if (HWND bar = g_state.windows.progressBar) {
+  if (HWND bar = GetDlgItem(dialog, IDC_WEB_PROGRESS)) {
     SendMessageA(bar, PBM_SETRANGE, 0, MAKELPARAM(0, 1000));
     SendMessageA(bar, PBM_SETSTEP, 1, 0);
     SendMessageA(bar, PBM_SETMARQUEE, TRUE, 10);
@@ -142,7 +135,8 @@ INT_PTR OnCommand(HWND dialog, int id) {
       OnCancel(dialog);
       return TRUE;
     case IDM_WEB_START:
-      StartWorker(RunInstallation);
+      // The worker takes the dialog's handle once, as its display's.
+      StartWorker(RunInstallation, dialog);
       return TRUE;
     case IDM_WEB_SUCCESS:
       g_successReported = true;
@@ -175,7 +169,6 @@ void OnDestroy(HWND dialog) {
   g_workerThread.reset();
   // Nothing may address the dialog's controls through stale handles after this.
   g_state.windows.webDialog = nullptr;
-  g_state.windows.progressBar = nullptr;
 }
 
 }  // namespace
@@ -190,7 +183,7 @@ INT_PTR CALLBACK WebLoadDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
       return reinterpret_cast<INT_PTR>(g_dialogBrush.get());
     case WM_CTLCOLORSTATIC:
       return OnCtlColorStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
-    case kPlayAnimationMessage:
+    case kWebPlayClipMessage:
       CreateAnimationOver(dialog, static_cast<int>(wParam), static_cast<int>(lParam));
       return TRUE;
     case WM_DESTROY:
@@ -201,9 +194,9 @@ INT_PTR CALLBACK WebLoadDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
   }
 }
 
-void StartWorker(LPTHREAD_START_ROUTINE procedure) {
+void StartWorker(LPTHREAD_START_ROUTINE procedure, LPVOID parameter) {
   DWORD id = 0;
-  HANDLE thread = CreateThread(nullptr, 0, procedure, nullptr, CREATE_SUSPENDED, &id);
+  HANDLE thread = CreateThread(nullptr, 0, procedure, parameter, CREATE_SUSPENDED, &id);
   if (!thread) return;  // the dialog keeps its empty display; Cancel ends it with 0
   g_workerThread.reset(thread);
   // Counted as running before its first instruction: a Cancel pressed in between must wait for the
@@ -211,32 +204,6 @@ void StartWorker(LPTHREAD_START_ROUTINE procedure) {
   g_state.flags.workerRunning = 1;
   SetThreadPriority(thread, THREAD_PRIORITY_BELOW_NORMAL);
   ResumeThread(thread);
-}
-
-void PlayAnimation(int frameId, int clipId) {
-  HWND dialog = g_state.windows.webDialog;
-  if (!dialog) return;
-  if (OnDialogThread(dialog)) {
-    CreateAnimationOver(dialog, frameId, clipId);
-  } else {
-    SendMessageA(dialog, kPlayAnimationMessage, static_cast<WPARAM>(frameId), static_cast<LPARAM>(clipId));
-  }
-}
-
-void ChangeAnimation(int clipId) {
-  HWND dialog = g_state.windows.webDialog;
-  HWND animation = dialog ? GetDlgItem(dialog, IDC_WEB_ANIMATION) : nullptr;
-  if (!animation) return;
-  SendMessageA(animation, ACM_STOP, 0, 0);
-  OpenAndPlay(animation, clipId);
-}
-
-void StopAnimation() {
-  HWND dialog = g_state.windows.webDialog;
-  HWND animation = dialog ? GetDlgItem(dialog, IDC_WEB_ANIMATION) : nullptr;
-  if (!animation) return;
-  SendMessageA(animation, ACM_STOP, 0, 0);
-  ShowWindow(animation, SW_HIDE);
 }
 
 int CreateStagingFolders() {

@@ -1,14 +1,16 @@
-// The worker thread: the installation in its fixed order. It writes the web installation dialog's
-// controls directly; every such call is a message sent to the dialog's thread, which keeps pumping, so
-// the worker waits for each of them while the dialog never waits for the worker.
+// The worker thread: the installation in its fixed order. It shows every phase through the dialog's
+// display (ui/web_display_win.h), made once from the dialog handle the thread is started with and handed
+// to the steps that show something. Every write there is a message sent to the dialog's thread, which
+// keeps pumping, so the worker waits for each of them while the dialog never waits for the worker; a
+// write that changes nothing is not sent.
 #include "app/worker_win.h"
 
 #include <cstring>
 
 #include "state/install_state_win.h"
 #include "app/unattended_win.h"
-#include "base/install_log_win.h"
 #include "app/web_dialog_win.h"
+#include "base/install_log_win.h"
 #include "app/worker_texts.h"
 #include "build_config.h"
 #include "install/copy_engine_win.h"
@@ -19,14 +21,12 @@
 #include "install/registry_win.h"
 #include "install/shortcut_win.h"
 #include "install/uninstall_record_win.h"
-#include "res/resource.h"
+#include "ui/web_display_win.h"
 #include "web/session_win.h"
 #include "web/set_download_win.h"
 #include "web/remote_file_win.h"
 
 namespace {
-
-void SetField(int id, const char* text) { SetDlgItemTextA(g_state.windows.webDialog, id, text); }
 
 bool Cancelled() { return g_state.flags.cancelRequested != 0; }
 
@@ -36,39 +36,37 @@ bool g_copyBegan = false;
 
 // The end of every run that leaves the dialog open: workerRunning is cleared before the button is
 // enabled, so that a press of "Kilépés" always finds the worker done and closes the dialog.
-DWORD EndWithExitButton() {
-  StopAnimation();
+DWORD EndWithExitButton(WebDisplay& display) {
+  display.StopClip();
   g_state.flags.workerRunning = 0;
-  HWND button = GetDlgItem(g_state.windows.webDialog, IDCANCEL);
-  SetWindowTextA(button, kButtonExit);
-  EnableWindow(button, TRUE);
+  display.ShowExitButton(kButtonExit);
   return 0;
 }
 
-DWORD EndCancelled(ExitCode code = ExitCode::kCancelled) {
+DWORD EndCancelled(WebDisplay& display, ExitCode code = ExitCode::kCancelled) {
   if (g_copyBegan) SaveUninstallRecord();
   ReportRunEnd(code);
-  SetField(IDC_WEB_TITLE, kTitleCancelled);
-  return EndWithExitButton();
+  display.ShowTitle(kTitleCancelled);
+  return EndWithExitButton(display);
 }
 
-DWORD EndNoConnection() {
+DWORD EndNoConnection(WebDisplay& display) {
   // A Cancel pressed while the servers were being tried makes the probes fail too; the user asked to
   // stop, so say that rather than blame the connection.
-  if (Cancelled()) return EndCancelled();
+  if (Cancelled()) return EndCancelled(display);
   ReportRunEnd(ExitCode::kNoConnection);
-  SetField(IDC_WEB_TITLE, "");
+  display.ShowTitle("");
   char text[kTextSize * 2];
   BuildNoConnectionText(text, sizeof text, QUARN_SITE_NAME);
-  SetField(IDC_WEB_FRAME, text);
-  return EndWithExitButton();
+  display.ShowFrameText(text);
+  return EndWithExitButton(display);
 }
 
-DWORD EndSucceeded() {
+DWORD EndSucceeded(WebDisplay& display) {
   SaveUninstallRecord();
   ReportRunEnd(ExitCode::kInstalled);
-  SetField(IDC_WEB_TITLE, kTitleSucceeded);
-  PostMessageA(g_state.windows.webDialog, WM_COMMAND, IDM_WEB_SUCCESS, 0);
+  display.ShowTitle(kTitleSucceeded);
+  display.ReportSuccess();
   g_state.flags.workerRunning = 0;
   return 0;
 }
@@ -105,17 +103,12 @@ bool Connect() {
   return TryHost(1, QUARN_HTTPS_HOST) || TryHost(0, QUARN_HTTP_HOST);
 }
 
-void ShowProgressControls() {
-  const int ids[] = {IDC_WEB_STATUS, IDC_WEB_PROGRESS, IDC_WEB_ACTIVITY, IDC_WEB_PERCENT};
-  for (int id : ids) ShowWindow(GetDlgItem(g_state.windows.webDialog, id), SW_SHOWNORMAL);
-}
-
-void Download() {
-  SetField(IDC_WEB_TITLE, kTitleDownloading);
-  ShowProgressControls();
-  ChangeAnimation(IDR_CLIP_DOWNLOAD);
+void Download(WebDisplay& display) {
+  display.ShowTitle(kTitleDownloading);
+  display.RevealProgress();
+  display.ChangeClip(WebClip::kDownload);
   // A download that stops early without a cancel is not an end: what was staged gets installed.
-  DownloadInstallationSet();
+  DownloadInstallationSet(display);
 }
 
 void PrepareRun() {
@@ -141,29 +134,30 @@ void PrepareRun() {
 
 }  // namespace
 
-DWORD WINAPI RunInstallation(LPVOID) {
+DWORD WINAPI RunInstallation(LPVOID dialog) {
   g_state.flags.workerRunning = 1;
+  WebDisplay display(static_cast<HWND>(dialog));
   PrepareRun();
-  SetField(IDC_WEB_TITLE, kTitleCollecting);
-  PlayAnimation(IDC_WEB_FRAME, IDR_CLIP_CONNECT);
+  display.ShowTitle(kTitleCollecting);
+  display.PlayClip(WebClip::kConnect);
 
-  if (!Connect()) return EndNoConnection();
+  if (!Connect()) return EndNoConnection(display);
 
   // A failed description has set cancelRequested; failed folders only skip the download.
   bool descriptionFailed = false;
-  if (ReadRemoteDescription() == 0) {
+  if (ReadRemoteDescription(display) == 0) {
     // The download stages below this folder, so it is known before the first file arrives.
     // The description's check leaves room for it; a path that does not fit is never used.
     if (!BuildStagingFolderPath(g_state.paths.stagingFolder, sizeof g_state.paths.stagingFolder,
                                 g_state.paths.programFolder)) {
       g_state.flags.cancelRequested = 1;
       CloseSession();
-      return EndCancelled(ExitCode::kPathTooLong);
+      return EndCancelled(display, ExitCode::kPathTooLong);
     }
     if (CreateStagingFolders() == 0) {
       MoveInstallLog(g_state.paths.stagingFolder);
       LogEvent("staging folder %s", g_state.paths.stagingFolder);
-      Download();
+      Download(display);
     } else {
       LogEvent("staging folder %s could not be made (error %lu)", g_state.paths.stagingFolder, GetLastError());
     }
@@ -173,60 +167,60 @@ DWORD WINAPI RunInstallation(LPVOID) {
   }
   CloseSession();
   if (Cancelled()) {
-    return EndCancelled(SetWasRefused()       ? ExitCode::kFileUnverified
+    return EndCancelled(display, SetWasRefused()       ? ExitCode::kFileUnverified
                         : descriptionFailed ? ExitCode::kDescriptionMissing
                                             : ExitCode::kCancelled);
   }
 
-  SetField(IDC_WEB_TITLE, kTitleDirectories);
-  ChangeAnimation(IDR_CLIP_INSTALL);
+  display.ShowTitle(kTitleDirectories);
+  display.ChangeClip(WebClip::kInstall);
   // Every installation step reads the staged description; without a whole path there is nothing to
   // install from, and a cut one would name another file.
   if (!BuildDescriptionPath(g_state.paths.descriptionPath, sizeof g_state.paths.descriptionPath, g_state.paths.programFolder)) {
     g_state.flags.cancelRequested = 1;
     LogEvent("description path does not fit below %s", g_state.paths.programFolder);
-    return EndCancelled(ExitCode::kPathTooLong);
+    return EndCancelled(display, ExitCode::kPathTooLong);
   }
   CreateSystemDirectories();
-  if (Cancelled()) return EndCancelled();
+  if (Cancelled()) return EndCancelled(display);
 
-  SetField(IDC_WEB_TITLE, kTitleFiles);
+  display.ShowTitle(kTitleFiles);
   if (!BuildStagingFolderPath(g_state.paths.stagingFolder, sizeof g_state.paths.stagingFolder,
                               g_state.paths.programFolder)) {
     g_state.flags.cancelRequested = 1;
-    return EndCancelled(ExitCode::kPathTooLong);
+    return EndCancelled(display, ExitCode::kPathTooLong);
   }
   LoadDiscTable();
-  if (Cancelled()) return EndCancelled();
+  if (Cancelled()) return EndCancelled(display);
 
   // The copy carries the display on from where the download left it.
   g_state.copy.copyBytesTotal = static_cast<uint32_t>(g_state.download.remote.overallTotal);
   g_state.copy.copyBytesDone = static_cast<uint32_t>(g_state.download.remote.bytesDone);
   g_copyBegan = true;
-  if (CopySelectedParts(g_state.windows.webDialog) != 0) return EndCancelled();
+  if (CopySelectedParts(display) != 0) return EndCancelled(display);
   // The copy step does not look at the flag: a Cancel pressed while files were copied takes effect here,
   // before anything is registered.
-  if (Cancelled()) return EndCancelled();
+  if (Cancelled()) return EndCancelled(display);
 
-  SetField(IDC_WEB_PERCENT, "100.0%");
-  SetField(IDC_WEB_ACTIVITY, ".");
-  SetField(IDC_WEB_STATUS, "   ....");
-  SetField(IDC_WEB_TITLE, kTitleRegistering);
+  display.ShowPercent("100.0%");
+  display.ShowActivity(".");
+  display.ShowStatus("   ....");
+  display.ShowTitle(kTitleRegistering);
   WriteInstallationRecord();
-  if (Cancelled()) return EndCancelled();
+  if (Cancelled()) return EndCancelled(display);
 
-  SetField(IDC_WEB_ACTIVITY, "..");
+  display.ShowActivity("..");
   RegisterFileTypes();
-  if (Cancelled()) return EndCancelled();
+  if (Cancelled()) return EndCancelled(display);
 
-  SetField(IDC_WEB_ACTIVITY, "...");
+  display.ShowActivity("...");
   InstallFonts();
-  if (Cancelled()) return EndCancelled();
+  if (Cancelled()) return EndCancelled(display);
 
-  SetField(IDC_WEB_ACTIVITY, "....");
+  display.ShowActivity("....");
   CreateDesktopShortcut();
-  SetField(IDC_WEB_ACTIVITY, ".....");
+  display.ShowActivity(".....");
 
-  if (Cancelled()) return EndCancelled();
-  return EndSucceeded();
+  if (Cancelled()) return EndCancelled(display);
+  return EndSucceeded(display);
 }

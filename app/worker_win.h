@@ -6,5 +6,6 @@
 // reads the description, stages the set, closes the session and installs from the staging folder,
 // showing each phase in the dialog. It ends in one of three ways: success (posts command 402 to the
 // dialog), cancelled, or no connection (the dialog stays open with its button turned into "Kilépés").
-// The parameter is not used; the exit code is 0.
-DWORD WINAPI RunInstallation(LPVOID unused);
+// The parameter is the dialog's handle, taken once as the run's display; nullptr (a silent run) shows
+// nothing. The exit code is 0.
+DWORD WINAPI RunInstallation(LPVOID dialog);

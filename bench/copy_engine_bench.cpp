@@ -74,7 +74,8 @@ int main(int argc, char** argv) {
   const double megabytes = static_cast<double>(size) * files / 1e6;
   for (int r = 0; r < rounds; ++r) {
     QueryPerformanceCounter(&t0);
-    if (CopySelectedParts(nullptr) != 0) {
+    WebDisplay none;
+    if (CopySelectedParts(none) != 0) {
       fprintf(stderr, "the copy engine stopped\n");
       return 1;
     }

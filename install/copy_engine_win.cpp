@@ -1,9 +1,9 @@
 // The file copy engine: copies the selected parts of every disc of the staged set to their targets.
 //
-// Runs on the worker thread. Its message boxes are owned by the web installation dialog (a window of the
-// main thread) and its display updates are messages sent to that dialog, so the main thread must keep
-// pumping while the step runs. The dialog may be absent (tests): every display call then does nothing and
-// the boxes have no owner.
+// Runs on the worker thread. Its message boxes are owned by the display's dialog (a window of the main
+// thread) and its display updates are messages sent to that dialog, so the main thread must keep
+// pumping while the step runs. The dialog may be absent (silent runs, tests): every display call then
+// does nothing and the boxes have no owner.
 #include "install/copy_engine_win.h"
 
 #include <commctrl.h>
@@ -25,8 +25,9 @@
 #include "install/uninstall_record_win.h"
 #include "install/profile_section.h"
 #include "install/profile_section_win.h"
-#include "res/resource.h"
+#include "res/resource.h"  // the string table of the boxes
 #include "ui/progress_text.h"
+#include "ui/web_display_win.h"
 
 namespace {
 
@@ -56,42 +57,38 @@ struct LocalBuffer {
 // the program's caption. The texts of the description are only ever arguments, never the format.
 // In a silent run no box appears and `silentAnswer` is taken: keep an existing file (No), give up at a disc
 // prompt (Cancel), go on past an error (OK).
-int ShowMessage(UINT textId, UINT type, int silentAnswer, const char* arg1 = "", const char* arg2 = "") {
+int ShowMessage(HWND owner, UINT textId, UINT type, int silentAnswer, const char* arg1 = "", const char* arg2 = "") {
   HINSTANCE instance = g_state.windows.instance ? g_state.windows.instance : GetModuleHandleA(nullptr);
   char format[kTextSize] = "";
   LoadStringA(instance, textId, format, sizeof format);
   // Two paths of up to 255 characters each, or a longer path that was refused for its length.
   char text[2048];
   snprintf(text, sizeof text, format, arg1, arg2);
-  return ShowBox(g_state.windows.webDialog, text, g_state.process.caption, type, silentAnswer);
+  return ShowBox(owner, text, g_state.process.caption, type, silentAnswer);
 }
 
 // Answer OK/Cancel of an error box: Cancel raises the stop flag.
-void ShowStoppableError(UINT textId, const char* arg1, const char* arg2 = "") {
-  if (ShowMessage(textId, MB_OKCANCEL | MB_ICONERROR, IDOK, arg1, arg2) == IDCANCEL) g_stop = 1;
-}
-
-void SetControlText(int id, const char* text) {
-  if (g_state.windows.webDialog) SetDlgItemTextA(g_state.windows.webDialog, id, text);
+void ShowStoppableError(WebDisplay& display, UINT textId, const char* arg1, const char* arg2 = "") {
+  if (ShowMessage(display.owner(), textId, MB_OKCANCEL | MB_ICONERROR, IDOK, arg1, arg2) == IDCANCEL) g_stop = 1;
 }
 
 // After each file: percentage, an empty activity field and the bar.
-void ShowProgressAtFileEnd() {
+void ShowProgressAtFileEnd(WebDisplay& display) {
   const double ratio = CopyRatioAtFileEnd(g_state.copy.copyBytesDone, g_state.copy.copyBytesTotal);
   char percent[64];
   FormatCopyPercent(ratio, percent, sizeof percent);
-  SetControlText(IDC_WEB_PERCENT, percent);
-  SetControlText(IDC_WEB_ACTIVITY, "");
-  if (g_state.windows.progressBar) SendMessageA(g_state.windows.progressBar, PBM_SETPOS, CopyBarPosition(ratio), 0);
+  display.ShowPercent(percent);
+  display.ShowActivity("");
+  display.ShowBar(CopyBarPosition(ratio));
 }
 
 // After each full block of a file: the next spinner frame and the percentage; the bar stays.
-void ShowProgressInFile(uint64_t writtenInFile, int frame) {
+void ShowProgressInFile(WebDisplay& display, uint64_t writtenInFile, int frame) {
   const double ratio = CopyRatioInFile(g_state.copy.copyBytesDone, writtenInFile, g_state.copy.copyBytesTotal);
   char percent[64];
   FormatCopyPercent(ratio, percent, sizeof percent);
-  SetControlText(IDC_WEB_ACTIVITY, ActivityFrame(frame));
-  SetControlText(IDC_WEB_PERCENT, percent);
+  display.ShowActivity(ActivityFrame(frame));
+  display.ShowPercent(percent);
 }
 
 // The counters are unsigned 32-bit values (they wrap past 4 GB); a file counts with the low part of its size.
@@ -99,36 +96,36 @@ void CountDone(DWORD bytes) { g_state.copy.copyBytesDone += bytes; }
 
 // The block copy of an open source into an open target. Stops at the end of the source, at a short
 // block, or at the first read or write error (reported; the partial target stays).
-bool CopyBlocks(HANDLE source, HANDLE target, char* buffer, const char* sourcePath, const char* targetPath,
+bool CopyBlocks(WebDisplay& display, HANDLE source, HANDLE target, char* buffer, const char* sourcePath, const char* targetPath,
                 ContentHash* hash) {
   uint64_t written = 0;
   int frame = 0;
   for (;;) {
     DWORD got = 0;
     if (!ReadFile(source, buffer, kCopyBlockSize, &got, nullptr)) {
-      ShowStoppableError(IDS_COPY_READ_ERR, sourcePath, targetPath);
+      ShowStoppableError(display, IDS_COPY_READ_ERR, sourcePath, targetPath);
       return false;
     }
     if (got == 0) return true;
     DWORD put = 0;
     if (!WriteFile(target, buffer, got, &put, nullptr) || put < got) {
       hash->Add(buffer, put);  // what did reach the file
-      ShowStoppableError(IDS_COPY_WRITE_ERR, sourcePath, targetPath);
+      ShowStoppableError(display, IDS_COPY_WRITE_ERR, sourcePath, targetPath);
       return false;
     }
     written += put;
     hash->Add(buffer, put);
     if (got < kCopyBlockSize) return true;
-    ShowProgressInFile(written, frame++);
+    ShowProgressInFile(display, written, frame++);
   }
 }
 
 // Copies one file whose source and target paths are known. `targetUsable` false: the target cannot be
 // written (its path is too long, or no Windows folder is known); the source is still opened so that a
 // missing source is reported as such, then the target is reported as not created.
-void CopyOneFile(const char* sourcePath, bool sourceFits, const char* targetPath, bool targetUsable,
+void CopyOneFile(WebDisplay& display, const char* sourcePath, bool sourceFits, const char* targetPath, bool targetUsable,
               char* buffer) {
-  SetControlText(IDC_WEB_STATUS, targetPath);
+  display.ShowStatus(targetPath);
 
   ScopedFile source;
   if (sourceFits) {
@@ -137,7 +134,7 @@ void CopyOneFile(const char* sourcePath, bool sourceFits, const char* targetPath
   }
   if (!source) {
     // Cancel stops at once; OK skips the file without counting it.
-    ShowStoppableError(IDS_OPEN_SOURCE_ERR, sourcePath);
+    ShowStoppableError(display, IDS_OPEN_SOURCE_ERR, sourcePath);
     return;
   }
   // The source is opened once: its times, size and data all come through this handle.
@@ -152,16 +149,16 @@ void CopyOneFile(const char* sourcePath, bool sourceFits, const char* targetPath
                              FILE_ATTRIBUTE_NORMAL | FILE_ATTRIBUTE_TEMPORARY, nullptr));
   }
   if (!target) {
-    ShowStoppableError(IDS_CREATE_TARGET_ERR, targetPath);
+    ShowStoppableError(display, IDS_CREATE_TARGET_ERR, targetPath);
     // The file still counts as done, so that the display keeps pace with the total.
     CountDone(sourceSize);
-    ShowProgressAtFileEnd();
+    ShowProgressAtFileEnd(display);
     return;
   }
 
   // What was written is what the uninstaller will find unchanged, a partial file after an error too.
   ContentHash hash;
-  const bool whole = CopyBlocks(source.get(), target.get(), buffer, sourcePath, targetPath, &hash);
+  const bool whole = CopyBlocks(display, source.get(), target.get(), buffer, sourcePath, targetPath, &hash);
   if (haveTimes) SetFileTime(target.get(), &times.created, &times.accessed, &times.written);
   target.reset();
   // The temporary attribute lets the system keep the file in memory while it is written; an installed
@@ -172,20 +169,20 @@ void CopyOneFile(const char* sourcePath, bool sourceFits, const char* targetPath
   LogEvent(whole ? "file installed: %s (%lu bytes, from %s, %s)" : "file partly written: %s (%lu bytes, from %s, %s)",
            targetPath, static_cast<unsigned long>(hash.size()), sourcePath, g_policyTaken);
   CountDone(sourceSize);
-  ShowProgressAtFileEnd();
+  ShowProgressAtFileEnd(display);
 }
 
 // One file line of the current disc: parse, check, then keep, ask or copy.
-void HandleFileLine(int disc, const char* line, char* buffer) {
+void HandleFileLine(WebDisplay& display, int disc, const char* line, char* buffer) {
   FileEntry entry;
   const FileLineStatus status = ParseFileLine(line, &entry);
   if (status == FileLineStatus::kMalformed) {
     // No source or no target can be told apart: report the whole line and go on with the next one.
-    ShowStoppableError(IDS_BAD_TARGET_CODE, line);
+    ShowStoppableError(display, IDS_BAD_TARGET_CODE, line);
     return;
   }
   if (status == FileLineStatus::kBadModifier || status == FileLineStatus::kUnsafePath) {
-    ShowStoppableError(IDS_BAD_TARGET_CODE, entry.targetCode);
+    ShowStoppableError(display, IDS_BAD_TARGET_CODE, entry.targetCode);
   }
   if (status == FileLineStatus::kUnsafePath) return;  // reported above: never written out of its folder
 
@@ -195,7 +192,7 @@ void HandleFileLine(int disc, const char* line, char* buffer) {
   const TargetCheck check = CheckTarget(entry, g_state.process.windowsFolder, targetPath);
   if (check == TargetCheck::kOutsideBase) {
     // A bad modifier has been reported already; any other such line is reported here, once.
-    if (status == FileLineStatus::kOk) ShowStoppableError(IDS_BAD_TARGET_CODE, entry.targetCode);
+    if (status == FileLineStatus::kOk) ShowStoppableError(display, IDS_BAD_TARGET_CODE, entry.targetCode);
     return;
   }
   const bool targetUsable = check == TargetCheck::kOk;
@@ -208,18 +205,18 @@ void HandleFileLine(int disc, const char* line, char* buffer) {
                                     FILE_ATTRIBUTE_NORMAL, nullptr));
     if (existing) {
       bool keep = entry.policy == ReplacePolicy::kKeep;
-      if (!keep) keep = ShowMessage(IDS_REPLACE_FILE, MB_YESNO | MB_ICONERROR, IDNO, targetPath.c_str()) != IDYES;
+      if (!keep) keep = ShowMessage(display.owner(), IDS_REPLACE_FILE, MB_YESNO | MB_ICONERROR, IDNO, targetPath.c_str()) != IDYES;
       g_policyTaken = "policy *?, answered Yes";
       if (keep) {
         LogEvent("file kept: %s exists (%s)", targetPath.c_str(),
                  entry.policy == ReplacePolicy::kKeep ? "policy *-" : "policy *?, answered No");
         CountDone(GetFileSize(existing.get(), nullptr));
-        ShowProgressAtFileEnd();
+        ShowProgressAtFileEnd(display);
         return;
       }
     }
   }
-  CopyOneFile(sourcePath.c_str(), FitsPathBuffer(sourcePath), targetPath.c_str(), targetUsable, buffer);
+  CopyOneFile(display, sourcePath.c_str(), FitsPathBuffer(sourcePath), targetPath.c_str(), targetUsable, buffer);
 }
 
 // Reads one value of a staged description file (default "*", 256 bytes).
@@ -272,16 +269,16 @@ bool DiscLabelMatches(const std::string& fileList, int discIndex) {
 }
 
 // Asks for the right disc until its file list carries the expected label. false: the user refused.
-bool PromptForDisc(const std::string& fileList, int discIndex) {
+bool PromptForDisc(HWND owner, const std::string& fileList, int discIndex) {
   const char* expected = g_state.choices.discTable[discIndex].label;
   for (;;) {
     MessageBeep(0);
-    if (ShowMessage(IDS_INSERT_DISC, MB_OKCANCEL | MB_ICONINFORMATION, IDCANCEL, g_state.paths.stagingFolder, expected) !=
+    if (ShowMessage(owner, IDS_INSERT_DISC, MB_OKCANCEL | MB_ICONINFORMATION, IDCANCEL, g_state.paths.stagingFolder, expected) !=
         IDOK) {
       return false;
     }
     if (DiscLabelMatches(fileList, discIndex)) return true;
-    if (ShowMessage(IDS_WRONG_DISC, MB_OKCANCEL | MB_ICONERROR, IDCANCEL, g_state.paths.stagingFolder, expected) != IDOK) {
+    if (ShowMessage(owner, IDS_WRONG_DISC, MB_OKCANCEL | MB_ICONERROR, IDCANCEL, g_state.paths.stagingFolder, expected) != IDOK) {
       return false;
     }
   }
@@ -289,27 +286,27 @@ bool PromptForDisc(const std::string& fileList, int discIndex) {
 
 }  // namespace
 
-int CopySelectedParts(HWND window) {
+int CopySelectedParts(WebDisplay& display) {
   g_stop = 0;
   for (int i = 0; i < kDiscCount; ++i) {
     if (!DiscHasSelectedPart(i)) continue;
     const std::string fileList = FileListPathOf(g_state.paths.stagingFolder, i + 1);
-    if (!DiscLabelMatches(fileList, i) && !PromptForDisc(fileList, i)) {
+    if (!DiscLabelMatches(fileList, i) && !PromptForDisc(display.owner(), fileList, i)) {
       // Sent, not posted: the dialog takes it as Cancel while this worker still runs, so the run always
       // reaches the cancelled end that waits for "Kilépés". Posted, it could arrive after the worker had
       // ended, and a Cancel then closed the dialog at once (which one happened depended on the load).
-      if (window) SendMessageA(window, WM_COMMAND, IDM_WEB_ABORT, 0);
+      display.AskCancel();
       return 1;
     }
-    if (CopyDiscFiles(i) != 0) return 1;
+    if (CopyDiscFiles(display, i) != 0) return 1;
   }
   return 0;
 }
 
-int CopyDiscFiles(int discIndex) {
+int CopyDiscFiles(WebDisplay& display, int discIndex) {
   LocalBuffer buffer(kCopyBlockSize);
   if (!buffer.p) {
-    ShowMessage(IDS_NO_MEMORY, MB_OK | MB_ICONERROR, IDOK);
+    ShowMessage(display.owner(), IDS_NO_MEMORY, MB_OK | MB_ICONERROR, IDOK);
     return g_stop;
   }
   const int disc = discIndex + 1;
@@ -321,7 +318,7 @@ int CopyDiscFiles(int discIndex) {
       char line[kTextSize];
       list.Read(NumberedKey("File", n).c_str(), line);
       if (IsAbsentValue(line)) break;
-      HandleFileLine(disc, line, buffer.p);
+      HandleFileLine(display, disc, line, buffer.p);
       if (g_stop) return 1;
     }
   }

@@ -19,8 +19,7 @@ struct ProcessWindows {
   HINSTANCE instance = nullptr;  // every resource load
   HWND mainWindow = nullptr;     // the backdrop; destroying it ends the program
   HWND optionsDialog = nullptr;  // the options dialog
-  HWND webDialog = nullptr;      // the web installation dialog, host of all progress displays
-  HWND progressBar = nullptr;    // its progress bar (range 0..1000)
+  HWND webDialog = nullptr;      // the web installation dialog (its worker writes it through ui/web_display_win.h)
 };
 
 struct InstallState {

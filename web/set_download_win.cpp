@@ -17,11 +17,11 @@
 #include "base/scoped_handle_win.h"
 #include "base/text.h"
 #include "layout/description.h"
-#include "res/resource.h"
 #include "web/filler.h"
 #include "web/ini_index.h"
 #include "web/ini_lookup.h"
 #include "ui/progress_text.h"
+#include "ui/web_display_win.h"
 #include "web/network_texts.h"
 #include "web/range_resume.h"
 #include "web/remote_file_win.h"
@@ -39,10 +39,6 @@ namespace {
 const char kNoRootText[] =
     "A telep\xEDt\xE9si k\xF6nyvt\xE1r nem tal\xE1lhat\xF3 a WEB-en!";
 const char kNoRootCaption[] = "QuarnCAD System Error!";
-
-void ShowField(int id, const char* text) {
-  if (g_state.windows.webDialog != nullptr) SetDlgItemTextA(g_state.windows.webDialog, id, text);
-}
 
 int32_t ClampToInt32(int64_t v) {
   if (v > INT32_MAX) return INT32_MAX;
@@ -80,8 +76,8 @@ bool g_refused = false;
 
 // A damaged file or a refused set ends the run: the box says why, then the run ends interrupted (nothing
 // is copied, recorded or started). What was staged stays; a damaged file itself is already deleted.
-void RefuseSet(SetRefusal why, const char* fileName) {
-  ShowSetRefusal(g_state.windows.webDialog, g_state.process.caption, why, fileName);
+void RefuseSet(WebDisplay& display, SetRefusal why, const char* fileName) {
+  ShowSetRefusal(display.owner(), g_state.process.caption, why, fileName);
   g_refused = true;
   g_state.flags.cancelRequested = 1;
 }
@@ -124,10 +120,10 @@ void FormStatus(const char* discFolder, const char* fileName, char* status, size
   AppendText(status, statusSize, fileName);
 }
 
-void ShowStatus(const char* discFolder, const char* fileName) {
+void ShowStatus(WebDisplay& display, const char* discFolder, const char* fileName) {
   char status[kTextSize];
   FormStatus(discFolder, fileName, status, sizeof status);
-  ShowField(IDC_WEB_STATUS, status);
+  display.ShowStatus(status);
 }
 
 // Whether the staging file already holds exactly the content the set's hash data describes.
@@ -212,7 +208,7 @@ ScopedFile OpenStagingFile(const char* path, bool append, uint64_t staged) {
 
 // Streams an opened answer of `announced` bytes into the staging file. The staged count follows every
 // write, so a cut attempt leaves it exact for the next one.
-TransferFault StreamToFile(HINTERNET request, uint64_t announced, HANDLE file, FileTransfer* t) {
+TransferFault StreamToFile(WebDisplay& display, HINTERNET request, uint64_t announced, HANDLE file, FileTransfer* t) {
   std::unique_ptr<char[]> buffer(new (std::nothrow) char[kTransferBufferSize]);
   if (!buffer) return TransferFault::kLocal;
   FillerDecoder decoder;  // every attempt begins at an even server offset: a filler byte
@@ -230,8 +226,8 @@ TransferFault StreamToFile(HINTERNET request, uint64_t announced, HANDLE file, F
     DWORD written = 0;
     if (!WriteFile(file, buffer.get(), keep, &written, nullptr) || written != keep) return TransferFault::kLocal;
     t->staged += written;
-    if (t->countProgress) AdvanceProgress(static_cast<DWORD>(t->ledger.Credit(t->staged)));
-    if (chunk >= 2) ShowField(IDC_WEB_ACTIVITY, ActivityFrame(chunk - 2));
+    if (t->countProgress) AdvanceProgress(display, static_cast<DWORD>(t->ledger.Credit(t->staged)));
+    if (chunk >= 2) display.ShowActivity(ActivityFrame(chunk - 2));
   }
   // A connection that ends early looks like the end of the file to the reader; only the announced
   // length tells a cut file from a whole one.
@@ -239,7 +235,7 @@ TransferFault StreamToFile(HINTERNET request, uint64_t announced, HANDLE file, F
 }
 
 // One attempt: asks for the rest of the file when a guarded part of it is staged, else for all of it.
-AttemptResult TryOnce(const char* discFolder, const char* fileName, FileTransfer* t) {
+AttemptResult TryOnce(WebDisplay& display, const char* discFolder, const char* fileName, FileTransfer* t) {
   AttemptResult result;
   char headers[512];
   uint64_t offset = ResumeServerOffset(t->staged, t->filler);
@@ -291,18 +287,18 @@ AttemptResult TryOnce(const char* discFolder, const char* fileName, FileTransfer
         result.fault = TransferFault::kLocal;
       } else {
         t->written = true;
-        result.fault = StreamToFile(request, announced, file.get(), t);
+        result.fault = StreamToFile(display, request, announced, file.get(), t);
         if (!file.reset() && result.fault == TransferFault::kNone) result.fault = TransferFault::kLocal;
       }
     }
   }
-  ShowField(IDC_WEB_ACTIVITY, "");
+  display.ShowActivity("");
   if (!InternetCloseHandle(request) && result.fault == TransferFault::kNone) result.fault = TransferFault::kLocal;
   return result;
 }
 
 // Waits before the next attempt, showing it in the status field; false as soon as Cancel is pressed.
-bool WaitBeforeRetry(uint32_t delayMs, int nextAttempt, const char* status) {
+bool WaitBeforeRetry(WebDisplay& display, uint32_t delayMs, int nextAttempt, const char* status) {
   DWORD start = GetTickCount();
   uint32_t shownSeconds = 0xFFFFFFFFu;
   for (;;) {
@@ -314,7 +310,7 @@ bool WaitBeforeRetry(uint32_t delayMs, int nextAttempt, const char* status) {
       shownSeconds = left;
       char text[kTextSize];
       FormatRetryStatus(nextAttempt, kMaxAttempts, left, status, text, sizeof text);
-      ShowField(IDC_WEB_STATUS, text);
+      display.ShowStatus(text);
     }
     // Short slices: Cancel ends the wait at once.
     Sleep(delayMs - elapsed < 50 ? delayMs - elapsed : 50);
@@ -335,7 +331,7 @@ bool BuildStagingPath(const char* discFolder, const char* fileName, char* path, 
 
 bool SetWasRefused() { return g_refused; }
 
-int ReadRemoteDescription() {
+int ReadRemoteDescription(WebDisplay& display) {
   // Sign.ini before the description: a set refused here has nothing staged. A server without one
   // serves an unsigned (or old) set.
   g_verifier.Reset(kSetPolicy);
@@ -350,7 +346,7 @@ int ReadRemoteDescription() {
   SetTrust trust = g_verifier.AcceptSignFile(signFound, sign.text.get(), signFound ? static_cast<size_t>(sign.size) : 0,
                                              g_state.download.httpsMode != 0);
   if (trust == SetTrust::kRefused) {
-    RefuseSet(signFound ? SetRefusal::kBadSignature : SetRefusal::kUnsignedOverHttp, nullptr);
+    RefuseSet(display, signFound ? SetRefusal::kBadSignature : SetRefusal::kUnsignedOverHttp, nullptr);
     return 1;
   }
 
@@ -364,7 +360,7 @@ int ReadRemoteDescription() {
   SetVerifier::Description checked =
       g_verifier.CheckDescription("Install.ini", text, static_cast<size_t>(size));
   if (checked == SetVerifier::Description::kDamaged || checked == SetVerifier::Description::kNotInSet) {
-    RefuseSet(SetRefusal::kDamaged, "Install.ini");
+    RefuseSet(display, SetRefusal::kDamaged, "Install.ini");
     return 1;
   }
 
@@ -384,7 +380,7 @@ int ReadRemoteDescription() {
   if (!IsServerRootName(root) || !fits) {
     // Owned by the web dialog, as the copy engine's boxes are: this runs on the worker thread, which has
     // no focus window, and a box without an owner can fall behind the dialog.
-    ShowBox(g_state.windows.webDialog, kNoRootText, kNoRootCaption, MB_ICONERROR | MB_OK, IDOK);
+    ShowBox(display.owner(), kNoRootText, kNoRootCaption, MB_ICONERROR | MB_OK, IDOK);
     g_state.flags.cancelRequested = 1;
     return 1;
   }
@@ -423,9 +419,9 @@ int ReadRemoteDescription() {
   return 0;
 }
 
-void DownloadInstallationSet() {
+void DownloadInstallationSet(WebDisplay& display) {
   // A drive without room for the set ends the run before anything is fetched.
-  if (CheckFreeSpace() != 0) {
+  if (CheckFreeSpace(display.owner()) != 0) {
     g_state.flags.cancelRequested = 1;
     return;
   }
@@ -444,7 +440,7 @@ void DownloadInstallationSet() {
     FetchResult fetched = FetchWholeFile(discFolder, listName, &list);
     if (fetched == FetchResult::kOpenFailed || fetched == FetchResult::kReadFailed) {
       // A list that Sign.ini names is part of the set: without it the set is cut short.
-      if (g_verifier.Names(listName)) RefuseSet(SetRefusal::kDamaged, listName);
+      if (g_verifier.Names(listName)) RefuseSet(display, SetRefusal::kDamaged, listName);
       return;
     }
     // The list against Sign.ini before any file it names is fetched. A list Sign.ini does not name
@@ -454,7 +450,7 @@ void DownloadInstallationSet() {
     if (checked == SetVerifier::Description::kNotInSet) return;
     if (checked == SetVerifier::Description::kDamaged ||
         !g_verifier.UseListHashes(list.text.get(), static_cast<size_t>(list.size))) {
-      RefuseSet(SetRefusal::kDamaged, listName);
+      RefuseSet(display, SetRefusal::kDamaged, listName);
       return;
     }
 
@@ -477,12 +473,12 @@ void DownloadInstallationSet() {
         // match is not fetched again, and every file fetched must match it.
         const HashEntry* expected = nullptr;
         if (g_verifier.ExpectFile(serverName, &expected) == SetVerifier::Expect::kMissing) {
-          RefuseSet(SetRefusal::kDamaged, serverName);
+          RefuseSet(display, SetRefusal::kDamaged, serverName);
           return;
         }
         bool damaged = false;
-        if (DownloadFile(discFolder, serverName, 1, expected, &damaged) != 0) {
-          if (damaged) RefuseSet(SetRefusal::kDamaged, serverName);
+        if (DownloadFile(display, discFolder, serverName, 1, expected, &damaged) != 0) {
+          if (damaged) RefuseSet(display, SetRefusal::kDamaged, serverName);
           return;
         }
       }
@@ -492,8 +488,8 @@ void DownloadInstallationSet() {
       const HashEntry* expected = nullptr;
       bool damaged = false;
       g_verifier.ExpectDescription(&expected);
-      if (DownloadFile(discFolder, "Install.ini", 0, expected, &damaged) != 0) {
-        if (damaged) RefuseSet(SetRefusal::kDamaged, "Install.ini");
+      if (DownloadFile(display, discFolder, "Install.ini", 0, expected, &damaged) != 0) {
+        if (damaged) RefuseSet(display, SetRefusal::kDamaged, "Install.ini");
         return;
       }
     }
@@ -511,10 +507,10 @@ void DownloadInstallationSet() {
   }
 }
 
-int DownloadFile(const char* discFolder, const char* fileName, int countProgress, const HashEntry* expected,
+int DownloadFile(WebDisplay& display, const char* discFolder, const char* fileName, int countProgress, const HashEntry* expected,
                  bool* damaged) {
   if (damaged != nullptr) *damaged = false;
-  ShowStatus(discFolder, fileName);
+  ShowStatus(display, discFolder, fileName);
   // A name from the server's list must not lead out of the disc folder (..\, a drive, \\server\).
   if (!IsSafeServerName(fileName)) {
     LogEvent("file refused: server name \"%s\" leaves its disc folder", fileName);
@@ -529,7 +525,7 @@ int DownloadFile(const char* discFolder, const char* fileName, int countProgress
   FormStatus(discFolder, fileName, status, sizeof status);
   if (expected != nullptr && StagedFileMatches(path, *expected)) {
     LogEvent("file kept: %s (staged by an earlier run, size and hash match)", path);
-    if (countProgress != 0) AdvanceProgress(static_cast<DWORD>(expected->size));
+    if (countProgress != 0) AdvanceProgress(display, static_cast<DWORD>(expected->size));
     return 0;
   }
 
@@ -542,9 +538,9 @@ int DownloadFile(const char* discFolder, const char* fileName, int countProgress
     if (attempt > 1) {
       char text[kTextSize];
       FormatRetryStatus(attempt, kMaxAttempts, 0, status, text, sizeof text);
-      ShowField(IDC_WEB_STATUS, text);
+      display.ShowStatus(text);
     }
-    AttemptResult r = TryOnce(discFolder, fileName, &t);
+    AttemptResult r = TryOnce(display, discFolder, fileName, &t);
     // The whole file against the set's hash data, read back from the disk: a file continued over
     // several attempts is checked whole. A mismatch is never retried: the server holds other bytes.
     if (r.fault == TransferFault::kNone && expected != nullptr && !StagedFileMatches(path, *expected)) {
@@ -554,7 +550,7 @@ int DownloadFile(const char* discFolder, const char* fileName, int countProgress
       return 1;
     }
     if (r.fault == TransferFault::kNone) {
-      if (attempt > 1) ShowField(IDC_WEB_STATUS, status);
+      if (attempt > 1) display.ShowStatus(status);
       LogEvent("file staged: %s (%llu bytes, attempt %d)", path, static_cast<unsigned long long>(t.staged),
                attempt);
       return 0;
@@ -564,7 +560,7 @@ int DownloadFile(const char* discFolder, const char* fileName, int countProgress
     LogEvent("file attempt %d/%d failed: %s from %s (fault %d, status %lld, %llu bytes staged)%s", attempt,
              kMaxAttempts, fileName, url, static_cast<int>(r.fault), static_cast<long long>(r.status),
              static_cast<unsigned long long>(t.staged), transient ? "; tried again" : "");
-    if (!transient || !WaitBeforeRetry(delay, attempt + 1, status)) break;
+    if (!transient || !WaitBeforeRetry(display, delay, attempt + 1, status)) break;
   }
   LogEvent("file failed: %s from %s", fileName, url);
   // A cut file must not pass for a whole one: the copy step then meets it as missing. A file this run
@@ -573,15 +569,13 @@ int DownloadFile(const char* discFolder, const char* fileName, int countProgress
   return 1;
 }
 
-void AdvanceProgress(DWORD bytes) {
+void AdvanceProgress(WebDisplay& display, DWORD bytes) {
   RemoteDescription& remote = g_state.download.remote;
   // Wraps like the 32-bit counter it is instead of overflowing a signed value.
   remote.bytesDone = static_cast<int32_t>(static_cast<uint32_t>(remote.bytesDone) + bytes);
   double ratio = ProgressRatio(remote.bytesDone, remote.overallTotal);
-  if (g_state.windows.progressBar != nullptr) {
-    SendMessageA(g_state.windows.progressBar, PBM_SETPOS, static_cast<WPARAM>(ProgressPosition(ratio)), 0);
-  }
+  display.ShowBar(ProgressPosition(ratio));
   char percent[32];
   FormatPercent(ratio, percent, sizeof percent);
-  ShowField(IDC_WEB_PERCENT, percent);
+  display.ShowPercent(percent);
 }

@@ -1,22 +1,24 @@
 // Reading the remote description and downloading the set into the staging folder.
 //
-// The progress display (status 508, percentage 520, activity 521, bar g_state.windows.progressBar) is written
-// into g_state.windows.webDialog when there is one; with none, everything runs the same without display.
+// What it shows (the file in the status field, the percentage, the bar, an activity frame per chunk)
+// and the owner of its boxes come from the display it is given; a display without a dialog shows
+// nothing and everything runs the same.
 #pragma once
 #include <windows.h>
 
 #include <cstddef>
 
+#include "ui/web_display_win.h"
 #include "web/set_hashes.h"
 
 // 0 on success: rootName, the program folder, the disc records and overallTotal are set. 1 on failure,
 // and then cancelRequested is set.
-int ReadRemoteDescription();
+int ReadRemoteDescription(WebDisplay& display);
 
 // Stages the lists and files of every disc, in order, until disc 15 or the first stop (normally the
 // first disc without a file list). Sets cancelRequested only when the free-space check refused the set
 // (before any request for it) or the set was refused for its hash data or signature.
-void DownloadInstallationSet();
+void DownloadInstallationSet(WebDisplay& display);
 
 // 0 on success, 1 when the file failed (then no partial file is left under its staging name).
 // True when this run's set was refused for its hash data or signature (a damaged file, a signature that
@@ -27,10 +29,11 @@ bool SetWasRefused();
 // (web/range_resume.h). With expected, a file an earlier run staged with that size and SHA-256 is kept
 // and nothing is requested; a fetched file must have them (checked whole once it arrived), else it
 // fails, is deleted and *damaged (when given) is set.
-int DownloadFile(const char* discFolder, const char* fileName, int countProgress, const HashEntry* expected = nullptr,
-                 bool* damaged = nullptr);
+int DownloadFile(WebDisplay& display, const char* discFolder, const char* fileName, int countProgress,
+                 const HashEntry* expected = nullptr, bool* damaged = nullptr);
 
-void AdvanceProgress(DWORD bytes);
+// Counts bytes as downloaded and shows the bar and the percentage of the whole.
+void AdvanceProgress(WebDisplay& display, DWORD bytes);
 
 // The URL of a set file in the current mode, and its staging path (fileName nullptr: the disc folder).
 // false when the text does not fit into the buffer (nothing must be fetched or written then).

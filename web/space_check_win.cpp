@@ -9,7 +9,7 @@
 #include "web/network_texts.h"
 #include "web/space_check.h"
 
-int CheckFreeSpace() {
+int CheckFreeSpace(HWND owner) {
   char target = static_cast<char>('A' + g_state.choices.targetDrive - 1);
   if (g_state.choices.targetDrive < 1 || g_state.choices.targetDrive > 26) return 0;
   // Which files go below the Windows folder (fonts, "*%" targets) is known only from the file lists,
@@ -26,7 +26,7 @@ int CheckFreeSpace() {
     FormatSpaceShortage(needs[i].drive, needs[i].bytes, available.QuadPart, text, sizeof text);
     LogEvent("too little space on %c: (%llu bytes needed, %llu free): nothing fetched", needs[i].drive,
              static_cast<unsigned long long>(needs[i].bytes), static_cast<unsigned long long>(available.QuadPart));
-    ShowBox(g_state.windows.webDialog, text, g_state.process.caption, MB_ICONERROR | MB_OK, IDOK);
+    ShowBox(owner, text, g_state.process.caption, MB_ICONERROR | MB_OK, IDOK);
     return 1;
   }
   return 0;

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -24,8 +25,15 @@
 #include "web/server_layout.h"
 #include "web/session_win.h"
 #include "web/set_download_win.h"
+#include "ui/web_display_win.h"
 
 namespace {
+
+// The steps below the worker show nothing through this one (no dialog).
+WebDisplay& NoDisplay() {
+  static WebDisplay none;
+  return none;
+}
 
 const char kGoodUpdateIni[] =
     "[UpDate]\r\nQuarnCAD WEB update system: V9.21\r\nVersion=9.21\r\nQuarnSoft Ltd. 1992-2019.\r\n";
@@ -321,7 +329,7 @@ TEST_P(LiveWeb, WholeFileOpenRefusesAHugeAnnouncedLength) {
   EXPECT_EQ(request, nullptr);
   EXPECT_EQ(length, 0u);
   // Nothing was allocated for it either: the description read fails cleanly.
-  EXPECT_EQ(ReadRemoteDescription(), 1);
+  EXPECT_EQ(ReadRemoteDescription(NoDisplay()), 1);
   EXPECT_EQ(g_state.flags.cancelRequested.load(), 1);
 }
 
@@ -459,7 +467,7 @@ TEST_P(LiveWeb, RemoteDescriptionSetsRootSizesAndTotal) {
   Publish(set, o);
   Open();
   SelectForDownload({kSetup, kSystems, kDrawings, kDatas, kHelp});
-  ASSERT_EQ(ReadRemoteDescription(), 0);
+  ASSERT_EQ(ReadRemoteDescription(NoDisplay()), 0);
   EXPECT_STREQ(g_state.choices.rootName, "QTest");
   EXPECT_EQ(std::string(g_state.paths.programFolder), work_ + "\\QTest\\QuarnWin32\\");
   const RemoteDescription& r = g_state.download.remote;
@@ -482,7 +490,7 @@ TEST_P(LiveWeb, RemoteDescriptionSetsRootSizesAndTotal) {
 TEST_P(LiveWeb, RemoteDescriptionMissingOnTheServerCancels) {
   Open();
   g_state.download.downloadSelected[kSetup] = 1;
-  EXPECT_EQ(ReadRemoteDescription(), 1);
+  EXPECT_EQ(ReadRemoteDescription(NoDisplay()), 1);
   EXPECT_EQ(g_state.flags.cancelRequested.load(), 1);
 }
 
@@ -491,7 +499,7 @@ TEST_P(LiveWeb, RemoteDescriptionStopsWhenCancelled) {
   Open();
   g_state.download.downloadSelected[kSetup] = 1;
   g_state.flags.cancelRequested = 1;
-  EXPECT_EQ(ReadRemoteDescription(), 1);
+  EXPECT_EQ(ReadRemoteDescription(NoDisplay()), 1);
   EXPECT_EQ(g_state.download.remote.overallTotal, 0);
   EXPECT_EQ(g_state.download.remote.discs[0].present[kSetup], 0);
 }
@@ -504,7 +512,7 @@ struct BoxSeen {
 };
 
 DWORD WINAPI ReadDescriptionThread(LPVOID result) {
-  *static_cast<int*>(result) = ReadRemoteDescription();
+  *static_cast<int*>(result) = ReadRemoteDescription(NoDisplay());
   return 0;
 }
 
@@ -595,11 +603,11 @@ TEST_P(LiveWeb, StagesAThreeDiscSetByteForByte) {
   Publish(set);
   Open();
   SelectForDownload({kSetup, kSystems, kDrawings, kDatas, kHelp});
-  ASSERT_EQ(ReadRemoteDescription(), 0);
+  ASSERT_EQ(ReadRemoteDescription(NoDisplay()), 0);
   int installFetches = live::CountRequests(env_, "/Disc_01/Install.ini");
   EXPECT_EQ(installFetches, 1);
 
-  DownloadInstallationSet();
+  DownloadInstallationSet(NoDisplay());
 
   for (const SetFile& f : set) {
     char folder[16];
@@ -656,8 +664,8 @@ TEST_P(LiveWeb, ListIsWrittenLastSoADiscCutShortHasNone) {
   live::SetRules(env_, "[" + Rule("*/Disc_02/b.dwg", "\"action\": \"status\", \"status\": 404") + "]");
   Open();
   SelectForDownload({kSetup, kSystems, kDrawings, kDatas, kHelp});
-  ASSERT_EQ(ReadRemoteDescription(), 0);
-  DownloadInstallationSet();
+  ASSERT_EQ(ReadRemoteDescription(NoDisplay()), 0);
+  DownloadInstallationSet(NoDisplay());
   EXPECT_TRUE(live::FileExists(Staged("Disc_01\\Fajls_1.ini")));
   ExpectStaged("Disc_02\\a.dwg", set[4].content);
   EXPECT_FALSE(live::FileExists(Staged("Disc_02\\b.dwg")));
@@ -676,8 +684,8 @@ TEST_P(LiveWeb, DiscWithoutSectionStillHasItsListStaged) {
   Serve("KelvaranDemo/Disc_03/extra.blk", "xyz");
   Open();
   SelectForDownload({kSetup, kSystems, kDrawings, kBlocks, kDatas, kHelp});
-  ASSERT_EQ(ReadRemoteDescription(), 0);
-  DownloadInstallationSet();
+  ASSERT_EQ(ReadRemoteDescription(NoDisplay()), 0);
+  DownloadInstallationSet(NoDisplay());
   EXPECT_TRUE(live::FileExists(Staged("Disc_02\\Fajls_2.ini")));
   EXPECT_FALSE(live::FileExists(Staged("Disc_02\\a.dwg")));
   EXPECT_EQ(live::CountRequests(env_, "/Disc_02/a.dwg"), 0);
@@ -687,7 +695,7 @@ TEST_P(LiveWeb, DiscWithoutSectionStillHasItsListStaged) {
 }
 
 DWORD WINAPI DownloadSetThread(LPVOID) {
-  DownloadInstallationSet();
+  DownloadInstallationSet(NoDisplay());
   return 0;
 }
 
@@ -698,7 +706,7 @@ TEST_P(LiveWeb, CancelIsObeyedBetweenFilesNeverInsideOne) {
   live::SetRules(env_, "[" + Rule("*/quarnex_32.exe", "\"action\": \"trickle\", \"chunk\": 100000, \"delay\": 0.05") + "]");
   Open();
   SelectForDownload({kSetup, kSystems, kDrawings, kDatas, kHelp});
-  ASSERT_EQ(ReadRemoteDescription(), 0);
+  ASSERT_EQ(ReadRemoteDescription(NoDisplay()), 0);
   HANDLE t = CreateThread(nullptr, 0, DownloadSetThread, nullptr, 0, nullptr);
   ASSERT_TRUE(live::WaitFor([&] { return live::CountRequests(env_, "/quarnex_32.exe") == 1; }, 30000));
   g_state.flags.cancelRequested = 1;
@@ -729,8 +737,8 @@ TEST_P(LiveWeb, ServerNamesLeavingTheDiscFolderFailAndWriteNothing) {
           "[System]\r\nRootDirectory=QTest\r\n[Disc01]\r\nSetup=4\r\nSystems=7\r\n");
     SelectForDownload({kSetup, kSystems});
     Open();
-    ASSERT_EQ(ReadRemoteDescription(), 0) << name;
-    DownloadInstallationSet();
+    ASSERT_EQ(ReadRemoteDescription(NoDisplay()), 0) << name;
+    DownloadInstallationSet(NoDisplay());
     ExpectStaged("Disc_01\\ok.txt", "fine");
     EXPECT_FALSE(live::FileExists(Staged("Disc_01\\Fajls_1.ini"))) << name;  // the phase stopped
     EXPECT_FALSE(live::FileExists(staging_ + "escaped.txt")) << name;
@@ -759,9 +767,9 @@ TEST_P(LiveWeb, FailedFileLeavesNoCutCopyAndStopsThePhase) {
     snprintf(g_state.paths.stagingFolder, sizeof g_state.paths.stagingFolder, "%s", staging_.c_str());
     SelectForDownload({kSetup, kSystems, kDrawings, kDatas, kHelp});
     Open();
-    ASSERT_EQ(ReadRemoteDescription(), 0);
+    ASSERT_EQ(ReadRemoteDescription(NoDisplay()), 0);
     int before = live::CountRequests(env_, "/Disc_02/a.dwg");
-    DownloadInstallationSet();
+    DownloadInstallationSet(NoDisplay());
     EXPECT_EQ(live::CountRequests(env_, "/Disc_02/a.dwg") - before, 5) << how;  // every attempt used
     EXPECT_FALSE(live::FileExists(Staged("Disc_02\\a.dwg"))) << how;
     EXPECT_FALSE(live::FileExists(Staged("Disc_02\\Fajls_2.ini"))) << how;
@@ -775,14 +783,16 @@ TEST_P(LiveWeb, StagedFileFromAnEarlierRunIsReplacedWhole) {
   g_state.download.httpsMode = secure_;
   Serve("KelvaranDemo/Disc_01/f.txt", "new");
   ASSERT_TRUE(live::WriteFileBytes(Staged("Disc_01\\f.txt"), std::string(100000, 'o')));
-  EXPECT_EQ(DownloadFile("Disc_01", "f.txt", 1), 0);
+  EXPECT_EQ(DownloadFile(NoDisplay(), "Disc_01", "f.txt", 1), 0);
   ExpectStaged("Disc_01\\f.txt", "new");
 }
 
 // ---- The display ----
 
-// A stand-in for the web installation dialog: the fields the download writes, each logging every text
-// it is given, and a progress bar of range 0 to 1000.
+// A stand-in for the web installation dialog: the fields the download writes and a progress bar of
+// range 0 to 1000, shown through a display of its own. Each field records every change of what it
+// shows: a text equal to the one it shows already is no change to the user, and whether such a text is
+// sent at all is the display's business (tests/win/web_display_test.cpp).
 class DisplayRecorder {
  public:
   DisplayRecorder() {
@@ -799,16 +809,20 @@ class DisplayRecorder {
     bar_ = CreateWindowExA(0, PROGRESS_CLASSA, "", WS_CHILD, 0, 0, 100, 20, dialog_,
                            reinterpret_cast<HMENU>(IDC_WEB_PROGRESS), nullptr, nullptr);
     SendMessageA(bar_, PBM_SETRANGE32, 0, 1000);
-    g_state.windows.webDialog = dialog_;
-    g_state.windows.progressBar = bar_;
+    display_.reset(new WebDisplay(dialog_));
   }
   ~DisplayRecorder() {
-    g_state.windows.webDialog = nullptr;
-    g_state.windows.progressBar = nullptr;
+    display_.reset();
     DestroyWindow(dialog_);
   }
   bool ok() const { return dialog_ != nullptr && bar_ != nullptr; }
+  WebDisplay& display() { return *display_; }
   std::vector<std::string>& texts(int id) { return texts_[id]; }
+  std::string shown(int id) const {
+    char text[512] = "";
+    GetDlgItemTextA(dialog_, id, text, sizeof text);
+    return text;
+  }
   int position() const { return static_cast<int>(SendMessageA(bar_, PBM_GETPOS, 0, 0)); }
 
   // Runs f on another thread (as the worker does) and pumps this thread's messages until it ends.
@@ -831,11 +845,17 @@ class DisplayRecorder {
   static LRESULT CALLBACK Proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
     auto* self = static_cast<DisplayRecorder*>(GetPropA(w, "recorder"));
     auto old = reinterpret_cast<WNDPROC>(GetPropA(w, "old"));
-    if (msg == WM_SETTEXT && self) self->texts_[GetDlgCtrlID(w)].push_back(reinterpret_cast<const char*>(lp));
+    if (msg == WM_SETTEXT && self) {
+      char now[512] = "";
+      CallWindowProcA(old, w, WM_GETTEXT, sizeof now, reinterpret_cast<LPARAM>(now));
+      const char* text = lp ? reinterpret_cast<const char*>(lp) : "";
+      if (strcmp(now, text) != 0) self->texts_[GetDlgCtrlID(w)].push_back(text);
+    }
     return CallWindowProcA(old, w, msg, wp, lp);
   }
   HWND dialog_ = nullptr;
   HWND bar_ = nullptr;
+  std::unique_ptr<WebDisplay> display_;
   std::map<int, std::vector<std::string>> texts_;
 };
 
@@ -851,7 +871,7 @@ TEST_P(LiveWeb, DisplayShowsFileFramesAndPercentPerChunk) {
   g_state.download.remote.overallTotal = static_cast<int32_t>(2 * (big.size() + small.size()));
 
   int result = -1;
-  display.RunOnWorker([&] { result = DownloadFile("Disc_01", "big.bin", 1); });
+  display.RunOnWorker([&] { result = DownloadFile(display.display(), "Disc_01", "big.bin", 1); });
   ASSERT_EQ(result, 0);
   ExpectStaged("Disc_01\\big.bin", big);
   const char* prefix = secure_ ? "https://... .../" : "http://... .../";
@@ -863,15 +883,17 @@ TEST_P(LiveWeb, DisplayShowsFileFramesAndPercentPerChunk) {
   EXPECT_EQ(display.position(), 375);
 
   display.texts(IDC_WEB_ACTIVITY).clear();
-  display.RunOnWorker([&] { result = DownloadFile("Disc_01", "small.bin", 1); });
+  display.RunOnWorker([&] { result = DownloadFile(display.display(), "Disc_01", "small.bin", 1); });
   ASSERT_EQ(result, 0);
-  EXPECT_EQ(display.texts(IDC_WEB_ACTIVITY), (std::vector<std::string>{""}));  // one chunk: no frame
+  // One chunk: no frame; the field stays as empty as the last file left it.
+  EXPECT_EQ(display.texts(IDC_WEB_ACTIVITY), (std::vector<std::string>{}));
+  EXPECT_EQ(display.shown(IDC_WEB_ACTIVITY), "");
   EXPECT_EQ(display.texts(IDC_WEB_PERCENT).back(), " 50.0%");
   EXPECT_EQ(display.position(), 500);
 
   // Counting off (the second Install.ini): the file is shown, the display does not move.
   display.texts(IDC_WEB_PERCENT).clear();
-  display.RunOnWorker([&] { result = DownloadFile("Disc_01", "small.bin", 0); });
+  display.RunOnWorker([&] { result = DownloadFile(display.display(), "Disc_01", "small.bin", 0); });
   ASSERT_EQ(result, 0);
   EXPECT_TRUE(display.texts(IDC_WEB_PERCENT).empty());
   EXPECT_EQ(display.position(), 500);
@@ -891,12 +913,15 @@ TEST_P(LiveWeb, ChunksFillTheBufferWhenTheServerSendsInPieces) {
   ASSERT_TRUE(display.ok());
   g_state.download.remote.overallTotal = static_cast<int32_t>(4 * body.size());
   int result = -1;
-  display.RunOnWorker([&] { result = DownloadFile("Disc_01", "pieces.bin", 1); });
+  display.RunOnWorker([&] { result = DownloadFile(display.display(), "Disc_01", "pieces.bin", 1); });
   ASSERT_EQ(result, 0);
   ExpectStaged("Disc_01\\pieces.bin", body);
-  // Three chunks (512,000, 512,000 and 1,000 bytes): two frames, then the field is emptied.
+  // Three chunks (512,000, 512,000 and 1,000 bytes): two frames, then the field is emptied. The third
+  // chunk leaves the percentage at " 25.0%" (24.98 % before it, 25.0 % after); pieces shown as chunks
+  // would step by 1.5 %.
   EXPECT_EQ(display.texts(IDC_WEB_ACTIVITY), (std::vector<std::string>{"|", "/", ""}));
-  EXPECT_EQ(display.texts(IDC_WEB_PERCENT), (std::vector<std::string>{" 12.5%", " 25.0%", " 25.0%"}));
+  EXPECT_EQ(display.texts(IDC_WEB_PERCENT), (std::vector<std::string>{" 12.5%", " 25.0%"}));
+  EXPECT_EQ(display.shown(IDC_WEB_PERCENT), " 25.0%");
   EXPECT_EQ(display.position(), 250);
 }
 
@@ -907,7 +932,7 @@ TEST_P(LiveWeb, DisplayWithZeroTotalShowsZeroPercent) {
   DisplayRecorder display;
   ASSERT_TRUE(display.ok());
   int result = -1;
-  display.RunOnWorker([&] { result = DownloadFile("Disc_01", "quarnex_f.exe", 1); });
+  display.RunOnWorker([&] { result = DownloadFile(display.display(), "Disc_01", "quarnex_f.exe", 1); });
   ASSERT_EQ(result, 0);
   ASSERT_FALSE(display.texts(IDC_WEB_PERCENT).empty());
   for (const std::string& t : display.texts(IDC_WEB_PERCENT)) EXPECT_EQ(t, "  0.0%");
