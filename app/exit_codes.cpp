@@ -8,9 +8,13 @@ const ExitCodeInfo kExitCodes[] = {
     {ExitCode::kDescriptionMissing, "description missing",
      "the set's description (Install.ini) or its root folder name is missing or unusable"},
     {ExitCode::kPathTooLong, "path too long", "a path the run needed is too long; nothing was written"},
-    {ExitCode::kFileFailed, "file failed", "a file of the set could not be downloaded"},
+    {ExitCode::kFileFailed, "file failed",
+     "a file of the set could not be downloaded (missing on the server, cut off after its attempts, a name "
+     "refused, or not writable); nothing was installed"},
     {ExitCode::kFileUnverified, "file unverified", "a downloaded file failed its verification"},
-    {ExitCode::kNotEnoughSpace, "not enough space", "the target drive has too little free space"},
+    {ExitCode::kNotEnoughSpace, "not enough space",
+     "the target drive (or the Windows folder's) has too little free space for the selected parts; nothing "
+     "was fetched"},
     {ExitCode::kInstalledWithErrors, "installed with errors",
      "installed, but a copy step reported an error (the log names it)"},
     {ExitCode::kBadCommandLine, "bad command line", "an unknown switch or a bad value; nothing was done"},

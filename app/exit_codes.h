@@ -12,7 +12,7 @@ enum class ExitCode : int {
   kNoConnection = 2,         // neither host answered the probe
   kDescriptionMissing = 3,   // Install.ini or its root folder name is missing or unusable
   kPathTooLong = 4,          // a path the run needed does not fit its buffer; nothing written
-  kFileFailed = 5,           // a file of the set could not be downloaded
+  kFileFailed = 5,           // a file of the set could not be downloaded; nothing installed
   kFileUnverified = 6,       // a downloaded file failed its verification
   kNotEnoughSpace = 7,       // the target drive has too little free space for the selected parts
   kInstalledWithErrors = 8,  // installed, but a copy step reported an error (answered as OK does)

@@ -11,6 +11,7 @@
 #include "app/unattended_win.h"
 #include "app/web_dialog_win.h"
 #include "base/install_log_win.h"
+#include "base/message_box_win.h"
 #include "app/worker_texts.h"
 #include "build_config.h"
 #include "install/copy_engine_win.h"
@@ -22,6 +23,7 @@
 #include "install/shortcut_win.h"
 #include "install/uninstall_record_win.h"
 #include "ui/web_display_win.h"
+#include "web/network_texts.h"
 #include "web/session_win.h"
 #include "web/set_download_win.h"
 #include "web/remote_file_win.h"
@@ -103,12 +105,39 @@ bool Connect() {
   return TryHost(1, QUARN_HTTPS_HOST) || TryHost(0, QUARN_HTTP_HOST);
 }
 
-void Download(WebDisplay& display) {
+DownloadOutcome Download(WebDisplay& display) {
   display.ShowTitle(kTitleDownloading);
   display.RevealProgress();
   display.ChangeClip(WebClip::kDownload);
-  // A download that stops early without a cancel is not an end: what was staged gets installed.
-  DownloadInstallationSet(display);
+  return DownloadInstallationSet(display);
+}
+
+// A file of the set could not be downloaded: the box names it and says so, then the run ends
+// interrupted. Nothing is copied, recorded or started from a set with a file missing (the copy step
+// would only ask, again and again, for a floppy disc that a web installation has none of); what was
+// staged stays, as at every end.
+DWORD EndFileFailed(WebDisplay& display, const char* serverName) {
+  char text[kTextSize * 2];
+  FormatFileFailed(serverName, text, sizeof text);
+  // Owned by the web dialog: the worker thread has no window of its own to hold it in front.
+  ShowBox(display.owner(), text, g_state.process.caption, MB_ICONERROR | MB_OK, IDOK);
+  g_state.flags.cancelRequested = 1;
+  return EndCancelled(display, ExitCode::kFileFailed);
+}
+
+// The end code of a run whose download stopped with cancelRequested set.
+ExitCode StoppedDownloadCode(DownloadEnd end) {
+  switch (end) {
+    case DownloadEnd::kNoSpace:
+      return ExitCode::kNotEnoughSpace;
+    case DownloadEnd::kRefused:
+      return ExitCode::kFileUnverified;
+    case DownloadEnd::kFileFailed:  // Cancel pressed after the failure: the user's end
+    case DownloadEnd::kComplete:
+    case DownloadEnd::kCancelled:
+      break;
+  }
+  return ExitCode::kCancelled;
 }
 
 void PrepareRun() {
@@ -145,6 +174,7 @@ DWORD WINAPI RunInstallation(LPVOID dialog) {
 
   // A failed description has set cancelRequested; failed folders only skip the download.
   bool descriptionFailed = false;
+  DownloadOutcome downloaded;
   if (ReadRemoteDescription(display) == 0) {
     // The download stages below this folder, so it is known before the first file arrives.
     // The description's check leaves room for it; a path that does not fit is never used.
@@ -157,7 +187,7 @@ DWORD WINAPI RunInstallation(LPVOID dialog) {
     if (CreateStagingFolders() == 0) {
       MoveInstallLog(g_state.paths.stagingFolder);
       LogEvent("staging folder %s", g_state.paths.stagingFolder);
-      Download(display);
+      downloaded = Download(display);
     } else {
       LogEvent("staging folder %s could not be made (error %lu)", g_state.paths.stagingFolder, GetLastError());
     }
@@ -166,11 +196,13 @@ DWORD WINAPI RunInstallation(LPVOID dialog) {
     LogEvent("description: Install.ini or its RootDirectory missing or unusable");
   }
   CloseSession();
+  // A Cancel is the user's own end: a file failing after it is no news to them.
   if (Cancelled()) {
     return EndCancelled(display, SetWasRefused()       ? ExitCode::kFileUnverified
                         : descriptionFailed ? ExitCode::kDescriptionMissing
-                                            : ExitCode::kCancelled);
+                                            : StoppedDownloadCode(downloaded.end));
   }
+  if (downloaded.end == DownloadEnd::kFileFailed) return EndFileFailed(display, downloaded.failedFile);
 
   display.ShowTitle(kTitleDirectories);
   display.ChangeClip(WebClip::kInstall);

@@ -419,39 +419,69 @@ int ReadRemoteDescription(WebDisplay& display) {
   return 0;
 }
 
-void DownloadInstallationSet(WebDisplay& display) {
+namespace {
+
+DownloadOutcome Ended(DownloadEnd end) {
+  DownloadOutcome outcome;
+  outcome.end = end;
+  return outcome;
+}
+
+// A file of the set that did not arrive: a Cancel pressed meanwhile (which also breaks off a wait before
+// the next attempt) is the user's own end; otherwise the phase ends naming the file.
+DownloadOutcome FileFailed(const char* serverName) {
+  if (g_state.flags.cancelRequested.load() != 0) return Ended(DownloadEnd::kCancelled);
+  DownloadOutcome outcome = Ended(DownloadEnd::kFileFailed);
+  // A name too long for the buffer is reported cut: the message and the log only name it.
+  CopyText(outcome.failedFile, sizeof outcome.failedFile, serverName);
+  LogEvent("download ended: %s could not be downloaded", serverName);
+  return outcome;
+}
+
+DownloadOutcome Refused(WebDisplay& display, SetRefusal why, const char* fileName) {
+  RefuseSet(display, why, fileName);
+  return Ended(DownloadEnd::kRefused);
+}
+
+}  // namespace
+
+DownloadOutcome DownloadInstallationSet(WebDisplay& display) {
   // A drive without room for the set ends the run before anything is fetched.
   if (CheckFreeSpace(display.owner()) != 0) {
     g_state.flags.cancelRequested = 1;
-    return;
+    return Ended(DownloadEnd::kNoSpace);
   }
+  const DownloadOutcome cancelled = Ended(DownloadEnd::kCancelled);
   for (int disc = 1; disc <= kDiscCount; ++disc) {
-    if (g_state.flags.cancelRequested.load() != 0) return;
+    if (g_state.flags.cancelRequested.load() != 0) return cancelled;
     char discFolder[16];
     char listName[32];
     char path[kTextSize];
     FormDiscFolder(disc, discFolder, sizeof discFolder);
     FormFileListName(disc, listName, sizeof listName);
-    if (!BuildStagingPath(discFolder, nullptr, path, sizeof path)) return;
-    if (!CreateDirectoryA(path, nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) return;
+    // The description's check left room for every disc folder and list; a folder that cannot be made
+    // leaves nowhere to stage the list.
+    if (!BuildStagingPath(discFolder, nullptr, path, sizeof path)) return FileFailed(listName);
+    if (!CreateDirectoryA(path, nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) return FileFailed(listName);
 
-    // The first disc number without a list on the server ends the set.
+    // The first disc number without a list on the server ends the set. A list that is there but does
+    // not arrive whole is a failed file.
     WholeFile list;
     FetchResult fetched = FetchWholeFile(discFolder, listName, &list);
     if (fetched == FetchResult::kOpenFailed || fetched == FetchResult::kReadFailed) {
       // A list that Sign.ini names is part of the set: without it the set is cut short.
-      if (g_verifier.Names(listName)) RefuseSet(display, SetRefusal::kDamaged, listName);
-      return;
+      if (g_verifier.Names(listName)) return Refused(display, SetRefusal::kDamaged, listName);
+      if (fetched == FetchResult::kReadFailed) return FileFailed(listName);
+      return Ended(DownloadEnd::kComplete);
     }
     // The list against Sign.ini before any file it names is fetched. A list Sign.ini does not name
     // lies past the end of the set: the set ends here, as at a missing list.
     SetVerifier::Description checked =
         g_verifier.CheckDescription(listName, list.text.get(), static_cast<size_t>(list.size));
-    if (checked == SetVerifier::Description::kNotInSet) return;
+    if (checked == SetVerifier::Description::kNotInSet) return Ended(DownloadEnd::kComplete);
     if (checked == SetVerifier::Description::kDamaged ||
         !g_verifier.UseListHashes(list.text.get(), static_cast<size_t>(list.size))) {
-      RefuseSet(display, SetRefusal::kDamaged, listName);
-      return;
+      return Refused(display, SetRefusal::kDamaged, listName);
     }
 
     // Every File%i of every part is looked up in this list: the index answers each lookup exactly as
@@ -459,9 +489,9 @@ void DownloadInstallationSet(WebDisplay& display) {
     IniIndex listIndex(list.text.get(), list.size);
     for (int part = 0; part < kPartCount; ++part) {
       if (!g_state.download.remote.discs[disc - 1].present[part]) continue;
-      if (g_state.flags.cancelRequested.load() != 0) return;
+      if (g_state.flags.cancelRequested.load() != 0) return cancelled;
       for (int n = 1;; ++n) {
-        if (g_state.flags.cancelRequested.load() != 0) return;
+        if (g_state.flags.cancelRequested.load() != 0) return cancelled;
         char key[16];
         char line[kTextSize];
         snprintf(key, sizeof key, "File%i", n);
@@ -473,13 +503,12 @@ void DownloadInstallationSet(WebDisplay& display) {
         // match is not fetched again, and every file fetched must match it.
         const HashEntry* expected = nullptr;
         if (g_verifier.ExpectFile(serverName, &expected) == SetVerifier::Expect::kMissing) {
-          RefuseSet(display, SetRefusal::kDamaged, serverName);
-          return;
+          return Refused(display, SetRefusal::kDamaged, serverName);
         }
         bool damaged = false;
         if (DownloadFile(display, discFolder, serverName, 1, expected, &damaged) != 0) {
-          if (damaged) RefuseSet(display, SetRefusal::kDamaged, serverName);
-          return;
+          if (damaged) return Refused(display, SetRefusal::kDamaged, serverName);
+          return FileFailed(serverName);
         }
       }
     }
@@ -489,22 +518,25 @@ void DownloadInstallationSet(WebDisplay& display) {
       bool damaged = false;
       g_verifier.ExpectDescription(&expected);
       if (DownloadFile(display, discFolder, "Install.ini", 0, expected, &damaged) != 0) {
-        if (damaged) RefuseSet(display, SetRefusal::kDamaged, "Install.ini");
-        return;
+        if (damaged) return Refused(display, SetRefusal::kDamaged, "Install.ini");
+        return FileFailed("Install.ini");
       }
     }
 
     // The list last: a staged list means its disc arrived whole.
-    if (!BuildStagingPath(discFolder, listName, path, sizeof path)) return;
+    if (!BuildStagingPath(discFolder, listName, path, sizeof path)) return FileFailed(listName);
     ScopedFile out(CreateFileA(path, GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS,
                                FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!out) return;
     DWORD written = 0;
-    if (!WriteFile(out.get(), list.text.get(), static_cast<DWORD>(list.size), &written, nullptr) ||
+    if (!out || !WriteFile(out.get(), list.text.get(), static_cast<DWORD>(list.size), &written, nullptr) ||
         written != static_cast<DWORD>(list.size)) {
-      return;
+      // A cut list must not pass for a whole one: its disc would be installed from part of it.
+      out.reset();
+      DeleteFileA(path);
+      return FileFailed(listName);
     }
   }
+  return Ended(DownloadEnd::kComplete);
 }
 
 int DownloadFile(WebDisplay& display, const char* discFolder, const char* fileName, int countProgress, const HashEntry* expected,

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 
+#include "base/sizes.h"
 #include "ui/web_display_win.h"
 #include "web/set_hashes.h"
 
@@ -15,10 +16,25 @@
 // and then cancelRequested is set.
 int ReadRemoteDescription(WebDisplay& display);
 
-// Stages the lists and files of every disc, in order, until disc 15 or the first stop (normally the
-// first disc without a file list). Sets cancelRequested only when the free-space check refused the set
-// (before any request for it) or the set was refused for its hash data or signature.
-void DownloadInstallationSet(WebDisplay& display);
+// How the download phase ended.
+enum class DownloadEnd {
+  kComplete,    // every disc up to disc 15 or the first disc without a file list on the server
+  kCancelled,   // Cancel was pressed
+  kNoSpace,     // the free-space check refused the set before any request for it (its box was shown)
+  kRefused,     // the set was refused for its hash data or signature (its box was shown)
+  kFileFailed,  // a file of the set could not be fetched whole and staged: failedFile names it
+};
+
+struct DownloadOutcome {
+  DownloadEnd end = DownloadEnd::kComplete;
+  char failedFile[kTextSize] = "";  // kFileFailed: the file as the server names it (its disc's list)
+};
+
+// Stages the lists and files of every disc, in order, until disc 15 or the first disc without a file
+// list on the server (the normal end). A file that fails ends the phase at once; nothing after it is
+// fetched, and its disc's list is not staged. Sets cancelRequested for kNoSpace and kRefused; a failed
+// file leaves the flag alone (the caller ends the run).
+DownloadOutcome DownloadInstallationSet(WebDisplay& display);
 
 // 0 on success, 1 when the file failed (then no partial file is left under its staging name).
 // True when this run's set was refused for its hash data or signature (a damaged file, a signature that

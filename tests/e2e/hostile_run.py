@@ -41,6 +41,7 @@ BOX_KINDS = (
     ("13", "Hibás célfájl kód"),
     ("14", "Felül kívánja írni"),
     ("damaged", "fájl sérült, a telepítés megszakad!"),
+    ("download", "fájl letöltése a WEB-ről sikertelen, a telepítés megszakad!"),
     ("signature", "készlet aláírása érvénytelen"),
     ("unsigned", "készlet nincs aláírva"),
 )

@@ -19,6 +19,7 @@ import harness
 import hostile_run
 import reliability_doc
 import servers
+from test_unattended import Watcher, read_log
 from web_install_kit import ROOT, MessageLog, TestSet
 
 SUITE = "disk_faults"
@@ -62,7 +63,8 @@ def full_while_copying(stopped):
 
 
 def full_while_downloading(test, run):
-    # The cut download is deleted, never staged as whole; nothing was installed.
+    # The cut download is deleted, never staged as whole, and named; nothing was installed.
+    test.assertEqual(run.boxes[0][1], "A(z) big.dat fájl letöltése a WEB-ről sikertelen, a telepítés megszakad!")
     test.assertFalse(os.path.exists(staged(test, "big.dat")))
     test.assertTrue(os.path.exists(staged(test, "setup.cfg")))
     test.assertFalse(os.path.exists(installed(test, "setup.cfg")))
@@ -128,8 +130,8 @@ CASES = [
          sizes=UNDERSTATED),
     Case("disk_full_download", "the target drive fills up during the download (600 KB filesystem, sizes "
          "understated in Install.ini)",
-         "the cut file is deleted and the download stops; its disc's list never arrived, so the copy asks for "
-         "the disc (4): Cancel ends the run", ("", "size=600k"), "cancelled", ["4"], None,
+         "the cut file is deleted and the run ends there: a box names it and says its download failed, then "
+         "the interrupted end; nothing copied, no record", ("", "size=600k"), "cancelled", ["download"], None,
          full_while_downloading, sizes=UNDERSTATED),
     Case("read_only_target_folder", "a target folder on a read-only filesystem; Cancel at the error",
          "message 6 names the target; Cancel stops after that file: no record", (DATA, "ro,size=64k"),
@@ -208,6 +210,37 @@ class DiskFaults(hostile_run.HostileRunning, unittest.TestCase):
                 self.run_case(case)
         self.assertEqual([c.name for c in CASES if c.name not in reliability_doc.listed_cases()], [],
                          "docs/reliability.md must list every case: run tests/reliability_doc.py --write")
+
+    def test_silent_too_little_space_ends_with_its_code(self):
+        """/S /DRIVE=W on a drive with 1.5 MB free for a set that needs about 3 MB: no window of ours, the
+        space refusal answered silently, nothing fetched after Install.ini, and exit code 7 with the log's
+        end line saying why (the refusal used to end as cancelled, exit code 1)."""
+        self.clear_drive()
+        self.set = TestSet(self.tree, big_size=BIG)
+        self.srv = servers.TestServers(harness.BUILD, self.tree, workdir=os.path.join(self.work, "srv")).start()
+        try:
+            ok, why = mount(self.drive_dir(), "size=1536k")
+            self.assertTrue(ok, why)
+            self.mounted.append(self.drive_dir())
+            watcher = Watcher("disk_silent_space")
+            self.installer = harness.Installer(args=["/S", "/DRIVE=" + self.drive, "/NOSTART"],
+                                               name="disk_silent_space")
+            code = self.installer.wait_exit(120)
+            self.assertEqual(watcher.finish(), [], "a window of ours appeared in a silent run")
+            self.assertEqual(code, 7)
+            lines = read_log(os.path.join(installed(self, "Install"), "QuarnInstall.log"))
+            text = "\n".join(lines)
+            self.assertIn('box (silent, default answer): "Nincs el\u00e9g szabad hely a(z) W: meghajt\u00f3n!', text)
+            self.assertEqual(lines[-1], "end: exit code 7 (not enough space)")
+            set_files = [p for (_, _, p, _, _) in self.srv.requests() if "/KelvaranDemo/" in p]
+            self.assertEqual([p.rsplit("/", 1)[1] for p in set_files], ["Sign.ini", "Install.ini"])
+            self.assertFalse(record_written())
+        finally:
+            if self.installer is not None and self.installer.proc.poll() is None:
+                self.installer.kill()
+            self.srv.stop()
+            self.srv = None
+            self.clear_drive()
 
     def run_case(self, case):
         self.clear_drive()

@@ -2,7 +2,7 @@
 on purpose or serve a set written to do harm (tools/testserver/quarn_testserver.py).
 
 Every case of CASES starts QuarnWebInstall.exe, picks drive V:, presses Telepítés and follows the run to
-its end, answering each message box by its kind (the disc prompt with Cancel, every error box with OK
+its end, answering each message box by its kind (a disc prompt with Cancel, every error box with OK
 unless the case says otherwise). For each case it checks:
   - the end the program gives for the input (success, cancelled, no connection) and the boxes on the way,
     in order;
@@ -71,12 +71,18 @@ def nothing_staged_after_description(test, run):
     test.assertFalse(any(p.endswith("/Fajls_1.ini") for p in test.paths()), "the download never started")
 
 
+def failed_file_named(test, run, name):
+    """The failed-file box names the file as the server's list does."""
+    test.assertEqual(run.boxes[0][1], "A(z) %s fájl letöltése a WEB-ről sikertelen, a telepítés megszakad!" % name)
+
+
 def big_not_staged(test, run):
-    # A file that did not arrive whole is not left behind as if it had (the copy meets it as missing).
+    # A file that did not arrive whole is not left behind as if it had, and nothing is installed.
+    failed_file_named(test, run, "big.dat")
     test.assertFalse(os.path.exists(staged(test, "big.dat")))
     test.assertTrue(os.path.exists(staged(test, "setup.cfg")), "the files before it were staged")
     test.assertFalse(os.path.exists(staged(test, "Fajls_1.ini")), "a disc's list is staged last")
-    test.assertFalse(os.path.exists(installed(test, "setup.cfg")), "nothing installed after the prompt")
+    test.assertFalse(os.path.exists(installed(test, "setup.cfg")), "nothing installed after a failed file")
 
 
 def big_installed(test, run):
@@ -99,8 +105,9 @@ def loop_cut_off(name, then):
     return check
 
 
-def no_request_for(*pieces):
+def no_request_for(name, *pieces):
     def check(test, run):
+        failed_file_named(test, run, name)
         for path in test.paths():
             for piece in pieces:
                 test.assertNotIn(piece, path, "a hostile name was requested")
@@ -265,20 +272,21 @@ CASES = [
          prepare=lambda test: test.set.write("Install.ini", garbage(10 * 1024 * 1024))),
     # A file of the set, streamed to the staging folder.
     Case("file_404", "a file of the set answered with 404",
-         "the download stops there; the disc's list is not staged, so the copy asks for the disc (4): "
-         "Cancel ends the run", "cancelled", boxes=["4"], rules=[rule("*/big.dat", "status", status=404)],
+         "the download stops there: a box names the file and says its download failed, then the run ends "
+         "interrupted; the disc's list is not staged, nothing installed (it used to ask for a floppy disc, "
+         "again and again)", "cancelled", boxes=["download"], rules=[rule("*/big.dat", "status", status=404)],
          check=big_not_staged),
     Case("file_no_length", "a file of the set sent without Content-Length (the body ends at the close)",
-         "refused like a missing file: as file_404", "cancelled", boxes=["4"],
+         "refused like a missing file: as file_404", "cancelled", boxes=["download"],
          rules=[rule("*/big.dat", "nolength")], check=big_not_staged),
     Case("file_length0", "a file of the set with Content-Length 0", "as file_404", "cancelled",
-         boxes=["4"], rules=[rule("*/big.dat", "length0")], check=big_not_staged),
+         boxes=["download"], rules=[rule("*/big.dat", "length0")], check=big_not_staged),
     Case("file_short", "a file of the set cut short on every attempt: a third of the announced body, then "
          "close; ranges ignored, so no attempt gets further", "five attempts; the cut file is deleted, never "
-         "staged as whole; then as file_404", "cancelled", boxes=["4"],
+         "staged as whole; then as file_404", "cancelled", boxes=["download"],
          rules=[rule("*/big.dat", "short", bytes=100000, ranges=False)], check=big_not_staged, bound=60),
     Case("file_reset", "a file of the set reset in mid-body on every attempt; ranges ignored",
-         "five attempts; the partial file is deleted; then as file_404", "cancelled", boxes=["4"],
+         "five attempts; the partial file is deleted; then as file_404", "cancelled", boxes=["download"],
          rules=[rule("*/big.dat", "reset", bytes=100000, ranges=False)], check=big_not_staged, bound=60),
     Case("file_trickle_cancel", "a file of the set trickling in slowly; the user presses Cancel during it",
          "the file in transfer finishes; after it only disc 1's Install.ini (which follows the disc's "
@@ -287,13 +295,13 @@ CASES = [
          check=cancelled_soon(0, also=("/Install.ini",))),
     Case("file_redirect_to_http", "a file on the HTTPS host redirected to the HTTP host",
          "refused (a file asked for over HTTPS never comes over plain HTTP): the HTTP host gets no request; "
-         "as file_404", "cancelled", boxes=["4"],
+         "as file_404", "cancelled", boxes=["download"],
          rules=lambda srv: [rule("*/big.dat", "redirect", scheme="https",
                                  location=srv.url("http", "KelvaranDemo/Disc_01/big.dat"))],
          check=redirect_to_http_refused),
     Case("file_redirect_loop", "a file of the set redirecting to itself, endlessly",
          "followed ten times, then refused (it used to hang the installer): as file_404", "cancelled",
-         boxes=["4"], rules=[rule("*/big.dat", "redirect", location="big.dat")],
+         boxes=["download"], rules=[rule("*/big.dat", "redirect", location="big.dat")],
          check=loop_cut_off("big.dat", big_not_staged)),
     # The file list.
     Case("list_20000_entries", "a file list of 20,000 entries, every file served",
@@ -306,19 +314,20 @@ CASES = [
     # Names from the server.
     Case("server_name_dotdot", "a file list naming ..\\..\\..\\escape.dat",
          "the name fails its file before any request: the download stops; as file_404", "cancelled",
-         boxes=["4"], set={"list_extra": ["File3=\\..\\..\\..\\escape.dat \\QuarnWin32\\escape.dat"]},
-         check=no_request_for("escape")),
+         boxes=["download"], set={"list_extra": ["File3=\\..\\..\\..\\escape.dat \\QuarnWin32\\escape.dat"]},
+         check=no_request_for("..\\..\\..\\escape.dat", "escape")),
     Case("server_name_drive", "a file list naming a drive path (C:\\escape.dat)",
-         "refused before any request; as file_404", "cancelled", boxes=["4"],
-         set={"list_extra": ["File3=C:\\escape.dat \\QuarnWin32\\escape.dat"]}, check=no_request_for("escape")),
+         "refused before any request; as file_404", "cancelled", boxes=["download"],
+         set={"list_extra": ["File3=C:\\escape.dat \\QuarnWin32\\escape.dat"]},
+         check=no_request_for("C:\\escape.dat", "escape")),
     Case("server_name_unc", "a file list naming a network path (\\\\127.0.0.1\\share\\escape.dat)",
-         "refused before any request; as file_404", "cancelled", boxes=["4"],
+         "refused before any request; as file_404", "cancelled", boxes=["download"],
          set={"list_extra": ["File3=\\\\127.0.0.1\\share\\escape.dat \\QuarnWin32\\escape.dat"]},
-         check=no_request_for("escape")),
+         check=no_request_for("\\127.0.0.1\\share\\escape.dat", "escape")),
     Case("server_name_long", "a file list naming a file of 240 characters",
          "its URL would not fit 255 characters: refused before any request; as file_404", "cancelled",
-         boxes=["4"], set={"list_extra": ["File3=\\%s.dat \\QuarnWin32\\long.dat" % ("n" * 240)]},
-         check=no_request_for("nnnn")),
+         boxes=["download"], set={"list_extra": ["File3=\\%s.dat \\QuarnWin32\\long.dat" % ("n" * 240)]},
+         check=no_request_for("n" * 240 + ".dat", "nnnn")),
     Case("target_dotdot", "target codes climbing out with ..: of the root folder, of the Windows folder, "
          "from inside a subfolder; a folder \\..\\escape to create",
          "message 13 for each, the file not written; the folder not made; the rest installed",

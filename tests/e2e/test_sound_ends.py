@@ -125,9 +125,11 @@ class SoundEnds(hostile_run.HostileRunning, unittest.TestCase):
     def installed(self, *parts):
         return os.path.join(self.drive_dir(), self.root, "QuarnWin32", *parts)
 
-    def run_set(self, name, rules=(), start_after=False, answers=None, bound=60, during=None, **set_options):
+    def run_set(self, name, rules=(), start_after=False, answers=None, bound=60, during=None, started=None,
+                **set_options):
         """Serves a TestSet, runs the program to its end and checks that nothing was written outside the
-        root folder. Returns the run (hostile_run.Run)."""
+        root folder. started(): called once the installation has begun, before the run is followed to its
+        end (a case that looks at the first box before it is answered). Returns the run (hostile_run.Run)."""
         os.makedirs(self.drive_dir(), exist_ok=True)
         self.set = TestSet(self.tree, big_size=300_000, **set_options)
         if self.srv is None:
@@ -136,6 +138,8 @@ class SoundEnds(hostile_run.HostileRunning, unittest.TestCase):
         self.log = MessageLog(os.path.join(self.work, name + ".msglog"))
         before = hostile_run.Snapshot.take(self.scan_roots())
         self.start_installation(start_after=start_after)
+        if started is not None:
+            started()
         run = self.run_to_end(answers, bound, during, shots="sound_" + name)
         after = hostile_run.Snapshot.take(self.scan_roots())
         self.assertEqual(self.outside_writes(before, after, self.root, os.path.join(self.work, name + ".changes")),
@@ -227,6 +231,46 @@ class SoundEnds(hostile_run.HostileRunning, unittest.TestCase):
         self.assertFalse(os.path.exists(harness.prefix_path("C:\\Disc_01")))
         self.assertFalse([p for p in self.srv.requests() if p[2].endswith("/Fajls_1.ini")], "nothing downloaded")
         self.assertIsNone(harness.reg_query(RECORD, "SubSystem"))
+
+    def test_listed_file_missing_on_the_server_ends_the_run(self):
+        """Disc 2's list names a file the server lacks (404). A box owned by the web dialog names the file
+        and says its download failed; then the interrupted end with "Kilépés". No disc prompt (it used to
+        ask for a floppy disc again and again), nothing copied, no record, the system not started (start
+        afterwards is on); everything staged before the failed file stays."""
+        program = standin_bytes()
+        first, gone = b"disc two, first file\r\n" * 50, b"never served\r\n"
+        seen = {}
+
+        def look_at_the_box():
+            _, out = self.drv("msgbox", "QuarnCAD telepités", "none", 30000)
+            seen["owner"] = int(dict(l.split("=", 1) for l in out if "=" in l)["owner"], 16)
+            seen["dialog"] = self.web_dialog_handle()
+            harness.screenshot("sound_file_missing_box")
+
+        run = self.run_set("file_missing", start_after=True, started=look_at_the_box,
+                           rules=[{"match": "*/Disc_02/gone.dat", "action": "status", "status": 404}],
+                           files={"QuarnWin32.ex_": filler(program)}, disc2={"first.dat": first, "gone.dat": gone})
+        self.assertEqual((run.end, run.kinds()), ("cancelled", ["download"]), run.boxes)
+        self.assertEqual(run.boxes[0][1], "A(z) gone.dat fájl letöltése a WEB-ről sikertelen, a telepítés megszakad!")
+        self.assertEqual(seen["owner"], seen["dialog"], "the box is owned by the web dialog")
+        self.assertEqual(run.exit_code, 0, "a run without switches ends with 0")
+        # What was staged stays; the failed file and its disc's list are not staged.
+        disc2 = os.path.join(os.path.dirname(self.staged()), "Disc_02")
+        for path, content in ((self.staged("setup.cfg"), self.set.setup_cfg),
+                              (self.staged("QuarnWin32.ex_"), program),
+                              (self.staged("big.dat"), self.set.big),
+                              (os.path.join(disc2, "first.dat"), first)):
+            with open(path, "rb") as f:
+                self.assertEqual(f.read(), content, path)
+        self.assertTrue(os.path.exists(self.staged("Fajls_1.ini")), "disc 1 arrived whole")
+        self.assertFalse(os.path.exists(os.path.join(disc2, "gone.dat")))
+        self.assertFalse(os.path.exists(os.path.join(disc2, "Fajls_2.ini")), "a disc's list is staged last")
+        # Nothing copied, recorded or started.
+        for name in ("setup.cfg", "QuarnWin32.exe", os.path.join("Data", "big.dat"), os.path.join("Data", "first.dat")):
+            self.assertFalse(os.path.exists(self.installed(name)), name)
+        self.assertIsNone(harness.reg_query(RECORD, "SubSystem"), "no record")
+        self.assertEqual(prefix_processes("QuarnWin32.exe"), [], "nothing started")
+        self.assertFalse(os.path.exists(self.installed("started.log")), "nothing started")
 
     def test_huge_file_list_bounded_memory(self):
         """A file list of millions of empty lines inside a part (15.8 MB, below the 16 MiB bound for files

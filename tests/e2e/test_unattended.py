@@ -259,15 +259,19 @@ class Unattended(full.FullInstall):
         hidden = missing + ".hidden"
         os.rename(missing, hidden)
         self.addCleanup(os.rename, hidden, missing)
-        # The download stops at the missing file, so disc 2's list is never staged; the copy step's disc
-        # prompt gets its silent answer (give up): the run ends as cancelled.
-        self.assertEqual(self.silent_install("unattended_missing_file"), 1)
+        # The missing file ends the run: its box (answered silently, as OK does) names it, no disc prompt
+        # follows, nothing is installed, and the end is the failed file's (it used to be a disc prompt
+        # given up: exit code 1).
+        self.assertEqual(self.silent_install("unattended_missing_file"), 5)
         lines = read_log(staging_log())
         text = "\n".join(lines)
         self.assertRegex(text, r"\S+/Disc_02/haz\.qdw\b.*status 404")
         self.assertIn("file failed: haz.qdw", text)
-        self.assertIn("answered Cancel", text)
-        self.assertEqual(lines[-1], "end: exit code 1 (cancelled)")
+        self.assertIn('box (silent, default answer): "A(z) haz.qdw f\u00e1jl let\u00f6lt\u00e9se a WEB-r\u0151l '
+                      'sikertelen, a telep\u00edt\u00e9s megszakad!" answered OK', text)
+        self.assertNotIn("flopy", text, "no disc prompt")
+        self.assertNotIn("file installed", text, "nothing installed")
+        self.assertEqual(lines[-1], "end: exit code 5 (file failed)")
 
     def test_40_bad_switches(self):
         watcher = Watcher("unattended_bad_silent")

@@ -62,10 +62,11 @@ class TestSet:
     record's values). install_extra / list_extra: lines appended to Install.ini (after [Directorys]) and
     to Fajls_1.ini (after the last line of [Systems], so "File3=..." continues that part). files: more
     files of disc 1, {name: stored bytes}. sizes: {part: bytes} written into Install.ini instead of the
-    parts' real sizes (a description that understates them)."""
+    parts' real sizes (a description that understates them). disc2: {name: bytes}, files of a second disc
+    in part Systems, installed into QuarnWin32\\Data (its own list Fajls_2.ini)."""
 
     def __init__(self, tree, root_directory=True, big_size=1_500_000, system=None, install_extra=(),
-                 list_extra=(), files=None, sizes=None):
+                 list_extra=(), files=None, sizes=None, disc2=None):
         self.tree = tree
         self.setup_cfg = b"[Setup]\r\nLanguage=HU\r\n"
         self.program = b"MZ" + bytes(range(256)) * 40          # stands for QuarnWin32.exe
@@ -80,10 +81,19 @@ class TestSet:
                 "CadSystem=QuarnCAD WebE2E", "SubSystem=Demo", "Version=9.20"]
         declared = {"Setup": len(self.setup_cfg), "Systems": len(self.program) + len(self.big)}
         declared.update(sizes or {})
+        second = []
+        if disc2:
+            second = ["[Disc02]", "Name=WebE2E 2. lemez", "Systems=%d" % sum(len(d) for d in disc2.values())]
+            self.write("../Disc_02/Fajls_2.ini", crlf(
+                "[Disc]", "Name=WebE2E 2. lemez", "[Systems]",
+                *["File%d=\\%s \\QuarnWin32\\Data\\%s" % (i, name, name) for i, name in enumerate(disc2, 1)]))
+            for name, data in disc2.items():
+                self.write("../Disc_02/" + name, data)
         self.write("Install.ini", crlf("[System]", *system,
                                        "[Disc01]", "Name=WebE2E 1. lemez",
                                        "Setup=%d" % declared["Setup"],
                                        "Systems=%d" % declared["Systems"],
+                                       *second,
                                        "[Directorys]", "Dir1=\\QuarnWin32", "Dir2=\\QuarnWin32\\Data",
                                        *install_extra))
         # The program is installed with "ask before replacing": a test that leaves an old copy in
@@ -100,7 +110,8 @@ class TestSet:
             self.write(name, data)
 
     def write(self, name, data):
-        """Writes one file of disc 1 (name relative to the disc folder, "/" or "\\" separated)."""
+        """Writes one file of disc 1 (name relative to the disc folder, "/" or "\\" separated; "../Disc_02/x"
+        reaches the next disc's folder)."""
         path = os.path.join(self.disc, *name.replace("\\", "/").split("/"))
         os.makedirs(os.path.dirname(path), exist_ok=True)
         with open(path, "wb") as f:

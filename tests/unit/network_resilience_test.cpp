@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "web/network_texts.h"
 #include "web/range_resume.h"
@@ -350,6 +351,31 @@ TEST(NetworkTexts, SpaceShortage) {
   EXPECT_STREQ(t,
                "Nincs el\xe9g szabad hely a(z) T: meghajt\xf3n!\r\n"
                "A telep\xedt\xe9shez sz\xfcks\xe9ges: 31 MB, szabad: 7 MB");
+}
+
+TEST(NetworkTexts, FileFailed) {
+  // "A(z) " + name + " fájl letöltése a WEB-ről sikertelen, a telepítés megszakad!"
+  const std::string tail = " f\xe1jl let\xf6lt\xe9se a WEB-r\xf5l sikertelen, a telep\xedt\xe9s megszakad!";
+  const std::string longName = std::string(300, 'n') + ".dat";
+  const struct {
+    const char* what;
+    std::string name;
+    size_t size;
+    std::string expected;
+  } cases[] = {
+      {"a plain name", "big.dat", 256, "A(z) big.dat" + tail},
+      {"a name in a subfolder", "Help\\guide.hlp", 256, "A(z) Help\\guide.hlp" + tail},
+      {"a name with Hungarian letters", "r\xe9sz\xf5.dat", 256, "A(z) r\xe9sz\xf5.dat" + tail},
+      // The sentence stays whole; the name gives way (a list's name can fill a whole buffer).
+      {"a name too long for the text", longName, 128, "A(z) " + std::string(128 - 1 - 5 - tail.size(), 'n') + tail},
+      {"no room for any name", "big.dat", 5 + tail.size() + 1, "A(z) " + tail},
+  };
+  for (const auto& c : cases) {
+    std::vector<char> text(c.size, '\x7f');
+    FormatFileFailed(c.name.c_str(), text.data(), text.size());
+    EXPECT_EQ(std::string(text.data()), c.expected) << c.what;
+    EXPECT_LT(strlen(text.data()), c.size) << c.what;
+  }
 }
 
 }  // namespace

@@ -607,7 +607,8 @@ TEST_P(LiveWeb, StagesAThreeDiscSetByteForByte) {
   int installFetches = live::CountRequests(env_, "/Disc_01/Install.ini");
   EXPECT_EQ(installFetches, 1);
 
-  DownloadInstallationSet(NoDisplay());
+  const DownloadOutcome outcome = DownloadInstallationSet(NoDisplay());
+  EXPECT_EQ(outcome.end, DownloadEnd::kComplete) << outcome.failedFile;
 
   for (const SetFile& f : set) {
     char folder[16];
@@ -665,13 +666,54 @@ TEST_P(LiveWeb, ListIsWrittenLastSoADiscCutShortHasNone) {
   Open();
   SelectForDownload({kSetup, kSystems, kDrawings, kDatas, kHelp});
   ASSERT_EQ(ReadRemoteDescription(NoDisplay()), 0);
-  DownloadInstallationSet(NoDisplay());
+  const DownloadOutcome outcome = DownloadInstallationSet(NoDisplay());
+  // The phase ends at the failed file and names it as the server does.
+  EXPECT_EQ(outcome.end, DownloadEnd::kFileFailed);
+  EXPECT_STREQ(outcome.failedFile, "b.dwg");
   EXPECT_TRUE(live::FileExists(Staged("Disc_01\\Fajls_1.ini")));
   ExpectStaged("Disc_02\\a.dwg", set[4].content);
   EXPECT_FALSE(live::FileExists(Staged("Disc_02\\b.dwg")));
   EXPECT_FALSE(live::FileExists(Staged("Disc_02\\Fajls_2.ini")));
   EXPECT_FALSE(live::DirExists(Staged("Disc_03")));
   EXPECT_EQ(g_state.flags.cancelRequested.load(), 0);
+}
+
+// A disc's list decides how the phase ends: missing on the server, it is the normal end of the set
+// (what came before is installed); there but cut off, it is a failed file, named like any other.
+TEST_P(LiveWeb, DiscListMissingEndsTheSetCutListFailsIt) {
+  const struct {
+    const char* what;
+    const char* rule;
+    DownloadEnd end;
+    const char* failed;
+  } cases[] = {
+      {"404", "\"action\": \"status\", \"status\": 404", DownloadEnd::kComplete, ""},
+      {"cut short", "\"action\": \"short\", \"bytes\": 10", DownloadEnd::kFileFailed, "Fajls_2.ini"},
+      {"reset", "\"action\": \"reset\", \"bytes\": 10", DownloadEnd::kFileFailed, "Fajls_2.ini"},
+  };
+  std::vector<SetFile> set = ThreeDiscSet();
+  Publish(set);
+  for (const auto& c : cases) {
+    live::SetRules(env_, "[" + Rule("*/Disc_02/Fajls_2.ini", c.rule) + "]");
+    live::DeleteTree(staging_ + "Disc_01");
+    live::DeleteTree(staging_ + "Disc_02");
+    Open();
+    ResetInstallState();
+    snprintf(g_state.paths.programFolder, sizeof g_state.paths.programFolder, "%s\\", work_.c_str());
+    snprintf(g_state.paths.stagingFolder, sizeof g_state.paths.stagingFolder, "%s", staging_.c_str());
+    SelectForDownload({kSetup, kSystems, kDrawings, kDatas, kHelp});
+    Open();
+    ASSERT_EQ(ReadRemoteDescription(NoDisplay()), 0) << c.what;
+    const DownloadOutcome outcome = DownloadInstallationSet(NoDisplay());
+    EXPECT_EQ(outcome.end, c.end) << c.what;
+    EXPECT_STREQ(outcome.failedFile, c.failed) << c.what;
+    EXPECT_TRUE(live::FileExists(Staged("Disc_01\\Fajls_1.ini"))) << c.what;
+    EXPECT_FALSE(live::FileExists(Staged("Disc_02\\Fajls_2.ini"))) << c.what;
+    EXPECT_FALSE(live::FileExists(Staged("Disc_02\\a.dwg"))) << c.what << ": nothing of the disc fetched";
+    EXPECT_FALSE(live::DirExists(Staged("Disc_03"))) << c.what;
+    EXPECT_EQ(g_state.flags.cancelRequested.load(), 0) << c.what;
+    CloseSession();
+  }
 }
 
 TEST_P(LiveWeb, DiscWithoutSectionStillHasItsListStaged) {
@@ -685,7 +727,7 @@ TEST_P(LiveWeb, DiscWithoutSectionStillHasItsListStaged) {
   Open();
   SelectForDownload({kSetup, kSystems, kDrawings, kBlocks, kDatas, kHelp});
   ASSERT_EQ(ReadRemoteDescription(NoDisplay()), 0);
-  DownloadInstallationSet(NoDisplay());
+  EXPECT_EQ(DownloadInstallationSet(NoDisplay()).end, DownloadEnd::kComplete);
   EXPECT_TRUE(live::FileExists(Staged("Disc_02\\Fajls_2.ini")));
   EXPECT_FALSE(live::FileExists(Staged("Disc_02\\a.dwg")));
   EXPECT_EQ(live::CountRequests(env_, "/Disc_02/a.dwg"), 0);
@@ -694,8 +736,8 @@ TEST_P(LiveWeb, DiscWithoutSectionStillHasItsListStaged) {
   EXPECT_TRUE(live::FileExists(Staged("Disc_03\\Fajls_3.ini")));
 }
 
-DWORD WINAPI DownloadSetThread(LPVOID) {
-  DownloadInstallationSet(NoDisplay());
+DWORD WINAPI DownloadSetThread(LPVOID outcome) {
+  *static_cast<DownloadOutcome*>(outcome) = DownloadInstallationSet(NoDisplay());
   return 0;
 }
 
@@ -707,11 +749,14 @@ TEST_P(LiveWeb, CancelIsObeyedBetweenFilesNeverInsideOne) {
   Open();
   SelectForDownload({kSetup, kSystems, kDrawings, kDatas, kHelp});
   ASSERT_EQ(ReadRemoteDescription(NoDisplay()), 0);
-  HANDLE t = CreateThread(nullptr, 0, DownloadSetThread, nullptr, 0, nullptr);
+  DownloadOutcome outcome;
+  outcome.end = DownloadEnd::kFileFailed;
+  HANDLE t = CreateThread(nullptr, 0, DownloadSetThread, &outcome, 0, nullptr);
   ASSERT_TRUE(live::WaitFor([&] { return live::CountRequests(env_, "/quarnex_32.exe") == 1; }, 30000));
   g_state.flags.cancelRequested = 1;
   ASSERT_EQ(WaitForSingleObject(t, 60000), WAIT_OBJECT_0);
   CloseHandle(t);
+  EXPECT_EQ(outcome.end, DownloadEnd::kCancelled);
   ExpectStaged("Disc_01\\quarnex_32.exe", set[1].content);  // the file in transfer finished whole
   EXPECT_EQ(live::CountRequests(env_, "/qdl_core.dll"), 0);
   EXPECT_FALSE(live::FileExists(Staged("Disc_01\\qdl_core.dll")));
@@ -738,7 +783,9 @@ TEST_P(LiveWeb, ServerNamesLeavingTheDiscFolderFailAndWriteNothing) {
     SelectForDownload({kSetup, kSystems});
     Open();
     ASSERT_EQ(ReadRemoteDescription(NoDisplay()), 0) << name;
-    DownloadInstallationSet(NoDisplay());
+    const DownloadOutcome outcome = DownloadInstallationSet(NoDisplay());
+    EXPECT_EQ(outcome.end, DownloadEnd::kFileFailed) << name;
+    EXPECT_STREQ(outcome.failedFile, name);
     ExpectStaged("Disc_01\\ok.txt", "fine");
     EXPECT_FALSE(live::FileExists(Staged("Disc_01\\Fajls_1.ini"))) << name;  // the phase stopped
     EXPECT_FALSE(live::FileExists(staging_ + "escaped.txt")) << name;
@@ -769,7 +816,9 @@ TEST_P(LiveWeb, FailedFileLeavesNoCutCopyAndStopsThePhase) {
     Open();
     ASSERT_EQ(ReadRemoteDescription(NoDisplay()), 0);
     int before = live::CountRequests(env_, "/Disc_02/a.dwg");
-    DownloadInstallationSet(NoDisplay());
+    const DownloadOutcome outcome = DownloadInstallationSet(NoDisplay());
+    EXPECT_EQ(outcome.end, DownloadEnd::kFileFailed) << how;
+    EXPECT_STREQ(outcome.failedFile, "a.dwg") << how;
     EXPECT_EQ(live::CountRequests(env_, "/Disc_02/a.dwg") - before, 5) << how;  // every attempt used
     EXPECT_FALSE(live::FileExists(Staged("Disc_02\\a.dwg"))) << how;
     EXPECT_FALSE(live::FileExists(Staged("Disc_02\\Fajls_2.ini"))) << how;
