@@ -17,6 +17,7 @@
 #include "res/resource.h"
 #include "ui/centre_win.h"
 #include "ui/web_display_win.h"
+#include "web/remote_file_win.h"
 
 namespace {
 
@@ -185,6 +186,15 @@ INT_PTR CALLBACK WebLoadDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
       return OnCtlColorStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
     case kWebPlayClipMessage:
       CreateAnimationOver(dialog, static_cast<int>(wParam), static_cast<int>(lParam));
+      return TRUE;
+    case kProxyCredentialsMessage:
+      // Asked by the worker: the dialog belongs to this thread, like its owner. The worker may ask before
+      // the dialog manager has shown this dialog (it does so when its loop first goes idle, which the
+      // credential dialog's own loop would put off): shown first, so that the user sees what is asking.
+      ShowWindow(dialog, SW_SHOW);
+      UpdateWindow(dialog);
+      SetWindowLongPtrA(dialog, DWLP_MSGRESULT,
+                        static_cast<LONG_PTR>(ShowProxyCredentialDialog(dialog, reinterpret_cast<HINTERNET>(lParam))));
       return TRUE;
     case WM_DESTROY:
       OnDestroy(dialog);

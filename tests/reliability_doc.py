@@ -6,7 +6,8 @@ exactly the cases that are tried:
   - every portable unit test file (tests/unit/*.cpp), which also runs under ASan+UBSan;
   - every case of the hostile-server suite (tests/e2e/test_hostile_server.py, CASES);
   - every case of the disk-fault suite (tests/e2e/test_disk_faults.py, CASES);
-  - every case of the network-fault suite (tests/e2e/test_network_faults.py, CASES).
+  - every case of the network-fault suite (tests/e2e/test_network_faults.py, CASES);
+  - every case of the proxy-credential suite (tests/e2e/test_proxy_credentials.py, CASES).
 
     tests/reliability_doc.py --check     exit 1 (and show the difference) when the document is not current
     tests/reliability_doc.py --write     rewrite the generated part of the document
@@ -124,6 +125,9 @@ def generated():
     lines += table(case_rows("test_disk_faults"), ("Case", "Input", "Outcome"))
     lines += ["", "### Network faults, over HTTPS and over HTTP (tests/e2e/test_network_faults.py)", ""]
     lines += table(case_rows("test_network_faults"), ("Case", "Server", "Outcome"))
+    lines += ["", "### A proxy that asks for credentials, over HTTPS and over HTTP (tests/e2e/test_proxy_credentials.py)",
+              ""]
+    lines += table(case_rows("test_proxy_credentials"), ("Case", "The user", "Outcome"))
     lines += ["", END]
     return "\n".join(lines) + "\n"
 

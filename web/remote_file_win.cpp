@@ -7,6 +7,7 @@
 
 #include "state/install_state_win.h"
 #include "base/install_log_win.h"
+#include "base/message_box_win.h"
 #include "web/probe.h"
 #include "base/text.h"
 #include "web/retry_policy.h"
@@ -37,20 +38,33 @@ bool IsScheme(const char* url, const char* scheme) {
 }
 
 // A proxy that asks for credentials (407) gets the platform's credential dialog, owned by the web
-// dialog; each time the user gives some, the request is sent again. Returns the final status (0 when
-// unknown).
+// dialog; each time the user gives some, the request is sent again. A silent run never asks (nobody would
+// answer, and the run would wait for ever), and once the user cancels the dialog the run asks no more:
+// the request keeps its 407 and fails like an unreachable host. Returns the final status (0 when
+// unknown). The user name and password stay inside WinINet; nothing of them is logged.
 int64_t AskProxyCredentials(HINTERNET request) {
   int64_t status = 407;
   for (int asked = 0; asked < 3 && status == 407; ++asked) {
     if (g_state.flags.cancelRequested.load() != 0) break;
-    DWORD answer = InternetErrorDlg(g_state.windows.webDialog != nullptr ? g_state.windows.webDialog : GetDesktopWindow(), request,
-                                    ERROR_INTERNET_INCORRECT_PASSWORD,
-                                    FLAGS_ERROR_UI_FILTER_FOR_ERRORS | FLAGS_ERROR_UI_FLAGS_CHANGE_OPTIONS |
-                                        FLAGS_ERROR_UI_FLAGS_GENERATE_DATA,
-                                    nullptr);
-    if (answer != ERROR_INTERNET_FORCE_RETRY) break;
+    if (!MayAskProxyCredentials()) {
+      LogEvent("proxy asks for credentials: not asked (%s)",
+               IsSilentRun() ? "a silent run" : "the user cancelled the credential dialog");
+      break;
+    }
+    LogEvent("proxy asks for credentials: the credential dialog is shown");
+    HWND owner = g_state.windows.webDialog;
+    DWORD answer = owner != nullptr && GetWindowThreadProcessId(owner, nullptr) != GetCurrentThreadId()
+                       ? static_cast<DWORD>(SendMessageA(owner, kProxyCredentialsMessage, 0,
+                                                         reinterpret_cast<LPARAM>(request)))
+                       : ShowProxyCredentialDialog(owner, request);
+    if (answer != ERROR_INTERNET_FORCE_RETRY) {
+      LogEvent("proxy credentials: the dialog was cancelled");
+      NoteProxyCredentialsRefused();
+      break;
+    }
     if (!HttpSendRequestA(request, nullptr, 0, nullptr, 0)) return 0;
     if (!QueryHeaderNumber(request, HTTP_QUERY_STATUS_CODE, &status)) return 0;
+    LogEvent("proxy credentials: %s", status == 407 ? "refused by the proxy" : "accepted by the proxy");
   }
   return status;
 }
@@ -216,4 +230,11 @@ bool ProbeServer(HINTERNET session) {
   if (!InternetCloseHandle(request)) return false;
   return ScanProbeText(text.get(), static_cast<int>(got), g_state.flags.cancelRequested) ==
          ProbeVerdict::kAccepted;
+}
+
+DWORD ShowProxyCredentialDialog(HWND owner, HINTERNET request) {
+  return InternetErrorDlg(owner != nullptr ? owner : GetDesktopWindow(), request, ERROR_INTERNET_INCORRECT_PASSWORD,
+                          FLAGS_ERROR_UI_FILTER_FOR_ERRORS | FLAGS_ERROR_UI_FLAGS_CHANGE_OPTIONS |
+                              FLAGS_ERROR_UI_FLAGS_GENERATE_DATA,
+                          nullptr);
 }

@@ -34,6 +34,15 @@ struct RemoteAnswer {
 // when the server's redirections led nowhere (a loop, or a place that is no URL; nothing open).
 int OpenRemoteAnswer(const char* url, const char* headers, HINTERNET* request, RemoteAnswer* answer);
 
+// The platform's credential dialog for a request a proxy answered with 407, owned by `owner` (or the
+// desktop when null) and run on the calling thread; InternetErrorDlg's answer (ERROR_INTERNET_FORCE_RETRY
+// when the user gave credentials). Called from another thread than the owner's, the dialog is shown by
+// the owner's thread instead: the owner's window procedure answers kProxyCredentialsMessage (lParam: the
+// request) with this function's result. A dialog made by the worker thread over a window of the UI
+// thread was seen to stay hidden behind its owner under Wine, the installer looking stuck.
+constexpr UINT kProxyCredentialsMessage = WM_APP + 2;
+DWORD ShowProxyCredentialDialog(HWND owner, HINTERNET request);
+
 // 0 when exactly length bytes arrived in one read; 1 otherwise. Does not close the request.
 int ReadRemoteFile(HINTERNET request, char* buffer, DWORD length);
 

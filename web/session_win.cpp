@@ -4,6 +4,7 @@
 
 #include "state/install_state_win.h"
 #include "base/install_log_win.h"
+#include "base/message_box_win.h"
 #include "build_config.h"
 #include "web/retry_policy.h"
 #include "web/server_layout.h"
@@ -16,6 +17,7 @@ const char kUserAgent[] = "QuarnCAD UpDate";
 bool g_precheckDone = false;
 SessionRoute g_route = SessionRoute::kDirect;
 bool g_gotAnswer = false;
+bool g_credentialsRefused = false;
 
 // Is the server reachable at all? WinINet's answer without a URL is useless for this: on Windows it
 // pings "the nearest server of its internal database", which is empty until some server has been
@@ -82,9 +84,15 @@ bool UpdateDirectoryUrl(int secure, char* url, size_t urlSize) {
 void ResetSessionPrecheckForTest() {
   g_precheckDone = false;
   g_route = SessionRoute::kDirect;
+  g_credentialsRefused = false;
 }
 
-void SetSessionRoute(SessionRoute route) { g_route = route; }
+void SetSessionRoute(SessionRoute route) {
+  g_route = route;
+  g_credentialsRefused = false;
+}
+bool MayAskProxyCredentials() { return !IsSilentRun() && !g_credentialsRefused; }
+void NoteProxyCredentialsRefused() { g_credentialsRefused = true; }
 SessionRoute CurrentSessionRoute() { return g_route; }
 bool SessionGotAnswer() { return g_gotAnswer; }
 void NoteSessionAnswer() { g_gotAnswer = true; }

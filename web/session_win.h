@@ -14,6 +14,12 @@ enum class SessionRoute { kDirect, kSystemProxy };
 void SetSessionRoute(SessionRoute route);
 SessionRoute CurrentSessionRoute();
 
+// Whether the proxy's credential dialog may be shown: not in a silent run (nobody would answer it), and
+// not again once the user has cancelled it (the other host goes through the same proxy). A new route
+// allows it again.
+bool MayAskProxyCredentials();
+void NoteProxyCredentialsRefused();
+
 // Whether any request on the session opened last got an answer (any status): false when the host was
 // not reached at all, which is what makes the system's proxy worth a try.
 bool SessionGotAnswer();

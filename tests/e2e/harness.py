@@ -330,6 +330,21 @@ def reg_delete(key, value=None):
                    env=wine_env())
 
 
+INTERNET_SETTINGS = "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings"
+
+
+def set_system_proxy(server):
+    """The prefix's system proxy (what a program opening WinINet with its preconfigured access uses):
+    server "host:port", or None to switch it off again."""
+    def reg(*args):
+        subprocess.run(["wine", "reg"] + list(args) + ["/f"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                       stdin=subprocess.DEVNULL, env=wine_env(), check=True)
+    if server:
+        reg("add", INTERNET_SETTINGS, "/v", "ProxyServer", "/t", "REG_SZ", "/d", server)
+        reg("add", INTERNET_SETTINGS, "/v", "ProxyEnable", "/t", "REG_DWORD", "/d", "1")
+    else:
+        reg("add", INTERNET_SETTINGS, "/v", "ProxyEnable", "/t", "REG_DWORD", "/d", "0")
+
 # The installation record's parent key as the 64-bit reg.exe of the prefix reaches it: the installer
 # writes the record in the 32-bit view of the registry (the 64-bit build too), which a 64-bit prefix keeps
 # below Wow6432Node.

@@ -223,3 +223,58 @@ class TestProxy:
         """(method, target, verdict) of every request so far, oldest first."""
         with open(self.log_path, encoding="utf-8", errors="replace") as f:
             return [tuple(line.rstrip("\n").split("\t")) for line in f if line.strip()]
+
+
+def _proxy_realm():
+    import importlib.util
+    spec = importlib.util.spec_from_file_location("quarn_testproxy", PROXY)
+    module = importlib.util.module_from_spec(spec)
+    spec.loader.exec_module(module)
+    return module.REALM
+
+
+PROXY_REALM = _proxy_realm()   # the realm the proxy names in its 407 answers
+
+
+class ProxyRoute:
+    """No direct route to either host, only one through the system proxy: the servers (serving root)
+    listen one port above the compiled addresses, where nothing listens; the loopback proxy maps each
+    compiled address there, and the prefix's Internet Settings name the proxy
+    (harness.set_system_proxy). auth "user:password" makes the proxy ask for credentials. Everything is
+    stopped and the setting switched off again on leaving.
+
+        with ProxyRoute(build, root, workdir, auth="u:p") as route:
+            route.servers.set_rules([...]); ... run the installer ...; route.proxy.requests()
+            route.https_target, route.http_target    # the compiled addresses, as the proxy logs them
+    """
+
+    def __init__(self, build, root, workdir, auth=None, proxy_port=None):
+        with open(os.path.join(build, "quarn_hosts.json")) as f:
+            hosts = json.load(f)
+        https_port, http_port = build_ports(build)
+        self.https_target, self.http_target = hosts["https_host"], hosts["http_host"]
+        mapping = {self.https_target.lower(): "127.0.0.1:%d" % (https_port + 1),
+                   self.http_target.lower(): "127.0.0.1:%d" % (http_port + 1)}
+        self.servers = TestServers(build, root, workdir=os.path.join(workdir, "srv"),
+                                   ports=(https_port + 1, http_port + 1))
+        self.proxy = TestProxy(build, mapping, proxy_port or https_port - 443 + 129, auth=auth,
+                               workdir=os.path.join(workdir, "proxy"))
+
+    def __enter__(self):
+        import harness
+        self.servers.start()
+        try:
+            self.proxy.start()
+            harness.set_system_proxy("127.0.0.1:%d" % self.proxy.port)
+        except BaseException:
+            self.__exit__(None, None, None)
+            raise
+        return self
+
+    def __exit__(self, *exc):
+        import harness
+        try:
+            harness.set_system_proxy(None)
+        finally:
+            self.proxy.stop()
+            self.servers.stop()
