@@ -42,41 +42,53 @@ CRED_DIALOG = "ctl=%d" % CRED_PASSWORD
 
 class Case:
     """answers: what the user does in each credential dialog for the HTTPS host (the first one the
-    program tries), in order: (user, password) then OK, or None for Cancel. end: the end the run must
-    reach. verdicts: the proxy's verdicts on the requests for the HTTPS host, up to the first one it
-    carried ("carried": a tunnel or a forwarded request)."""
+    program tries), in order: (user, password) then OK, or None for Cancel. verdicts: the proxy's
+    verdicts on the requests for the HTTPS host, up to the first one it carried ("carried": a tunnel or
+    a forwarded request). then, then_verdicts: the same for the HTTP host, when it is tried through the
+    proxy too (the set served over HTTP, or the HTTPS host not reached); then_verdicts None: not
+    compared. end: the end the run must reach; logged: lines the installation log must hold."""
 
-    def __init__(self, name, what, outcome, answers, end, verdicts):
-        self.name, self.what, self.outcome, self.answers = name, what, outcome, answers
-        self.end, self.verdicts = end, verdicts
+    def __init__(self, name, what, outcome, answers, verdicts, then, then_verdicts, end, logged):
+        self.name, self.what, self.outcome = name, what, outcome
+        self.answers, self.verdicts, self.then, self.then_verdicts = answers, verdicts, then, then_verdicts
+        self.end, self.logged = end, logged
         self.boxes = []
 
     def expected(self, scheme):
-        """(answers, verdicts per compiled address) for a run whose set is served over scheme. Over HTTP
-        the HTTPS host refuses the set, and the HTTP host is tried through a new session: Wine's WinINet
-        keeps proxy credentials per session, so the dialog asks once more (answered with the right ones).
-        After a Cancel nothing more is asked: the HTTP host's request keeps its 407. (A request in
-        absolute form sent again after the dialog first goes without the credentials, gets 407 once more
-        and is answered by WinINet itself: 407, 407, carried. A CONNECT sent again carries them at once.)"""
+        """(answers, verdicts per host) for a run whose set is served over scheme. Over HTTP the HTTPS host
+        refuses the set, and the HTTP host is tried through a new session: Wine's WinINet keeps proxy
+        credentials per session, so the dialog asks once more."""
         answers, verdicts = list(self.answers), {"https": list(self.verdicts)}
-        if self.end == "success" and scheme == "http":
-            answers.append((USER, PASSWORD))
-            verdicts["http"] = ["407", "407", "carried"]
-        elif self.end != "success":
-            verdicts["http"] = ["407"]
+        if scheme == "http" or self.end != "success":
+            answers += self.then
+            if self.then_verdicts is not None:
+                verdicts["http"] = list(self.then_verdicts)
         return answers, verdicts
 
 
+RIGHT = (USER, PASSWORD)
+# A request in absolute form sent again after the dialog first goes without the credentials, gets 407
+# once more and is answered by WinINet itself: 407, 407, carried. A CONNECT sent again carries them.
+HTTP_AFTER_DIALOG = ["407", "407", "carried"]
+
 CASES = [
     Case("right_password", "the proxy asks for credentials; the right user name and password at the first ask",
-         "installed through the proxy; one dialog per session that meets the proxy", [(USER, PASSWORD)],
-         "success", ["407", "carried"]),
+         "installed through the proxy; asked once per host session that meets the proxy",
+         [RIGHT], ["407", "carried"], [RIGHT], HTTP_AFTER_DIALOG, "success",
+         [b"proxy credentials: accepted by the proxy"]),
     Case("wrong_then_right", "a wrong password first; the dialog asks again; then the right one",
-         "the proxy answers 407 again, the dialog asks again (up to three times); installed",
-         [(USER, WRONG), (USER, PASSWORD)], "success", ["407", "407", "carried"]),
+         "the proxy answers 407 again, the dialog asks again; installed",
+         [(USER, WRONG), RIGHT], ["407", "407", "carried"], [RIGHT], HTTP_AFTER_DIALOG, "success",
+         [b"proxy credentials: refused by the proxy", b"proxy credentials: accepted by the proxy"]),
+    Case("wrong_three_times", "a wrong password at every ask",
+         "three asks for the HTTPS host, three for the HTTP host, nothing carried; the run ends as when no "
+         "host answers, nothing written",
+         [(USER, WRONG)] * 3, ["407"] * 4, [(USER, WRONG)] * 3, None, "no-connection",
+         [b"proxy credentials: refused by the proxy"]),
     Case("cancelled", "the credential dialog cancelled",
          "not asked again for the other host; the run ends as when no host answers, nothing written",
-         [None], "no-connection", ["407"]),
+         [None], ["407"], [], ["407"], "no-connection",
+         [b"proxy credentials: the dialog was cancelled", b"not asked (the user cancelled the credential dialog)"]),
 ]
 
 
@@ -269,8 +281,8 @@ class ProxyCredentials(hostile_run.HostileRunning, unittest.TestCase):
     def check_log(self, case):
         text = self.install_log()
         self.assertIn(b"through the system's proxy settings", text, "the log of this run")
-        if case.end != "success":
-            self.assertIn(b"not asked (the user cancelled the credential dialog)", text)
+        for line in case.logged:
+            self.assertIn(line, text)
         for secret in secrets():
             self.assertNotIn(secret, text, "the installation log holds a password")
 
