@@ -317,6 +317,88 @@ bool WaitBeforeRetry(WebDisplay& display, uint32_t delayMs, int nextAttempt, con
   }
 }
 
+// What became of a disc's list.
+enum class ListFetch {
+  kArrived,  // the whole text is in memory
+  kAbsent,   // the server says there is none: the set ends before this disc
+  kFailed,   // it did not come (the network or the server failed on every attempt, or no memory)
+};
+
+// One attempt at a disc's list, read whole into memory. The request is closed before return.
+AttemptResult FetchListOnce(const char* url, WholeFile* list) {
+  AttemptResult result;
+  const DWORD started = GetTickCount();
+  HINTERNET opened = nullptr;
+  RemoteAnswer answer;
+  int how = OpenRemoteAnswer(url, nullptr, &opened, &answer);
+  if (how != 0) {
+    const DWORD error = GetLastError();
+    // Redirections that lead nowhere will lead nowhere again; no answer at all may come next time.
+    result.fault = how == 2 ? TransferFault::kBadAnswer : TransferFault::kConnectFailed;
+    LogEvent("request %s: failed, WinINet error %lu, %lu ms", url, error, GetTickCount() - started);
+    return result;
+  }
+  ScopedInternet request(opened);
+  result.status = answer.status;
+  result.haveRetryAfter = answer.retryAfter[0] != '\0' && ParseRetryAfter(answer.retryAfter, UnixNow(), &result.retryAfterMs);
+  if (answer.status != 200) {
+    result.fault = TransferFault::kHttpStatus;
+  } else if (answer.length <= 0 || answer.length > static_cast<int64_t>(kMaxWholeFileLength)) {
+    result.fault = TransferFault::kBadAnswer;
+  }
+  LogEvent("request %s: status %lld, %lld bytes announced, %lu ms%s", url, static_cast<long long>(answer.status),
+           static_cast<long long>(answer.length), GetTickCount() - started,
+           result.fault == TransferFault::kNone
+               ? ""
+               : (answer.status == 200 ? " (refused: length missing or out of bounds)" : " (refused)"));
+  if (result.fault != TransferFault::kNone) return result;
+  const DWORD length = static_cast<DWORD>(answer.length);
+  list->text.reset(new (std::nothrow) char[length]);
+  if (!list->text) {
+    result.fault = TransferFault::kLocal;
+  } else if (ReadRemoteFile(request.get(), list->text.get(), length) != 0) {
+    result.fault = TransferFault::kReadFailed;  // a cut, reset or stalled body
+  } else {
+    list->size = static_cast<int>(length);
+  }
+  // A list that arrived whole is used even when closing its request fails, as it always was.
+  return result;
+}
+
+// Fetches a disc's list, with the retries every file of the set gets. Only the server's own word ends
+// the set here: a status it means (404, 410, 403 ...) or an answer it would give again (no length,
+// redirections that lead nowhere). A fault that may pass (no connection, a reset, a cut or stalled body,
+// 408/429/5xx) is tried again, and when every attempt failed the list did not come: ending the set there
+// would install the discs before it and report success without the rest.
+ListFetch FetchList(WebDisplay& display, const char* discFolder, const char* listName, WholeFile* list) {
+  char url[kTextSize];
+  if (!BuildServerUrl(discFolder, listName, url, sizeof url)) return ListFetch::kAbsent;
+  char status[kTextSize];
+  FormStatus(discFolder, listName, status, sizeof status);
+  for (int attempt = 1;; ++attempt) {
+    if (attempt > 1) {
+      char text[kTextSize];
+      FormatRetryStatus(attempt, kMaxAttempts, 0, status, text, sizeof text);
+      display.ShowStatus(text);
+    }
+    AttemptResult r = FetchListOnce(url, list);
+    if (r.fault == TransferFault::kNone) {
+      if (attempt > 1) {
+        display.ShowStatus(status);
+        LogEvent("list fetched: %s (attempt %d)", url, attempt);
+      }
+      return ListFetch::kArrived;
+    }
+    if (r.fault == TransferFault::kLocal) return ListFetch::kFailed;
+    if (!IsTransientFault(r.fault, r.status)) return ListFetch::kAbsent;
+    bool again = attempt < kMaxAttempts;
+    uint32_t delay = again ? RetryDelayMs(attempt, r.haveRetryAfter, r.retryAfterMs, NextRandom()) : 0;
+    LogEvent("list attempt %d/%d failed: %s (fault %d, status %lld)%s", attempt, kMaxAttempts, url,
+             static_cast<int>(r.fault), static_cast<long long>(r.status), again ? "; tried again" : "");
+    if (!again || !WaitBeforeRetry(display, delay, attempt + 1, status)) return ListFetch::kFailed;
+  }
+}
+
 }  // namespace
 
 bool BuildServerUrl(const char* discFolder, const char* fileName, char* url, size_t urlSize) {
@@ -464,14 +546,14 @@ DownloadOutcome DownloadInstallationSet(WebDisplay& display) {
     if (!BuildStagingPath(discFolder, nullptr, path, sizeof path)) return FileFailed(listName);
     if (!CreateDirectoryA(path, nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) return FileFailed(listName);
 
-    // The first disc number without a list on the server ends the set. A list that is there but does
-    // not arrive whole is a failed file.
+    // The first disc number without a list on the server ends the set. A list that does not come (it
+    // is there but arrives cut, or the server is busy or out of reach on every attempt) is a failed file.
     WholeFile list;
-    FetchResult fetched = FetchWholeFile(discFolder, listName, &list);
-    if (fetched == FetchResult::kOpenFailed || fetched == FetchResult::kReadFailed) {
+    ListFetch fetched = FetchList(display, discFolder, listName, &list);
+    if (fetched == ListFetch::kFailed) return FileFailed(listName);
+    if (fetched == ListFetch::kAbsent) {
       // A list that Sign.ini names is part of the set: without it the set is cut short.
       if (g_verifier.Names(listName)) return Refused(display, SetRefusal::kDamaged, listName);
-      if (fetched == FetchResult::kReadFailed) return FileFailed(listName);
       return Ended(DownloadEnd::kComplete);
     }
     // The list against Sign.ini before any file it names is fetched. A list Sign.ini does not name

@@ -37,9 +37,11 @@ class Case:
     hostile-server suite; check(test, run): what else must hold; during(test, run): acts while the
     dialog is up; bound: seconds the run may take."""
 
-    def __init__(self, name, what, outcome, rules, end="success", boxes=(), check=None, during=None, bound=90):
+    def __init__(self, name, what, outcome, rules, end="success", boxes=(), check=None, during=None, bound=90,
+                 set_options=None):
         self.name, self.what, self.outcome, self.rules = name, what, outcome, rules
         self.end, self.boxes, self.check, self.during, self.bound = end, list(boxes), check, during, bound
+        self.set_options = dict({"big_size": BIG}, **(set_options or {}))
 
 
 def staged(test, name):
@@ -126,6 +128,49 @@ def failed_after_five(statuses, ranged):
     return check
 
 
+SECOND = b"disc two\r\n" * 4000    # the one file of disc 2 in the list cases
+TWO_DISCS = {"big_size": 300_000, "disc2": {"second.dat": SECOND}}
+
+
+def list_rule(action, **options):
+    rule = {"match": "*/Disc_02/Fajls_2.ini", "action": action}
+    rule.update(options)
+    return rule
+
+
+def list_answers(test):
+    return [t for t in test.srv.transfers() if t["path"].endswith("/Disc_02/Fajls_2.ini")]
+
+
+def list_came_after(statuses):
+    """Disc 2's list was answered with these statuses (0: no answer) and then arrived: both discs are
+    installed."""
+    def check(test, run):
+        test.assertEqual([a["status"] for a in list_answers(test)], statuses, list_answers(test))
+        test.assertEqual(read(installed(test, "Data", "second.dat")), SECOND)
+        test.assertEqual(read(installed(test, "Data", "big.dat")), test.set.big)
+    return check
+
+
+def list_gone(test, run):
+    """Asked once: the server's word that there is no such list is the end of the set, as it always was;
+    disc 1 is installed."""
+    test.assertEqual([a["status"] for a in list_answers(test)], [410])
+    exact(test)
+
+
+def list_never_came(test, run):
+    """Five attempts, each busy; then the list is a failed file: the box names it, nothing installed, no
+    record, nothing of disc 2 asked for."""
+    test.assertEqual([a["status"] for a in list_answers(test)], [503] * 5)
+    test.assertEqual(run.boxes[0][1], "A(z) Fajls_2.ini fájl letöltése a WEB-ről sikertelen, a telepítés megszakad!")
+    test.assertEqual([t for t in test.srv.transfers() if t["path"].endswith("/second.dat")], [])
+    test.assertTrue(os.path.exists(staged(test, "Fajls_1.ini")), "disc 1 arrived whole and stays staged")
+    for parts in (("setup.cfg",), ("QuarnWin32.exe",), ("Data", "big.dat"), ("Data", "second.dat")):
+        test.assertFalse(os.path.exists(installed(test, *parts)), parts)
+    test.assertIsNone(harness.reg_query(harness.RECORD_KEY + "\\QuarnCAD WebE2E", "SubSystem"), "no record")
+
+
 def cancel_during_wait(test, run):
     """Presses Cancel once the status field shows the wait before the second attempt."""
     if getattr(run, "cancel_pressed", None) is not None:
@@ -185,6 +230,20 @@ CASES = [
          "five attempts with waits of about 1, 2, 4 and 8 s; then as cut_every_time",
          [big_rule("status", status=503)], end="cancelled", boxes=["download"], bound=120,
          check=failed_after_five([503] * 5, [False] * 5)),
+    Case("list_gone", "a one-disc set; the server answers 410 (gone) for the next disc's list",
+         "the end of the set, as at the usual 404: one request, disc 1 installed, success",
+         [list_rule("status", status=410)], check=list_gone, set_options={"big_size": 300_000}),
+    Case("list_busy_once", "disc 2's list answered 503 once, then served",
+         "asked again after about a second; both discs installed", [list_rule("status", status=503, times=1)],
+         check=list_came_after([503, 200]), set_options=TWO_DISCS),
+    Case("list_dropped_once", "the connection for disc 2's list reset before any answer, once",
+         "asked again; both discs installed", [list_rule("drop", times=1)],
+         check=list_came_after([0, 200]), set_options=TWO_DISCS),
+    Case("list_busy_every_time", "disc 2's list answered 503 on every attempt",
+         "five attempts with waits of about 1, 2, 4 and 8 s; then the list is a failed file: a box names "
+         "Fajls_2.ini, the interrupted end; nothing installed, no record (it used to pass for the end of the set: "
+         "disc 1 installed, success)", [list_rule("status", status=503)], end="cancelled", boxes=["download"],
+         bound=120, check=list_never_came, set_options=TWO_DISCS),
     Case("cancel_during_wait", "the file is cut; Cancel is pressed while the status counts down the wait",
          "the run ends within a second, no further attempt", [big_rule("short", bytes=500_000)],
          end="cancelled", check=cancelled_at_once, during=cancel_during_wait),
@@ -350,7 +409,7 @@ class NetworkFaults(hostile_run.HostileRunning, unittest.TestCase):
         self.forget()
         reg_delete_record()  # a record left by another suite must not pass for this run's
         os.makedirs(self.drive_dir(), exist_ok=True)
-        self.set = TestSet(self.tree, big_size=BIG)
+        self.set = TestSet(self.tree, **case.set_options)
         self.srv = servers.TestServers(harness.BUILD, self.tree, workdir=os.path.join(self.work, "srv")).start()
         try:
             self.srv.set_rules(([HTTP_ONLY] if scheme == "http" else []) + list(case.rules))

@@ -19,13 +19,14 @@ import unittest
 import harness
 import hostile_run
 import servers
-from web_install_kit import FRAME, ROOT, MessageLog, TestSet, filler
+from web_install_kit import FRAME, ROOT, STATUS, MessageLog, TestSet, filler
 
 RECORD = harness.RECORD_KEY + "\\QuarnCAD WebE2E"                  # the 32-bit view, as reg.exe reaches it
 RECORD_64 = "HKLM\\Software\\QuarnSoft\\QuarnCAD WebE2E"          # the same name in the 64-bit view
 BLANK_ROOT = "Quarn Acc"
 MANY_LINES = 7_900_000          # empty lines inside the file list: 15.8 MB, below the 16 MiB bound
 MEMORY_ALLOWANCE_MB = 64        # the most the huge list may add to the program's usual peak
+RETRY = "újrapróbálás".encode("cp1250")  # the status field's text while a file is tried again
 
 
 def prefix_processes(exe):
@@ -250,23 +251,46 @@ class SoundEnds(hostile_run.HostileRunning, unittest.TestCase):
         run = self.run_set("file_missing", start_after=True, started=look_at_the_box,
                            rules=[{"match": "*/Disc_02/gone.dat", "action": "status", "status": 404}],
                            files={"QuarnWin32.ex_": filler(program)}, disc2={"first.dat": first, "gone.dat": gone})
-        self.assertEqual((run.end, run.kinds()), ("cancelled", ["download"]), run.boxes)
-        self.assertEqual(run.boxes[0][1], "A(z) gone.dat fájl letöltése a WEB-ről sikertelen, a telepítés megszakad!")
-        self.assertEqual(seen["owner"], seen["dialog"], "the box is owned by the web dialog")
-        self.assertEqual(run.exit_code, 0, "a run without switches ends with 0")
-        # What was staged stays; the failed file and its disc's list are not staged.
         disc2 = os.path.join(os.path.dirname(self.staged()), "Disc_02")
-        for path, content in ((self.staged("setup.cfg"), self.set.setup_cfg),
+        self.assert_download_failed(run, "gone.dat", program, [(os.path.join(disc2, "first.dat"), first)])
+        self.assertEqual(seen["owner"], seen["dialog"], "the box is owned by the web dialog")
+        self.assertFalse(os.path.exists(os.path.join(disc2, "gone.dat")))
+
+    def test_disc_list_that_never_comes_ends_the_run(self):
+        """Disc 2's list is answered 503 (busy) on every attempt. It used to pass for the end of the set:
+        disc 1 was installed and the run ended as a success without disc 2. Now the list is asked for
+        five times, the status field shows the retries, and then the run ends like any file that could
+        not be downloaded: the box names Fajls_2.ini, nothing installed, no record, no launch."""
+        program = standin_bytes()
+        run = self.run_set("list_busy", start_after=True, rules=[{"match": "*/Disc_02/Fajls_2.ini", "action": "status",
+                                                                  "status": 503}],
+                           files={"QuarnWin32.ex_": filler(program)}, disc2={"second.dat": b"disc two\r\n" * 40})
+        self.assert_download_failed(run, "Fajls_2.ini", program, [])
+        asked = [r[3] for r in self.srv.requests() if r[2].endswith("/Disc_02/Fajls_2.ini")]
+        self.assertEqual(asked, ["status"] * 5, "five attempts, each answered busy")
+        self.assertEqual([r for r in self.srv.requests() if r[2].endswith("/Disc_02/second.dat")], [],
+                         "nothing of disc 2 fetched")
+        retries = [t for t in self.log.texts(STATUS) if t.startswith(RETRY) and t.endswith(b"/Fajls_2.ini")]
+        self.assertEqual(sorted({t.split(b" ")[1] for t in retries}), [b"2/5", b"3/5", b"4/5", b"5/5"], retries)
+
+    def assert_download_failed(self, run, name, program, more_staged):
+        """The run ended at the file `name` that could not be downloaded: its box, the interrupted end, exit
+        code 0 (no switches); disc 1's files and more_staged [(path, content)] stay staged, the failed file's
+        disc has no list; nothing copied, recorded or started."""
+        self.assertEqual((run.end, run.kinds()), ("cancelled", ["download"]), run.boxes)
+        self.assertEqual(run.boxes[0][1], "A(z) %s fájl letöltése a WEB-ről sikertelen, a telepítés megszakad!" % name)
+        self.assertEqual(run.exit_code, 0, "a run without switches ends with 0")
+        disc2 = os.path.join(os.path.dirname(self.staged()), "Disc_02")
+        for path, content in [(self.staged("setup.cfg"), self.set.setup_cfg),
                               (self.staged("QuarnWin32.ex_"), program),
-                              (self.staged("big.dat"), self.set.big),
-                              (os.path.join(disc2, "first.dat"), first)):
+                              (self.staged("big.dat"), self.set.big)] + more_staged:
             with open(path, "rb") as f:
                 self.assertEqual(f.read(), content, path)
         self.assertTrue(os.path.exists(self.staged("Fajls_1.ini")), "disc 1 arrived whole")
-        self.assertFalse(os.path.exists(os.path.join(disc2, "gone.dat")))
         self.assertFalse(os.path.exists(os.path.join(disc2, "Fajls_2.ini")), "a disc's list is staged last")
         # Nothing copied, recorded or started.
-        for name in ("setup.cfg", "QuarnWin32.exe", os.path.join("Data", "big.dat"), os.path.join("Data", "first.dat")):
+        for name in ("setup.cfg", "QuarnWin32.exe", os.path.join("Data", "big.dat"), os.path.join("Data", "first.dat"),
+                     os.path.join("Data", "second.dat")):
             self.assertFalse(os.path.exists(self.installed(name)), name)
         self.assertIsNone(harness.reg_query(RECORD, "SubSystem"), "no record")
         self.assertEqual(prefix_processes("QuarnWin32.exe"), [], "nothing started")

@@ -678,18 +678,38 @@ TEST_P(LiveWeb, ListIsWrittenLastSoADiscCutShortHasNone) {
   EXPECT_EQ(g_state.flags.cancelRequested.load(), 0);
 }
 
-// A disc's list decides how the phase ends: missing on the server, it is the normal end of the set
-// (what came before is installed); there but cut off, it is a failed file, named like any other.
-TEST_P(LiveWeb, DiscListMissingEndsTheSetCutListFailsIt) {
+// A disc's list decides how the phase ends. The server's word that there is none (a status it means)
+// is the normal end of the set: what came before is installed. A list that does not come (cut, reset,
+// busy) is tried again like any file, and when every attempt failed it is a failed file, named like any
+// other: ending the set there would report success without the discs after it. Most rows ask the
+// installer to wait 0 s (Retry-After: 0) so that five attempts take no time; the dropped connection
+// gets the usual backoff.
+TEST_P(LiveWeb, DiscListEndsTheSetOnlyWhenTheServerSaysItIsNotThere) {
+  const std::string now = ", \"headers\": [[\"Retry-After\", \"0\"]]";
   const struct {
     const char* what;
-    const char* rule;
+    std::string rule;
     DownloadEnd end;
     const char* failed;
+    int requests;      // for Fajls_2.ini
+    bool restStaged;   // discs 2 and 3 arrived
   } cases[] = {
-      {"404", "\"action\": \"status\", \"status\": 404", DownloadEnd::kComplete, ""},
-      {"cut short", "\"action\": \"short\", \"bytes\": 10", DownloadEnd::kFileFailed, "Fajls_2.ini"},
-      {"reset", "\"action\": \"reset\", \"bytes\": 10", DownloadEnd::kFileFailed, "Fajls_2.ini"},
+      {"404", "\"action\": \"status\", \"status\": 404", DownloadEnd::kComplete, "", 1, false},
+      {"410", "\"action\": \"status\", \"status\": 410", DownloadEnd::kComplete, "", 1, false},
+      {"403", "\"action\": \"status\", \"status\": 403", DownloadEnd::kComplete, "", 1, false},
+      {"503 once", "\"action\": \"status\", \"status\": 503, \"times\": 1" + now, DownloadEnd::kComplete, "", 2,
+       true},
+      {"503 always", "\"action\": \"status\", \"status\": 503" + now, DownloadEnd::kFileFailed, "Fajls_2.ini", 5,
+       false},
+      {"500 always", "\"action\": \"status\", \"status\": 500" + now, DownloadEnd::kFileFailed, "Fajls_2.ini", 5,
+       false},
+      {"reset before the answer, once", "\"action\": \"drop\", \"times\": 1", DownloadEnd::kComplete, "", 2, true},
+      {"cut short once", "\"action\": \"short\", \"bytes\": 10, \"times\": 1" + now, DownloadEnd::kComplete, "", 2,
+       true},
+      {"cut short always", "\"action\": \"short\", \"bytes\": 10" + now, DownloadEnd::kFileFailed, "Fajls_2.ini",
+       5, false},
+      {"reset in the body always", "\"action\": \"reset\", \"bytes\": 10" + now, DownloadEnd::kFileFailed,
+       "Fajls_2.ini", 5, false},
   };
   std::vector<SetFile> set = ThreeDiscSet();
   Publish(set);
@@ -697,6 +717,7 @@ TEST_P(LiveWeb, DiscListMissingEndsTheSetCutListFailsIt) {
     live::SetRules(env_, "[" + Rule("*/Disc_02/Fajls_2.ini", c.rule) + "]");
     live::DeleteTree(staging_ + "Disc_01");
     live::DeleteTree(staging_ + "Disc_02");
+    live::DeleteTree(staging_ + "Disc_03");
     Open();
     ResetInstallState();
     snprintf(g_state.paths.programFolder, sizeof g_state.paths.programFolder, "%s\\", work_.c_str());
@@ -704,13 +725,19 @@ TEST_P(LiveWeb, DiscListMissingEndsTheSetCutListFailsIt) {
     SelectForDownload({kSetup, kSystems, kDrawings, kDatas, kHelp});
     Open();
     ASSERT_EQ(ReadRemoteDescription(NoDisplay()), 0) << c.what;
+    const int before = live::CountRequests(env_, "/Disc_02/Fajls_2.ini");
     const DownloadOutcome outcome = DownloadInstallationSet(NoDisplay());
     EXPECT_EQ(outcome.end, c.end) << c.what;
     EXPECT_STREQ(outcome.failedFile, c.failed) << c.what;
+    EXPECT_EQ(live::CountRequests(env_, "/Disc_02/Fajls_2.ini") - before, c.requests) << c.what;
     EXPECT_TRUE(live::FileExists(Staged("Disc_01\\Fajls_1.ini"))) << c.what;
-    EXPECT_FALSE(live::FileExists(Staged("Disc_02\\Fajls_2.ini"))) << c.what;
-    EXPECT_FALSE(live::FileExists(Staged("Disc_02\\a.dwg"))) << c.what << ": nothing of the disc fetched";
-    EXPECT_FALSE(live::DirExists(Staged("Disc_03"))) << c.what;
+    EXPECT_EQ(live::FileExists(Staged("Disc_02\\Fajls_2.ini")), c.restStaged) << c.what;
+    EXPECT_EQ(live::FileExists(Staged("Disc_02\\a.dwg")), c.restStaged) << c.what;
+    EXPECT_EQ(live::FileExists(Staged("Disc_03\\Fajls_3.ini")), c.restStaged) << c.what;
+    if (c.restStaged) {
+      ExpectStaged("Disc_02\\a.dwg", set[4].content);
+      ExpectStaged("Disc_03\\db.dat", set[7].content);
+    }
     EXPECT_EQ(g_state.flags.cancelRequested.load(), 0) << c.what;
     CloseSession();
   }
@@ -874,14 +901,16 @@ class DisplayRecorder {
   }
   int position() const { return static_cast<int>(SendMessageA(bar_, PBM_GETPOS, 0, 0)); }
 
-  // Runs f on another thread (as the worker does) and pumps this thread's messages until it ends.
-  void RunOnWorker(std::function<void()> f) {
+  // Runs f on another thread (as the worker does) and pumps this thread's messages until it ends;
+  // afterMessages, when given, runs on this thread after each batch of messages (to act on what is shown).
+  void RunOnWorker(std::function<void()> f, std::function<void()> afterMessages = nullptr) {
     HANDLE t = CreateThread(nullptr, 0, Trampoline, &f, 0, nullptr);
     for (;;) {
       DWORD w = MsgWaitForMultipleObjects(1, &t, FALSE, 60000, QS_ALLINPUT);
       if (w != WAIT_OBJECT_0 + 1) break;
       MSG m;
       while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&m);
+      if (afterMessages) afterMessages();
     }
     CloseHandle(t);
   }
@@ -907,6 +936,44 @@ class DisplayRecorder {
   std::unique_ptr<WebDisplay> display_;
   std::map<int, std::vector<std::string>> texts_;
 };
+
+// While the installer waits to ask for a list again, the status field counts the wait down with the
+// list's name, and Cancel ends the wait at once: the run ends cancelled, with no further request.
+TEST_P(LiveWeb, ListRetryWaitIsShownAndEndsAtCancel) {
+  std::vector<SetFile> set = ThreeDiscSet();
+  Publish(set);
+  live::SetRules(env_, "[" + Rule("*/Disc_02/Fajls_2.ini",
+                                  "\"action\": \"status\", \"status\": 503, \"headers\": [[\"Retry-After\", \"30\"]]") +
+                           "]");
+  Open();
+  SelectForDownload({kSetup, kSystems, kDrawings, kDatas, kHelp});
+  ASSERT_EQ(ReadRemoteDescription(NoDisplay()), 0);
+  DisplayRecorder display;
+  ASSERT_TRUE(display.ok());
+  const std::string list = std::string(secure_ ? "https://... .../" : "http://... .../") +
+                           "KelvaranDemo/Disc_02/Fajls_2.ini";
+  DownloadOutcome outcome;
+  display.RunOnWorker(
+      [&] { outcome = DownloadInstallationSet(display.display()); },
+      [&] {
+        // On the window thread: once the wait is shown, Cancel.
+        for (const std::string& t : display.texts(IDC_WEB_STATUS)) {
+          if (t.find("Fajls_2.ini") != std::string::npos && t.find(" 2/5 ") != std::string::npos &&
+              t.find("mp)") != std::string::npos && g_state.flags.cancelRequested.load() == 0) {
+            g_state.flags.cancelRequested = 1;
+          }
+        }
+      });
+  EXPECT_EQ(outcome.end, DownloadEnd::kCancelled);
+  // The server asked for 30 s: a wait that Cancel did not end would have been followed by a second request.
+  EXPECT_EQ(live::CountRequests(env_, "/Disc_02/Fajls_2.ini"), 1);
+  bool shown = false;
+  for (const std::string& t : display.texts(IDC_WEB_STATUS)) {
+    shown = shown || (t.find(list) != std::string::npos && t.find(" 2/5 ") != std::string::npos);
+  }
+  EXPECT_TRUE(shown) << "the wait names the list";
+  EXPECT_FALSE(live::FileExists(Staged("Disc_02\\Fajls_2.ini")));
+}
 
 TEST_P(LiveWeb, DisplayShowsFileFramesAndPercentPerChunk) {
   Open();

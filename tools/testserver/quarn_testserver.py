@@ -39,6 +39,7 @@ requests (counted while the rule's text stays the same). The first rule that app
     file            the file as without a rule (useful with the options below)
     stall           announces the whole length, sends "bytes" (default half), then sends nothing more
                     for "seconds" (default 300) or until the client closes, and closes
+    drop            resets the connection as soon as the request has arrived, before any answer
 
 Files (no rule, "file", "short", "reset", "stall", "trickle") are served with a strong ETag (a hash of
 the bytes served), a Last-Modified (the file's time) and "Accept-Ranges: bytes", and honour one range
@@ -282,7 +283,7 @@ class Handler(BaseHTTPRequestHandler):
         self.sent = 0
         self.status = 0
         start = time.time()
-        body, mtime = self.content(rule, path) if action not in ("status", "redirect", "length0") \
+        body, mtime = self.content(rule, path) if action not in ("status", "redirect", "length0", "drop") \
             else (b"", 0)
         shown = action or ("file" if body is not None else "404")
         self.server.config.record(scheme, self.command, path, shown, self.headers.get("User-Agent"))
@@ -294,6 +295,11 @@ class Handler(BaseHTTPRequestHandler):
                 "status": self.status, "range": self.headers.get("Range", ""),
                 "if_range": self.headers.get("If-Range", ""), "sent": self.sent, "start": start,
                 "end": time.time()})
+
+    def reset_connection(self):
+        # SO_LINGER with a zero time-out turns the close into a reset.
+        self.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+        self.connection.close()
 
     def answer(self, rule, action, body, mtime):
         if rule is None or action == "file":
@@ -310,6 +316,10 @@ class Handler(BaseHTTPRequestHandler):
                                    [("Location", rule["location"])])
         if action == "length0":
             return self.send_whole(200, b"")
+        if action == "drop":
+            self.close_connection = True
+            self.reset_connection()
+            return
         if body is None:
             return self.not_found()
         if action == "body":
@@ -345,9 +355,7 @@ class Handler(BaseHTTPRequestHandler):
             self.wfile.flush()
             if action == "reset":
                 time.sleep(float(rule.get("delay", 0.1)))
-                # SO_LINGER with a zero time-out turns the close into a reset.
-                self.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
-                self.connection.close()
+                self.reset_connection()
             elif action == "stall":
                 end = time.monotonic() + float(rule.get("seconds", 300))
                 while time.monotonic() < end and not self.client_gone(min(0.2, end - time.monotonic())):

@@ -150,6 +150,21 @@ class MisbehaviourTests(ServerCase):
         self.assertFalse(complete)
         self.assertLessEqual(len(body), 100)
 
+    def test_drop_resets_before_any_answer_then_the_file(self):
+        self.set_rules([{"match": "*/big.dat", "action": "drop", "times": 1}])
+        conn = http.client.HTTPConnection("127.0.0.1", self.port, timeout=10)
+        try:
+            conn.request("GET", PATH)
+            # No status line ever comes: the client sees the connection reset or closed, never an answer.
+            with self.assertRaises((ConnectionResetError, http.client.RemoteDisconnected)):
+                conn.getresponse()
+        finally:
+            conn.close()
+        status, _, body, complete = self.get()
+        self.assertEqual((status, body, complete), (200, CONTENT, True))
+        self.assertEqual([(e["action"], e["status"], e["sent"]) for e in self.transfers(2)],
+                         [("drop", 0, 0), ("file", 200, len(CONTENT))])
+
     def test_503_with_retry_after_twice_then_the_file(self):
         self.set_rules([{"match": "*/big.dat", "action": "status", "status": 503, "times": 2,
                          "headers": [["Retry-After", "2"]]}])
