@@ -18,13 +18,16 @@
 
 #include "layout/description.h"
 #include "state/install_state_win.h"
+#include "base/message_box_win.h"
 #include "base/text.h"
 #include "live_web_support.h"
 #include "resource.h"
 #include "web/remote_file_win.h"
 #include "web/server_layout.h"
 #include "web/session_win.h"
+#include "web/set_crypto_win.h"
 #include "web/set_download_win.h"
+#include "web/set_hashes.h"
 #include "ui/web_display_win.h"
 
 namespace {
@@ -739,6 +742,61 @@ TEST_P(LiveWeb, DiscListEndsTheSetOnlyWhenTheServerSaysItIsNotThere) {
       ExpectStaged("Disc_03\\db.dat", set[7].content);
     }
     EXPECT_EQ(g_state.flags.cancelRequested.load(), 0) << c.what;
+    CloseSession();
+  }
+}
+
+// A list that Sign.ini names belongs to the set. The server's word that it is not there means the set
+// was cut short: refused as damaged, as before. A list that does not come is a failed file like any
+// other: the set is not to blame for a busy server. (Sign.ini without a signature: hashes only.)
+TEST_P(LiveWeb, ListNamedBySignIniIsRefusedWhenAbsentAndFailsWhenItDoesNotCome) {
+  std::vector<SetFile> set = ThreeDiscSet();
+  Publish(set);
+  // Sign.ini's line for a served file: "name=size sha256".
+  auto line = [&](const char* name) {
+    std::string bytes;
+    EXPECT_TRUE(live::ReadFileBytes(ServedPath(std::string("KelvaranDemo/Disc_01/") + name), &bytes)) << name;
+    unsigned char digest[kSha256Size];
+    Sha256Hasher hasher;
+    EXPECT_TRUE(hasher.Update(bytes.data(), bytes.size()) && hasher.Finish(digest)) << name;
+    return std::string(name) + "=" + std::to_string(bytes.size()) + " " + HexText(digest, kSha256Size) + "\r\n";
+  };
+  Serve("KelvaranDemo/Disc_01/Sign.ini", "[Hashes]\r\n" + line("Install.ini") + line("Fajls_1.ini") +
+                                             "Fajls_2.ini=1 " + std::string(64, '0') + "\r\n");
+  struct Silent {  // the refusal's box is only logged, as in a silent run
+    Silent() { SetSilentRun(true); }
+    ~Silent() { SetSilentRun(false); }
+  } silent;
+  const std::string now = ", \"headers\": [[\"Retry-After\", \"0\"]]";
+  const struct {
+    const char* what;
+    std::string rule;
+    DownloadEnd end;
+    const char* failed;
+    int requests;
+  } cases[] = {
+      {"404", "\"action\": \"status\", \"status\": 404", DownloadEnd::kRefused, "", 1},
+      {"503 always", "\"action\": \"status\", \"status\": 503" + now, DownloadEnd::kFileFailed, "Fajls_2.ini", 5},
+      {"cut short always", "\"action\": \"short\", \"bytes\": 10" + now, DownloadEnd::kFileFailed, "Fajls_2.ini", 5},
+  };
+  for (const auto& c : cases) {
+    live::SetRules(env_, "[" + Rule("*/Disc_02/Fajls_2.ini", c.rule) + "]");
+    live::DeleteTree(staging_ + "Disc_01");
+    live::DeleteTree(staging_ + "Disc_02");
+    ResetInstallState();
+    snprintf(g_state.paths.programFolder, sizeof g_state.paths.programFolder, "%s\\", work_.c_str());
+    snprintf(g_state.paths.stagingFolder, sizeof g_state.paths.stagingFolder, "%s", staging_.c_str());
+    SelectForDownload({kSetup, kSystems, kDrawings, kDatas, kHelp});
+    Open();
+    ASSERT_EQ(ReadRemoteDescription(NoDisplay()), 0) << c.what;
+    const int before = live::CountRequests(env_, "/Disc_02/Fajls_2.ini");
+    const DownloadOutcome outcome = DownloadInstallationSet(NoDisplay());
+    EXPECT_EQ(outcome.end, c.end) << c.what;
+    EXPECT_STREQ(outcome.failedFile, c.failed) << c.what;
+    EXPECT_EQ(SetWasRefused(), c.end == DownloadEnd::kRefused) << c.what;
+    EXPECT_EQ(live::CountRequests(env_, "/Disc_02/Fajls_2.ini") - before, c.requests) << c.what;
+    EXPECT_TRUE(live::FileExists(Staged("Disc_01\\Fajls_1.ini"))) << c.what << ": disc 1 passed its check";
+    EXPECT_FALSE(live::FileExists(Staged("Disc_02\\a.dwg"))) << c.what;
     CloseSession();
   }
 }
