@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Benchmarks of the installer against the physical limit, measured side by side in one run.
 
-    bench/run.sh [--runs N] [--sets large,small,many] [--protocols http,https] [--out FILE] [--quick]
+    bench/run.sh [--runs N] [--sets large,large-unverified,small,small-unverified,many] [--protocols http,https]
+                 [--out FILE] [--quick]
 
 --quick: the small and the large set, one run, HTTP only (a few minutes).
 
@@ -66,11 +67,22 @@ SETS = {
 }
 
 
+UNVERIFIED = "-unverified"
+
+
 def make_set(b, quarnset, name):
+    """The set's served tree, as quarnset publishes it: every file list with the size and SHA-256 of each
+    file and Sign.ini with those of the descriptions, so the installer verifies every file it stages.
+    NAME-unverified: the same files without any hash data (no Sign.ini, lists without [Hashes]), as an
+    older set is served; the installer then verifies nothing, and the difference is the verification's
+    cost."""
+    if name.endswith(UNVERIFIED):
+        return unverified_copy(b, make_set(b, quarnset, name[:-len(UNVERIFIED)]), name)
     count, size = SETS[name]
     out = os.path.join(b, "sets", name)
-    if os.path.exists(os.path.join(out, "Update.ini")):
+    if os.path.exists(os.path.join(out, "KelvaranDemo", "Disc_01", "Sign.ini")):
         return out
+    shutil.rmtree(out, ignore_errors=True)  # a tree of an older quarnset, without hash data
     src = os.path.join(b, "sets-src", name)
     os.makedirs(src, exist_ok=True)
     block = os.urandom(1 << 20)
@@ -94,6 +106,29 @@ def make_set(b, quarnset, name):
         f.write("\n".join(lines) + "\n")
     sh([quarnset, "build", "-q", manifest, out], stdout=subprocess.DEVNULL)
     shutil.rmtree(src)
+    return out
+
+
+def unverified_copy(b, tree, name):
+    out = os.path.join(b, "sets", name)
+    if os.path.exists(os.path.join(out, "Update.ini")):
+        return out
+    shutil.rmtree(out, ignore_errors=True)
+    shutil.copytree(tree, out, copy_function=os.link)  # the data files are shared, never written
+    disc = os.path.join(out, "KelvaranDemo", "Disc_01")
+    os.remove(os.path.join(disc, "Sign.ini"))
+    lst = os.path.join(disc, "Fajls_1.ini")
+    with open(lst, "rb") as f:
+        lines = f.read().split(b"\r\n")
+    kept, skipping = [], False
+    for line in lines:
+        if line.startswith(b"["):
+            skipping = line.strip().lower() == b"[hashes]"
+        if not skipping:
+            kept.append(line)
+    os.remove(lst)  # a hard link of the verified tree's list: replaced, not written through
+    with open(lst, "wb") as f:
+        f.write(b"\r\n".join(kept))
     return out
 
 
@@ -159,6 +194,29 @@ def title_marks(log_path, t_start):
     return {k: v / 1000.0 for k, v in marks.items()}
 
 
+def log_marks(log_path):
+    """The phases from the installer's own log (QuarnInstall.log, millisecond UTC stamps), with or without
+    the recorder hooked in: download = from "staging folder" to the last "file staged", copy = from the
+    first to the last "file installed" (the first file's own copy is not in it)."""
+    stamps = {}
+    with open(log_path, "rb") as f:
+        for raw in f.read().decode("cp1250", "replace").splitlines():
+            if len(raw) < 24:
+                continue
+            try:
+                t = time.mktime(time.strptime(raw[:19], "%Y-%m-%d %H:%M:%S")) + int(raw[20:23]) / 1000.0
+            except ValueError:
+                continue
+            text = raw[24:]
+            for key, prefix in (("staging", "staging folder "), ("staged", "file staged: "),
+                                ("installed", "file installed: ")):
+                if text.startswith(prefix):
+                    stamps.setdefault(key + "_first", t)
+                    stamps[key + "_last"] = t
+    return {"download": stamps["staged_last"] - stamps["staging_first"],
+            "copy": stamps["installed_last"] - stamps["installed_first"]}
+
+
 class PeakWatch(threading.Thread):
     """Keeps reading VmHWM of the given processes until stopped (the last reading is the peak)."""
 
@@ -173,7 +231,7 @@ class PeakWatch(threading.Thread):
             self.stop.wait(0.05)
 
 
-def run_installer(b, drive_dir):
+def run_installer(b, drive_dir, hooked=True):
     shutil.rmtree(os.path.join(drive_dir, ROOT), ignore_errors=True)
     log_path = os.path.join(b, "bench.msglog")
     open(log_path, "wb").close()
@@ -188,7 +246,8 @@ def run_installer(b, drive_dir):
         d("wait", OPTIONS, 60000)
         # msglog.dll stamps each change of the web dialog with GetTickCount: no polling misses a
         # short phase, and the program itself is unchanged.
-        d("hook", "ctl=503", harness.win_path(os.path.join(b, "msglog.dll")))
+        if hooked:
+            d("hook", "ctl=503", harness.win_path(os.path.join(b, "msglog.dll")))
         d("settext", OPTIONS, 503, "T:")
         d("click", OPTIONS, 508)      # do not start the installed system
         d("waitstate", OPTIONS, 508, "checked=0")
@@ -203,16 +262,22 @@ def run_installer(b, drive_dir):
             pass
         watch.stop.set()
         watch.join()
+        own = log_marks(os.path.join(drive_dir, ROOT, "QuarnWin32", "Install", "QuarnInstall.log"))
+        if not hooked:
+            return {"download": own["download"], "copy": own["copy"], "download_log": own["download"],
+                    "copy_log": own["copy"], "peak_kb": watch.peak}
         m = title_marks(log_path, 0)
         missing = [k for k in ("download", "dirs", "files", "register") if k not in m]
         if missing:
             raise RuntimeError("title lines not seen: %s (see %s)" % (missing, log_path))
         return {"download": m["dirs"] - m["download"], "copy": m["register"] - m["files"],
-                "whole": m.get("end", m["register"]) - m["download"], "peak_kb": watch.peak}
+                "whole": m.get("end", m["register"]) - m["download"], "peak_kb": watch.peak,
+                "download_log": own["download"], "copy_log": own["copy"]}
     finally:
         if watch is not None:
             watch.stop.set()
-        d("unhook", check=False)
+        if hooked:
+            d("unhook", check=False)
         d.close()
         inst.kill()
 
@@ -327,9 +392,12 @@ def load_now():
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--runs", type=int, default=3)
-    ap.add_argument("--sets", default="large,small,many")
+    ap.add_argument("--sets", default="large,large-unverified,small,small-unverified,many",
+                    help="large, small, many, each also as NAME-unverified (the same set without hash data)")
     ap.add_argument("--protocols", default="http,https")
     ap.add_argument("--quick", action="store_true", help="small and large set, one run, HTTP only")
+    ap.add_argument("--unhooked", action="store_true",
+                    help="without the dialog recorder (msglog.dll) in the installer: phases from its own log only")
     ap.add_argument("--out", default=os.path.join(SRC, "build", "bench", "performance-table.md"))
     a = ap.parse_args()
     if a.quick:
@@ -344,19 +412,21 @@ def main():
     for name in a.sets.split(","):
         tree = make_set(b, quarnset, name)
         disc = os.path.join(tree, "KelvaranDemo", "Disc_01")
+        verified = os.path.exists(os.path.join(disc, "Sign.ini"))
         total_bytes = sum(os.path.getsize(os.path.join(disc, f)) for f in os.listdir(disc) if f.endswith(".dat"))
         for proto in a.protocols.split(","):
             https = proto == "https"
             state = serve(b, tree, https)
             try:
                 r = {k: [] for k in ("download", "copy", "whole", "wininet", "curl", "cp", "copy_floor", "peak_kb",
-                                     "floor_kb", "index", "section", "perkey", "load")}
+                                     "floor_kb", "index", "section", "perkey", "load", "download_log", "copy_log")}
                 entries = 0
                 for _ in range(a.runs):
                     r["load"].append(load_now())
-                    inst = run_installer(b, drive_dir)
-                    for k in ("download", "copy", "whole", "peak_kb"):
-                        r[k].append(inst[k])
+                    inst = run_installer(b, drive_dir, hooked=not a.unhooked)
+                    for k in ("download", "copy", "whole", "peak_kb", "download_log", "copy_log"):
+                        if k in inst:
+                            r[k].append(inst[k])
                     u = urls(tree, https)
                     r["wininet"].append(run_wininet(b, u, os.path.join(b, "wininet-out")))
                     r["curl"].append(run_curl(b, u, os.path.join(b, "curl-out")))
@@ -370,14 +440,16 @@ def main():
                         r[k].append(lk[k])
                     r["load"].append(load_now())
                 m = {k: med(v) for k, v in r.items() if v}
+                # Without the recorder the whole installation is not timed: no share then.
                 lookup = [(i + s) / w for i, s, w in zip(r["index"], r["section"], r["whole"])]
                 results.append({
                     "set": name, "protocol": proto.upper(), "megabytes": round(total_bytes / 1e6, 1),
+                    "verified": verified, "recorder_hooked": not a.unhooked,
                     "files": entries, "runs": a.runs,
                     "download_ratio_wininet": round(m["wininet"][0] / m["download"][0], 3),
                     "copy_ratio_floor": round(m["copy_floor"][0] / m["copy"][0], 3),
                     "copy_ratio_cp": round(m["cp"][0] / m["copy"][0], 3),
-                    "lookup_share": round(statistics.median(lookup), 4),
+                    "lookup_share": round(statistics.median(lookup), 4) if lookup else None,
                     "peak_mb": round(m["peak_kb"][0] / 1024, 1),
                     "floor_peak_mb": round(m["floor_kb"][0] / 1024, 1),
                     "own_memory_mb": round((m["peak_kb"][0] - m["floor_kb"][0]) / 1024, 1),
@@ -408,23 +480,27 @@ def write_results(b, out, results, started):
 
 def table(results):
     def t(r, k, d=2):
-        s = r["seconds"][k]
-        return fmt((s["median"], s["min"], s["max"]), d)
+        s = r["seconds"].get(k)
+        return fmt((s["median"], s["min"], s["max"]), d) if s else "-"
+
+    def proto(r):
+        return r["protocol"] + ("" if r.get("recorder_hooked", True) else " (no recorder)")
     out = ["| set | protocol | MB | installer download s | bare WinINet s | ratio (goal >= 0.9) | curl s |"
            " installer copy s | copy floor s | ratio (goal >= 0.8) | cp s | vs cp |",
            "|---|---|---|---|---|---|---|---|---|---|---|---|"]
     for r in results:
         out.append("| %s | %s | %.0f | %s | %s | %.2f | %s | %s | %s | %.2f | %s | %.2f |" % (
-            r["set"], r["protocol"], r["megabytes"], t(r, "download"), t(r, "wininet"),
+            r["set"], proto(r), r["megabytes"], t(r, "download"), t(r, "wininet"),
             r["download_ratio_wininet"], t(r, "curl"), t(r, "copy"), t(r, "copy_floor"), r["copy_ratio_floor"],
             t(r, "cp"), r["copy_ratio_cp"]))
     out += ["", "| set | protocol | entries | index s | section read s | per-key reads s (before) | whole installation s |"
             " lookup share (goal < 2 %) | peak MB | floor MB | own MB (goal < 4) | load |",
             "|---|---|---|---|---|---|---|---|---|---|---|---|"]
     for r in results:
-        out.append("| %s | %s | %d | %s | %s | %s | %s | %.2f %% | %.1f | %.1f | %.1f | %.1f-%.1f |" % (
-            r["set"], r["protocol"], r["files"], t(r, "index", 3), t(r, "section", 3), t(r, "perkey", 3),
-            t(r, "whole", 1), 100 * r["lookup_share"], r["peak_mb"], r["floor_peak_mb"], r["own_memory_mb"],
+        share = "-" if r["lookup_share"] is None else "%.2f %%" % (100 * r["lookup_share"])
+        out.append("| %s | %s | %d | %s | %s | %s | %s | %s | %.1f | %.1f | %.1f | %.1f-%.1f |" % (
+            r["set"], proto(r), r["files"], t(r, "index", 3), t(r, "section", 3), t(r, "perkey", 3),
+            t(r, "whole", 1), share, r["peak_mb"], r["floor_peak_mb"], r["own_memory_mb"],
             r["load_average"]["min"], r["load_average"]["max"]))
     return "\n".join(out) + "\n\nRatios are throughput ratios (reference time / installer time): 1.0 means as fast as the reference.\n"
 
