@@ -21,7 +21,11 @@ struct Log {
   ScopedFile main;   // the temporary folder's or the staging folder's file
   ScopedFile extra;  // /LOG=path
   std::string mainPath;
-  std::string written;  // everything written to `main`, to carry it over when the log moves
+  // Everything written to `main` until the log first moves, to carry it over (the temporary folder's file
+  // may not exist). Once moved, the lines are only in the files: a long run's log is not held in memory,
+  // and a further move reads them back from `main`.
+  std::string written;
+  bool holding = true;
   LogBound bound;
 };
 
@@ -52,9 +56,22 @@ LogTime Now() {
   return LogTime{t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond, t.wMilliseconds};
 }
 
+// The text of the log's current file (opened beside the log's own handle, which shares reading).
+void ReadBack(const std::string& path, std::string* text) {
+  ScopedFile f(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!f) return;
+  char buffer[64 * 1024];
+  for (;;) {
+    DWORD got = 0;
+    if (!ReadFile(f.get(), buffer, sizeof buffer, &got, nullptr) || got == 0) return;
+    text->append(buffer, got);
+  }
+}
+
 // Called with the lock held.
 void Emit(Log& log, const std::string& text) {
-  log.written += text;
+  if (log.holding) log.written += text;
   WriteAll(log.main, text);
   WriteAll(log.extra, text);
   log.bound.Count(text.size());
@@ -98,6 +115,8 @@ void OpenInstallLog(const char* extraPath) {
     log.main = CreateLogFile(log.mainPath);
   }
   if (extraPath && extraPath[0]) log.extra = CreateLogFile(extraPath);
+  log.written.clear();
+  log.holding = true;
   log.open = true;
   LeaveCriticalSection(&log.lock);
 }
@@ -110,9 +129,17 @@ void MoveInstallLog(const char* folder) {
   if (path.size() >= MAX_PATH) return;
   EnterCriticalSection(&log.lock);
   if (log.open && path != log.mainPath) {
+    std::string earlier;
+    if (log.holding) {
+      earlier.swap(log.written);
+    } else {
+      ReadBack(log.mainPath, &earlier);
+    }
     ScopedFile moved = CreateLogFile(path);
+    if (!moved && log.holding) earlier.swap(log.written);  // still held for a later move
     if (moved) {
-      WriteAll(moved, log.written);
+      log.holding = false;
+      WriteAll(moved, earlier);
       if (log.main) {
         log.main.reset();
         DeleteFileA(log.mainPath.c_str());

@@ -16,7 +16,9 @@ int HexValue(char c) {
   return -1;
 }
 
-std::string Line(char kind, std::initializer_list<std::string> fields) {
+}  // namespace
+
+std::string manifest_detail::Line(char kind, std::initializer_list<std::string> fields) {
   std::string line(1, kind);
   for (const std::string& f : fields) {
     line += '\t';
@@ -25,6 +27,8 @@ std::string Line(char kind, std::initializer_list<std::string> fields) {
   line += "\r\n";
   return line;
 }
+
+namespace {
 
 std::vector<std::string> SplitTabs(const std::string& line) {
   std::vector<std::string> fields;
@@ -161,21 +165,59 @@ bool UnescapeManifestField(const std::string& field, std::string* out) {
 }
 
 std::string WriteManifest(const UninstallManifest& m) {
-  std::string text = std::string(kManifestHeader) + "\r\n";
-  if (!m.systemName.empty()) text += Line('C', {m.systemName});
-  if (!m.recordKey.empty()) text += Line('K', {m.recordKey});
-  if (!m.rootFolder.empty()) text += Line('O', {m.rootFolder});
-  for (const std::string& d : m.folders) text += Line('D', {d});
-  for (const ManifestFile& f : m.files) text += Line('F', {std::to_string(f.size), f.sha256, f.path});
-  for (const ManifestValue& v : m.values) text += Line('R', {v.key, v.name, v.data});
-  for (const ManifestFileType& t : m.fileTypes) text += Line('T', {t.extension, t.className});
-  for (const ManifestFont& n : m.fonts) text += Line('N', {n.name, n.file});
-  if (!m.shortcut.empty()) text += Line('S', {m.shortcut});
-  if (!m.group.empty()) text += Line('G', {m.group});
-  if (!m.stagingFolder.empty()) text += Line('X', {m.stagingFolder});
-  if (!m.uninstallKey.empty()) text += Line('U', {m.uninstallKey});
-  if (!m.installerCopy.empty()) text += Line('P', {m.installerCopy});
+  std::string text;
+  WriteManifestTo(m, {&m.files}, static_cast<size_t>(-1), [&](const std::string& piece) {
+    text += piece;
+    return true;
+  });
   return text;
+}
+
+bool SamePathNoCase(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (Lower(a[i]) != Lower(b[i])) return false;
+  }
+  return true;
+}
+
+ManifestFileSet::ManifestFileSet() : index_(16, Hash{this}, Equal{this}) {}
+
+size_t ManifestFileSet::Hash::operator()(size_t i) const {
+  // FNV-1a over the path with ASCII letters folded, as SamePathNoCase compares.
+  uint64_t h = 14695981039346656037ull;
+  for (char c : set->PathAt(i)) {
+    h ^= static_cast<unsigned char>(Lower(c));
+    h *= 1099511628211ull;
+  }
+  return static_cast<size_t>(h ^ (h >> 32));
+}
+
+bool ManifestFileSet::Equal::operator()(size_t a, size_t b) const {
+  return SamePathNoCase(set->PathAt(a), set->PathAt(b));
+}
+
+bool ManifestFileSet::Put(ManifestFile file) {
+  const auto found = [&] {
+    probe_ = &file.path;
+    const auto it = index_.find(kProbe);
+    probe_ = nullptr;
+    return it;
+  }();
+  if (found != index_.end()) {
+    files_[*found] = std::move(file);
+    return false;
+  }
+  files_.push_back(std::move(file));
+  index_.insert(files_.size() - 1);
+  return true;
+}
+
+bool ManifestFileSet::Contains(const std::string& path) const {
+  probe_ = &path;
+  const bool found = index_.count(kProbe) != 0;
+  probe_ = nullptr;
+  return found;
 }
 
 ManifestParseResult ParseManifest(const char* text, size_t size, UninstallManifest* out) {

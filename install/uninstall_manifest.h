@@ -27,7 +27,9 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 constexpr char kManifestFileName[] = "QuarnUninstall.lst";
@@ -65,6 +67,47 @@ struct UninstallManifest {
 // The text of the list (header first; lines in the order: C K O D F R T N S G X U P).
 std::string WriteManifest(const UninstallManifest& manifest);
 
+// The same text handed to `sink` in pieces of about `pieceBytes` (the last may be shorter), so that a long
+// list is written out without its whole text in memory. The file lines are those of `fileLists` one
+// after the other (in place of manifest.files). Returns false as soon as `sink` does.
+template <typename Sink>
+bool WriteManifestTo(const UninstallManifest& manifest, std::initializer_list<const std::vector<ManifestFile>*> fileLists,
+                     size_t pieceBytes, Sink sink);
+
+// True when two paths name the same file for the list: equal but for the case of ASCII letters.
+bool SamePathNoCase(const std::string& a, const std::string& b);
+
+// The installed files of a run in the order first recorded, one entry per path (SamePathNoCase): a path
+// recorded again replaces its entry where it stands. Adding and finding take constant time, so a run
+// of many files does not search the list for each one; no path is held twice.
+class ManifestFileSet {
+ public:
+  ManifestFileSet();
+  ManifestFileSet(const ManifestFileSet&) = delete;
+  ManifestFileSet& operator=(const ManifestFileSet&) = delete;
+
+  // Adds `file`, or replaces the entry of its path. True when it was added.
+  bool Put(ManifestFile file);
+  bool Contains(const std::string& path) const;
+  const std::vector<ManifestFile>& files() const { return files_; }
+
+ private:
+  struct Hash {
+    const ManifestFileSet* set;
+    size_t operator()(size_t i) const;
+  };
+  struct Equal {
+    const ManifestFileSet* set;
+    bool operator()(size_t a, size_t b) const;
+  };
+  const std::string& PathAt(size_t i) const { return i == kProbe ? *probe_ : files_[i].path; }
+
+  static constexpr size_t kProbe = static_cast<size_t>(-1);  // stands for `probe_` in a lookup
+  std::vector<ManifestFile> files_;
+  mutable const std::string* probe_ = nullptr;
+  std::unordered_set<size_t, Hash, Equal> index_;  // positions in files_
+};
+
 struct ManifestParseResult {
   bool headerOk = false;  // false: not a list of ours (nothing in `out` is to be used)
   int badLines = 0;       // known kinds with wrong fields, skipped
@@ -83,3 +126,41 @@ bool UnescapeManifestField(const std::string& field, std::string* out);
 // '/' as separators, and never when the path holds a ".." segment or the folder is empty. The uninstaller
 // removes nothing outside the folders an installation may write to.
 bool IsPathInside(const std::string& path, const std::string& folder);
+
+// --- template definitions ---
+
+namespace manifest_detail {
+std::string Line(char kind, std::initializer_list<std::string> fields);
+}  // namespace manifest_detail
+
+template <typename Sink>
+bool WriteManifestTo(const UninstallManifest& m, std::initializer_list<const std::vector<ManifestFile>*> fileLists,
+                     size_t pieceBytes, Sink sink) {
+  using manifest_detail::Line;
+  std::string text = std::string(kManifestHeader) + "\r\n";
+  bool ok = true;
+  auto add = [&](const std::string& line) {
+    text += line;
+    if (ok && text.size() >= pieceBytes) {
+      ok = sink(text);
+      text.clear();
+    }
+  };
+  if (!m.systemName.empty()) add(Line('C', {m.systemName}));
+  if (!m.recordKey.empty()) add(Line('K', {m.recordKey}));
+  if (!m.rootFolder.empty()) add(Line('O', {m.rootFolder}));
+  for (const std::string& d : m.folders) add(Line('D', {d}));
+  for (const std::vector<ManifestFile>* files : fileLists) {
+    for (const ManifestFile& f : *files) add(Line('F', {std::to_string(f.size), f.sha256, f.path}));
+  }
+  for (const ManifestValue& v : m.values) add(Line('R', {v.key, v.name, v.data}));
+  for (const ManifestFileType& t : m.fileTypes) add(Line('T', {t.extension, t.className}));
+  for (const ManifestFont& n : m.fonts) add(Line('N', {n.name, n.file}));
+  if (!m.shortcut.empty()) add(Line('S', {m.shortcut}));
+  if (!m.group.empty()) add(Line('G', {m.group}));
+  if (!m.stagingFolder.empty()) add(Line('X', {m.stagingFolder}));
+  if (!m.uninstallKey.empty()) add(Line('U', {m.uninstallKey}));
+  if (!m.installerCopy.empty()) add(Line('P', {m.installerCopy}));
+  if (ok && !text.empty()) ok = sink(text);
+  return ok;
+}

@@ -1,6 +1,6 @@
 #include "install/uninstall_record_win.h"
 
-#include <wincrypt.h>
+#include <bcrypt.h>
 
 #include <cstdio>
 #include <cstring>
@@ -18,7 +18,8 @@ namespace {
 
 struct Recorder {
   CRITICAL_SECTION lock;
-  UninstallManifest manifest;
+  UninstallManifest manifest;  // everything but the files
+  ManifestFileSet files;
 };
 
 Recorder& TheRecorder() {
@@ -38,6 +39,14 @@ void Locked(F f) {
   LeaveCriticalSection(&r.lock);
 }
 
+template <typename F>
+void LockedFiles(F f) {
+  Recorder& r = TheRecorder();
+  EnterCriticalSection(&r.lock);
+  f(r.files);
+  LeaveCriticalSection(&r.lock);
+}
+
 bool ReadText(const char* path, std::string* text) {
   ScopedFile f(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
                            nullptr));
@@ -50,23 +59,31 @@ bool ReadText(const char* path, std::string* text) {
                            got == text->size());
 }
 
-bool WriteText(const char* path, const std::string& text) {
+// Writes the list's text piece by piece: a list of many files never has its whole text in memory.
+bool WriteList(const char* path, const UninstallManifest& m, const std::vector<ManifestFile>& recordedFiles,
+               const std::vector<ManifestFile>& earlierFiles) {
   ScopedFile f(CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!f) return false;
-  DWORD put = 0;
-  return WriteFile(f.get(), text.data(), static_cast<DWORD>(text.size()), &put, nullptr) && put == text.size();
+  return WriteManifestTo(m, {&recordedFiles, &earlierFiles}, 64 * 1024, [&](const std::string& piece) {
+    DWORD put = 0;
+    return WriteFile(f.get(), piece.data(), static_cast<DWORD>(piece.size()), &put, nullptr) && put == piece.size();
+  });
 }
 
 bool SameNoCase(const std::string& a, const std::string& b) { return _stricmp(a.c_str(), b.c_str()) == 0; }
 
 // The earlier installation's entries stay (a file it made that this run kept is still ours to remove);
-// this run's entries replace those of the same file, value or font.
-void MergeEarlier(const UninstallManifest& old, UninstallManifest* now) {
-  for (const ManifestFile& f : old.files) {
-    bool replaced = false;
-    for (const ManifestFile& n : now->files) replaced = replaced || SameNoCase(n.path, f.path);
-    if (!replaced) now->files.push_back(f);
+// this run's entries replace those of the same file, value or font. The earlier files that stay (the
+// first entry of each path) go to `earlierFiles`, listed after this run's.
+void MergeEarlier(UninstallManifest& old, const ManifestFileSet& recorded, UninstallManifest* now,
+                  std::vector<ManifestFile>* earlierFiles) {
+  ManifestFileSet kept;
+  for (ManifestFile& f : old.files) {
+    if (!recorded.Contains(f.path) && !kept.Contains(f.path)) kept.Put(std::move(f));
   }
+  old.files.clear();
+  old.files.shrink_to_fit();
+  *earlierFiles = kept.files();
   std::vector<std::string> folders = old.folders;
   for (const std::string& d : now->folders) {
     bool known = false;
@@ -103,27 +120,51 @@ uint64_t SelectedPartBytes() {
 
 }  // namespace
 
+namespace {
+
+// The SHA-256 algorithm, opened at first use and kept for the process (null when the platform refused):
+// opening it costs far more than hashing a small file.
+BCRYPT_ALG_HANDLE Sha256Algorithm() {
+  static const BCRYPT_ALG_HANDLE algorithm = [] {
+    BCRYPT_ALG_HANDLE h = nullptr;
+    if (!BCRYPT_SUCCESS(BCryptOpenAlgorithmProvider(&h, BCRYPT_SHA256_ALGORITHM, nullptr, 0))) h = nullptr;
+    return h;
+  }();
+  return algorithm;
+}
+
+}  // namespace
+
 ContentHash::ContentHash() {
-  ok_ = CryptAcquireContextA(&provider_, nullptr, nullptr, PROV_RSA_AES, CRYPT_VERIFYCONTEXT) &&
-        CryptCreateHash(provider_, CALG_SHA_256, 0, 0, &hash_);
+  BCRYPT_HASH_HANDLE h = nullptr;
+  const BCRYPT_ALG_HANDLE algorithm = Sha256Algorithm();
+  ok_ = algorithm && BCRYPT_SUCCESS(BCryptCreateHash(algorithm, &h, nullptr, 0, nullptr, 0, 0));
+  hash_ = ok_ ? h : nullptr;
 }
 
 ContentHash::~ContentHash() {
-  if (hash_) CryptDestroyHash(hash_);
-  if (provider_) CryptReleaseContext(provider_, 0);
+  if (hash_) BCryptDestroyHash(static_cast<BCRYPT_HASH_HANDLE>(hash_));
 }
 
 void ContentHash::Add(const void* data, size_t size) {
   size_ += size;
-  if (ok_ && size > 0) ok_ = CryptHashData(hash_, static_cast<const BYTE*>(data), static_cast<DWORD>(size), 0) != FALSE;
+  const UCHAR* p = static_cast<const UCHAR*>(data);
+  while (ok_ && size > 0) {
+    const ULONG take = size > 0x40000000u ? 0x40000000u : static_cast<ULONG>(size);
+    ok_ = BCRYPT_SUCCESS(BCryptHashData(static_cast<BCRYPT_HASH_HANDLE>(hash_), const_cast<UCHAR*>(p), take, 0));
+    p += take;
+    size -= take;
+  }
 }
 
 bool ContentHash::Finish(std::string* hex) {
-  BYTE digest[32];
-  DWORD digestSize = sizeof digest;
-  if (!ok_ || !CryptGetHashParam(hash_, HP_HASHVAL, digest, &digestSize, 0) || digestSize != sizeof digest) {
+  UCHAR digest[32];
+  // A hash object gives its value once; a second Finish is refused rather than answered wrongly.
+  if (!ok_ || !BCRYPT_SUCCESS(BCryptFinishHash(static_cast<BCRYPT_HASH_HANDLE>(hash_), digest, sizeof digest, 0))) {
+    ok_ = false;
     return false;
   }
+  ok_ = false;
   char text[65];
   for (int i = 0; i < 32; ++i) snprintf(text + 2 * i, 3, "%02x", digest[i]);
   *hex = text;
@@ -157,15 +198,7 @@ void RecordInstalledFile(const char* path, uint64_t size, const std::string& sha
   file.path = path;
   file.size = size;
   file.sha256 = sha256;
-  Locked([&](UninstallManifest& m) {
-    for (ManifestFile& f : m.files) {
-      if (SameNoCase(f.path, file.path)) {
-        f = file;
-        return;
-      }
-    }
-    m.files.push_back(file);
-  });
+  LockedFiles([&](ManifestFileSet& files) { files.Put(std::move(file)); });
 }
 
 void RecordCreatedFolder(const char* path) {
@@ -238,8 +271,10 @@ int SaveUninstallRecord() {
   RegWriteDword(HKEY_LOCAL_MACHINE, uninstallKey.c_str(), "NoModify", 1);
   RegWriteDword(HKEY_LOCAL_MACHINE, uninstallKey.c_str(), "NoRepair", 1);
 
-  UninstallManifest m;
-  Locked([&](UninstallManifest& recorded) { m = recorded; });
+  // Held to the end: the recorded files are written from where they are kept, not from a copy.
+  Recorder& recorder = TheRecorder();
+  EnterCriticalSection(&recorder.lock);
+  UninstallManifest m = recorder.manifest;
   m.systemName = system;
   m.recordKey = recordKey;
   m.rootFolder = root;
@@ -254,17 +289,25 @@ int SaveUninstallRecord() {
   }
   m.values = values;
 
-  std::string earlier;
-  if (ReadText(listPath.c_str(), &earlier)) {
-    UninstallManifest old;
-    if (ParseManifest(earlier.data(), earlier.size(), &old).headerOk) MergeEarlier(old, &m);
+  std::vector<ManifestFile> earlierFiles;
+  {
+    std::string earlier;
+    if (ReadText(listPath.c_str(), &earlier)) {
+      UninstallManifest old;
+      const bool ours = ParseManifest(earlier.data(), earlier.size(), &old).headerOk;
+      std::string().swap(earlier);
+      if (ours) MergeEarlier(old, recorder.files, &m, &earlierFiles);
+    }
   }
-  if (!WriteText(listPath.c_str(), WriteManifest(m))) {
-    LogEvent("uninstall list %s could not be written (error %lu)", listPath.c_str(), GetLastError());
+  const unsigned fileCount = static_cast<unsigned>(recorder.files.files().size() + earlierFiles.size());
+  const bool written = WriteList(listPath.c_str(), m, recorder.files.files(), earlierFiles);
+  const DWORD error = written ? 0 : GetLastError();
+  LeaveCriticalSection(&recorder.lock);
+  if (!written) {
+    LogEvent("uninstall list %s could not be written (error %lu)", listPath.c_str(), error);
     return 1;
   }
-  LogEvent("uninstall list %s: %u files, %u folders, %u values", listPath.c_str(),
-           static_cast<unsigned>(m.files.size()), static_cast<unsigned>(m.folders.size()),
-           static_cast<unsigned>(m.values.size()));
+  LogEvent("uninstall list %s: %u files, %u folders, %u values", listPath.c_str(), fileCount,
+           static_cast<unsigned>(m.folders.size()), static_cast<unsigned>(m.values.size()));
   return 0;
 }

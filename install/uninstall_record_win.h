@@ -4,14 +4,13 @@
 #pragma once
 #include <windows.h>
 
-#include <wincrypt.h>
-
 #include <cstdint>
 #include <string>
 
 #include "install/uninstall_manifest.h"
 
-// SHA-256 over data handed in pieces (the platform's CryptoAPI). Not copyable.
+// SHA-256 over data handed in pieces (the platform's CNG). The algorithm is opened once per process and
+// shared; each ContentHash is one hash object of it. Not copyable.
 class ContentHash {
  public:
   ContentHash();
@@ -24,8 +23,7 @@ class ContentHash {
   bool Finish(std::string* hex);
 
  private:
-  HCRYPTPROV provider_ = 0;
-  HCRYPTHASH hash_ = 0;
+  void* hash_ = nullptr;  // BCRYPT_HASH_HANDLE
   bool ok_ = false;
   uint64_t size_ = 0;
 };

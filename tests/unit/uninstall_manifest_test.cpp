@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "install/uninstall_manifest.h"
 
@@ -178,3 +179,105 @@ TEST(PathInside, OnlyTheFolderAndBelowWithoutClimbingOut) {
 }
 
 }  // namespace
+
+// The run's file set against the plain search it replaces (the first entry of a path, compared without
+// the case of ASCII letters, takes every later record of it in place): the same entries in the same
+// order, with duplicates in every spelling, over enough files that a slip in the index shows.
+TEST(ManifestFileSet, KeepsTheOrderAndReplacesDuplicatesLikeASearchOfTheList) {
+  std::vector<ManifestFile> expected;
+  auto reference = [&](const ManifestFile& file) {
+    for (ManifestFile& f : expected) {
+      bool same = f.path.size() == file.path.size();
+      for (size_t i = 0; same && i < f.path.size(); ++i) {
+        char a = f.path[i], b = file.path[i];
+        if (a >= 'A' && a <= 'Z') a = static_cast<char>(a - 'A' + 'a');
+        if (b >= 'A' && b <= 'Z') b = static_cast<char>(b - 'A' + 'a');
+        same = a == b;
+      }
+      if (same) {
+        f = file;
+        return false;
+      }
+    }
+    expected.push_back(file);
+    return true;
+  };
+  ManifestFileSet set;
+  uint64_t state = 12345;
+  auto next = [&] {
+    state = state * 6364136223846793005ull + 1442695040888963407ull;
+    return static_cast<unsigned>(state >> 33);
+  };
+  const char* spellings[] = {"C:\\V92Demo\\Dir\\file", "c:\\v92demo\\dir\\FILE", "C:\\V92DEMO\\DIR\\File"};
+  for (int i = 0; i < 3000; ++i) {
+    // About one record in three names a file recorded before, in another spelling.
+    const unsigned n = i % 3 == 2 ? next() % (i + 1) : static_cast<unsigned>(i);
+    ManifestFile file;
+    file.path = std::string(spellings[next() % 3]) + std::to_string(n) + ".dat";
+    file.size = i;
+    file.sha256 = std::string(64, "0123456789abcdef"[i % 16]);
+    const bool added = reference(file);
+    EXPECT_EQ(set.Put(file), added) << file.path;
+  }
+  ASSERT_EQ(set.files().size(), expected.size());
+  for (size_t i = 0; i < expected.size(); ++i) {
+    EXPECT_EQ(set.files()[i].path, expected[i].path) << i;
+    EXPECT_EQ(set.files()[i].size, expected[i].size) << i;
+    EXPECT_EQ(set.files()[i].sha256, expected[i].sha256) << i;
+  }
+}
+
+TEST(ManifestFileSet, FindsAPathOnlyInAnotherCaseOfItsAsciiLetters) {
+  ManifestFileSet set;
+  ASSERT_TRUE(set.Put({"C:\\V92Demo\\\xe1rv\xedz.txt", 1, kHash}));
+  ASSERT_TRUE(set.Put({"C:\\V92Demo\\a", 2, kHash}));
+  struct Case {
+    const char* path;
+    bool found;
+  } cases[] = {
+      {"C:\\V92Demo\\\xe1rv\xedz.txt", true},
+      {"c:\\v92demo\\\xe1RV\xedZ.TXT", true},       // ASCII letters in another case
+      {"C:\\V92Demo\\\xc1rv\xcdz.txt", false},      // other letters are compared as they are
+      {"C:\\V92Demo\\\xe1rv\xedz.txt ", false},     // one byte longer
+      {"C:\\V92Demo\\\xe1rv\xedz.tx", false},       // one byte shorter
+      {"C:\\V92Demo/a", false},                     // separators are not folded
+      {"C:\\V92DEMO\\A", true},
+      {"", false},
+  };
+  for (const Case& c : cases) EXPECT_EQ(set.Contains(c.path), c.found) << c.path;
+  // A record in another spelling replaces the entry, spelling and all, where it stands.
+  EXPECT_FALSE(set.Put({"c:\\v92demo\\A", 3, std::string(64, 'b')}));
+  ASSERT_EQ(set.files().size(), 2u);
+  EXPECT_EQ(set.files()[1].path, "c:\\v92demo\\A");
+  EXPECT_EQ(set.files()[1].size, 3u);
+  EXPECT_EQ(set.files()[0].size, 1u);
+}
+
+// Written in pieces, the list is the same text; the file lines come from the lists given, in order; a
+// sink that fails stops the writing.
+TEST(UninstallManifest, WritesInPiecesTheSameText) {
+  UninstallManifest m = Sample();
+  const std::string whole = WriteManifest(m);
+  const std::vector<ManifestFile> first(m.files.begin(), m.files.begin() + 1);
+  const std::vector<ManifestFile> rest(m.files.begin() + 1, m.files.end());
+  UninstallManifest noFiles = m;
+  noFiles.files.clear();
+  for (size_t piece : {size_t{1}, size_t{7}, size_t{100}, size_t{1} << 20}) {
+    std::string text;
+    std::vector<size_t> sizes;
+    EXPECT_TRUE(WriteManifestTo(noFiles, {&first, &rest}, piece, [&](const std::string& p) {
+      text += p;
+      sizes.push_back(p.size());
+      return true;
+    }));
+    EXPECT_EQ(text, whole) << piece;
+    ASSERT_FALSE(sizes.empty());
+    for (size_t i = 0; i + 1 < sizes.size(); ++i) EXPECT_GE(sizes[i], piece) << piece;
+    if (piece > whole.size()) {
+      EXPECT_EQ(sizes.size(), 1u);
+    }
+  }
+  int calls = 0;
+  EXPECT_FALSE(WriteManifestTo(m, {&m.files}, 10, [&](const std::string&) { return ++calls == 3 ? false : true; }));
+  EXPECT_EQ(calls, 3) << "nothing is handed on after a failed piece";
+}

@@ -71,6 +71,38 @@ TEST_F(InstallLog, MovesWithItsLinesKeepsTheCopyAndClosesBothAtTheEnd) {
   }
 }
 
+// Moved again, the log still carries every line (the first move's lines are read back from its file,
+// not kept in memory); a run that opens the log anew starts from nothing.
+TEST_F(InstallLog, MovedTwiceCarriesEveryLineAndANewRunStartsEmpty) {
+  OpenInstallLog(nullptr);
+  LogEvent("line %d", 1);
+  const std::string staging = folder_ + "\\staging";
+  const std::string second = folder_ + "\\second";
+  ASSERT_TRUE(quarn_test::MakeDirs(second));
+  MoveInstallLog(staging.c_str());
+  LogEvent("line %d", 2);
+  MoveInstallLog(second.c_str());
+  LogEvent("line %d", 3);
+  EXPECT_EQ(std::string(InstallLogPath()), second + "\\QuarnInstall.log");
+  EXPECT_FALSE(PathExists(staging + "\\QuarnInstall.log")) << "the earlier file is removed once moved";
+  LogEnd("end");
+  const std::string text = FileBytes(second + "\\QuarnInstall.log");
+  const size_t a = text.find(" line 1\r\n"), b = text.find(" line 2\r\n"), c = text.find(" line 3\r\n");
+  EXPECT_NE(a, std::string::npos) << text;
+  EXPECT_NE(b, std::string::npos) << text;
+  EXPECT_NE(c, std::string::npos) << text;
+  EXPECT_TRUE(a < b && b < c) << text;
+  EXPECT_EQ(text.find(" line 1\r\n", a + 1), std::string::npos) << "each line once\n" << text;
+
+  OpenInstallLog(nullptr);
+  LogEvent("next run");
+  MoveInstallLog(staging.c_str());
+  LogEnd("end");
+  const std::string next = FileBytes(staging + "\\QuarnInstall.log");
+  EXPECT_NE(next.find(" next run\r\n"), std::string::npos) << next;
+  EXPECT_EQ(next.find(" line "), std::string::npos) << "nothing of the run before\n" << next;
+}
+
 // Each write's line, in the form the log reader sees; a refusal is never logged as a value written.
 TEST_F(InstallLog, RegistryWritesNameTheirRefusal) {
   const std::string key = "Software\\QuarnTestLog" + std::to_string(GetCurrentProcessId());
