@@ -4,10 +4,12 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <utility>
 
 #include "state/install_state_win.h"
 #include "base/install_log_win.h"
 #include "base/message_box_win.h"
+#include "web/bounded_read_win.h"
 #include "web/probe.h"
 #include "base/text.h"
 #include "web/retry_policy.h"
@@ -94,27 +96,27 @@ HINTERNET OpenFollowingRedirections(HINTERNET session, const char* url, const ch
     // Through a proxy, WinINet must be free to answer the proxy's request for credentials.
     DWORD flags = kRequestFlags | INTERNET_FLAG_NO_AUTO_REDIRECT;
     if (CurrentSessionRoute() == SessionRoute::kSystemProxy) flags &= ~static_cast<DWORD>(INTERNET_FLAG_NO_AUTH);
-    HINTERNET request = InternetOpenUrlA(session, current, headersLength != 0 ? headers : nullptr, headersLength,
-                                         flags, 0);
-    if (request == nullptr) return nullptr;
+    ScopedInternet request(
+        InternetOpenUrlA(session, current, headersLength != 0 ? headers : nullptr, headersLength, flags, 0));
+    if (!request) return nullptr;
     NoteSessionAnswer();
     // The session's time-outs do not reach every platform's reads of the body (Wine's did not): set on
     // the request, whose connection is open now, they bound every read of it.
     DWORD bound = kStallBoundMs;
-    InternetSetOptionA(request, INTERNET_OPTION_RECEIVE_TIMEOUT, &bound, sizeof bound);
-    InternetSetOptionA(request, INTERNET_OPTION_SEND_TIMEOUT, &bound, sizeof bound);
+    InternetSetOptionA(request.get(), INTERNET_OPTION_RECEIVE_TIMEOUT, &bound, sizeof bound);
+    InternetSetOptionA(request.get(), INTERNET_OPTION_SEND_TIMEOUT, &bound, sizeof bound);
     int64_t status = 0;
-    if (QueryHeaderNumber(request, HTTP_QUERY_STATUS_CODE, &status) && status == 407) {
-      status = AskProxyCredentials(request);
+    if (QueryHeaderNumber(request.get(), HTTP_QUERY_STATUS_CODE, &status) && status == 407) {
+      status = AskProxyCredentials(request.get());
     }
-    if (status <= 0 || !IsRedirection(status)) return request;
+    if (status <= 0 || !IsRedirection(status)) return request.release();
     char location[INTERNET_MAX_URL_LENGTH + 1];
     DWORD size = sizeof location - 1;
     DWORD index = 0;
     // A redirection without a place to go is the final response; its status fails the open.
-    if (!HttpQueryInfoA(request, HTTP_QUERY_LOCATION, location, &size, &index)) return request;
+    if (!HttpQueryInfoA(request.get(), HTTP_QUERY_LOCATION, location, &size, &index)) return request.release();
     location[size < sizeof location ? size : sizeof location - 1] = '\0';
-    InternetCloseHandle(request);
+    request.reset();
     *endless = true;
     if (hop == kMaxRedirections) return nullptr;
     char next[INTERNET_MAX_URL_LENGTH + 1];
@@ -130,9 +132,10 @@ HINTERNET OpenFollowingRedirections(HINTERNET session, const char* url, const ch
 int OpenChecked(HINTERNET session, const char* url, DWORD maxLength, HINTERNET* request,
                 DWORD* length) {
   *length = 0;
+  *request = nullptr;
   const DWORD started = GetTickCount();
-  *request = session ? OpenFollowingRedirections(session, url) : nullptr;
-  if (*request == nullptr) {
+  ScopedInternet opened(session ? OpenFollowingRedirections(session, url) : nullptr);
+  if (!opened) {
     const DWORD error = GetLastError();
     LogEvent("request %s: failed, WinINet error %lu, %lu ms", url, error, GetTickCount() - started);
     return 1;
@@ -140,18 +143,15 @@ int OpenChecked(HINTERNET session, const char* url, DWORD maxLength, HINTERNET* 
   int64_t status = 0;
   int64_t announced = -1;
   // Redirections have been followed: this is the final response.
-  bool ok = QueryHeaderNumber(*request, HTTP_QUERY_STATUS_CODE, &status) && status == 200 &&
-            QueryHeaderNumber(*request, HTTP_QUERY_CONTENT_LENGTH, &announced) && announced > 0 &&
+  bool ok = QueryHeaderNumber(opened.get(), HTTP_QUERY_STATUS_CODE, &status) && status == 200 &&
+            QueryHeaderNumber(opened.get(), HTTP_QUERY_CONTENT_LENGTH, &announced) && announced > 0 &&
             announced <= static_cast<int64_t>(maxLength);
   LogEvent("request %s: status %lld, %lld bytes announced, %lu ms%s", url, static_cast<long long>(status),
            static_cast<long long>(announced), GetTickCount() - started,
            ok ? "" : (status == 200 ? " (refused: length missing or out of bounds)" : " (refused)"));
-  if (!ok) {
-    InternetCloseHandle(*request);
-    *request = nullptr;
-    return 1;
-  }
+  if (!ok) return 1;
   *length = static_cast<DWORD>(announced);
+  *request = opened.release();
   return 0;
 }
 
@@ -174,22 +174,20 @@ int OpenRemoteAnswer(const char* url, const char* headers, HINTERNET* request, R
   answer->length = -1;
   HINTERNET session = g_state.internet.session;
   bool endless = false;
-  *request = session ? OpenFollowingRedirections(session, url, headers, &endless) : nullptr;
-  if (*request == nullptr) return endless ? 2 : 1;
-  if (!QueryHeaderNumber(*request, HTTP_QUERY_STATUS_CODE, &answer->status)) {
-    InternetCloseHandle(*request);
-    *request = nullptr;
-    return 1;
-  }
+  *request = nullptr;
+  ScopedInternet opened(session ? OpenFollowingRedirections(session, url, headers, &endless) : nullptr);
+  if (!opened) return endless ? 2 : 1;
+  if (!QueryHeaderNumber(opened.get(), HTTP_QUERY_STATUS_CODE, &answer->status)) return 1;
   char length[64];
-  QueryHeaderText(*request, HTTP_QUERY_CONTENT_LENGTH, length, sizeof length);
+  QueryHeaderText(opened.get(), HTTP_QUERY_CONTENT_LENGTH, length, sizeof length);
   bool digits = length[0] != '\0';
   for (const char* p = length; *p != '\0'; ++p) digits = digits && *p >= '0' && *p <= '9';
   answer->length = digits && strlen(length) <= 18 ? ParseDecimal(length) : -1;
-  QueryHeaderText(*request, HTTP_QUERY_ETAG, answer->etag, sizeof answer->etag);
-  QueryHeaderText(*request, HTTP_QUERY_LAST_MODIFIED, answer->lastModified, sizeof answer->lastModified);
-  QueryHeaderText(*request, HTTP_QUERY_CONTENT_RANGE, answer->contentRange, sizeof answer->contentRange);
-  QueryHeaderText(*request, HTTP_QUERY_RETRY_AFTER, answer->retryAfter, sizeof answer->retryAfter);
+  QueryHeaderText(opened.get(), HTTP_QUERY_ETAG, answer->etag, sizeof answer->etag);
+  QueryHeaderText(opened.get(), HTTP_QUERY_LAST_MODIFIED, answer->lastModified, sizeof answer->lastModified);
+  QueryHeaderText(opened.get(), HTTP_QUERY_CONTENT_RANGE, answer->contentRange, sizeof answer->contentRange);
+  QueryHeaderText(opened.get(), HTTP_QUERY_RETRY_AFTER, answer->retryAfter, sizeof answer->retryAfter);
+  *request = opened.release();
   return 0;
 }
 
@@ -201,10 +199,19 @@ int OpenRemoteTextFile(const char* url, HINTERNET* request, DWORD* length) {
   return OpenChecked(g_state.internet.session, url, kMaxWholeFileLength, request, length);
 }
 
-int ReadRemoteFile(HINTERNET request, char* buffer, DWORD length) {
+int ReadRemoteFile(ScopedInternet request, char* buffer, DWORD length) {
+  BoundedReader reader(std::move(request), length);
+  char* data = nullptr;
   DWORD got = 0;
-  if (!InternetReadFile(request, buffer, length, &got)) return 1;
-  return got < length ? 1 : 0;
+  DWORD error = 0;
+  bool whole = reader.ok() &&
+               reader.ReadChunk(TransferStallBoundMs(), &g_state.flags.cancelRequested, &data, &got, &error) ==
+                   BoundedReader::Result::kData &&
+               got == length;
+  if (whole) memcpy(buffer, data, length);
+  bool closed = reader.Close();
+  if (!whole) return 1;
+  return closed ? 0 : 2;
 }
 
 bool ProbeServer(HINTERNET session) {
@@ -213,23 +220,24 @@ bool ProbeServer(HINTERNET session) {
   if (strlen(url) + strlen("/Update.ini") + 1 > sizeof url) return false;
   strcat(url, "/Update.ini");
 
-  HINTERNET request = nullptr;
+  HINTERNET opened = nullptr;
   DWORD length = 0;
-  if (OpenChecked(session, url, kMaxWholeFileLength, &request, &length) != 0) return false;
-  if (g_state.flags.cancelRequested.load() != 0) {
-    InternetCloseHandle(request);
-    return false;
-  }
-  std::unique_ptr<char[]> text(new (std::nothrow) char[length]);
+  if (OpenChecked(session, url, kMaxWholeFileLength, &opened, &length) != 0) return false;
+  ScopedInternet request(opened);
+  if (g_state.flags.cancelRequested.load() != 0) return false;
+  BoundedReader reader(std::move(request), length);
+  char* text = nullptr;
   DWORD got = 0;
-  if (!text || !InternetReadFile(request, text.get(), length, &got)) {
-    InternetCloseHandle(request);
-    return false;
-  }
-  // A short read is not fatal here: the scan looks at what arrived.
-  if (!InternetCloseHandle(request)) return false;
-  return ScanProbeText(text.get(), static_cast<int>(got), g_state.flags.cancelRequested) ==
-         ProbeVerdict::kAccepted;
+  DWORD error = 0;
+  // A short answer is not fatal here: the scan looks at what arrived.
+  BoundedReader::Result read =
+      reader.ok() ? reader.ReadChunk(TransferStallBoundMs(), &g_state.flags.cancelRequested, &text, &got, &error)
+                  : BoundedReader::Result::kFailed;
+  if (read == BoundedReader::Result::kFailed || read == BoundedReader::Result::kStalled) return false;
+  // The text lives in the reader's buffer: scanned before the reader is closed.
+  bool accepted =
+      ScanProbeText(text, static_cast<int>(got), g_state.flags.cancelRequested) == ProbeVerdict::kAccepted;
+  return reader.Close() && accepted;
 }
 
 DWORD ShowProxyCredentialDialog(HWND owner, HINTERNET request) {

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "base/scoped_handle_win.h"
+
 // Files read whole into memory (the probe file, Install.ini, the file lists) are small text files; a
 // length above this is not believed (a hostile or broken server must not make us allocate gigabytes).
 constexpr DWORD kMaxWholeFileLength = 16u * 1024u * 1024u;
@@ -43,8 +45,10 @@ int OpenRemoteAnswer(const char* url, const char* headers, HINTERNET* request, R
 constexpr UINT kProxyCredentialsMessage = WM_APP + 2;
 DWORD ShowProxyCredentialDialog(HWND owner, HINTERNET request);
 
-// 0 when exactly length bytes arrived in one read; 1 otherwise. Does not close the request.
-int ReadRemoteFile(HINTERNET request, char* buffer, DWORD length);
+// Reads an opened answer of length bytes whole into buffer and closes the request (taken over). 0 when
+// exactly length bytes arrived; 1 when fewer did, a read failed, or no byte arrived for the transfer's
+// bound (TransferStallBoundMs; less once Cancel is pressed); 2 when they arrived but closing failed.
+int ReadRemoteFile(ScopedInternet request, char* buffer, DWORD length);
 
 // true when the server of the current mode is the maker's update server.
 bool ProbeServer(HINTERNET session);

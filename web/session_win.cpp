@@ -2,9 +2,12 @@
 
 #include <wininet.h>
 
+#include <utility>
+
 #include "state/install_state_win.h"
 #include "base/install_log_win.h"
 #include "base/message_box_win.h"
+#include "base/scoped_handle_win.h"
 #include "build_config.h"
 #include "web/retry_policy.h"
 #include "web/server_layout.h"
@@ -54,25 +57,27 @@ int OpenSession(int secure, const char* serverName) {
   }
 
   DWORD access = g_route == SessionRoute::kSystemProxy ? INTERNET_OPEN_TYPE_PRECONFIG : INTERNET_OPEN_TYPE_DIRECT;
-  s.session = InternetOpenA(kUserAgent, access, nullptr, nullptr, 0);
-  if (s.session == nullptr) return 1;
+  ScopedInternet session(InternetOpenA(kUserAgent, access, nullptr, nullptr, 0));
+  if (!session) return 1;
   // A server that accepts a request and then sends nothing must not hold the download for ever: no byte
-  // for this long fails the read (or the open), and the file is tried again.
+  // for this long fails the open (and, on Windows, a read). Wine ignores it for reads: every body is read
+  // through web/bounded_read_win, which gives up after the same time without a byte.
   DWORD bound = kStallBoundMs;
-  InternetSetOptionA(s.session, INTERNET_OPTION_RECEIVE_TIMEOUT, &bound, sizeof bound);
-  InternetSetOptionA(s.session, INTERNET_OPTION_SEND_TIMEOUT, &bound, sizeof bound);
+  InternetSetOptionA(session.get(), INTERNET_OPTION_RECEIVE_TIMEOUT, &bound, sizeof bound);
+  InternetSetOptionA(session.get(), INTERNET_OPTION_SEND_TIMEOUT, &bound, sizeof bound);
   // No request goes through the connection handle, so a failed connect does not fail the open.
-  s.connection = InternetConnectA(s.session, name, static_cast<INTERNET_PORT>(port), "", "",
+  s.connection = InternetConnectA(session.get(), name, static_cast<INTERNET_PORT>(port), "", "",
                                   INTERNET_SERVICE_HTTP, INTERNET_FLAG_TRANSFER_BINARY, 0);
+  s.session = session.release();
   return 0;
 }
 
 void CloseSession() {
   InternetSession& s = g_state.internet;
-  if (s.connection != nullptr) InternetCloseHandle(s.connection);
-  s.connection = nullptr;
-  if (s.session != nullptr) InternetCloseHandle(s.session);
-  s.session = nullptr;
+  ScopedInternet connection(std::exchange(s.connection, nullptr));
+  ScopedInternet session(std::exchange(s.session, nullptr));
+  connection.reset();  // the connection first: it was made on the session
+  session.reset();
 }
 
 const char* ServerHost(int secure) { return secure ? QUARN_HTTPS_HOST : QUARN_HTTP_HOST; }

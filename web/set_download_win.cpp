@@ -9,6 +9,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <utility>
 #include <vector>
 
 #include "state/install_state_win.h"
@@ -17,6 +18,7 @@
 #include "base/scoped_handle_win.h"
 #include "base/text.h"
 #include "layout/description.h"
+#include "web/bounded_read_win.h"
 #include "web/filler.h"
 #include "web/ini_index.h"
 #include "web/ini_lookup.h"
@@ -59,15 +61,16 @@ enum class FetchResult { kOk, kOpenFailed, kReadFailed, kCloseFailed };
 FetchResult FetchWholeFile(const char* discFolder, const char* fileName, WholeFile* file) {
   char url[kTextSize];
   if (!BuildServerUrl(discFolder, fileName, url, sizeof url)) return FetchResult::kOpenFailed;
-  HINTERNET request = nullptr;
+  HINTERNET opened = nullptr;
   DWORD length = 0;
-  if (OpenRemoteTextFile(url, &request, &length) != 0) return FetchResult::kOpenFailed;
+  if (OpenRemoteTextFile(url, &opened, &length) != 0) return FetchResult::kOpenFailed;
+  ScopedInternet request(opened);
   file->text.reset(new (std::nothrow) char[length]);
-  bool readOk = file->text && ReadRemoteFile(request, file->text.get(), length) == 0;
-  bool closeOk = InternetCloseHandle(request) != FALSE;
-  if (!readOk) return FetchResult::kReadFailed;
+  if (!file->text) return FetchResult::kReadFailed;
+  int read = ReadRemoteFile(std::move(request), file->text.get(), length);
+  if (read == 1) return FetchResult::kReadFailed;
   file->size = static_cast<int>(length);
-  return closeOk ? FetchResult::kOk : FetchResult::kCloseFailed;
+  return read == 0 ? FetchResult::kOk : FetchResult::kCloseFailed;
 }
 
 // The checks of this run's set (Sign.ini, the lists' [Hashes]); reset by ReadRemoteDescription.
@@ -80,19 +83,6 @@ void RefuseSet(WebDisplay& display, SetRefusal why, const char* fileName) {
   ShowSetRefusal(display.owner(), g_state.process.caption, why, fileName);
   g_refused = true;
   g_state.flags.cancelRequested = 1;
-}
-
-// One chunk: reads until the buffer is full or the file ends. WinINet hands out what has arrived so far
-// (a few kilobytes at a time over a fast link), and every chunk costs a write and a display update.
-bool ReadChunk(HINTERNET request, char* buffer, DWORD size, DWORD* got) {
-  *got = 0;
-  while (*got < size) {
-    DWORD n = 0;
-    if (!InternetReadFile(request, buffer + *got, size - *got, &n)) return false;
-    if (n == 0) break;
-    *got += n;
-  }
-  return true;
 }
 
 // Creates the folders between the disc folder and a file in a subfolder of it ("Help\a.hlp").
@@ -206,25 +196,37 @@ ScopedFile OpenStagingFile(const char* path, bool append, uint64_t staged) {
   return file;
 }
 
-// Streams an opened answer of `announced` bytes into the staging file. The staged count follows every
-// write, so a cut attempt leaves it exact for the next one.
-TransferFault StreamToFile(WebDisplay& display, HINTERNET request, uint64_t announced, HANDLE file, FileTransfer* t) {
-  std::unique_ptr<char[]> buffer(new (std::nothrow) char[kTransferBufferSize]);
-  if (!buffer) return TransferFault::kLocal;
+// Streams an opened answer of `announced` bytes into the staging file, one chunk at a time: a chunk fills
+// the transfer buffer (or ends the file) before it is written and shown, since every chunk costs a
+// write and a display update. The staged count follows every write, so a cut attempt leaves it exact for
+// the next one.
+TransferFault StreamToFile(WebDisplay& display, BoundedReader* reader, uint64_t announced, HANDLE file,
+                           FileTransfer* t) {
   FillerDecoder decoder;  // every attempt begins at an even server offset: a filler byte
   uint64_t received = 0;
   for (int chunk = 1;; ++chunk) {
+    char* data = nullptr;
     DWORD got = 0;
-    if (!ReadChunk(request, buffer.get(), kTransferBufferSize, &got)) {
-      return GetLastError() == ERROR_INTERNET_TIMEOUT ? TransferFault::kStalled : TransferFault::kReadFailed;
+    DWORD error = 0;
+    BoundedReader::Result read =
+        reader->ReadChunk(TransferStallBoundMs(), &g_state.flags.cancelRequested, &data, &got, &error);
+    if (read == BoundedReader::Result::kStalled) {
+      bool cancelled = g_state.flags.cancelRequested.load() != 0;
+      LogEvent("transfer stalled: no byte for %lu ms%s, %llu bytes of this answer received",
+               static_cast<unsigned long>(cancelled ? kCancelledStallMs : TransferStallBoundMs()),
+               cancelled ? " after Cancel" : "", static_cast<unsigned long long>(received));
+      return TransferFault::kStalled;
     }
-    if (got == 0) break;
+    if (read == BoundedReader::Result::kFailed) {
+      return error == ERROR_INTERNET_TIMEOUT ? TransferFault::kStalled : TransferFault::kReadFailed;
+    }
+    if (read == BoundedReader::Result::kEnd) break;
     received += got;
     // A server that sends more than it announced is not trusted with the staging file.
     if (received > announced) return TransferFault::kCutBody;
-    DWORD keep = t->filler ? static_cast<DWORD>(decoder.Decode(buffer.get(), got, buffer.get())) : got;
+    DWORD keep = t->filler ? static_cast<DWORD>(decoder.Decode(data, got, data)) : got;
     DWORD written = 0;
-    if (!WriteFile(file, buffer.get(), keep, &written, nullptr) || written != keep) return TransferFault::kLocal;
+    if (!WriteFile(file, data, keep, &written, nullptr) || written != keep) return TransferFault::kLocal;
     t->staged += written;
     if (t->countProgress) AdvanceProgress(display, static_cast<DWORD>(t->ledger.Credit(t->staged)));
     if (chunk >= 2) display.ShowActivity(ActivityFrame(chunk - 2));
@@ -232,6 +234,20 @@ TransferFault StreamToFile(WebDisplay& display, HINTERNET request, uint64_t anno
   // A connection that ends early looks like the end of the file to the reader; only the announced
   // length tells a cut file from a whole one.
   return received == announced ? TransferFault::kNone : TransferFault::kCutBody;
+}
+
+// Streams the answer into the staging file (appended to, or replaced whole) through a reader that owns
+// the request and closes it; a request that fails to close fails an attempt that otherwise succeeded.
+TransferFault StreamAnswer(WebDisplay& display, ScopedInternet request, uint64_t announced, bool append,
+                           FileTransfer* t) {
+  ScopedFile file = OpenStagingFile(t->path, append, t->staged);
+  if (!file) return TransferFault::kLocal;
+  t->written = true;
+  BoundedReader reader(std::move(request), kTransferBufferSize);
+  TransferFault fault = reader.ok() ? StreamToFile(display, &reader, announced, file.get(), t) : TransferFault::kLocal;
+  if (!file.reset() && fault == TransferFault::kNone) fault = TransferFault::kLocal;
+  if (!reader.Close() && fault == TransferFault::kNone) fault = TransferFault::kLocal;
+  return fault;
 }
 
 // One attempt: asks for the rest of the file when a guarded part of it is staged, else for all of it.
@@ -242,12 +258,13 @@ AttemptResult TryOnce(WebDisplay& display, const char* discFolder, const char* f
   bool resume = t->staged > 0 && FormResumeHeaders(offset, t->validator, headers, sizeof headers);
   if (!resume) t->staged = 0;
 
-  HINTERNET request = nullptr;
+  HINTERNET opened = nullptr;
   RemoteAnswer answer;
-  int opened = OpenRemoteAnswer(t->url, resume ? headers : nullptr, &request, &answer);
-  if (opened != 0) {
+  int answered = OpenRemoteAnswer(t->url, resume ? headers : nullptr, &opened, &answer);
+  ScopedInternet request(opened);
+  if (answered != 0) {
     // Redirections that lead nowhere will lead nowhere again.
-    result.fault = opened == 2 ? TransferFault::kBadAnswer : TransferFault::kConnectFailed;
+    result.fault = answered == 2 ? TransferFault::kBadAnswer : TransferFault::kConnectFailed;
     return result;
   }
   result.status = answer.status;
@@ -282,18 +299,12 @@ AttemptResult TryOnce(WebDisplay& display, const char* discFolder, const char* f
     if (!CreateSubfolders(discFolder, fileName)) {
       result.fault = TransferFault::kLocal;
     } else {
-      ScopedFile file = OpenStagingFile(t->path, append, t->staged);
-      if (!file) {
-        result.fault = TransferFault::kLocal;
-      } else {
-        t->written = true;
-        result.fault = StreamToFile(display, request, announced, file.get(), t);
-        if (!file.reset() && result.fault == TransferFault::kNone) result.fault = TransferFault::kLocal;
-      }
+      result.fault = StreamAnswer(display, std::move(request), announced, append, t);
     }
   }
   display.ShowActivity("");
-  if (!InternetCloseHandle(request) && result.fault == TransferFault::kNone) result.fault = TransferFault::kLocal;
+  // (Empty after StreamAnswer, which closed the request itself.)
+  if (!request.reset() && result.fault == TransferFault::kNone) result.fault = TransferFault::kLocal;
   return result;
 }
 
@@ -356,7 +367,7 @@ AttemptResult FetchListOnce(const char* url, WholeFile* list) {
   list->text.reset(new (std::nothrow) char[length]);
   if (!list->text) {
     result.fault = TransferFault::kLocal;
-  } else if (ReadRemoteFile(request.get(), list->text.get(), length) != 0) {
+  } else if (ReadRemoteFile(std::move(request), list->text.get(), length) == 1) {
     result.fault = TransferFault::kReadFailed;  // a cut, reset or stalled body
   } else {
     list->size = static_cast<int>(length);

@@ -22,6 +22,7 @@
 #include "base/text.h"
 #include "live_web_support.h"
 #include "resource.h"
+#include "web/bounded_read_win.h"
 #include "web/remote_file_win.h"
 #include "web/server_layout.h"
 #include "web/session_win.h"
@@ -63,6 +64,7 @@ class LiveWeb : public ::testing::TestWithParam<int> {
     secure_ = GetParam();
     ResetInstallState();
     ResetSessionPrecheckForTest();
+    SetStallBoundForTest(0);
     live::SetRules(env_, "[]");
     live::ClearRequests(env_);
     live::DeleteTree(env_.tree + "KelvaranDemo");
@@ -79,6 +81,7 @@ class LiveWeb : public ::testing::TestWithParam<int> {
   }
 
   void TearDown() override {
+    SetStallBoundForTest(0);
     CloseSession();
     if (!env_.tree.empty()) live::SetRules(env_, "[]");
   }
@@ -336,10 +339,13 @@ TEST_P(LiveWeb, WholeFileOpenRefusesAHugeAnnouncedLength) {
   EXPECT_EQ(g_state.flags.cancelRequested.load(), 1);
 }
 
-TEST_P(LiveWeb, ReadTakesTheWholeFileInOneCallOrFails) {
+// The whole-file read (Install.ini, the lists) takes the request over and closes it: 0 only when every
+// announced byte arrived. A server that stops sending is given up after the bound without a byte.
+TEST_P(LiveWeb, ReadTakesTheWholeFileOrFails) {
   Open();
   const std::string body = live::PseudoRandomBytes(200000, 3);
   Serve("KelvaranDemo/Disc_01/f.bin", body);
+  SetStallBoundForTest(1000);
   struct Case {
     const char* what;
     std::string rule;
@@ -350,6 +356,7 @@ TEST_P(LiveWeb, ReadTakesTheWholeFileInOneCallOrFails) {
        true},
       {"short body, then close", Rule("*/f.bin", "\"action\": \"short\", \"bytes\": 1000"), false},
       {"reset in mid-file", Rule("*/f.bin", "\"action\": \"reset\", \"bytes\": 70000"), false},
+      {"stalled in mid-file", Rule("*/f.bin", "\"action\": \"stall\", \"bytes\": 70000"), false},
   };
   for (const Case& c : cases) {
     live::SetRules(env_, c.rule.empty() ? "[]" : "[" + c.rule + "]");
@@ -361,12 +368,11 @@ TEST_P(LiveWeb, ReadTakesTheWholeFileInOneCallOrFails) {
     ASSERT_EQ(opened, 0) << c.what;
     ASSERT_EQ(length, body.size()) << c.what;
     std::string buffer(length, '\0');
-    int r = ReadRemoteFile(request, &buffer[0], length);
-    EXPECT_EQ(r == 0, c.whole) << c.what;
+    int r = ReadRemoteFile(ScopedInternet(request), &buffer[0], length);
+    EXPECT_EQ(r, c.whole ? 0 : 1) << c.what;
     if (c.whole) {
       EXPECT_TRUE(buffer == body) << c.what;
     }
-    EXPECT_TRUE(InternetCloseHandle(request)) << c.what;  // the reader leaves the handle open
   }
 }
 
@@ -887,10 +893,14 @@ TEST_P(LiveWeb, FailedFileLeavesNoCutCopyAndStopsThePhase) {
   std::vector<SetFile> set = ThreeDiscSet();
   Publish(set);
   // An earlier run left the file whole; this run's transfer breaks off on every attempt (the server
-  // ignores ranges, so no retry gets further) until the attempts are used up.
+  // ignores ranges, so no retry gets further) until the attempts are used up: cut, reset or stalled.
   ASSERT_TRUE(live::WriteFileBytes(Staged("Disc_02\\a.dwg"), "old content"));
+  // A stall sends its bytes and then nothing, keeping the connection open; each attempt gives it up
+  // after the (here shortened) time without a byte.
+  SetStallBoundForTest(1000);
   const char* breaks[] = {"\"action\": \"short\", \"bytes\": 600000, \"ranges\": false",
-                          "\"action\": \"reset\", \"bytes\": 600000, \"ranges\": false"};
+                          "\"action\": \"reset\", \"bytes\": 600000, \"ranges\": false",
+                          "\"action\": \"stall\", \"bytes\": 600000, \"ranges\": false"};
   for (const char* how : breaks) {
     live::SetRules(env_, "[" + Rule("*/Disc_02/a.dwg", how) + "]");
     Open();
@@ -910,6 +920,69 @@ TEST_P(LiveWeb, FailedFileLeavesNoCutCopyAndStopsThePhase) {
     EXPECT_FALSE(live::DirExists(Staged("Disc_03"))) << how;
     CloseSession();
   }
+}
+
+// A server that stops sending in the middle of a file and keeps the connection open: the attempt is
+// given up after the bound without a byte (shortened here; the program's is 60 s), and the next one
+// continues from the chunks already staged. The server's stall would last 300 s: the file arriving well
+// before that shows the stalled read did not hold the download.
+TEST_P(LiveWeb, StalledTransferIsGivenUpAndTheNextAttemptContinues) {
+  Open();
+  const std::string body = live::PseudoRandomBytes(3 * 512000 + 7, 13);
+  Serve("KelvaranDemo/Disc_01/stalls.bin", body);
+  live::SetRules(env_, "[" + Rule("*/stalls.bin", "\"action\": \"stall\", \"bytes\": 700000, \"times\": 1") + "]");
+  ASSERT_TRUE(live::MakeDirs(Staged("Disc_01")));
+  SetStallBoundForTest(1500);
+  DWORD started = GetTickCount();
+  EXPECT_EQ(DownloadFile(NoDisplay(), "Disc_01", "stalls.bin", 1), 0);
+  DWORD took = GetTickCount() - started;
+  ExpectStaged("Disc_01\\stalls.bin", body);
+  // The request log's fourth field is the answer the server gave ("stall", then the plain file).
+  std::vector<std::string> actions;
+  for (const std::string& line : live::Requests(env_)) {
+    std::vector<std::string> fields;
+    for (size_t at = 0;;) {
+      size_t tab = line.find('\t', at);
+      fields.push_back(line.substr(at, tab == std::string::npos ? std::string::npos : tab - at));
+      if (tab == std::string::npos) break;
+      at = tab + 1;
+    }
+    if (fields.size() > 3 && fields[2].size() >= 11 && fields[2].rfind("/stalls.bin") == fields[2].size() - 11) {
+      actions.push_back(fields[3]);
+    }
+  }
+  EXPECT_EQ(actions, (std::vector<std::string>{"stall", "file"}));
+  EXPECT_GE(took, 1500u) << "given up before the bound";
+  EXPECT_LT(took, 60000u) << "the stalled read held the download";
+  // The bytes of the first chunk were counted once, however the file arrived.
+  EXPECT_EQ(g_state.download.remote.bytesDone, static_cast<int32_t>(body.size()));
+}
+
+// Cancel during a stall ends the wait for bytes at once, with the program's own 60 s bound: the file
+// is not staged and no further attempt is made.
+TEST_P(LiveWeb, CancelEndsAStalledTransferAtOnce) {
+  Open();
+  Serve("KelvaranDemo/Disc_01/stalls.bin", live::PseudoRandomBytes(2 * 512000, 14));
+  live::SetRules(env_, "[" + Rule("*/stalls.bin", "\"action\": \"stall\", \"bytes\": 600000") + "]");
+  ASSERT_TRUE(live::MakeDirs(Staged("Disc_01")));
+  SetStallBoundForTest(0);
+  struct Run {
+    int result = -1;
+    static DWORD WINAPI Thread(LPVOID p) {
+      static_cast<Run*>(p)->result = DownloadFile(NoDisplay(), "Disc_01", "stalls.bin", 1);
+      return 0;
+    }
+  } run;
+  HANDLE t = CreateThread(nullptr, 0, Run::Thread, &run, 0, nullptr);
+  ASSERT_NE(t, nullptr);
+  ASSERT_TRUE(live::WaitFor([&] { return live::CountRequests(env_, "/stalls.bin") == 1; }, 30000));
+  g_state.flags.cancelRequested = 1;
+  EXPECT_EQ(WaitForSingleObject(t, 15000), WAIT_OBJECT_0) << "Cancel did not end the stalled transfer";
+  WaitForSingleObject(t, INFINITE);
+  CloseHandle(t);
+  EXPECT_EQ(run.result, 1);
+  EXPECT_FALSE(live::FileExists(Staged("Disc_01\\stalls.bin")));
+  EXPECT_EQ(live::CountRequests(env_, "/stalls.bin"), 1);
 }
 
 TEST_P(LiveWeb, StagedFileFromAnEarlierRunIsReplacedWhole) {
