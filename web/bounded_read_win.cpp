@@ -81,6 +81,7 @@ constexpr DWORD kCancelLookMs = 100;
 // A read's size is chosen so that it returns within about kPieceMs at the rate the last one saw, never
 // smaller than kMinPiece; a transfer's first read asks for kFirstPiece.
 constexpr DWORD kPieceMs = 2000;
+static_assert(kCancelledStallMs >= 3 * kPieceMs, "a read that returns in time must never look like a stall after Cancel");
 constexpr DWORD kMinPiece = 4096;
 constexpr DWORD kFirstPiece = 65536;
 

@@ -17,8 +17,10 @@ uint32_t TransferStallBoundMs();
 void SetStallBoundForTest(uint32_t ms);
 
 // Once Cancel is pressed, a transfer that receives nothing for this long is given up at once instead of
-// after the whole bound; one whose bytes keep arriving still finishes its file.
-constexpr uint32_t kCancelledStallMs = 1000;
+// after the whole bound; one whose bytes keep arriving still finishes its file. A read is sized to return
+// within about two seconds at the rate last seen, so the bound leaves room for three such reads: a slow
+// but living transfer is never taken for a stalled one.
+constexpr uint32_t kCancelledStallMs = 6000;
 
 class BoundedReader {
  public:

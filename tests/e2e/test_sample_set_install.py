@@ -125,10 +125,14 @@ class SampleSetInstall(WebDialogDriving, unittest.TestCase):
         self.assertEqual(bar[-1], 1000, bar)
         values = [float(p.strip().rstrip(b"%")) for p in percents]
         self.assertEqual(values, sorted(values), "the copy's percentage never goes back")
-        self.assertEqual(bar, sorted(bar))
-        # One bar move per installed file (the replaced database included).
-        self.assertEqual(len(bar), len(self.expected))
+        # The bar is moved only when its position changes, at most once per installed file (the replaced
+        # database included): small files that leave it on the same step of 1,000 do not move it.
+        self.assertEqual(bar, sorted(set(bar)), "every bar move changes its position")
+        self.assertLessEqual(len(bar), len(self.expected), bar)
         statuses = [v for (k, c, v) in copy_phase if k == "settext" and c == STATUS]
+        # Each installed file is named once in the status field, in the order of copying.
+        self.assertEqual(len(statuses), len(set(statuses)), statuses)
+        self.assertGreaterEqual(len(statuses), len(self.expected), statuses)
         self.assertIn(cp("T:\\V92Demo\\QuarnWin32\\Súgó\\quarnwin.htm"), statuses)
 
 

@@ -162,10 +162,12 @@ class WebInstall(WebDialogDriving, unittest.TestCase):
         source and target, and Cancel there ends the run as cancelled before anything is registered.
 
         The whole disc is staged before the run, with big.dat a link to /proc/self/mem: Wine opens it (the
-        wineserver's memory), and the first read, at address 0, fails with EIO. The server refuses the
-        first file of the set, so the download stops at once and the copy installs what was staged."""
+        wineserver's memory), and the first read, at address 0, fails with EIO. The server, like an old
+        set's, has no Sign.ini, and it has no list for disc 1: the download phase ends at once, as at the
+        usual end of a set, and the copy installs what was staged."""
         self.serve()
-        self.srv.set_rules([{"match": "*/Disc_01/setup.cfg", "action": "status", "status": 404}])
+        self.srv.set_rules([{"match": "*/Disc_01/Sign.ini", "action": "status", "status": 404},
+                            {"match": "*/Disc_01/Fajls_1.ini", "action": "status", "status": 404}])
         staging = os.path.join(DRIVE_DIR, ROOT, "QuarnWin32", "Install", "Disc_01")
         shutil.copytree(self.set.disc, staging)
         os.remove(os.path.join(staging, "big.dat"))
