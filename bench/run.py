@@ -33,7 +33,10 @@ SRC = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(SRC, "tests", "e2e"))
 import harness  # noqa: E402
 
-HTTPS_PORT, HTTP_PORT = 19443, 19080
+# QUARN_BENCH_PORT_BASE moves both ports (19000: HTTPS 19443, HTTP 19080), so that two checkouts can
+# run benchmarks at once.
+_BASE = int(os.environ.get("QUARN_BENCH_PORT_BASE", "19000"))
+HTTPS_PORT, HTTP_PORT = _BASE + 443, _BASE + 80
 ROOT = "BenchRoot"
 OPTIONS = "QuarnCAD DEMO let"            # title prefix of the options dialog (and of the web dialog)
 WEB = "ctl=3201"                          # the web dialog: the window with the title line control
@@ -132,14 +135,17 @@ def unverified_copy(b, tree, name):
     return out
 
 
+RATE = "0"  # --rate: nginx's limit_rate per response (0: unlimited)
+
+
 def serve(b, tree, https):
     state = os.path.join(b, "nginx")
     serve_sh = os.path.join(SRC, "tools", "nginx", "serve_set.sh")
     subprocess.run([serve_sh, "stop", "--state", state], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     # HTTP runs: nothing listens on the HTTPS port, so the installer falls back at once.
     sh([serve_sh, "start", "--root", tree, "--state", state, "--pki", os.environ["QUARN_PKI"],
-        "--https-port", str(HTTPS_PORT if https else HTTPS_PORT + 1), "--http-port", str(HTTP_PORT)],
-       stdout=subprocess.DEVNULL)
+        "--https-port", str(HTTPS_PORT if https else HTTPS_PORT + 1), "--http-port", str(HTTP_PORT),
+        "--rate", RATE], stdout=subprocess.DEVNULL)
     return state
 
 
@@ -398,8 +404,13 @@ def main():
     ap.add_argument("--quick", action="store_true", help="small and large set, one run, HTTP only")
     ap.add_argument("--unhooked", action="store_true",
                     help="without the dialog recorder (msglog.dll) in the installer: phases from its own log only")
+    ap.add_argument("--rate", default="0",
+                    help="limit every response to this many bytes per second (nginx limit_rate, e.g. 100m for a "
+                         "link of about 800 Mbit/s); the bare loops fetch through the same limit")
     ap.add_argument("--out", default=os.path.join(SRC, "build", "bench", "performance-table.md"))
     a = ap.parse_args()
+    global RATE
+    RATE = a.rate
     if a.quick:
         a.runs, a.sets, a.protocols = 1, "small,large", "http"
     b = os.path.join(SRC, "build", "bench")
@@ -444,7 +455,7 @@ def main():
                 lookup = [(i + s) / w for i, s, w in zip(r["index"], r["section"], r["whole"])]
                 results.append({
                     "set": name, "protocol": proto.upper(), "megabytes": round(total_bytes / 1e6, 1),
-                    "verified": verified, "recorder_hooked": not a.unhooked,
+                    "verified": verified, "recorder_hooked": not a.unhooked, "rate": RATE,
                     "files": entries, "runs": a.runs,
                     "download_ratio_wininet": round(m["wininet"][0] / m["download"][0], 3),
                     "copy_ratio_floor": round(m["copy_floor"][0] / m["copy"][0], 3),
@@ -484,7 +495,8 @@ def table(results):
         return fmt((s["median"], s["min"], s["max"]), d) if s else "-"
 
     def proto(r):
-        return r["protocol"] + ("" if r.get("recorder_hooked", True) else " (no recorder)")
+        return r["protocol"] + ("" if r.get("recorder_hooked", True) else " (no recorder)") + \
+            ("" if r.get("rate", "0") == "0" else ", %sB/s" % r["rate"])
     out = ["| set | protocol | MB | installer download s | bare WinINet s | ratio (goal >= 0.9) | curl s |"
            " installer copy s | copy floor s | ratio (goal >= 0.8) | cp s | vs cp |",
            "|---|---|---|---|---|---|---|---|---|---|---|---|"]
