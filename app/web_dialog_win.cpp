@@ -1,6 +1,7 @@
 // The web installation dialog. It starts the worker at once and then only reacts: the worker writes the
-// dialog's controls from its own thread through its display (ui/web_display_win.h; the sends are carried
-// out here, on the dialog's thread, while the modal loop runs), and the dialog never waits for the worker.
+// dialog's controls from its own thread through its display (ui/web_display_win.h; its queued writes and
+// its sends are carried out here, on the dialog's thread, while the modal loop runs), and the dialog never
+// waits for the worker.
 #include "app/web_dialog_win.h"
 
 #include <commctrl.h>
@@ -175,6 +176,8 @@ void OnDestroy(HWND dialog) {
 }  // namespace
 
 INT_PTR CALLBACK WebLoadDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  // The worker's writes, queued for this thread (its WM_DESTROY goes on below).
+  if (HandleWebDisplayMessage(dialog, message, wParam, lParam)) return TRUE;
   switch (message) {
     case WM_INITDIALOG:
       return OnInitDialog(dialog);
@@ -190,7 +193,9 @@ INT_PTR CALLBACK WebLoadDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
     case kProxyCredentialsMessage:
       // Asked by the worker: the dialog belongs to this thread, like its owner. The worker may ask before
       // the dialog manager has shown this dialog (it does so when its loop first goes idle, which the
-      // credential dialog's own loop would put off): shown first, so that the user sees what is asking.
+      // credential dialog's own loop would put off): shown first, so that the user sees what is asking,
+      // with every write the worker made before it.
+      ApplyWebWrites(dialog);
       ShowWindow(dialog, SW_SHOW);
       UpdateWindow(dialog);
       SetWindowLongPtrA(dialog, DWLP_MSGRESULT,

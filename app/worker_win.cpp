@@ -1,8 +1,8 @@
 // The worker thread: the installation in its fixed order. It shows every phase through the dialog's
 // display (ui/web_display_win.h), made once from the dialog handle the thread is started with and handed
-// to the steps that show something. Every write there is a message sent to the dialog's thread, which
-// keeps pumping, so the worker waits for each of them while the dialog never waits for the worker; a
-// write that changes nothing is not sent.
+// to the steps that show something. A write there is queued for the dialog's thread without a wait; the
+// clips, the ends and every box the dialog owns wait until the writes before them are applied (the
+// dialog keeps pumping and never waits for the worker), and so does the display's end with the worker's.
 #include "app/worker_win.h"
 
 #include <cstring>

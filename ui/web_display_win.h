@@ -3,16 +3,20 @@
 // (the button turned into "Kilépés", success, a Cancel asked for by the copy step).
 //
 // The dialog's handle is taken once, when the worker starts, and never re-read from the shared state
-// (the dialog's thread clears that at WM_DESTROY). Every write is a message the worker sends to the
-// dialog's thread and waits on; a field or the bar is written only when what it shows changes
-// (ui/web_display.h), so the worker never waits for a write that changes nothing. Without a dialog
-// (a silent run, the tests of the steps below the worker) every call does nothing and message boxes
-// have no owner.
+// (the dialog's thread clears that at WM_DESTROY). A field or the bar is written only when what it shows
+// changes (ui/web_display.h). Such a write costs the worker no wait: it joins a queue of pending writes,
+// and the dialog's thread applies the queue in order when it gets to it (one posted message per batch).
+// Everything else the worker asks of the dialog (the clips, the exit button, Cancel, success, every
+// message box the dialog owns) first waits until every earlier write has been applied, so the user never
+// sees a box while the status line still names an older file. Without a dialog (a silent run, the tests
+// of the steps below the worker) every call does nothing and message boxes have no owner.
 //
 // All writes go through one object: what it remembers as shown is exact only if nothing else writes
 // the same controls. The dialog itself only hides and shows them.
 #pragma once
 #include <windows.h>
+
+#include <memory>
 
 #include "ui/web_display.h"
 
@@ -25,15 +29,42 @@ enum class WebClip { kConnect, kDownload, kInstall };
 // message the dialog sends it (destroying the dialog among them).
 constexpr UINT kWebPlayClipMessage = WM_APP + 1;
 
+// The display's own messages, answered by HandleWebDisplayMessage (WM_APP + 2 is the proxy's).
+constexpr UINT kWebApplyWritesMessage = WM_APP + 3;   // apply every pending write (posted or sent)
+constexpr UINT kWebWriteQueueMessage = WM_APP + 4;    // sent once: lParam points to the display's queue slot
+
+// A window that hosts a display (the web dialog, the tests' stand-ins) calls this first in its
+// procedure, on its own thread, for every message; true: the message was the display's and has been
+// handled (a dialog procedure returns TRUE, a window procedure 0). The window owns the queue of writes
+// pending for it from the first display's request until WM_DESTROY; the queue is shared with the
+// displays that write to it, so a write posted to a dialog that is gone, or a message still posted when
+// the display is gone, touches nothing freed. From WM_DESTROY on, pending writes are dropped and new
+// ones are not kept.
+bool HandleWebDisplayMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Applies the writes pending for `window` now; on the window's own thread only (e.g. before it shows a
+// box of its own at the worker's request).
+void ApplyWebWrites(HWND window);
+
+class WebWriteQueue;
+
 class WebDisplay {
  public:
   WebDisplay() = default;  // no dialog: nothing is shown
+  // Asks the dialog for its queue (one wait on the dialog's thread). A window that does not answer gets
+  // every write at once, waiting on its thread as each is carried out.
   explicit WebDisplay(HWND dialog);
+  // Waits until every write made through this display has been applied.
+  ~WebDisplay();
   WebDisplay(const WebDisplay&) = delete;
   WebDisplay& operator=(const WebDisplay&) = delete;
 
-  // The owner of the run's message boxes (nullptr without a dialog).
-  HWND owner() const { return dialog_; }
+  // The owner of the run's message boxes (nullptr without a dialog). Asked for just before a box is
+  // shown: it first waits until every earlier write is on the screen.
+  HWND owner() {
+    Flush();
+    return dialog_;
+  }
 
   void ShowTitle(const char* text);
   void ShowStatus(const char* text);
@@ -61,11 +92,18 @@ class WebDisplay {
   // while the worker still runs (posted, it could arrive after the worker's end and close the dialog).
   void AskCancel();
 
+  // Waits until every write made so far has been applied on the dialog's thread (returns at once when
+  // nothing was written since the last time, or without a dialog).
+  void Flush();
+
  private:
   void Write(WebField field, int controlId, const char* text);
+  void Queue(int controlId, bool bar, int position, const char* text);
   HWND Animation() const;
 
   HWND dialog_ = nullptr;
-  HWND bar_ = nullptr;
+  DWORD dialogThread_ = 0;
+  std::shared_ptr<WebWriteQueue> queue_;
+  bool unflushed_ = false;  // a write was queued since the last flush
   ShownValues shown_;
 };

@@ -132,6 +132,7 @@ WNDPROC g_staticProc = nullptr;
 WNDPROC g_barProc = nullptr;
 
 LRESULT CALLBACK HostProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+  if (HandleWebDisplayMessage(w, m, wp, lp)) return 0;  // the display's queued writes, as the dialog does
   if (m == WM_COMMAND && g_record) g_record->commands.push_back(LOWORD(wp));
   return DefWindowProcA(w, m, wp, lp);
 }

@@ -1016,6 +1016,9 @@ class DisplayRecorder {
     bar_ = CreateWindowExA(0, PROGRESS_CLASSA, "", WS_CHILD, 0, 0, 100, 20, dialog_,
                            reinterpret_cast<HMENU>(IDC_WEB_PROGRESS), nullptr, nullptr);
     SendMessageA(bar_, PBM_SETRANGE32, 0, 1000);
+    // The display's queued writes are applied here, as the dialog does.
+    SetPropA(dialog_, "old", reinterpret_cast<HANDLE>(SetWindowLongPtrA(dialog_, GWLP_WNDPROC,
+                                                                         reinterpret_cast<LONG_PTR>(DialogProc))));
     display_.reset(new WebDisplay(dialog_));
   }
   ~DisplayRecorder() {
@@ -1044,12 +1047,17 @@ class DisplayRecorder {
       if (afterMessages) afterMessages();
     }
     CloseHandle(t);
+    display_->Flush();  // what the worker wrote last, as the worker's end applies it
   }
 
  private:
   static DWORD WINAPI Trampoline(LPVOID f) {
     (*static_cast<std::function<void()>*>(f))();
     return 0;
+  }
+  static LRESULT CALLBACK DialogProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
+    if (HandleWebDisplayMessage(w, msg, wp, lp)) return 0;
+    return CallWindowProcA(reinterpret_cast<WNDPROC>(GetPropA(w, "old")), w, msg, wp, lp);
   }
   static LRESULT CALLBACK Proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
     auto* self = static_cast<DisplayRecorder*>(GetPropA(w, "recorder"));
