@@ -36,8 +36,10 @@ struct BoundedReadShared {
   bool filling = false;         // the helper is inside FillChunk
   bool abandoned = false;       // the reader gave up waiting for a fill: the helper ends after it
   bool quit = false;            // the helper ends at its next wake-up
-  // The transfer's buffer, set by the reader while the helper is idle:
-  std::unique_ptr<char[]> buffer;
+  // The transfer's buffers (the second one only once the transfer reads ahead), set by the reader while
+  // the helper is idle; `target` is the one the helper fills next.
+  std::unique_ptr<char[]> buffers[2];
+  char* target = nullptr;
   DWORD size = 0;
   DWORD piece = 0;  // the size of the helper's next read
   ScopedKernelHandle wantChunk;  // auto-reset: the reader asks for the next chunk (or for the end)
@@ -98,7 +100,7 @@ void FillChunk(BoundedReadShared* s) {
     DWORD want = s->piece < room ? s->piece : room;
     DWORD n = 0;
     DWORD started = GetTickCount();
-    if (!InternetReadFile(h, s->buffer.get() + s->got, want, &n)) {
+    if (!InternetReadFile(h, s->target + s->got, want, &n)) {
       s->ok = FALSE;
       s->error = GetLastError();
       return;
@@ -161,7 +163,9 @@ void EndHelper(BoundedReadShared* s) {
 
 // An idle helper waits for the next transfer (one is kept; another ends).
 void ReturnHelper(BoundedReadShared* s) {
-  s->buffer.reset();
+  s->buffers[0].reset();
+  s->buffers[1].reset();
+  s->target = nullptr;
   s->size = 0;
   BoundedReadShared* none = nullptr;
   if (!g_idleHelper.compare_exchange_strong(none, s)) EndHelper(s);
@@ -176,8 +180,8 @@ void SetStallBoundForTest(uint32_t ms) { g_stallBoundMs.store(ms != 0 ? ms : kSt
 BoundedReader::BoundedReader(ScopedInternet request, DWORD bufferSize) {
   BoundedReadShared* s = TakeHelper();
   if (s == nullptr) return;  // the request is closed by its owner here
-  s->buffer.reset(new (std::nothrow) char[bufferSize]);
-  if (!s->buffer) {
+  s->buffers[0].reset(new (std::nothrow) char[bufferSize]);
+  if (!s->buffers[0]) {
     ReturnHelper(s);
     return;
   }
@@ -196,20 +200,21 @@ BoundedReader::Result BoundedReader::ReadChunk(uint32_t stallBoundMs, const std:
   *data = nullptr;
   *got = 0;
   *error = 0;
-  if (shared_ == nullptr || closed_ || busy_) {
+  if (shared_ == nullptr || closed_ || stalled_) {
     *error = ERROR_INVALID_HANDLE;
     return Result::kFailed;
   }
   BoundedReadShared* s = shared_;
   if (ended_) return Result::kEnd;
-  s->lastByteTick.store(GetTickCount());
-  busy_ = true;
-  SetEvent(s->wantChunk.get());
+  if (!busy_) AskForChunk();  // else the chunk is already on its way (read ahead)
   for (;;) {
     bool cancelled = cancel != nullptr && cancel->load() != 0;
     uint32_t bound = cancelled && kCancelledStallMs < stallBoundMs ? kCancelledStallMs : stallBoundMs;
     DWORD idle = GetTickCount() - s->lastByteTick.load();
-    if (idle >= bound) return Result::kStalled;  // busy_ stays: the helper is still inside its read
+    if (idle >= bound) {
+      stalled_ = true;  // busy_ stays: the helper is still inside its read
+      return Result::kStalled;
+    }
     DWORD slice = bound - idle;
     // Cancel is a flag, not an event: until it is pressed it is looked at every kCancelLookMs.
     if (cancel != nullptr && !cancelled && slice > kCancelLookMs) slice = kCancelLookMs;
@@ -221,9 +226,29 @@ BoundedReader::Result BoundedReader::ReadChunk(uint32_t stallBoundMs, const std:
     return Result::kFailed;
   }
   ended_ = s->ended;
-  *data = s->buffer.get();
+  *data = s->buffers[next_].get();
   *got = s->got;
-  return s->got == 0 ? Result::kEnd : Result::kData;
+  if (s->got == 0) return Result::kEnd;
+  next_ ^= 1;
+  if (readAhead_ && !ended_) {
+    // The second buffer is made when a transfer first needs it: a file of one chunk never does.
+    if (!s->buffers[next_]) s->buffers[next_].reset(new (std::nothrow) char[s->size]);
+    if (s->buffers[next_]) {
+      AskForChunk();
+    } else {
+      next_ ^= 1;  // no memory for it: this buffer is filled again, at the next call
+    }
+  }
+  return Result::kData;
+}
+
+// Hands the helper the next buffer to fill; the bound is counted from here or from the last byte.
+void BoundedReader::AskForChunk() {
+  BoundedReadShared* s = shared_;
+  s->target = s->buffers[next_].get();
+  s->lastByteTick.store(GetTickCount());
+  busy_ = true;
+  SetEvent(s->wantChunk.get());
 }
 
 bool BoundedReader::Close() {

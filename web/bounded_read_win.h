@@ -41,12 +41,18 @@ class BoundedReader {
 
   bool ok() const { return shared_ != nullptr; }
 
+  // From here on, as soon as a chunk is handed out (and the body did not end in it) the helper fills the
+  // next one into a second buffer while the caller works on this one: reading the network and writing
+  // the disk then overlap. Off by default (a whole-file read needs one chunk only).
+  void ReadAhead() { readAhead_ = true; }
+
   // One chunk: reads until the buffer is full or the body ends, however the platform hands the bytes
   // out (WinINet returns what has arrived, a few kilobytes at a time on some platforms). Waits as long as
   // bytes keep arriving; gives up when none arrived for stallBoundMs (counted from this call or from the
   // last read that brought bytes; each read is sized to return within about two seconds at the rate
   // seen), or for kCancelledStallMs once *cancel is nonzero. *data stays valid until the next call or
-  // Close. After kFailed or kStalled the reader must be closed, not read again.
+  // Close (with ReadAhead, the helper fills the other buffer meanwhile, never this one). After kFailed or
+  // kStalled the reader must be closed, not read again.
   Result ReadChunk(uint32_t stallBoundMs, const std::atomic<int32_t>* cancel, char** data, DWORD* got,
                    DWORD* error);
 
@@ -59,7 +65,12 @@ class BoundedReader {
 
  private:
   BoundedReadShared* shared_ = nullptr;
-  bool busy_ = false;   // a chunk was asked for and has not come back (a stall)
+  void AskForChunk();
+
+  bool busy_ = false;   // a chunk was asked for and has not come back (a stall, or a read ahead under way)
+  bool stalled_ = false;  // the last chunk did not come within the bound: only Close is left
+  bool readAhead_ = false;
+  int next_ = 0;        // the buffer the next chunk is (being) filled into
   bool ended_ = false;  // the last chunk ended the body
   bool closed_ = false;
   bool closeOk_ = true;

@@ -116,6 +116,13 @@ void ShowStatus(WebDisplay& display, const char* discFolder, const char* fileNam
   display.ShowStatus(status);
 }
 
+// Whether a finished SHA-256 is the set's: its size and digest.
+bool DigestMatches(Sha256Hasher& hasher, const HashEntry& expected) {
+  unsigned char digest[kSha256Size];
+  return hasher.bytes() == expected.size && hasher.Finish(digest) &&
+         memcmp(digest, expected.sha256, kSha256Size) == 0;
+}
+
 // Whether the staging file already holds exactly the content the set's hash data describes.
 bool StagedFileMatches(const char* path, const HashEntry& expected) {
   ScopedFile file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
@@ -133,9 +140,7 @@ bool StagedFileMatches(const char* path, const HashEntry& expected) {
     if (got == 0) break;
     if (!hasher.Update(buffer.get(), got)) return false;
   }
-  unsigned char digest[kSha256Size];
-  return hasher.bytes() == expected.size && hasher.Finish(digest) &&
-         memcmp(digest, expected.sha256, kSha256Size) == 0;
+  return DigestMatches(hasher, expected);
 }
 
 // One file's transfer across its attempts: what is staged, how the server named the version it began,
@@ -151,6 +156,11 @@ struct FileTransfer {
   char validator[256] = {};  // If-Range guard of that version; empty: the next attempt starts at byte 0
   char etag[256] = {};
   ProgressLedger ledger;     // every content byte counted once in the display
+  // With the set's hash data: the staged bytes hashed as they are written, so that a whole file is
+  // checked without reading it back. Exact only while it has taken every staged byte (bytes() ==
+  // staged); otherwise the file is read back and hashed whole.
+  const HashEntry* expected = nullptr;
+  std::unique_ptr<Sha256Hasher> hasher;
 };
 
 struct AttemptResult {
@@ -180,6 +190,14 @@ uint32_t NextRandom() {
   state ^= state >> 17;
   state ^= state << 5;
   return state;
+}
+
+// Whether the staged file is the set's: from the hash taken while it was written when that saw every
+// staged byte, else read back from the disk.
+bool StagedBytesMatch(FileTransfer& t) {
+  if (t.hasher && t.hasher->bytes() == t.staged) return DigestMatches(*t.hasher, *t.expected);
+  LogEvent("file %s: hashed again from the disk (its bytes were not all hashed as they arrived)", t.path);
+  return StagedFileMatches(t.path, *t.expected);
 }
 
 // Opens the staging file for this attempt: appended to when the staged bytes are continued, replaced
@@ -228,6 +246,7 @@ TransferFault StreamToFile(WebDisplay& display, BoundedReader* reader, uint64_t 
     DWORD written = 0;
     if (!WriteFile(file, data, keep, &written, nullptr) || written != keep) return TransferFault::kLocal;
     t->staged += written;
+    if (t->hasher && !t->hasher->Update(data, written)) t->hasher.reset();
     if (t->countProgress) AdvanceProgress(display, static_cast<DWORD>(t->ledger.Credit(t->staged)));
     if (chunk >= 2) display.ShowActivity(ActivityFrame(chunk - 2));
   }
@@ -243,7 +262,12 @@ TransferFault StreamAnswer(WebDisplay& display, ScopedInternet request, uint64_t
   ScopedFile file = OpenStagingFile(t->path, append, t->staged);
   if (!file) return TransferFault::kLocal;
   t->written = true;
+  // A file begun again is hashed from its first byte; a continued one goes on from the staged bytes.
+  if (!append) t->hasher.reset();
+  if (t->expected != nullptr && t->staged == 0 && !t->hasher) t->hasher.reset(new (std::nothrow) Sha256Hasher);
+  if (t->hasher && !t->hasher->valid()) t->hasher.reset();
   BoundedReader reader(std::move(request), kTransferBufferSize);
+  reader.ReadAhead();
   TransferFault fault = reader.ok() ? StreamToFile(display, &reader, announced, file.get(), t) : TransferFault::kLocal;
   if (!file.reset() && fault == TransferFault::kNone) fault = TransferFault::kLocal;
   if (!reader.Close() && fault == TransferFault::kNone) fault = TransferFault::kLocal;
@@ -659,6 +683,7 @@ int DownloadFile(WebDisplay& display, const char* discFolder, const char* fileNa
   t.path = path;
   t.filler = IsFillerName(fileName);
   t.countProgress = countProgress != 0;
+  t.expected = expected;
   for (int attempt = 1;; ++attempt) {
     if (attempt > 1) {
       char text[kTextSize];
@@ -666,9 +691,9 @@ int DownloadFile(WebDisplay& display, const char* discFolder, const char* fileNa
       display.ShowStatus(text);
     }
     AttemptResult r = TryOnce(display, discFolder, fileName, &t);
-    // The whole file against the set's hash data, read back from the disk: a file continued over
-    // several attempts is checked whole. A mismatch is never retried: the server holds other bytes.
-    if (r.fault == TransferFault::kNone && expected != nullptr && !StagedFileMatches(path, *expected)) {
+    // The whole file against the set's hash data: a file continued over several attempts is checked
+    // whole. A mismatch is never retried: the server holds other bytes.
+    if (r.fault == TransferFault::kNone && expected != nullptr && !StagedBytesMatch(t)) {
       LogEvent("file failed: %s from %s (damaged: size or SHA-256 differs from the set's hash data)", fileName, url);
       DeleteFileA(path);
       if (damaged != nullptr) *damaged = true;

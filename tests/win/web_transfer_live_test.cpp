@@ -18,6 +18,7 @@
 
 #include "layout/description.h"
 #include "state/install_state_win.h"
+#include "base/install_log_win.h"
 #include "base/message_box_win.h"
 #include "base/text.h"
 #include "live_web_support.h"
@@ -956,6 +957,73 @@ TEST_P(LiveWeb, StalledTransferIsGivenUpAndTheNextAttemptContinues) {
   EXPECT_LT(took, 60000u) << "the stalled read held the download";
   // The bytes of the first chunk were counted once, however the file arrived.
   EXPECT_EQ(g_state.download.remote.bytesDone, static_cast<int32_t>(body.size()));
+}
+
+// A file with hash data is checked from the bytes as they are written, across attempts: a continued
+// file goes on hashing from the staged bytes, a file begun again (the server ignored the range) is
+// hashed from its first byte, and a filler file is hashed as staged (decoded). Bytes that differ from
+// the hash data, before or after the cut, are refused and the file deleted.
+TEST_P(LiveWeb, VerifiedFileIsCheckedAcrossAttemptsFromTheBytesWritten) {
+  Open();
+  ASSERT_TRUE(live::MakeDirs(Staged("Disc_01")));
+  const std::string body = live::PseudoRandomBytes(3 * 512000 + 11, 21);
+  auto entryFor = [](const std::string& name, const std::string& bytes) {
+    HashEntry e;
+    e.name = name;
+    e.size = bytes.size();
+    Sha256Hasher h;
+    EXPECT_TRUE(h.Update(bytes.data(), bytes.size()) && h.Finish(e.sha256));
+    return e;
+  };
+  auto changedAt = [&](size_t at) {
+    std::string other = body;
+    other[at] = static_cast<char>(other[at] ^ 0x5A);
+    return other;
+  };
+  static const char kCut[] = "\"action\": \"short\", \"bytes\": 700001, \"times\": 1";
+  const struct {
+    const char* what;
+    const char* name;
+    const char* rule;  // how the first attempt breaks off ("" none)
+    const char* then;  // how the later ones are answered ("" as without a rule)
+    std::string hashedBytes;
+    bool staged;
+  } cases[] = {
+      {"whole", "v1.bin", "", "", body, true},
+      {"cut, then continued", "v2.bin", kCut, "", body, true},
+      {"cut, then begun again (the range ignored)", "v3.bin", kCut, "\"action\": \"file\", \"ranges\": false", body,
+       true},
+      {"filler file cut, then continued", "v4.ex_", "\"action\": \"short\", \"bytes\": 1300001, \"times\": 1", "",
+       body, true},
+      {"differs before the cut", "v5.bin", kCut, "", changedAt(1000), false},
+      {"differs after the cut", "v6.bin", kCut, "", changedAt(body.size() - 3), false},
+  };
+  // The log tells a file hashed as it arrived from one read back from the disk afterwards.
+  const std::string logCopy = work_ + "\\verified.log";
+  OpenInstallLog(logCopy.c_str());
+  for (const auto& c : cases) {
+    Serve(std::string("KelvaranDemo/Disc_01/") + c.name, IsFillerName(c.name) ? live::FillerEncode(body) : body);
+    std::string rules;
+    if (c.rule[0] != '\0') rules += Rule(std::string("*/") + c.name, c.rule);
+    if (c.then[0] != '\0') rules += ", " + Rule(std::string("*/") + c.name, c.then);
+    live::SetRules(env_, "[" + rules + "]");
+    const HashEntry expected = entryFor(c.name, c.hashedBytes);
+    bool damaged = false;
+    const int before = live::CountRequests(env_, std::string("/") + c.name);
+    EXPECT_EQ(DownloadFile(NoDisplay(), "Disc_01", c.name, 1, &expected, &damaged), c.staged ? 0 : 1) << c.what;
+    EXPECT_EQ(damaged, !c.staged) << c.what;
+    EXPECT_EQ(live::CountRequests(env_, std::string("/") + c.name) - before, c.rule[0] != '\0' ? 2 : 1) << c.what;
+    if (c.staged) {
+      ExpectStaged(std::string("Disc_01\\") + c.name, body);
+    } else {
+      EXPECT_FALSE(live::FileExists(Staged(std::string("Disc_01\\") + c.name))) << c.what;
+    }
+  }
+  LogEnd("end of the verified-file cases");
+  std::string log;
+  ASSERT_TRUE(live::ReadFileBytes(logCopy, &log));
+  EXPECT_NE(log.find("v6.bin"), std::string::npos) << "the log copy holds the cases' lines";
+  EXPECT_EQ(log.find("hashed again from the disk"), std::string::npos) << "a file was read back:\n" << log;
 }
 
 // Cancel during a stall ends the wait for bytes at once, with the program's own 60 s bound: the file
