@@ -237,6 +237,31 @@ class PeakWatch(threading.Thread):
             self.stop.wait(0.05)
 
 
+def run_silent(b, drive_dir):
+    """The installer with /S (no window at all, the same steps): what the run costs without its display.
+    Phases from its own log, as --unhooked takes them."""
+    shutil.rmtree(os.path.join(drive_dir, ROOT), ignore_errors=True)
+    inst = harness.Installer(args=["/S", "/DRIVE=T", "/NOSTART"], name="bench-installer")
+    watch = PeakWatch([inst.proc.pid])
+    watch.start()
+    try:
+        # The Windows process's own pid, once it is there (the peak is read from it).
+        harness.wait_until(lambda: unix_pid_of("QuarnWebInstall.exe") or inst.proc.poll() is not None,
+                           timeout=60, what="the silent run's process")
+        watch.pids.extend(unix_pid_of("QuarnWebInstall.exe"))
+        harness.wait_until(lambda: inst.proc.poll() is not None, timeout=1800, what="the silent run's end")
+        code = inst.proc.returncode
+    finally:
+        watch.stop.set()
+        watch.join()
+        inst.kill()
+    if code != 0:
+        raise RuntimeError("the silent run ended with %s (see %s)" % (code, os.path.join(b, "bench-installer.out")))
+    own = log_marks(os.path.join(drive_dir, ROOT, "QuarnWin32", "Install", "QuarnInstall.log"))
+    return {"download": own["download"], "copy": own["copy"], "download_log": own["download"],
+            "copy_log": own["copy"], "peak_kb": watch.peak}
+
+
 def run_installer(b, drive_dir, hooked=True):
     shutil.rmtree(os.path.join(drive_dir, ROOT), ignore_errors=True)
     log_path = os.path.join(b, "bench.msglog")
@@ -404,6 +429,8 @@ def main():
     ap.add_argument("--quick", action="store_true", help="small and large set, one run, HTTP only")
     ap.add_argument("--unhooked", action="store_true",
                     help="without the dialog recorder (msglog.dll) in the installer: phases from its own log only")
+    ap.add_argument("--silent", action="store_true",
+                    help="the installer with /S: no window at all (phases from its log); what the display costs")
     ap.add_argument("--rate", default="0",
                     help="limit every response to this many bytes per second (nginx limit_rate, e.g. 100m for a "
                          "link of about 800 Mbit/s); the bare loops fetch through the same limit")
@@ -434,7 +461,7 @@ def main():
                 entries = 0
                 for _ in range(a.runs):
                     r["load"].append(load_now())
-                    inst = run_installer(b, drive_dir, hooked=not a.unhooked)
+                    inst = run_silent(b, drive_dir) if a.silent else run_installer(b, drive_dir, hooked=not a.unhooked)
                     for k in ("download", "copy", "whole", "peak_kb", "download_log", "copy_log"):
                         if k in inst:
                             r[k].append(inst[k])
@@ -455,7 +482,8 @@ def main():
                 lookup = [(i + s) / w for i, s, w in zip(r["index"], r["section"], r["whole"])]
                 results.append({
                     "set": name, "protocol": proto.upper(), "megabytes": round(total_bytes / 1e6, 1),
-                    "verified": verified, "recorder_hooked": not a.unhooked, "rate": RATE,
+                    "verified": verified, "recorder_hooked": not a.unhooked and not a.silent, "silent": a.silent,
+                    "rate": RATE,
                     "files": entries, "runs": a.runs,
                     "download_ratio_wininet": round(m["wininet"][0] / m["download"][0], 3),
                     "copy_ratio_floor": round(m["copy_floor"][0] / m["copy"][0], 3),
@@ -495,7 +523,8 @@ def table(results):
         return fmt((s["median"], s["min"], s["max"]), d) if s else "-"
 
     def proto(r):
-        return r["protocol"] + ("" if r.get("recorder_hooked", True) else " (no recorder)") + \
+        return r["protocol"] + (" (/S)" if r.get("silent") else "" if r.get("recorder_hooked", True) else
+                                " (no recorder)") + \
             ("" if r.get("rate", "0") == "0" else ", %sB/s" % r["rate"])
     out = ["| set | protocol | MB | installer download s | bare WinINet s | ratio (goal >= 0.9) | curl s |"
            " installer copy s | copy floor s | ratio (goal >= 0.8) | cp s | vs cp |",
