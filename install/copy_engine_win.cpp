@@ -28,6 +28,8 @@
 #include "res/resource.h"  // the string table of the boxes
 #include "ui/progress_text.h"
 #include "ui/web_display_win.h"
+#include "web/server_layout.h"
+#include "web/set_hashes.h"
 
 namespace {
 
@@ -95,10 +97,11 @@ void ShowProgressInFile(WebDisplay& display, uint64_t writtenInFile, int frame) 
 void CountDone(DWORD bytes) { g_state.copy.copyBytesDone += bytes; }
 
 // The block copy of an open source into an open target. Stops at the end of the source, at a short
-// block, or at the first read or write error (reported; the partial target stays).
+// block, or at the first read or write error (reported; the partial target stays). *written: the bytes
+// that reached the target, all of them hashed into *hash (when given).
 bool CopyBlocks(WebDisplay& display, HANDLE source, HANDLE target, char* buffer, const char* sourcePath, const char* targetPath,
-                ContentHash* hash) {
-  uint64_t written = 0;
+                ContentHash* hash, uint64_t* written) {
+  *written = 0;
   int frame = 0;
   for (;;) {
     DWORD got = 0;
@@ -109,22 +112,77 @@ bool CopyBlocks(WebDisplay& display, HANDLE source, HANDLE target, char* buffer,
     if (got == 0) return true;
     DWORD put = 0;
     if (!WriteFile(target, buffer, got, &put, nullptr) || put < got) {
-      hash->Add(buffer, put);  // what did reach the file
+      *written += put;
+      if (hash != nullptr) hash->Add(buffer, put);  // what did reach the file
       ShowStoppableError(display, IDS_COPY_WRITE_ERR, sourcePath, targetPath);
       return false;
     }
-    written += put;
-    hash->Add(buffer, put);
+    *written += put;
+    if (hash != nullptr) hash->Add(buffer, put);
     if (got < kCopyBlockSize) return true;
-    ShowProgressInFile(display, written, frame++);
+    ShowProgressInFile(display, *written, frame++);
   }
+}
+
+// A staged file whose size and SHA-256 this run's download checked against the set's hash data.
+struct KnownDigest {
+  bool known = false;
+  uint64_t size = 0;
+  std::string sha256;  // 64 lower-case hex digits
+};
+
+// Files from this size on are not hashed again while they are copied when their digest is known:
+// hashing every byte costs more than copying it. A smaller file is hashed as it is written (one lookup
+// in the list would cost about as much).
+constexpr DWORD kKnownDigestMinSize = 2 * kCopyBlockSize;
+
+// The digest the staged list's [Hashes] gives the file of `line`, when this run's download staged its
+// part with every file checked against that list, the copy's source is the file the download staged
+// under that name, and it still has the size the list gives.
+KnownDigest CheckedDigestOf(const std::string& fileList, bool partChecked, const char* line, int disc,
+                            const char* sourcePath, DWORD sourceSize) {
+  KnownDigest d;
+  if (!partChecked || sourceSize == INVALID_FILE_SIZE || sourceSize < kKnownDigestMinSize ||
+      !FitsPathBuffer(fileList)) {
+    return d;
+  }
+  char name[kTextSize];
+  if (!FormServerName(line, name, sizeof name) || name[0] == '\0') return d;
+  if (SourcePathOf(g_state.paths.stagingFolder, disc, (std::string("\\") + name).c_str()) != sourcePath) return d;
+  char value[kTextSize];
+  GetPrivateProfileStringA(kHashSection, name, "", value, sizeof value, fileList.c_str());
+  char* end = nullptr;
+  const unsigned long long size = strtoull(value, &end, 10);
+  if (end == value || *end != ' ' || size != sourceSize) return d;
+  while (*end == ' ') ++end;
+  unsigned char digest[kSha256Size];
+  if (strlen(end) != 2 * kSha256Size || !ParseHex(end, 2 * kSha256Size, digest, kSha256Size)) return d;
+  d.known = true;
+  d.size = size;
+  d.sha256 = HexText(digest, kSha256Size);
+  return d;
+}
+
+// The SHA-256 of the first `bytes` bytes of an open source (what a cut copy wrote of it).
+bool HashSourcePrefix(HANDLE source, uint64_t bytes, char* buffer, std::string* sha256) {
+  LARGE_INTEGER start{};
+  if (!SetFilePointerEx(source, start, nullptr, FILE_BEGIN)) return false;
+  ContentHash hash;
+  while (bytes > 0) {
+    const DWORD want = bytes < kCopyBlockSize ? static_cast<DWORD>(bytes) : kCopyBlockSize;
+    DWORD got = 0;
+    if (!ReadFile(source, buffer, want, &got, nullptr) || got != want) return false;
+    hash.Add(buffer, got);
+    bytes -= got;
+  }
+  return hash.Finish(sha256);
 }
 
 // Copies one file whose source and target paths are known. `targetUsable` false: the target cannot be
 // written (its path is too long, or no Windows folder is known); the source is still opened so that a
 // missing source is reported as such, then the target is reported as not created.
 void CopyOneFile(WebDisplay& display, const char* sourcePath, bool sourceFits, const char* targetPath, bool targetUsable,
-              char* buffer) {
+              char* buffer, const std::string& fileList, bool partChecked, const char* line, int disc) {
   display.ShowStatus(targetPath);
 
   ScopedFile source;
@@ -156,24 +214,39 @@ void CopyOneFile(WebDisplay& display, const char* sourcePath, bool sourceFits, c
     return;
   }
 
-  // What was written is what the uninstaller will find unchanged, a partial file after an error too.
+  // What was written is what the uninstaller will find unchanged, a partial file after an error too:
+  // hashed as it is written, or, for a large file the download checked this run, the list's digest.
+  const KnownDigest known = CheckedDigestOf(fileList, partChecked, line, disc, sourcePath, sourceSize);
   ContentHash hash;
-  const bool whole = CopyBlocks(display, source.get(), target.get(), buffer, sourcePath, targetPath, &hash);
+  uint64_t written = 0;
+  const bool whole = CopyBlocks(display, source.get(), target.get(), buffer, sourcePath, targetPath,
+                                known.known ? nullptr : &hash, &written);
   if (haveTimes) SetFileTime(target.get(), &times.created, &times.accessed, &times.written);
   target.reset();
   // The temporary attribute lets the system keep the file in memory while it is written; an installed
   // file must not keep it (it marks the file as one to be deleted soon). A partial target keeps it.
   if (whole) ClearFileAttribute(targetPath, FILE_ATTRIBUTE_TEMPORARY);
   std::string sha256;
-  if (hash.Finish(&sha256)) RecordInstalledFile(targetPath, hash.size(), sha256);
-  LogEvent(whole ? "file installed: %s (%lu bytes, from %s, %s)" : "file partly written: %s (%lu bytes, from %s, %s)",
-           targetPath, static_cast<unsigned long>(hash.size()), sourcePath, g_policyTaken);
+  bool hashed = false;
+  if (!known.known) {
+    hashed = hash.Finish(&sha256);
+  } else if (whole && written == known.size) {
+    sha256 = known.sha256;
+    hashed = true;
+  } else {
+    hashed = HashSourcePrefix(source.get(), written, buffer, &sha256);
+  }
+  if (hashed) RecordInstalledFile(targetPath, written, sha256);
+  LogEvent(whole ? "file installed: %s (%lu bytes, from %s, %s%s)" : "file partly written: %s (%lu bytes, from %s, %s%s)",
+           targetPath, static_cast<unsigned long>(written), sourcePath, g_policyTaken,
+           known.known ? ", digest from the checked list" : "");
   CountDone(sourceSize);
   ShowProgressAtFileEnd(display);
 }
 
 // One file line of the current disc: parse, check, then keep, ask or copy.
-void HandleFileLine(WebDisplay& display, int disc, const char* line, char* buffer) {
+void HandleFileLine(WebDisplay& display, int disc, const char* line, char* buffer, const std::string& fileList,
+                    bool partChecked) {
   FileEntry entry;
   const FileLineStatus status = ParseFileLine(line, &entry);
   if (status == FileLineStatus::kMalformed) {
@@ -216,7 +289,8 @@ void HandleFileLine(WebDisplay& display, int disc, const char* line, char* buffe
       }
     }
   }
-  CopyOneFile(display, sourcePath.c_str(), FitsPathBuffer(sourcePath), targetPath.c_str(), targetUsable, buffer);
+  CopyOneFile(display, sourcePath.c_str(), FitsPathBuffer(sourcePath), targetPath.c_str(), targetUsable, buffer, fileList,
+              partChecked, line, disc);
 }
 
 // Reads one value of a staged description file (default "*", 256 bytes).
@@ -314,11 +388,12 @@ int CopyDiscFiles(WebDisplay& display, int discIndex) {
   for (int p = 0; p < kPartCount; ++p) {
     if (!g_state.choices.partSelected[p] || !g_state.choices.discTable[discIndex].present[p]) continue;
     const StagedList list(fileList, kPartNames[p]);
+    const bool partChecked = g_state.download.remote.discs[discIndex].checked[p] != 0;
     for (int n = 1;; ++n) {
       char line[kTextSize];
       list.Read(NumberedKey("File", n).c_str(), line);
       if (IsAbsentValue(line)) break;
-      HandleFileLine(display, disc, line, buffer.p);
+      HandleFileLine(display, disc, line, buffer.p, fileList, partChecked);
       if (g_stop) return 1;
     }
   }

@@ -201,6 +201,19 @@ void RecordInstalledFile(const char* path, uint64_t size, const std::string& sha
   LockedFiles([&](ManifestFileSet& files) { files.Put(std::move(file)); });
 }
 
+bool FindRecordedFile(const char* path, uint64_t* size, std::string* sha256) {
+  bool found = false;
+  LockedFiles([&](ManifestFileSet& files) {
+    for (const ManifestFile& f : files.files()) {
+      if (f.path != path) continue;
+      *size = f.size;
+      *sha256 = f.sha256;
+      found = true;
+    }
+  });
+  return found;
+}
+
 void RecordCreatedFolder(const char* path) {
   LogEvent("folder made: %s", path);
   Locked([&](UninstallManifest& m) { m.folders.push_back(path); });

@@ -32,6 +32,9 @@ class ContentHash {
 // file is not read back: that would change its last-access time, and a device (a target that names one)
 // may never end.
 void RecordInstalledFile(const char* path, uint64_t size, const std::string& sha256);
+// The size and hash recorded for an installed file (for the tests; a search of the whole list). false:
+// the path was not recorded.
+bool FindRecordedFile(const char* path, uint64_t* size, std::string* sha256);
 // A folder this run made (CreateDirectoryA succeeded).
 void RecordCreatedFolder(const char* path);
 // A string value written below HKEY_LOCAL_MACHINE (name null or empty: the key's default value).

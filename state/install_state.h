@@ -25,6 +25,8 @@ struct DiscEntry {
 struct DiscSizeRecord {
   int32_t present[kPartCount] = {};
   int32_t size[kPartCount] = {};  // bytes of the part on this disc
+  // This run's download staged every file of the part and checked each against the list's hash data.
+  int32_t checked[kPartCount] = {};
 };
 
 struct RemoteDescription {

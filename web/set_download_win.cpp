@@ -628,6 +628,9 @@ DownloadOutcome DownloadInstallationSet(WebDisplay& display) {
           return FileFailed(serverName);
         }
       }
+      // Every file of the part is staged and matched the list's hash data: the copy step may take the
+      // list's digests for them instead of hashing them again.
+      g_state.download.remote.discs[disc - 1].checked[part] = g_verifier.ListHashed() ? 1 : 0;
     }
     // Install.ini once more, now into the staging folder; the display counted it already.
     if (disc == 1) {

@@ -47,6 +47,8 @@ class SetVerifier {
     kMissing,    // the list has hashes, but none for this name: the file is refused
   };
   Expect ExpectFile(const char* name, const HashEntry** entry) const;
+  // Whether the list in use has [Hashes]: every file it names is then checked.
+  bool ListHashed() const { return listHashed_; }
   // Install.ini's entry in Sign.ini (its second, staged copy is checked as a file).
   Expect ExpectDescription(const HashEntry** entry) const;
 

@@ -12,6 +12,7 @@
 
 #include "state/install_state_win.h"
 #include "install/copy_engine_win.h"
+#include "install/uninstall_record_win.h"
 #include "layout/description.h"
 #include "resource.h"
 #include "test_files.h"
@@ -457,6 +458,54 @@ TEST_F(CopyEngine, TargetGetsTheSourceTimesAndContent) {
   EXPECT_EQ(g_state.copy.copyBytesDone, 1000u + 2 * kBlock + 1);
 }
 
+// A file of at least two blocks whose part this run's download staged with every file checked against
+// the list's hash data is recorded for the uninstaller with the list's digest, without hashing it again;
+// every other file is hashed as it is written. The list here gives a digest that is not the content's,
+// so the record tells which one was taken.
+TEST_F(CopyEngine, LargeCheckedFilesAreRecordedWithTheListsDigest) {
+  const std::string listDigest(64, 'a');
+  struct Case {
+    const char* name;
+    size_t size;
+    bool partChecked;
+    const char* hashLine;  // the file's line in [Hashes] after "name=" ("" none; %zu: the size)
+    bool listDigestTaken;
+  } cases[] = {
+      {"big.dat", 2 * kBlock + 5, true, "%zu AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA", true},
+      {"unchecked.dat", 2 * kBlock + 5, false, "%zu aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa", false},
+      {"small.dat", 2 * kBlock - 1, true, "%zu aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa", false},
+      {"othersize.dat", 2 * kBlock + 5, true, "7 aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa", false},
+      {"shortdigest.dat", 2 * kBlock + 5, true, "%zu aaaa", false},
+      {"nohash.dat", 2 * kBlock + 5, true, "", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Fresh();
+    const std::string rel = std::string("\\QuarnWin32\\") + c.name;
+    OneDisc({rel + " " + rel});
+    StageSource(1, rel, Content(c.size, 7));
+    std::string list = FileBytes(DiscFolder(1) + "\\Fajls_1.ini");
+    if (c.hashLine[0] != '\0') {
+      char line[160];
+      snprintf(line, sizeof line, c.hashLine, c.size);
+      list += std::string("[Hashes]\r\nother.dat=1 ") + std::string(64, '0') + "\r\n" + c.name + "=" + line + "\r\n";
+    }
+    PutFile(DiscFolder(1) + "\\Fajls_1.ini", list);
+    g_state.download.remote.discs[0].checked[kSystems] = c.partChecked ? 1 : 0;
+    EXPECT_EQ(RunCopy(&rec, {}, false), 0);
+    const std::string target = kRoot + rel;
+    EXPECT_EQ(FileBytes(target), Content(c.size, 7));
+    uint64_t hashedSize = 0;
+    std::string content;
+    ASSERT_TRUE(HashFile(target.c_str(), &hashedSize, &content));
+    uint64_t size = 0;
+    std::string recorded;
+    ASSERT_TRUE(FindRecordedFile(target.c_str(), &size, &recorded));
+    EXPECT_EQ(size, c.size);
+    EXPECT_EQ(recorded, c.listDigestTaken ? listDigest : content);
+  }
+}
+
 TEST_F(CopyEngine, DisplayPerBlockAndPerFile) {
   // 3 full blocks + 7 bytes, then exactly one block: a full block, then an empty second read.
   OneDisc({"\\big.dat \\QuarnWin32\\big.dat", "\\one.dat \\QuarnWin32\\one.dat"});
@@ -714,6 +763,29 @@ TEST_F(CopyEngine, WriteErrorIsReportedAndCancelStops) {
   EXPECT_EQ(rec.boxes[0].icon, "error");
   EXPECT_EQ(g_state.copy.copyBytesDone, 3u);  // the failed file counts; Cancel ends the step after it
   EXPECT_FALSE(PathExists("Z:\\dev\\b.txt"));
+}
+
+// A large checked file cut by a write error is recorded with the hash of what reached the target (here
+// nothing: every write to the device fails), not with the list's digest of the whole file.
+TEST_F(CopyEngine, CutCheckedFileIsRecordedWithWhatWasWritten) {
+  g_state.choices.targetDrive = 'Z' - 64;
+  strcpy(g_state.choices.rootName, "dev");
+  OneDisc({"\\a.dat \\full"});
+  StageSource(1, "\\a.dat", Content(2 * kBlock + 5, 3));
+  PutFile(DiscFolder(1) + "\\Fajls_1.ini", FileBytes(DiscFolder(1) + "\\Fajls_1.ini") + "[Hashes]\r\na.dat=" +
+                                                std::to_string(2 * kBlock + 5) + " " + std::string(64, 'b') + "\r\n");
+  g_state.download.remote.discs[0].checked[kSystems] = 1;
+  HANDLE hold = CreateFileA((DiscFolder(1) + "\\a.dat").c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                            nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(hold, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(RunCopy(&rec, {{IDCANCEL, nullptr}}, false), 1);
+  CloseHandle(hold);
+  ASSERT_EQ(rec.boxes.size(), 1u);
+  uint64_t size = 1;
+  std::string recorded;
+  ASSERT_TRUE(FindRecordedFile("Z:\\dev\\full", &size, &recorded));
+  EXPECT_EQ(size, 0u);
+  EXPECT_EQ(recorded, "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");  // SHA-256 of nothing
 }
 
 }  // namespace
