@@ -488,7 +488,10 @@ TEST_F(CopyEngine, LargeCheckedFilesAreRecordedWithTheListsDigest) {
     if (c.hashLine[0] != '\0') {
       char line[160];
       snprintf(line, sizeof line, c.hashLine, c.size);
-      list += std::string("[Hashes]\r\nother.dat=1 ") + std::string(64, '0') + "\r\n" + c.name + "=" + line + "\r\n";
+      // Keyed by the server name, as the download names the file: the list line's source without its
+      // leading backslash.
+      list += std::string("[Hashes]\r\nother.dat=1 ") + std::string(64, '0') + "\r\nQuarnWin32\\" + c.name + "=" +
+              line + "\r\n";
     }
     PutFile(DiscFolder(1) + "\\Fajls_1.ini", list);
     g_state.download.remote.discs[0].checked[kSystems] = c.partChecked ? 1 : 0;

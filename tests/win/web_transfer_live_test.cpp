@@ -669,6 +669,46 @@ TEST_P(LiveWeb, StagesAThreeDiscSetByteForByte) {
   EXPECT_EQ(g_state.flags.cancelRequested.load(), 0);  // a stop is not a cancel
 }
 
+// With hash data, a file an earlier run staged whole is kept, found by its name in any letter case, in
+// the disc folder or a subfolder of it; a staged file that differs is fetched again, and so is every
+// file the folder does not hold.
+TEST_P(LiveWeb, EarlierStagedFilesAreKeptWhenTheyMatchTheListsHashData) {
+  const std::vector<SetFile> set = {
+      {1, kSetup, "setup.cfg", live::PseudoRandomBytes(3001, 31)},
+      {1, kSystems, "kept.dat", live::PseudoRandomBytes(600000, 32)},
+      {1, kSystems, "stale.dat", live::PseudoRandomBytes(2000, 33)},
+      {1, kSystems, "new.dat", live::PseudoRandomBytes(2000, 34)},
+      {1, kHelp, "Help\\guide.hlp", live::PseudoRandomBytes(5000, 35)},
+  };
+  PublishOptions o;
+  o.extraList[1] = "[Hashes]\r\n";
+  for (const SetFile& f : set) {
+    unsigned char digest[kSha256Size];
+    Sha256Hasher hasher;
+    ASSERT_TRUE(hasher.Update(f.content.data(), f.content.size()) && hasher.Finish(digest));
+    o.extraList[1] += FormatHashLine(f.name, f.content.size(), digest) + "\r\n";
+  }
+  Publish(set, o);
+  ASSERT_TRUE(live::MakeDirs(Staged("Disc_01\\Help")));
+  ASSERT_TRUE(live::WriteFileBytes(Staged("Disc_01\\SETUP.CFG"), set[0].content));
+  ASSERT_TRUE(live::WriteFileBytes(Staged("Disc_01\\kept.dat"), set[1].content));
+  ASSERT_TRUE(live::WriteFileBytes(Staged("Disc_01\\stale.dat"), live::PseudoRandomBytes(2000, 99)));
+  ASSERT_TRUE(live::WriteFileBytes(Staged("Disc_01\\Help\\guide.hlp"), set[4].content));
+  Open();
+  SelectForDownload({kSetup, kSystems, kHelp});
+  ASSERT_EQ(ReadRemoteDescription(NoDisplay()), 0);
+  const DownloadOutcome outcome = DownloadInstallationSet(NoDisplay());
+  EXPECT_EQ(outcome.end, DownloadEnd::kComplete) << outcome.failedFile;
+  const struct {
+    const char* path;  // as requested
+    int requests;
+  } expected[] = {{"/Disc_01/setup.cfg", 0}, {"/Disc_01/kept.dat", 0}, {"/Disc_01/stale.dat", 1},
+                  {"/Disc_01/new.dat", 1}, {"/Disc_01/Help/guide.hlp", 0}};
+  for (const auto& e : expected) EXPECT_EQ(live::CountRequests(env_, e.path), e.requests) << e.path;
+  ExpectStaged("Disc_01\\setup.cfg", set[0].content);
+  for (size_t i = 1; i < set.size(); ++i) ExpectStaged("Disc_01\\" + set[i].name, set[i].content);
+}
+
 TEST_P(LiveWeb, ListIsWrittenLastSoADiscCutShortHasNone) {
   std::vector<SetFile> set = ThreeDiscSet();
   Publish(set);
