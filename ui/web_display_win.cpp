@@ -28,13 +28,15 @@ class WebWriteQueue {
 
   // kFirst: the queue was empty, and whoever added must tell the dialog's thread; kJoined: a message is
   // on its way already; kDropped: the dialog is gone.
-  Added Add(Write write) {
+  // *pending: how many writes wait now, this one included.
+  Added Add(Write write, size_t* pending) {
     EnterCriticalSection(&lock_);
     Added added = Added::kDropped;
     if (!closed_) {
       added = pending_.empty() ? Added::kFirst : Added::kJoined;
       pending_.push_back(std::move(write));
     }
+    *pending = pending_.size();
     LeaveCriticalSection(&lock_);
     return added;
   }
@@ -142,11 +144,14 @@ void WebDisplay::Queue(int controlId, bool bar, int position, const char* text) 
     Apply(dialog_, write);
     return;
   }
-  const WebWriteQueue::Added added = queue_->Add(std::move(write));
+  size_t pending = 0;
+  const WebWriteQueue::Added added = queue_->Add(std::move(write), &pending);
   if (added == WebWriteQueue::Added::kDropped) return;
   unflushed_ = true;
-  if (GetCurrentThreadId() == dialogThread_) {
-    Flush();  // on the dialog's own thread: applied now, as a direct write would be
+  if (GetCurrentThreadId() == dialogThread_ || pending >= kMaxPendingWebWrites) {
+    // On the dialog's own thread: applied now, as a direct write would be. Else the queue is full: the
+    // worker waits for the dialog once instead of holding ever more writes.
+    Flush();
   } else if (added == WebWriteQueue::Added::kFirst) {
     // One message per batch. Should it not be posted, the writes wait for the next flush.
     PostMessageA(dialog_, kWebApplyWritesMessage, 0, 0);

@@ -48,6 +48,10 @@ void ApplyWebWrites(HWND window);
 
 class WebWriteQueue;
 
+// At most this many writes wait for the dialog's thread: the one that would exceed it waits until they
+// are applied, so a dialog that falls behind (or is held) never makes the queue grow with the set.
+constexpr size_t kMaxPendingWebWrites = 1024;
+
 class WebDisplay {
  public:
   WebDisplay() = default;  // no dialog: nothing is shown

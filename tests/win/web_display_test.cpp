@@ -320,6 +320,31 @@ TEST(WebDisplay, AChangedValueDoesNotWaitForTheDialogsThread) {
   EXPECT_EQ(SendDlgItemMessageA(host.dialog(), IDC_WEB_PROGRESS, PBM_GETPOS, 0, 0), 1000);
 }
 
+// The writes waiting for a held dialog are bounded: the worker that would queue one more waits on the
+// dialog's thread (a sent message arrives there) with every earlier write still unapplied, and once the
+// dialog runs every value is shown, in order.
+TEST(WebDisplay, AHeldDialogMakesTheWorkerWaitOnceTheQueueIsFull) {
+  CountingDialog host;
+  WebDisplay display(host.dialog());
+  const int count = static_cast<int>(3 * kMaxPendingWebWrites);
+  std::vector<std::string> expected;
+  for (int i = 0; i < count; ++i) expected.push_back(std::to_string(IDC_WEB_STATUS) + "=f" + std::to_string(i));
+  std::function<void()> write = [&] {
+    for (int i = 0; i < count; ++i) display.ShowStatus(("f" + std::to_string(i)).c_str());
+  };
+  HANDLE worker = CreateThread(nullptr, 0, CountingDialog::Trampoline, &write, 0, nullptr);
+  ASSERT_NE(worker, nullptr);
+  // Wakes for a message sent to this thread (the worker's wait) or for the worker's end, without
+  // dispatching the posted batches.
+  const DWORD woke = MsgWaitForMultipleObjects(1, &worker, FALSE, 20000, QS_SENDMESSAGE);
+  EXPECT_EQ(woke, WAIT_OBJECT_0 + 1) << "the worker queued every write without ever waiting";
+  EXPECT_TRUE(host.sequence().empty());
+  EXPECT_EQ(WaitForSingleObject(worker, 0), static_cast<DWORD>(WAIT_TIMEOUT)) << "the worker is waiting";
+  EXPECT_TRUE(CountingDialog::PumpUntilEnded(worker));
+  CloseHandle(worker);
+  EXPECT_EQ(host.sequence(), expected);
+}
+
 // Whatever the worker asks of the dialog after some writes (a box's owner, Cancel, a clip, an end) reaches
 // it only after those writes have been applied: the user never sees a box while the status line still
 // names an older file. The dialog's thread is held until the worker has asked; a message sent to it is
