@@ -1,6 +1,6 @@
 // What the web installation dialog shows, remembered so that a control is written only when what it
-// shows changes. Every write to the dialog from the worker is a message the worker waits on until the
-// dialog's thread has carried it out; a write that changes nothing would cost that wait for nothing.
+// shows changes. Every write to the dialog from the worker is work for the dialog's thread (queued, and
+// waited for before each box and end); a write that changes nothing would cost that work for nothing.
 // Portable: it only decides. ui/web_display_win.h writes what it decides to the dialog.
 #pragma once
 #include <string>
