@@ -49,10 +49,11 @@ void IniIndex::Build(int count) {
   nextBracket_.assign(n + 1, n);
   for (int i = n - 1; i >= 0; --i)
     nextBracket_[i] = (lines_[i].length > 0 && text_[lines_[i].start] == '[') ? i : nextBracket_[i + 1];
-  std::vector<int> terminated;
+  // A section's header always begins with '[', so only such lines can answer a header lookup.
+  std::vector<int> headers;
   for (int i = 0; i < n; ++i)
-    if (lines_[i].terminated) terminated.push_back(i);
-  headers_ = Sort(std::move(terminated));
+    if (lines_[i].terminated && nextBracket_[i] == i) headers.push_back(i);
+  headers_ = Sort(std::move(headers));
 }
 
 IniIndex::SortedLines IniIndex::Sort(std::vector<int> lines) const {
@@ -65,15 +66,12 @@ IniIndex::SortedLines IniIndex::Sort(std::vector<int> lines) const {
     if (x.length != y.length) return x.length < y.length;
     return a < b;
   });
-  s.order = std::move(lines);
-  size_t m = s.order.size();
-  s.least.push_back(s.order);
-  for (size_t width = 2; width <= m; width *= 2) {
-    const std::vector<int>& prev = s.least.back();
-    std::vector<int> next(m - width + 1);
-    for (size_t i = 0; i + width <= m; ++i) next[i] = std::min(prev[i], prev[i + width / 2]);
-    s.least.push_back(std::move(next));
-  }
+  size_t m = lines.size();
+  s.count = m;
+  s.tree.reserve(2 * m);
+  s.tree.assign(m, 0);
+  s.tree.insert(s.tree.end(), lines.begin(), lines.end());
+  for (size_t i = m; i-- > 1;) s.tree[i] = std::min(s.tree[2 * i], s.tree[2 * i + 1]);
   return s;
 }
 
@@ -89,13 +87,27 @@ int IniIndex::FirstWithPrefix(const SortedLines& set, const char* prefix, int n)
     const Line& l = lines_[line];
     return l.length >= n && memcmp(text_ + l.start, prefix, static_cast<size_t>(n)) == 0;
   };
-  const std::vector<int>& o = set.order;
-  size_t lo = std::partition_point(o.begin(), o.end(), below) - o.begin();
-  size_t hi = std::partition_point(o.begin() + static_cast<long>(lo), o.end(), startsWith) - o.begin();
+  const std::vector<int>& t = set.tree;
+  size_t m = set.count;
+  auto first = t.begin() + static_cast<long>(m);
+  size_t lo = std::partition_point(first, t.end(), below) - first;
+  size_t hi = std::partition_point(first + static_cast<long>(lo), t.end(), startsWith) - first;
   if (lo >= hi) return -1;
-  size_t k = 0;
-  while ((size_t{2} << k) <= hi - lo) ++k;
-  return std::min(set.least[k][lo], set.least[k][hi - (size_t{1} << k)]);
+  // Bottom-up over the minimum tree: each step takes the nodes that cover [lo, hi) only at its ends.
+  int best = -1;
+  auto take = [&best](int line) { best = (best < 0 || line < best) ? line : best; };
+  for (lo += m, hi += m; lo < hi; lo /= 2, hi /= 2) {
+    if (lo & 1) take(t[lo++]);
+    if (hi & 1) take(t[--hi]);
+  }
+  return best;
+}
+
+size_t IniIndex::TableBytes() const {
+  auto bytes = [](const SortedLines& s) { return s.tree.capacity() * sizeof(int); };
+  size_t n = lines_.capacity() * sizeof(Line) + nextBracket_.capacity() * sizeof(int) + bytes(headers_);
+  for (const auto& body : bodies_) n += bytes(body.second);
+  return n;
 }
 
 const IniIndex::SortedLines& IniIndex::Body(int firstLine) const {

@@ -8,18 +8,20 @@
 // line is the first line of the section (up to the next line beginning with "[") that begins with the key
 // (so File1 still matches a File10 line that comes first), lines cut to 255 bytes, CR LF only.
 //
-// The index is bounded: it costs about 170 bytes per line (the sorted tables of the headers and of every
-// section looked up), so a hostile list of millions of empty lines would take gigabytes, and in a 32-bit
-// process end in an allocation failure. A text of more than maxLines lines is not indexed, and neither is
-// one whose index cannot be allocated: Find then answers with the plain lookup (the same answers, each a
-// scan of the text). No exception leaves the index.
+// The index is bounded: it costs about 40 bytes per line (the line table, and the sorted table of every
+// section looked up; the table of section headers holds only the lines beginning with '['), so a hostile
+// list of millions of empty lines would still take tens of megabytes, and in a 32-bit process could end
+// in an allocation failure. A text of more than maxLines lines is not indexed, and neither is one whose
+// index cannot be allocated: Find then answers with the plain lookup (the same answers, each a scan of the
+// text). No exception leaves the index.
 #pragma once
+#include <cstddef>
 #include <map>
 #include <vector>
 
 class IniIndex {
  public:
-  // 131,072 lines: the index then stays below about 24 MB; a real file list has a line per file.
+  // 131,072 lines: the index then stays below about 6 MB; a real file list has a line per file.
   static constexpr int kMaxIndexedLines = 1 << 17;
 
   // The text must outlive the index; it is never modified.
@@ -32,17 +34,22 @@ class IniIndex {
   // then a plain lookup.
   bool indexed() const { return !plain_; }
 
+  // The bytes the index's tables hold now (the text itself not counted).
+  size_t TableBytes() const;
+
  private:
   struct Line {
     int start;
     int length;  // cut to 255
     bool terminated;
   };
-  // A set of lines sorted by their text, with a sparse table answering "the earliest line among the
-  // sorted positions [a, b)" in constant time.
+  // A set of lines sorted by their text, with a minimum tree answering "the earliest line among the
+  // sorted positions [a, b)" in logarithmic time.
   struct SortedLines {
-    std::vector<int> order;               // line numbers sorted by text, then by number
-    std::vector<std::vector<int>> least;  // least[k][i]: smallest line number in order[i, i + 2^k)
+    size_t count = 0;
+    // tree[count + i]: the line numbers sorted by text, then by number; tree[i] (0 < i < count): the
+    // smaller of tree[2i] and tree[2i + 1].
+    std::vector<int> tree;
   };
 
   void Build(int count);

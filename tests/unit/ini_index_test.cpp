@@ -116,3 +116,32 @@ TEST(IniIndex, LargeNumberedListReadsEveryEntry) {
   }
   EXPECT_FALSE(index.Find("Setup", "File10001", v, sizeof v));
 }
+
+// A file list as the maker's tool writes it: a numbered section and a [Hashes] section of the same
+// length. Every entry is read (the download's pattern), the answers are the plain lookup's, and the
+// index's tables stay at a few dozen bytes a line: the list of a 10,000-file set must not cost the
+// installer megabytes.
+TEST(IniIndex, ListWithHashSectionStaysSmallAndAgreesWithThePlainLookup) {
+  const int n = 10000;
+  std::string t = "; list\r\n[Disc]\r\nName=D\r\n\r\n[Systems]\r\n";
+  for (int i = 1; i <= n; ++i) t += "File" + std::to_string(i) + "=\\f" + std::to_string(i) + ".dat \\Data\r\n";
+  t += "\r\n[Hashes]\r\n";
+  for (int i = 1; i <= n; ++i) t += "f" + std::to_string(i) + ".dat=1024 " + std::string(64, 'a') + "\r\n";
+  IniIndex index(t.data(), static_cast<int>(t.size()));
+  ASSERT_TRUE(index.indexed());
+  for (int i = 1; i <= n + 1; ++i) {
+    std::string key = "File" + std::to_string(i);
+    Answer a = Indexed(index, "Systems", key.c_str());
+    if (i % 997 == 1 || i > n - 2) {
+      Answer p = Plain(t, "Systems", key.c_str());
+      EXPECT_EQ(a.found, p.found) << key;
+      EXPECT_EQ(a.value, p.value) << key;
+    }
+    EXPECT_EQ(a.found, i <= n) << key;
+  }
+  Answer h = Indexed(index, "Hashes", "f77.dat");
+  EXPECT_TRUE(h.found);
+  EXPECT_EQ(h.value, "1024 " + std::string(64, 'a'));
+  const size_t lineCount = 2 * n + 8;
+  EXPECT_LT(index.TableBytes(), 40 * lineCount) << "bytes per line: " << index.TableBytes() / lineCount;
+}
