@@ -14,7 +14,8 @@ For each set (large: 10 files of 50 MB; small: 2,000 files of 10 KB; many: a 10,
   - a bare copy loop under the same Wine (bench/copy_floor.cpp) over the staged files, the copy phase's
     floor, and native cp of the staged tree, the physical limit;
   - the installer's peak memory (VmHWM of its Wine process) against the memory floor program
-    (bench/memory_floor.cpp: the same libraries, fonts, dialogs and a WinINet session, nothing installed);
+    (bench/memory_floor.cpp: the same libraries, fonts, dialogs and a WinINet session, nothing installed),
+    and the bare WinINet loop's own peak beside it (how much Wine's WinINet grows with the requests);
   - the lookups of the set's own file list (bench/profile_read.cpp under the same Wine): the download's
     index and the copy engine's whole-section read, as a share of the whole installation.
 Medians of the runs, with min and max, go into a Markdown table and build/bench/results.json.
@@ -325,18 +326,32 @@ def urls(tree, https):
 
 
 def run_wininet(b, url_list, outdir):
+    """The bare WinINet loop's time and its peak memory (VmHWM, KB): how much Wine's WinINet itself grows
+    with the number of requests, which the installer's peak carries too."""
     shutil.rmtree(outdir, ignore_errors=True)
     os.makedirs(outdir)
     listfile = os.path.join(b, "urls.txt")
     with open(listfile, "w") as f:
         f.write("\n".join(url_list) + "\n")
-    p = subprocess.run(["wine", os.path.join(b, "wininet_fetch.exe"), harness.win_path(listfile),
-                        harness.win_path(outdir)], capture_output=True, text=True, env=harness.wine_env(),
-                       stdin=subprocess.DEVNULL)
-    fields = dict(kv.split("=") for kv in p.stdout.split())
+    p = subprocess.Popen(["wine", os.path.join(b, "wininet_fetch.exe"), harness.win_path(listfile),
+                          harness.win_path(outdir)], stdout=subprocess.PIPE, text=True, env=harness.wine_env(),
+                         stdin=subprocess.DEVNULL)
+    watch = PeakWatch([p.pid])
+    watch.start()
+    try:
+        harness.wait_until(lambda: unix_pid_of("wininet_fetch.exe") or p.poll() is not None, timeout=60,
+                           what="the bare loop's process")
+        watch.pids.extend(unix_pid_of("wininet_fetch.exe"))
+        out = p.communicate(timeout=3600)[0]
+    finally:
+        watch.stop.set()
+        watch.join()
+        if p.poll() is None:
+            p.kill()
+    fields = dict(kv.split("=") for kv in out.split())
     if fields.get("failures") != "0":
-        raise RuntimeError("wininet_fetch failed: " + p.stdout)
-    return float(fields["ms"]) / 1000.0
+        raise RuntimeError("wininet_fetch failed: " + out)
+    return float(fields["ms"]) / 1000.0, watch.peak
 
 
 def run_curl(b, url_list, outdir):
@@ -457,7 +472,7 @@ def main():
             state = serve(b, tree, https)
             try:
                 r = {k: [] for k in ("download", "copy", "whole", "wininet", "curl", "cp", "copy_floor", "peak_kb",
-                                     "floor_kb", "index", "section", "perkey", "load", "download_log", "copy_log")}
+                                     "floor_kb", "wininet_kb", "index", "section", "perkey", "load", "download_log", "copy_log")}
                 entries = 0
                 for _ in range(a.runs):
                     r["load"].append(load_now())
@@ -466,7 +481,9 @@ def main():
                         if k in inst:
                             r[k].append(inst[k])
                     u = urls(tree, https)
-                    r["wininet"].append(run_wininet(b, u, os.path.join(b, "wininet-out")))
+                    seconds, peak = run_wininet(b, u, os.path.join(b, "wininet-out"))
+                    r["wininet"].append(seconds)
+                    r["wininet_kb"].append(peak)
                     r["curl"].append(run_curl(b, u, os.path.join(b, "curl-out")))
                     staged = os.path.join(drive_dir, ROOT, "QuarnWin32", "Install", "Disc_01")
                     r["cp"].append(run_cp(staged, os.path.join(b, "cp-out")))
@@ -491,9 +508,10 @@ def main():
                     "lookup_share": round(statistics.median(lookup), 4) if lookup else None,
                     "peak_mb": round(m["peak_kb"][0] / 1024, 1),
                     "floor_peak_mb": round(m["floor_kb"][0] / 1024, 1),
+                    "wininet_peak_mb": round(m["wininet_kb"][0] / 1024, 1),
                     "own_memory_mb": round((m["peak_kb"][0] - m["floor_kb"][0]) / 1024, 1),
                     "seconds": {k: {"median": round(v[0], 3), "min": round(v[1], 3), "max": round(v[2], 3)}
-                                for k, v in m.items() if k not in ("peak_kb", "floor_kb", "load")},
+                                for k, v in m.items() if k not in ("peak_kb", "floor_kb", "wininet_kb", "load")},
                     "peak_mb_all": [round(x / 1024, 1) for x in r["peak_kb"]],
                     "floor_peak_mb_all": [round(x / 1024, 1) for x in r["floor_kb"]],
                     "load_average": {"min": min(r["load"]), "max": max(r["load"])},
@@ -535,13 +553,13 @@ def table(results):
             r["download_ratio_wininet"], t(r, "curl"), t(r, "copy"), t(r, "copy_floor"), r["copy_ratio_floor"],
             t(r, "cp"), r["copy_ratio_cp"]))
     out += ["", "| set | protocol | entries | index s | section read s | per-key reads s (before) | whole installation s |"
-            " lookup share (goal < 2 %) | peak MB | floor MB | own MB (goal < 4) | load |",
-            "|---|---|---|---|---|---|---|---|---|---|---|---|"]
+            " lookup share (goal < 2 %) | peak MB | floor MB | own MB (goal < 4) | bare WinINet peak MB | load |",
+            "|---|---|---|---|---|---|---|---|---|---|---|---|---|"]
     for r in results:
         share = "-" if r["lookup_share"] is None else "%.2f %%" % (100 * r["lookup_share"])
-        out.append("| %s | %s | %d | %s | %s | %s | %s | %s | %.1f | %.1f | %.1f | %.1f-%.1f |" % (
+        out.append("| %s | %s | %d | %s | %s | %s | %s | %s | %.1f | %.1f | %.1f | %.1f | %.1f-%.1f |" % (
             r["set"], proto(r), r["files"], t(r, "index", 3), t(r, "section", 3), t(r, "perkey", 3),
-            t(r, "whole", 1), share, r["peak_mb"], r["floor_peak_mb"], r["own_memory_mb"],
+            t(r, "whole", 1), share, r["peak_mb"], r["floor_peak_mb"], r["own_memory_mb"], r["wininet_peak_mb"],
             r["load_average"]["min"], r["load_average"]["max"]))
     return "\n".join(out) + "\n\nRatios are throughput ratios (reference time / installer time): 1.0 means as fast as the reference.\n"
 
