@@ -543,7 +543,7 @@ def table(results):
     def proto(r):
         return r["protocol"] + (" (/S)" if r.get("silent") else "" if r.get("recorder_hooked", True) else
                                 " (no recorder)") + \
-            ("" if r.get("rate", "0") == "0" else ", %sB/s" % r["rate"])
+            ("" if r.get("rate", "0") == "0" else ", limit_rate %s" % r["rate"])
     out = ["| set | protocol | MB | installer download s | bare WinINet s | ratio (goal >= 0.9) | curl s |"
            " installer copy s | copy floor s | ratio (goal >= 0.8) | cp s | vs cp |",
            "|---|---|---|---|---|---|---|---|---|---|---|---|"]
