@@ -151,12 +151,9 @@ KnownDigest CheckedDigestOf(const std::string& fileList, bool partChecked, const
   if (SourcePathOf(g_state.paths.stagingFolder, disc, (std::string("\\") + name).c_str()) != sourcePath) return d;
   char value[kTextSize];
   GetPrivateProfileStringA(kHashSection, name, "", value, sizeof value, fileList.c_str());
-  char* end = nullptr;
-  const unsigned long long size = strtoull(value, &end, 10);
-  if (end == value || *end != ' ' || size != sourceSize) return d;
-  while (*end == ' ') ++end;
+  uint64_t size = 0;
   unsigned char digest[kSha256Size];
-  if (strlen(end) != 2 * kSha256Size || !ParseHex(end, 2 * kSha256Size, digest, kSha256Size)) return d;
+  if (!ParseHashValue(value, strlen(value), &size, digest) || size != sourceSize) return d;
   d.known = true;
   d.size = size;
   d.sha256 = HexText(digest, kSha256Size);

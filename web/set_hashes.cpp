@@ -95,13 +95,7 @@ bool ParseHashLine(const FullLine& line, HashEntry* entry) {
     unsigned char c = static_cast<unsigned char>(line.start[i]);
     if (c < 0x20 || c == 0x7F) return false;
   }
-  const char* value = eq + 1;
-  size_t valueLength = line.length - nameLength - 1;
-  const char* blank = static_cast<const char*>(memchr(value, ' ', valueLength));
-  if (blank == nullptr) return false;
-  size_t sizeLength = static_cast<size_t>(blank - value);
-  if (!ParseSize(value, sizeLength, &entry->size)) return false;
-  if (!ParseHex(blank + 1, valueLength - sizeLength - 1, entry->sha256, kSha256Size)) return false;
+  if (!ParseHashValue(eq + 1, line.length - nameLength - 1, &entry->size, entry->sha256)) return false;
   entry->name.assign(line.start, nameLength);
   return true;
 }
@@ -133,6 +127,13 @@ HashData ReadHashSection(const char* text, size_t size, std::vector<HashEntry>* 
     entries->push_back(entry);
   }
   return HashData::kPresent;
+}
+
+bool ParseHashValue(const char* value, size_t length, uint64_t* size, unsigned char sha256[kSha256Size]) {
+  const char* blank = static_cast<const char*>(memchr(value, ' ', length));
+  if (blank == nullptr) return false;
+  const size_t sizeLength = static_cast<size_t>(blank - value);
+  return ParseSize(value, sizeLength, size) && ParseHex(blank + 1, length - sizeLength - 1, sha256, kSha256Size);
 }
 
 const HashEntry* FindHashEntry(const std::vector<HashEntry>& entries, const char* name) {

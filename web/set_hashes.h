@@ -48,6 +48,10 @@ HashData ReadHashSection(const char* text, size_t size, std::vector<HashEntry>* 
 // The entry for a name, or nullptr.
 const HashEntry* FindHashEntry(const std::vector<HashEntry>& entries, const char* name);
 
+// The value of a [Hashes] line, "SIZE SHA256" (decimal size, one blank, 64 hex digits, nothing more), as
+// ReadHashSection reads it.
+bool ParseHashValue(const char* value, size_t length, uint64_t* size, unsigned char sha256[kSha256Size]);
+
 // One line "NAME=SIZE SHA256" (lower-case hex) without its CR LF.
 std::string FormatHashLine(const std::string& name, uint64_t size, const unsigned char sha256[kSha256Size]);
 // 2n lower-case hex digits of n bytes.
