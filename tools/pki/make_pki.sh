@@ -10,6 +10,10 @@ set -euo pipefail
 out="${1:?usage: make_pki.sh OUTDIR}"
 mkdir -p "$out"
 cd "$out"
+# Two test programs started at once may ask for the same set: the second waits for the first's, or it
+# would write a key over the key of a certificate the first is signing.
+exec 9>.make_pki.lock
+flock 9
 if [ -f server.chain.crt ] && openssl x509 -checkend 86400 -noout -in server.crt >/dev/null 2>&1; then
   exit 0
 fi
