@@ -72,9 +72,14 @@ void ParseParts(const std::string& value, CommandLine* out) {
     if (!name.empty()) {
       bool known = false;
       for (int p = 0; p < kPartCount; ++p) {
-        if (EqualsNoCase(name, kPartNames[p])) {
+        if (!EqualsNoCase(name, kPartNames[p])) continue;
+        known = true;
+        // The options dialog offers the sample projects but never lets them be chosen: the switch
+        // cannot choose them either.
+        if (p == kProjects) {
+          Fail(out, CommandLineError::kPartNotOffered, name);
+        } else {
           out->parts[p] = 1;
-          known = true;
         }
       }
       if (!known) Fail(out, CommandLineError::kUnknownPart, name);
@@ -176,6 +181,8 @@ const char* CommandLineErrorName(CommandLineError error) {
       return "bad drive";
     case CommandLineError::kUnknownPart:
       return "unknown part";
+    case CommandLineError::kPartNotOffered:
+      return "part not offered";
     case CommandLineError::kRepeated:
       return "repeated switch";
     case CommandLineError::kTooLong:

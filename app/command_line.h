@@ -4,8 +4,9 @@
 //   /?                 the help box
 //   /S                 silent: no window of ours; every question gets its default answer
 //   /DRIVE=X           the target drive (X, X: or X:\)
-//   /PARTS=a,b,...     the optional parts: Drawings, Blocks, Projects, Datas, Help (Setup and Systems are
-//                      always installed and may be named); empty: none of them
+//   /PARTS=a,b,...     the optional parts: Drawings, Blocks, Datas, Help (Setup and Systems are always
+//                      installed and may be named); empty: none of them. Projects is refused: the
+//                      options dialog shows it unchecked and disabled, never chosen
 //   /NOSTART           do not start the installed system
 //   /LOG=path          a copy of the installation log at this path too
 //   /UNINSTALL         remove the installed system
@@ -24,6 +25,7 @@ enum class CommandLineError {
   kUnexpectedValue,  // a switch without a value given one (/S=1)
   kBadDrive,         // not a single letter A-Z, optionally followed by ":" or ":\"
   kUnknownPart,      // a name in /PARTS that is not a part
+  kPartNotOffered,   // Projects in /PARTS: the options dialog never lets it be chosen
   kRepeated,         // the same switch twice
   kTooLong,          // a value that does not fit the program's 256-byte buffers
   kConflict,         // /UNINSTALL with an installation switch (/DRIVE, /PARTS, /NOSTART)

@@ -17,6 +17,7 @@
 #include "install/progman_dde_win.h"
 #include "app/uninstall_win.h"
 #include "res/resource.h"
+#include "ui/drive_chooser_win.h"
 #include "ui/drive_field.h"
 
 namespace {
@@ -86,6 +87,16 @@ LRESULT CALLBACK SilentWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
 }
 
 ExitCode RunSilentInstall(HINSTANCE instance) {
+  // The drive is checked as the options dialog checks it: a drive that is missing or not ready is a bad
+  // value of /DRIVE, refused before anything is done (the dialog's message goes to the log).
+  if (g_line.drive) {
+    char message[kTextSize];
+    if (!EnterTargetDrive(g_line.drive, message, sizeof message)) {
+      LogEvent("bad command line: /DRIVE=%c: the drive is missing or not ready", 64 + g_line.drive);
+      ShowBox(nullptr, message, g_state.process.caption, MB_OK | MB_ICONERROR, IDOK);
+      return ExitCode::kBadCommandLine;
+    }
+  }
   PrepareSilentChoices();
   LogEvent("silent installation: drive %c:, parts %s, start afterwards %s", 64 + g_state.choices.targetDrive,
            PartList(g_state.choices.partSelected).c_str(), g_state.choices.startAfterInstall ? "yes" : "no");
@@ -100,14 +111,16 @@ ExitCode RunSilentInstall(HINSTANCE instance) {
   if (!window) return ExitCode::kStartFailed;
   g_state.windows.mainWindow = window;
 
-  DWORD id = 0;
   g_state.flags.workerRunning = 1;
-  ScopedKernelHandle thread(CreateThread(nullptr, 0, RunInstallation, nullptr, 0, &id));
+  // At below-normal priority, as the dialog's worker: the Program Manager conversation at the end is
+  // carried by this thread's window.
+  ScopedKernelHandle thread(CreateWorkerThread(RunInstallation, nullptr));
   if (!thread) {
     g_state.flags.workerRunning = 0;
     DestroyWindow(window);
     return ExitCode::kStartFailed;
   }
+  ResumeThread(thread.get());
   MSG msg = {};
   while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
     TranslateMessage(&msg);

@@ -11,9 +11,9 @@ const char kHelpText[] =
     "(a megl\xe9v\xf5 f\xe1jl marad, a lemezk\xe9r\xe9s megszak\xedt, a hiba\xfczenet OK).\n"
     // /DRIVE=X  A cél meghajtó, pl. /DRIVE=C
     "/DRIVE=X  A c\xe9l meghajt\xf3, pl. /DRIVE=C\n"
-    // /PARTS=Drawings,Blocks,Projects,Datas,Help  A választható részek, vesszővel elválasztva (az
+    // /PARTS=Drawings,Blocks,Datas,Help  A választható részek, vesszővel elválasztva (az
     // alaprészek mindig települnek).
-    "/PARTS=Drawings,Blocks,Projects,Datas,Help  A v\xe1laszthat\xf3 r\xe9szek, vessz\xf5vel elv\xe1lasztva "
+    "/PARTS=Drawings,Blocks,Datas,Help  A v\xe1laszthat\xf3 r\xe9szek, vessz\xf5vel elv\xe1lasztva "
     "(az alapr\xe9szek mindig telep\xfclnek).\n"
     // /NOSTART  A telepítés után a rendszer nem indul el.
     "/NOSTART  A telep\xedt\xe9s ut\xe1n a rendszer nem indul el.\n"
@@ -21,9 +21,10 @@ const char kHelpText[] =
     "/LOG=f\xe1jl  A telep\xedt\xe9si napl\xf3 m\xe1solata ebbe a f\xe1jlba.\n"
     // /UNINSTALL  A telepített rendszer eltávolítása (/S-sel kérdés nélkül).
     "/UNINSTALL  A telep\xedtett rendszer elt\xe1vol\xedt\xe1sa (/S-sel k\xe9rd\xe9s n\xe9lk\xfcl).\n\n"
-    // A napló (QuarnInstall.log) mindig a telepítési mappába kerül.
-    "A napl\xf3 (QuarnInstall.log) mindig a telep\xedt\xe9si mapp\xe1"
-    "ba ker\xfcl.";
+    // A napló (QuarnInstall.log) az ideiglenes mappába kerül, amíg a letöltési mappa el nem készül,
+    // utána oda; az eltávolítás naplója mindig az ideiglenes mappában marad.
+    "A napl\xf3 (QuarnInstall.log) az ideiglenes mapp\xe1" "ba ker\xfcl, am\xedg a let\xf6lt\xe9si mappa el nem "
+    "k\xe9sz\xfcl, ut\xe1na oda; az elt\xe1vol\xedt\xe1s napl\xf3ja mindig az ideiglenes mapp\xe1" "ban marad.";
 
 const char kNothingToUninstallText[] = "Nincs elt\xe1vol\xedthat\xf3 telep\xedt\xe9s.";  // Nincs eltávolítható telepítés.
 
@@ -49,6 +50,8 @@ const char* ReasonText(CommandLineError error) {
       return "Hib\xe1s meghajt\xf3";  // Hibás meghajtó
     case CommandLineError::kUnknownPart:
       return "Ismeretlen r\xe9sz";  // Ismeretlen rész
+    case CommandLineError::kPartNotOffered:
+      return "Nem v\xe1laszthat\xf3 r\xe9sz";  // Nem választható rész
     case CommandLineError::kRepeated:
       return "K\xe9tszer megadott kapcsol\xf3";  // Kétszer megadott kapcsoló
     case CommandLineError::kTooLong:

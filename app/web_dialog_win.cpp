@@ -210,14 +210,12 @@ INT_PTR CALLBACK WebLoadDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
 }
 
 void StartWorker(LPTHREAD_START_ROUTINE procedure, LPVOID parameter) {
-  DWORD id = 0;
-  HANDLE thread = CreateThread(nullptr, 0, procedure, parameter, CREATE_SUSPENDED, &id);
+  HANDLE thread = CreateWorkerThread(procedure, parameter);
   if (!thread) return;  // the dialog keeps its empty display; Cancel ends it with 0
   g_workerThread.reset(thread);
   // Counted as running before its first instruction: a Cancel pressed in between must wait for the
   // worker's end instead of closing the dialog under a thread that is about to write to it.
   g_state.flags.workerRunning = 1;
-  SetThreadPriority(thread, THREAD_PRIORITY_BELOW_NORMAL);
   ResumeThread(thread);
 }
 

@@ -163,8 +163,19 @@ void PrepareRun() {
 
 }  // namespace
 
+HANDLE CreateWorkerThread(LPTHREAD_START_ROUTINE procedure, LPVOID parameter) {
+  DWORD id = 0;
+  HANDLE thread = CreateThread(nullptr, 0, procedure, parameter, CREATE_SUSPENDED, &id);
+  if (thread == nullptr) return nullptr;
+  if (!SetThreadPriority(thread, THREAD_PRIORITY_BELOW_NORMAL)) {
+    LogEvent("worker thread: below-normal priority refused (error %lu)", GetLastError());
+  }
+  return thread;
+}
+
 DWORD WINAPI RunInstallation(LPVOID dialog) {
   g_state.flags.workerRunning = 1;
+  LogEvent("worker thread: priority %d", GetThreadPriority(GetCurrentThread()));
   WebDisplay display(static_cast<HWND>(dialog));
   PrepareRun();
   display.ShowTitle(kTitleCollecting);

@@ -9,3 +9,9 @@
 // The parameter is the dialog's handle, taken once as the run's display; nullptr (a silent run) shows
 // nothing. The exit code is 0.
 DWORD WINAPI RunInstallation(LPVOID dialog);
+
+// Creates the worker thread suspended and at below-normal priority, so that the window's thread (the
+// dialog, the Program Manager conversation) stays responsive while the download and the copy run; the
+// caller resumes it. Every run's worker, the dialog's and the silent one, starts through here. nullptr
+// when no thread could be made.
+HANDLE CreateWorkerThread(LPTHREAD_START_ROUTINE procedure, LPVOID parameter);

@@ -68,7 +68,7 @@ void DrawPanelText(HDC dc, int width, int height, const PanelTextItem& item, con
   SetBkMode(dc, TRANSPARENT);
   SetTextAlign(dc, item.align == PanelAlign::kCentreTop ? TA_CENTER | TA_TOP : TA_LEFT | TA_TOP);
   SetTextColor(dc, RGB(item.red, item.green, item.blue));
-  PanelPoint at = PanelTextPosition(width, height, item.fx, item.fy);
+  PanelPoint at = PanelTextPosition(width, height, item.xPerMille, item.yPerMille);
   TextOutA(dc, at.x, at.y, text, static_cast<int>(strlen(text)));
   // `selected` puts the previous font back before `font` deletes the created one.
 }

@@ -92,6 +92,17 @@ void ChooseTargetDrive(HWND optionsDialog) {
   ApplyTargetDrive(optionsDialog);
 }
 
+bool EnterTargetDrive(int number, char* message, size_t messageSize) {
+  if (messageSize > 0) message[0] = '\0';
+  if (number < 1 || number > 26) return false;
+  const char drive[3] = {static_cast<char>('A' + number - 1), ':', '\0'};
+  if (SetCurrentDirectoryA(drive)) return true;
+  char format[kTextSize] = "";
+  LoadStringA(g_state.windows.instance, IDS_DRIVE_NOT_READY, format, sizeof format);
+  snprintf(message, messageSize, format, drive);  // our own string table entry, one %s
+  return false;
+}
+
 int ApplyTargetDrive(HWND optionsDialog) {
   g_driveText[0] = '\0';
   GetDlgItemTextA(optionsDialog, IDC_DRIVE_EDIT, g_driveText, sizeof g_driveText);
@@ -101,13 +112,8 @@ int ApplyTargetDrive(HWND optionsDialog) {
     ShowInvalidDrive(optionsDialog);
     return 1;
   }
-  const char drive[3] = {letter, ':', '\0'};
-  if (!SetCurrentDirectoryA(drive)) {
-    char format[kTextSize] = "";
-    LoadStringA(g_state.windows.instance, IDS_DRIVE_NOT_READY, format, sizeof format);
-    const char upper[3] = {static_cast<char>('A' + number - 1), ':', '\0'};
-    char message[kTextSize];
-    snprintf(message, sizeof message, format, upper);  // our own string table entry, one %s
+  char message[kTextSize];
+  if (!EnterTargetDrive(number, message, sizeof message)) {
     ShowDriveError(optionsDialog, message);
     return 1;
   }

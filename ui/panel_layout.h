@@ -49,8 +49,8 @@ struct PanelTextItem {
   int fontHeight;  // pixels
   int weight;      // 400 normal, 700 bold
   bool italic;
-  double fx;  // horizontal position as a fraction of the background width
-  double fy;  // vertical position as a fraction of the background height
+  int32_t xPerMille;  // horizontal position in thousandths of the background width (680: 0.68)
+  int32_t yPerMille;  // vertical position in thousandths of the background height
   uint8_t red, green, blue;
   PanelAlign align;
 };
@@ -62,8 +62,9 @@ constexpr size_t kPanelItemCount = 13;
 constexpr size_t kLeftColumnItemCount = 8;
 extern const PanelTextItem kPanelItems[kPanelItemCount];
 
-// x = width * fx and y = height * fy, each computed in double precision and truncated toward zero.
-PanelPoint PanelTextPosition(int width, int height, double fx, double fy);
+// x = width * xPerMille / 1000 and y = height * yPerMille / 1000, exact in whole numbers and truncated toward
+// zero (the same pixel in every build, whatever its floating-point unit).
+PanelPoint PanelTextPosition(int width, int height, int32_t xPerMille, int32_t yPerMille);
 
 // Top-left corner of the logo: (W - logo width - 40, H - logo height - 6). Negative when the logo does
 // not fit; the blit then clips it.

@@ -623,10 +623,22 @@ DownloadOutcome DownloadInstallationSet(WebDisplay& display) {
     char path[kTextSize];
     FormDiscFolder(disc, discFolder, sizeof discFolder);
     FormFileListName(disc, listName, sizeof listName);
-    // The description's check left room for every disc folder and list; a folder that cannot be made
-    // leaves nowhere to stage the list.
+    // The description's check left room for every disc folder and list. A folder that cannot be made
+    // (a file of that name, a refused or full drive) leaves nowhere to stage this disc: the download
+    // stops here and the installation goes on with what the discs before it staged. The cause is on
+    // this computer, so no box blames the server; the log names it.
     if (!BuildStagingPath(discFolder, nullptr, path, sizeof path)) return FileFailed(listName);
-    if (!CreateDirectoryA(path, nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) return FileFailed(listName);
+    if (!CreateDirectoryA(path, nullptr)) {
+      const DWORD error = GetLastError();
+      const DWORD attributes = GetFileAttributesA(path);
+      if (error != ERROR_ALREADY_EXISTS || attributes == INVALID_FILE_ATTRIBUTES ||
+          (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+        LogEvent("download stopped: the disc folder %s could not be made (%s, error %lu); the installation "
+                 "goes on with what is staged",
+                 path, error == ERROR_ALREADY_EXISTS ? "a file has its name" : "refused", error);
+        return Ended(DownloadEnd::kComplete);
+      }
+    }
 
     // The first disc number without a list on the server ends the set. A list that does not come (it
     // is there but arrives cut, or the server is busy or out of reach on every attempt) is a failed file.

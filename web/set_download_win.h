@@ -18,7 +18,8 @@ int ReadRemoteDescription(WebDisplay& display);
 
 // How the download phase ended.
 enum class DownloadEnd {
-  kComplete,    // every disc up to disc 15 or the first disc without a file list on the server
+  kComplete,    // every disc up to disc 15 or the first disc without a file list on the server, or the
+                // first disc whose staging folder could not be made (logged; the installation goes on)
   kCancelled,   // Cancel was pressed
   kNoSpace,     // the free-space check refused the set before any request for it (its box was shown)
   kRefused,     // the set was refused for its hash data or signature (its box was shown)

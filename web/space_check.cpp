@@ -16,12 +16,16 @@ char Upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' +
 }  // namespace
 
 int ComputeSpaceNeeds(char targetDrive, char windowsDrive, uint64_t setBytes, uint64_t windowsBytes,
-                      DriveNeed needs[2]) {
+                      const SpaceOnDisk& onDisk, DriveNeed needs[2]) {
   targetDrive = Upper(targetDrive);
   windowsDrive = Upper(windowsDrive);
   if (windowsBytes > setBytes) windowsBytes = setBytes;
-  // Staging keeps every file; the installed copy goes to the root folder or the Windows folder.
-  needs[0] = DriveNeed{targetDrive, setBytes + (setBytes - windowsBytes) + kSpaceMarginBytes};
+  const uint64_t installedHere = setBytes - windowsBytes;
+  // Staging keeps every file; the installed copy goes to the root folder or the Windows folder. Bytes
+  // already there are replaced or kept, so they need no new room.
+  const uint64_t staging = setBytes > onDisk.staged ? setBytes - onDisk.staged : 0;
+  const uint64_t installing = installedHere > onDisk.installed ? installedHere - onDisk.installed : 0;
+  needs[0] = DriveNeed{targetDrive, staging + installing + kSpaceMarginBytes};
   if (windowsDrive == 0) return 1;
   if (windowsDrive == targetDrive) {
     needs[0].bytes += windowsBytes;

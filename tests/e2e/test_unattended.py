@@ -154,6 +154,10 @@ class Unattended(full.FullInstall):
                       text)
         self.assertIn("file kept: %s:\\%s\\QuarnWin32\\quarn.cfg exists (policy *?, answered No)"
                       % (full.DRIVE, full.ROOT), text)
+        # The worker runs below normal priority, as the dialog's does (THREAD_PRIORITY_BELOW_NORMAL, read
+        # back by the thread itself).
+        self.assertIn("worker thread: priority -1", text)
+        self.assertNotIn("below-normal priority refused", text)
         self.assertIn("box (silent, default answer)", text)
         self.assertIn("installation ended: installed (0)", text)
         self.assertTrue(log_lines[-1].startswith("end: exit code 0"), log_lines[-1])
@@ -276,20 +280,43 @@ class Unattended(full.FullInstall):
         self.assertNotIn("file installed", text, "nothing installed")
         self.assertEqual(lines[-1], "end: exit code 5 (file failed)")
 
+    # Silent runs refused before anything is done: exit code 9, no window, the reason in the log.
+    BAD_SILENT = [
+        # (name, switches, log lines that must be there)
+        ("unknown_switch", ["/S", "/VERYSILENT"], ['bad command line: unknown switch: "/VERYSILENT"']),
+        # The options dialog never lets the sample projects be chosen: neither does the switch.
+        ("projects", ["/S", "/PARTS=Drawings,Projects"], ['bad command line: part not offered: "Projects"']),
+        # A drive that does not exist is checked as the options dialog checks it, with its message.
+        ("missing_drive", ["/S", "/DRIVE=Q"],
+         ["bad command line: /DRIVE=Q: the drive is missing or not ready",
+          'box (silent, default answer): "A cél meghajtó - Q: - nem üzemképes, vagy más hiba!" answered OK']),
+    ]
+
     def test_40_bad_switches(self):
-        watcher = Watcher("unattended_bad_silent")
-        self.assertEqual(self.run_program(["/S", "/VERYSILENT"], "unattended_bad_silent"), 9)
-        self.assertEqual(watcher.finish(), [])
-        self.assertIn('end: exit code 9 (bad command line)', read_log(temp_log())[-1])
-        self.assertIn('bad command line: unknown switch: "/VERYSILENT"', "\n".join(read_log(temp_log())))
+        for name, args, expected in self.BAD_SILENT:
+            with self.subTest(case=name):
+                if os.path.exists(temp_log()):
+                    os.remove(temp_log())
+                watcher = Watcher("unattended_bad_" + name)
+                self.assertEqual(self.run_program(args, "unattended_bad_" + name), 9)
+                self.assertEqual(watcher.finish(), [])
+                lines = read_log(temp_log())
+                self.assertIn('end: exit code 9 (bad command line)', lines[-1])
+                for line in expected:
+                    self.assertIn(line, "\n".join(lines))
+                self.assertNotIn("worker thread", "\n".join(lines), "nothing was started")
+                self.assertFalse(os.path.exists(full.target_root()))
         # Without /S the box says what is wrong.
-        self.app = harness.Installer(args=["/PARTS=Drawings,Extras"], name="unattended_bad_box")
-        _, out = self.driver("msgbox", "parancssor", "none", 30000)
-        self.shot("bad_command_line")
-        self.assertIn("Hibás parancssor: Ismeretlen rész: Extras", "\n".join(out))
-        self.driver("msgbox", "parancssor", "ok", 5000)
-        self.assertEqual(self.app.wait_exit(30), 9)
-        self.assertFalse(os.path.exists(full.target_root()))
+        for args, shown in [(["/PARTS=Drawings,Extras"], "Hibás parancssor: Ismeretlen rész: Extras"),
+                            (["/PARTS=Projects"], "Hibás parancssor: Nem választható rész: Projects")]:
+            with self.subTest(box=args[0]):
+                self.app = harness.Installer(args=args, name="unattended_bad_box")
+                _, out = self.driver("msgbox", "parancssor", "none", 30000)
+                self.shot("bad_command_line")
+                self.assertIn(shown, "\n".join(out))
+                self.driver("msgbox", "parancssor", "ok", 5000)
+                self.assertEqual(self.app.wait_exit(30), 9)
+                self.assertFalse(os.path.exists(full.target_root()))
 
     def test_50_help_box(self):
         self.app = harness.Installer(args=["/?"], name="unattended_help")

@@ -305,12 +305,48 @@ TEST(SpaceCheck, NeedsPerDrive) {
   };
   for (const auto& c : kCases) {
     DriveNeed needs[2] = {{'?', 1}, {'?', 1}};
-    ASSERT_EQ(ComputeSpaceNeeds(c.target, c.windows, c.set, c.windowsBytes, needs), c.count) << c.what;
+    ASSERT_EQ(ComputeSpaceNeeds(c.target, c.windows, c.set, c.windowsBytes, SpaceOnDisk{}, needs), c.count) << c.what;
     EXPECT_EQ(needs[0].drive, c.first.drive) << c.what;
     EXPECT_EQ(needs[0].bytes, c.first.bytes) << c.what;
     if (c.count == 2) {
       EXPECT_EQ(needs[1].drive, c.second.drive) << c.what;
       EXPECT_EQ(needs[1].bytes, c.second.bytes) << c.what;
+    }
+  }
+}
+
+// A repeated run counts only what it writes: the files an earlier run staged or installed are kept or
+// replaced in place, so each copy needs the set's bytes less those already on the target drive.
+TEST(SpaceCheck, FilesAlreadyOnTheDiskNeedNoNewRoom) {
+  const uint64_t m = kSpaceMarginBytes;
+  const struct {
+    const char* what;
+    uint64_t set, windowsBytes, staged, installed;
+    char windows;
+    uint64_t target, windowsNeed;
+  } kCases[] = {
+      {"nothing there yet", 1000, 0, 0, 0, 'C', 2000 + m, m},
+      {"a repair: all staged and installed", 1000, 0, 1000, 1000, 'C', m, m},
+      {"staged whole, nothing installed", 1000, 0, 1000, 0, 'C', 1000 + m, m},
+      {"half staged, half installed", 1000, 0, 500, 500, 'C', 1000 + m, m},
+      {"a file grew: only the growth", 1000, 0, 990, 990, 'C', 20 + m, m},
+      {"older files larger than the new ones: never below nothing", 1000, 0, 1500, 4000, 'C', m, m},
+      {"Windows share stays on its drive", 1000, 100, 1000, 900, 'C', m, 100 + m},
+      {"same drive as Windows", 1000, 100, 1000, 900, 'D', 100 + m, 0},
+  };
+  for (const auto& c : kCases) {
+    DriveNeed needs[2] = {{'?', 1}, {'?', 1}};
+    SpaceOnDisk onDisk;
+    onDisk.staged = c.staged;
+    onDisk.installed = c.installed;
+    const int count = ComputeSpaceNeeds('D', c.windows, c.set, c.windowsBytes, onDisk, needs);
+    EXPECT_EQ(needs[0].drive, 'D') << c.what;
+    EXPECT_EQ(needs[0].bytes, c.target) << c.what;
+    if (c.windows == 'D') {
+      EXPECT_EQ(count, 1) << c.what;
+    } else {
+      ASSERT_EQ(count, 2) << c.what;
+      EXPECT_EQ(needs[1].bytes, c.windowsNeed) << c.what;
     }
   }
 }

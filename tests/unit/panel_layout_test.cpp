@@ -7,14 +7,15 @@
 #include "ui/panel_layout.h"
 
 TEST(PanelLayout, ItemPositionsOnTheShippedBackground) {
-  // Pixel positions of every item on the 600 x 350 background, truncated toward zero. Several products
-  // land just below or just above a whole number (350 * 0.71 = 248.49..., 350 * 0.62 = 216.99...9 in
-  // binary) or on .9 (350 * 0.354 = 123.9): rounding instead of truncating moves them.
+  // Pixel positions of every item on the 600 x 350 background, truncated toward zero. Several exact
+  // products are whole numbers (350 * 0.62 = 217) or lie on .5 or .9 (350 * 0.71 = 248.5, 350 * 0.354 =
+  // 123.9): in binary fractions they came out a hair below or above (216.99... in the 32-bit build's x87
+  // precision), and rounding instead of truncating would move them.
   const PanelPoint expected[kPanelItemCount] = {{12, 185}, {12, 217}, {12, 232}, {12, 248}, {12, 264},
                                                {12, 280}, {12, 295}, {12, 315}, {408, 4},  {408, 39},
                                                {408, 123}, {411, 73}, {408, 71}};
   for (size_t i = 0; i < kPanelItemCount; ++i) {
-    PanelPoint p = PanelTextPosition(600, 350, kPanelItems[i].fx, kPanelItems[i].fy);
+    PanelPoint p = PanelTextPosition(600, 350, kPanelItems[i].xPerMille, kPanelItems[i].yPerMille);
     EXPECT_EQ(p.x, expected[i].x) << "item " << i + 1;
     EXPECT_EQ(p.y, expected[i].y) << "item " << i + 1;
   }
@@ -23,20 +24,51 @@ TEST(PanelLayout, ItemPositionsOnTheShippedBackground) {
 TEST(PanelLayout, PositionsScaleWithTheBackgroundAndTruncate) {
   struct Case {
     int w, h;
-    double fx, fy;
+    int32_t fx, fy;  // per mille
     int x, y;
   } cases[] = {
-      {1200, 700, 0.68, 0.204, 816, 142},  // twice the size: twice the position
-      {300, 175, 0.68, 0.204, 204, 35},    // half: 35.7 truncates to 35
-      {300, 175, 0.686, 0.21, 205, 36},    // 205.8 and 36.75 truncate
-      {333, 101, 0.02, 0.9, 6, 90},        // 6.66 and 90.9
-      {1, 1, 0.9, 0.9, 0, 0},              // below one pixel
-      {0, 0, 0.68, 0.53, 0, 0},
+      {1200, 700, 680, 204, 816, 142},  // twice the size: twice the position
+      {300, 175, 680, 204, 204, 35},    // half: 35.7 truncates to 35
+      {300, 175, 686, 210, 205, 36},    // 205.8 and 36.75 truncate
+      {333, 101, 20, 900, 6, 90},       // 6.66 and 90.9
+      {1, 1, 900, 900, 0, 0},           // below one pixel
+      {0, 0, 680, 530, 0, 0},
+      {65535, 65535, 1000, 1000, 65535, 65535},  // the whole size, no overflow on the way
   };
   for (const Case& c : cases) {
     PanelPoint p = PanelTextPosition(c.w, c.h, c.fx, c.fy);
     EXPECT_EQ(p.x, c.x) << c.w << "x" << c.h << " fx " << c.fx;
     EXPECT_EQ(p.y, c.y) << c.w << "x" << c.h << " fy " << c.fy;
+  }
+}
+
+// Products whose exact decimal value is a whole number while the binary product lies a hair below it
+// (0.62, 0.29, 0.57, 0.58 have no exact binary form): the position is that whole number, in every build.
+// Beside them, products just below a whole number truncate down.
+TEST(PanelLayout, ProductsOnAWholeNumberAreThatNumber) {
+  struct Case {
+    int size;
+    int32_t perMille;
+    int expected;
+  } cases[] = {
+      {350, 620, 217},   // 217.0 as a double, 216.99... in x87 extended precision
+      {100, 290, 29},    // 28.999999999999996 even as a double
+      {100, 570, 57},    // 56.99999999999999
+      {100, 580, 58},    // 57.99999999999999
+      {700, 620, 434},   // as above
+      {50, 580, 29},     // 28.999999999999996
+      {1000, 1, 1},
+      {999, 1, 0},       // 0.999: below one pixel
+      {350, 710, 248},   // 248.5 exactly: truncated, not rounded
+      {350, 354, 123},   // 123.9
+      {600, 686, 411},   // 411.6
+      {3, 333, 0},       // 0.999
+      {1001, 999, 999},  // 999.999
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(PanelTextPosition(c.size, c.size, c.perMille, c.perMille).x, c.expected)
+        << c.size << " * " << c.perMille << " / 1000";
+    EXPECT_EQ(PanelTextPosition(c.size, c.size, c.perMille, c.perMille).y, c.expected);
   }
 }
 
@@ -115,8 +147,8 @@ TEST(PanelLayout, ItemsCarryTheirFontsColoursAndTexts) {
   EXPECT_EQ(version.green + version.blue, 0);
   EXPECT_EQ(shadow.fontWidth, version.fontWidth);
   EXPECT_EQ(shadow.fontHeight, version.fontHeight);
-  EXPECT_NEAR(shadow.fx - version.fx, 0.006, 1e-12);
-  EXPECT_NEAR(shadow.fy - version.fy, 0.006, 1e-12);
+  EXPECT_EQ(shadow.xPerMille - version.xPerMille, 6);
+  EXPECT_EQ(shadow.yPerMille - version.yPerMille, 6);
 }
 
 TEST(PanelLayout, VersionText) {

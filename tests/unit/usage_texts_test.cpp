@@ -13,13 +13,22 @@ TEST(UsageTexts, HelpNamesEverySwitchInHungarian) {
   const std::string help = kHelpText;
   // "A QuarnCAD DEMO telepítő parancssori kapcsolói:"
   EXPECT_EQ(help.rfind("A QuarnCAD DEMO telep\xedt\xf5 parancssori kapcsol\xf3i:\n\n", 0), 0u);
-  for (const char* sw : {"/?", "/S ", "/DRIVE=X", "/PARTS=Drawings,Blocks,Projects,Datas,Help", "/NOSTART",
+  for (const char* sw : {"/?", "/S ", "/DRIVE=X", "/PARTS=Drawings,Blocks,Datas,Help", "/NOSTART",
                          "/LOG=f\xe1jl", "/UNINSTALL"}) {
     EXPECT_NE(help.find(sw), std::string::npos) << sw;
   }
   // "/NOSTART  A telepítés után a rendszer nem indul el."
   EXPECT_NE(help.find("/NOSTART  A telep\xedt\xe9s ut\xe1n a rendszer nem indul el.\n"), std::string::npos);
   EXPECT_EQ(help.find('\r'), std::string::npos);  // message boxes break lines at '\n'
+  // Where the log is: the temporary folder until the staging folder exists, and always for a removal.
+  // "A napló (QuarnInstall.log) az ideiglenes mappába kerül, amíg a letöltési mappa el nem készül, utána
+  // oda; az eltávolítás naplója mindig az ideiglenes mappában marad."
+  EXPECT_NE(help.find("A napl\xf3 (QuarnInstall.log) az ideiglenes mapp\xe1" "ba ker\xfcl, am\xedg a let\xf6lt\xe9si "
+                      "mappa el nem k\xe9sz\xfcl, ut\xe1na oda; az elt\xe1vol\xedt\xe1s napl\xf3ja mindig az "
+                      "ideiglenes mapp\xe1" "ban marad."),
+            std::string::npos);
+  EXPECT_EQ(help.find("mindig a telep\xedt\xe9si mapp\xe1" "ba"), std::string::npos);
+  EXPECT_EQ(help.find("Projects"), std::string::npos);  // never offered
 }
 
 TEST(UsageTexts, UninstallQuestionTakesTheNameAsText) {
@@ -39,6 +48,8 @@ TEST(UsageTexts, CommandLineErrorSaysWhatAndWhich) {
       {"/X", "Hib\xe1s parancssor: Ismeretlen kapcsol\xf3: /X\n\nA r\xe9szletek: /?"},
       // "Hibás parancssor: Ismeretlen rész: Extras"
       {"/PARTS=Extras", "Hib\xe1s parancssor: Ismeretlen r\xe9sz: Extras\n\nA r\xe9szletek: /?"},
+      // "Hibás parancssor: Nem választható rész: Projects"
+      {"/PARTS=Help,Projects", "Hib\xe1s parancssor: Nem v\xe1laszthat\xf3 r\xe9sz: Projects\n\nA r\xe9szletek: /?"},
       // "Hibás parancssor: Hibás meghajtó: /DRIVE=%s"
       {"/DRIVE=%s", "Hib\xe1s parancssor: Hib\xe1s meghajt\xf3: /DRIVE=%s\n\nA r\xe9szletek: /?"},
       // "Hibás parancssor: Hiányzó érték: /LOG"

@@ -150,8 +150,8 @@ TEST_F(Branding, HungarianLettersAreDrawnAsSuch) {
   };
   PanelTextItem at = item;  // same font, drawn from the top left corner
   at.align = PanelAlign::kLeftTop;
-  at.fx = 0.0;
-  at.fy = 0.0;
+  at.xPerMille = 0;
+  at.yPerMille = 0;
   Pixels ansi = render([&](HDC dc) { DrawPanelText(dc, 200, 60, at, "\xf5\xfb"); });  // ő ű in 1250
   auto wide = [&](const wchar_t* text) {
     return render([&](HDC dc) {
@@ -248,7 +248,7 @@ TEST_F(Branding, ComposedPanelHoldsTextsAndLogo) {
     EXPECT_EQ(Find(p, kWhite, at.x, h - 6, w, h).count, (w - at.x) * 6);
 
     // title block: blue "QuarnCAD" at the top, dark red version on its grey shadow, all above the logo
-    PanelPoint title = PanelTextPosition(w, h, 0.68, 0.014);
+    PanelPoint title = PanelTextPosition(w, h, 680, 14);
     Box blue = Find(p, kTitleBlue, 0, 0, w, title.y + 40);
     EXPECT_GT(blue.count, 200);
     EXPECT_GE(blue.top, title.y);
@@ -258,11 +258,11 @@ TEST_F(Branding, ComposedPanelHoldsTextsAndLogo) {
     EXPECT_GT(red.count, 300);
     EXPECT_GT(Find(p, kShadowGrey, w / 3, 0, w, at.y).count, 50);
     // left column: black contact lines and the dark red rights notice below them
-    PanelPoint name = PanelTextPosition(w, h, 0.02, 0.53);
+    PanelPoint name = PanelTextPosition(w, h, 20, 530);
     Box black = Find(p, kBlack, 0, name.y, w / 2, h);
     EXPECT_GT(black.count, 300);
     EXPECT_GE(black.left, name.x);
-    Box rights = Find(p, kDarkRed, 0, PanelTextPosition(w, h, 0.02, 0.9).y, w / 2, h);
+    Box rights = Find(p, kDarkRed, 0, PanelTextPosition(w, h, 20, 900).y, w / 2, h);
     EXPECT_GT(rights.count, 100);
   }
 }
@@ -275,8 +275,8 @@ TEST_F(Branding, TextsMoveProportionallyFontsKeepTheirSize) {
   Pixels a = ReadPixels(small), b = ReadPixels(large);
   DeleteObject(small);
   DeleteObject(large);
-  PanelPoint pa = PanelTextPosition(600, 350, 0.68, 0.204);
-  PanelPoint pb = PanelTextPosition(1200, 700, 0.68, 0.204);
+  PanelPoint pa = PanelTextPosition(600, 350, 680, 204);
+  PanelPoint pb = PanelTextPosition(1200, 700, 680, 204);
   Box ra = Find(a, kDarkRed, 200, 0, 600, 163);
   Box rb = Find(b, kDarkRed, 400, 0, 1200, 300);
   ASSERT_GT(ra.count, 300);
