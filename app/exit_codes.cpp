@@ -6,12 +6,12 @@ const ExitCodeInfo kExitCodes[] = {
      "cancelled: Cancel pressed, a disc prompt given up, or the uninstall question answered No"},
     {ExitCode::kNoConnection, "no connection", "no connection: neither the HTTPS nor the HTTP host answered"},
     {ExitCode::kDescriptionMissing, "description missing",
-     "the set's description (Install.ini) or its root folder name is missing or unusable"},
+     "the set's description (Install.ini, or Sign.ini cut off) or its root folder name is missing or unusable"},
     {ExitCode::kPathTooLong, "path too long", "a path the run needed is too long; nothing was written"},
     {ExitCode::kFileFailed, "file failed",
      "a file of the set could not be downloaded (missing on the server, cut off after its attempts, a name "
      "refused, or not writable); nothing was installed"},
-    {ExitCode::kFileUnverified, "file unverified", "a downloaded file failed its verification"},
+    {ExitCode::kFileUnverified, "file unverified", "a downloaded file failed its verification, or the set's Sign.ini was refused (bad signature, unsigned over HTTP)"},
     {ExitCode::kNotEnoughSpace, "not enough space",
      "the target drive (or the Windows folder's) has too little free space for the selected parts; nothing "
      "was fetched"},

@@ -11,6 +11,7 @@ the case's rules, and at the end a scan that nothing was written outside the all
 run are written to BUILD/reliability/disk_faults.tsv; docs/reliability.md lists every case.
 """
 import os
+import re
 import shutil
 import subprocess
 import unittest
@@ -98,6 +99,23 @@ def refused_for_space(test, run):
     test.assertEqual([p.rsplit("/", 1)[1] for p in set_files], ["Sign.ini", "Install.ini"])
 
 
+def disc_folder_is_a_file(test):
+    # A file where the first disc's staging folder belongs; the case's mount goes on a spare folder.
+    os.makedirs(os.path.join(test.drive_dir(), ROOT, "spare"))
+    os.makedirs(installed(test, "Install"))
+    with open(installed(test, "Install", "Disc_01"), "wb") as f:
+        f.write(b"not a folder")
+
+
+def disc_folder_not_made(test, run):
+    # No server is blamed: no download box; the installation went on to the copy, which asked for the disc.
+    log = "\n".join(read_log(installed(test, "Install", "QuarnInstall.log")))
+    test.assertRegex(log, r"download stopped: the disc folder W:\\\S+\\Install\\Disc_01 could not be made "
+                          r"\(a file has its name, error 183\); the installation goes on with what is staged")
+    test.assertNotIn("let\u00f6lt\u00e9se a WEB-r\u0151l sikertelen", log)
+    test.assertFalse(record_written())
+
+
 def installed_whole(test, run):
     with open(installed(test, "Data", "big.dat"), "rb") as f:
         test.assertEqual(f.read(), test.set.big)
@@ -139,6 +157,10 @@ CASES = [
     Case("read_only_target_folder_ok", "as read_only_target_folder, OK at the error",
          "message 6; the file counts as done, the run goes on and ends as a success without it",
          (DATA, "ro,size=64k"), "success", ["6"], {"6": "ok"}, target_folder_read_only(False), data_folder),
+    Case("disc_folder_is_a_file", "a file stands where the first disc's staging folder belongs",
+         "the download stops there and the installation goes on: no download box, the log names the local "
+         "cause; the copy finds no list and asks for the disc (4): Cancel ends the run", (os.path.join(ROOT, "spare"), "size=64k"),
+         "cancelled", ["4"], None, disc_folder_not_made, disc_folder_is_a_file),
     Case("read_only_drive", "the whole target drive read-only",
          "the staging folders cannot be made, so nothing is downloaded; the copy finds no list and asks for "
          "the disc (4): Cancel ends the run; nothing written", ("", "ro,size=64k"), "cancelled", ["4"],
@@ -235,6 +257,75 @@ class DiskFaults(hostile_run.HostileRunning, unittest.TestCase):
             set_files = [p for (_, _, p, _, _) in self.srv.requests() if "/KelvaranDemo/" in p]
             self.assertEqual([p.rsplit("/", 1)[1] for p in set_files], ["Sign.ini", "Install.ini"])
             self.assertFalse(record_written())
+        finally:
+            if self.installer is not None and self.installer.proc.poll() is None:
+                self.installer.kill()
+            self.srv.stop()
+            self.srv = None
+            self.clear_drive()
+
+    def silent_run(self, name):
+        watcher = Watcher(name)
+        self.installer = harness.Installer(args=["/S", "/DRIVE=" + self.drive, "/NOSTART"], name=name)
+        code = self.installer.wait_exit(180)
+        self.assertEqual(watcher.finish(), [], "a window of ours appeared in a silent run")
+        path = os.path.join(installed(self, "Install"), "QuarnInstall.log")
+        if not os.path.exists(path):
+            path = harness.temp_install_log()
+        with open(path, "rb") as f:
+            raw = f.read()
+        self.assertTrue(raw.endswith(b"\r\n"), "exit code %s; the log (%s) ends:\n%s"
+                        % (code, path, raw[-3000:].decode("cp1250", "replace")))
+        return code, read_log(path)
+
+    def remount_free(self, free):
+        """The drive's tmpfs resized so that `free` bytes (whole pages) are left beside what it holds."""
+        st = os.statvfs(self.drive_dir())
+        used = (st.f_blocks - st.f_bfree) * st.f_frsize
+        size = (used + free + 4095) // 4096 * 4096
+        p = subprocess.run(["mount", "-o", "remount,size=%d" % size, self.drive_dir()], capture_output=True, text=True)
+        self.assertEqual(p.returncode, 0, p.stderr)
+
+    def test_repair_needs_room_only_for_what_is_missing(self):
+        """A whole installation, then setup.cfg removed from the staging folder and from the root folder: the
+        next run needs room for that file only (twice) and the margin, not for the whole set again. With
+        less free than that it is refused (exit code 7, the needed bytes in the log); with just that much
+        (the figure the refusal logged, plus the filesystem's page rounding) it passes the check and puts
+        the file back. Counting the whole set, both runs were refused."""
+        self.clear_drive()
+        self.set = TestSet(self.tree, big_size=BIG)
+        self.srv = servers.TestServers(harness.BUILD, self.tree, workdir=os.path.join(self.work, "srv")).start()
+        try:
+            ok, why = mount(self.drive_dir(), "size=64m")  # the installer copies itself too
+            self.assertTrue(ok, why)
+            self.mounted.append(self.drive_dir())
+            code, _ = self.silent_run("disk_repair_first")
+            self.assertEqual(code, 0)
+            for path in (staged(self, "setup.cfg"), installed(self, "setup.cfg")):
+                os.remove(path)
+            set_bytes = len(self.set.setup_cfg) + len(self.set.program) + len(self.set.big)
+
+            # Not enough: less free than the margin alone.
+            self.remount_free(128 * 1024)
+            code, lines = self.silent_run("disk_repair_refused")
+            text = "\n".join(lines)
+            self.assertEqual(code, 7, text[-2000:])
+            self.assertRegex(text, r"space check: \d+ bytes of the set staged and \d+ installed on W: already")
+            m = re.search(r"too little space on W: \((\d+) bytes needed, (\d+) free\)", text)
+            self.assertIsNotNone(m, text[-2000:])
+            needed = int(m.group(1))
+            self.assertLessEqual(needed, 2 * len(self.set.setup_cfg) + 256 * 1024 + 4096,
+                                 "only the missing file and the margin are counted")
+            self.assertLess(needed, set_bytes, "the files already there were counted again")
+
+            # Just enough: the needed bytes free (page rounding adds at most one page).
+            self.remount_free(needed)
+            code, lines = self.silent_run("disk_repair_just_enough")
+            text = "\n".join(lines)
+            self.assertEqual(code, 0, text[-2000:])
+            self.assertNotIn("too little space", text)
+            with open(installed(self, "setup.cfg"), "rb") as f:
+                self.assertEqual(f.read(), self.set.setup_cfg)
         finally:
             if self.installer is not None and self.installer.proc.poll() is None:
                 self.installer.kill()
