@@ -14,10 +14,11 @@ const char kNoSpace[] = "Nincs el\xe9g szabad hely a(z) ";               // "Nin
 const char kOnDrive[] = " meghajt\xf3n!\r\n";                            // " meghajtón!"
 const char kNeeded[] = "A telep\xedt\xe9shez sz\xfcks\xe9ges: ";          // "A telepítéshez szükséges: "
 const char kFree[] = " MB, szabad: ";                                     // " MB, szabad: "
-const char kFileHead[] = "A(z) ";                                         // "A(z) "
-// " fájl letöltése a WEB-ről sikertelen, a telepítés megszakad!"
+const char kFileHead[] = "A(z) ' ";                                       // "A(z) ' "
+// " ' fájl letöltése a WEB-ről sikertelen, a telepítés megszakad!" (the name quoted as the copy's
+// messages quote theirs)
 const char kFileFailedTail[] =
-    " f\xe1jl let\xf6lt\xe9se a WEB-r\xf5l sikertelen, a telep\xedt\xe9s megszakad!";
+    " ' f\xe1jl let\xf6lt\xe9se a WEB-r\xf5l sikertelen, a telep\xedt\xe9s megszakad!";
 }  // namespace
 
 void FormatRetryStatus(int attempt, int maxAttempts, uint32_t secondsLeft, const char* what, char* text,

@@ -9,9 +9,9 @@
 
 namespace {
 
-// "A letöltött %s fájl sérült, a telepítés megszakad!" (the downloaded file %s is damaged, the
+// "A letöltött ' %s ' fájl sérült, a telepítés megszakad!" (the downloaded file %s is damaged, the
 // installation stops)
-const char kDamagedText[] = "A let\xf6lt\xf6tt %s f\xe1jl s\xe9r\xfclt, a telep\xedt\xe9s megszakad!";
+const char kDamagedText[] = "A let\xf6lt\xf6tt ' %s ' f\xe1jl s\xe9r\xfclt, a telep\xedt\xe9s megszakad!";
 // "A telepítő készlet aláírása érvénytelen, a telepítés megszakad!" (the set's signature is not valid)
 const char kBadSignatureText[] =
     "A telep\xedt\xf5 k\xe9szlet al\xe1\xedr\xe1sa \xe9rv\xe9nytelen, a telep\xedt\xe9s megszakad!";

@@ -62,7 +62,7 @@ class SetVerifier {
 
 // Why a set or a file was refused; each has its message box (caption: the program's own).
 enum class SetRefusal {
-  kDamaged,        // "A letöltött %s fájl sérült, a telepítés megszakad!" (the file is named)
+  kDamaged,        // "A letöltött ' %s ' fájl sérült, a telepítés megszakad!" (the file is named)
   kBadSignature,   // "A telepítő készlet aláírása érvénytelen, a telepítés megszakad!"
   kUnsignedOverHttp,  // "A telepítő készlet nincs aláírva, HTTP kapcsolaton nem telepíthető!"
 };

@@ -40,8 +40,8 @@ BOX_KINDS = (
     ("11", "Memória foglalási hiba"),
     ("13", "Hibás célfájl kód"),
     ("14", "Felül kívánja írni"),
-    ("damaged", "fájl sérült, a telepítés megszakad!"),
-    ("download", "fájl letöltése a WEB-ről sikertelen, a telepítés megszakad!"),
+    ("damaged", "' fájl sérült, a telepítés megszakad!"),
+    ("download", "' fájl letöltése a WEB-ről sikertelen, a telepítés megszakad!"),
     ("signature", "készlet aláírása érvénytelen"),
     ("unsigned", "készlet nincs aláírva"),
 )

@@ -65,7 +65,7 @@ def full_while_copying(stopped):
 
 def full_while_downloading(test, run):
     # The cut download is deleted, never staged as whole, and named; nothing was installed.
-    test.assertEqual(run.boxes[0][1], "A(z) big.dat fájl letöltése a WEB-ről sikertelen, a telepítés megszakad!")
+    test.assertEqual(run.boxes[0][1], "A(z) ' big.dat ' fájl letöltése a WEB-ről sikertelen, a telepítés megszakad!")
     test.assertFalse(os.path.exists(staged(test, "big.dat")))
     test.assertTrue(os.path.exists(staged(test, "setup.cfg")))
     test.assertFalse(os.path.exists(installed(test, "setup.cfg")))

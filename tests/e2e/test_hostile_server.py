@@ -73,7 +73,7 @@ def nothing_staged_after_description(test, run):
 
 def failed_file_named(test, run, name):
     """The failed-file box names the file as the server's list does."""
-    test.assertEqual(run.boxes[0][1], "A(z) %s fájl letöltése a WEB-ről sikertelen, a telepítés megszakad!" % name)
+    test.assertEqual(run.boxes[0][1], "A(z) ' %s ' fájl letöltése a WEB-ről sikertelen, a telepítés megszakad!" % name)
 
 
 def big_not_staged(test, run):

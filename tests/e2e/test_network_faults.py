@@ -126,7 +126,7 @@ def failed_after_five(statuses, ranged, stalled=False):
         answers = sorted(big_answers(test), key=lambda a: a["start"])
         test.assertEqual([a["status"] for a in answers], statuses, answers)
         test.assertEqual([a["range"] != "" for a in answers], ranged, answers)
-        test.assertEqual(run.boxes[0][1], "A(z) big.dat fájl letöltése a WEB-ről sikertelen, a telepítés megszakad!")
+        test.assertEqual(run.boxes[0][1], "A(z) ' big.dat ' fájl letöltése a WEB-ről sikertelen, a telepítés megszakad!")
         test.assertFalse(os.path.exists(staged(test, "big.dat")), "a cut file is never left as whole")
         test.assertTrue(os.path.exists(staged(test, "setup.cfg")), "the files staged before it stay")
         test.assertFalse(os.path.exists(installed(test, "setup.cfg")), "nothing installed")
@@ -170,7 +170,7 @@ def list_never_came(test, run):
     """Five attempts, each busy; then the list is a failed file: the box names it, nothing installed, no
     record, nothing of disc 2 asked for."""
     test.assertEqual([a["status"] for a in list_answers(test)], [503] * 5)
-    test.assertEqual(run.boxes[0][1], "A(z) Fajls_2.ini fájl letöltése a WEB-ről sikertelen, a telepítés megszakad!")
+    test.assertEqual(run.boxes[0][1], "A(z) ' Fajls_2.ini ' fájl letöltése a WEB-ről sikertelen, a telepítés megszakad!")
     test.assertEqual([t for t in test.srv.transfers() if t["path"].endswith("/second.dat")], [])
     test.assertTrue(os.path.exists(staged(test, "Fajls_1.ini")), "disc 1 arrived whole and stays staged")
     for parts in (("setup.cfg",), ("QuarnWin32.exe",), ("Data", "big.dat"), ("Data", "second.dat")):

@@ -278,7 +278,7 @@ class SoundEnds(hostile_run.HostileRunning, unittest.TestCase):
         code 0 (no switches); disc 1's files and more_staged [(path, content)] stay staged, the failed file's
         disc has no list; nothing copied, recorded or started."""
         self.assertEqual((run.end, run.kinds()), ("cancelled", ["download"]), run.boxes)
-        self.assertEqual(run.boxes[0][1], "A(z) %s fájl letöltése a WEB-ről sikertelen, a telepítés megszakad!" % name)
+        self.assertEqual(run.boxes[0][1], "A(z) ' %s ' fájl letöltése a WEB-ről sikertelen, a telepítés megszakad!" % name)
         self.assertEqual(run.exit_code, 0, "a run without switches ends with 0")
         disc2 = os.path.join(os.path.dirname(self.staged()), "Disc_02")
         for path, content in [(self.staged("setup.cfg"), self.set.setup_cfg),

@@ -274,7 +274,7 @@ class Unattended(full.FullInstall):
         text = "\n".join(lines)
         self.assertRegex(text, r"\S+/Disc_02/haz\.qdw\b.*status 404")
         self.assertIn("file failed: haz.qdw", text)
-        self.assertIn('box (silent, default answer): "A(z) haz.qdw f\u00e1jl let\u00f6lt\u00e9se a WEB-r\u0151l '
+        self.assertIn('box (silent, default answer): "A(z) \' haz.qdw \' f\u00e1jl let\u00f6lt\u00e9se a WEB-r\u0151l '
                       'sikertelen, a telep\u00edt\u00e9s megszakad!" answered OK', text)
         self.assertNotIn("flopy", text, "no disc prompt")
         self.assertNotIn("file installed", text, "nothing installed")

@@ -390,8 +390,8 @@ TEST(NetworkTexts, SpaceShortage) {
 }
 
 TEST(NetworkTexts, FileFailed) {
-  // "A(z) " + name + " fájl letöltése a WEB-ről sikertelen, a telepítés megszakad!"
-  const std::string tail = " f\xe1jl let\xf6lt\xe9se a WEB-r\xf5l sikertelen, a telep\xedt\xe9s megszakad!";
+  // "A(z) ' " + name + " ' fájl letöltése a WEB-ről sikertelen, a telepítés megszakad!"
+  const std::string tail = " ' f\xe1jl let\xf6lt\xe9se a WEB-r\xf5l sikertelen, a telep\xedt\xe9s megszakad!";
   const std::string longName = std::string(300, 'n') + ".dat";
   const struct {
     const char* what;
@@ -399,12 +399,12 @@ TEST(NetworkTexts, FileFailed) {
     size_t size;
     std::string expected;
   } cases[] = {
-      {"a plain name", "big.dat", 256, "A(z) big.dat" + tail},
-      {"a name in a subfolder", "Help\\guide.hlp", 256, "A(z) Help\\guide.hlp" + tail},
-      {"a name with Hungarian letters", "r\xe9sz\xf5.dat", 256, "A(z) r\xe9sz\xf5.dat" + tail},
+      {"a plain name", "big.dat", 256, "A(z) ' big.dat" + tail},
+      {"a name in a subfolder", "Help\\guide.hlp", 256, "A(z) ' Help\\guide.hlp" + tail},
+      {"a name with Hungarian letters", "r\xe9sz\xf5.dat", 256, "A(z) ' r\xe9sz\xf5.dat" + tail},
       // The sentence stays whole; the name gives way (a list's name can fill a whole buffer).
-      {"a name too long for the text", longName, 128, "A(z) " + std::string(128 - 1 - 5 - tail.size(), 'n') + tail},
-      {"no room for any name", "big.dat", 5 + tail.size() + 1, "A(z) " + tail},
+      {"a name too long for the text", longName, 128, "A(z) ' " + std::string(128 - 1 - 7 - tail.size(), 'n') + tail},
+      {"no room for any name", "big.dat", 7 + tail.size() + 1, "A(z) ' " + tail},
   };
   for (const auto& c : cases) {
     std::vector<char> text(c.size, '\x7f');

@@ -16,6 +16,7 @@
 
 #include "state/install_state_win.h"
 #include "app/web_dialog_win.h"
+#include "app/worker_win.h"
 #include "app/worker_texts.h"
 #include "build_config.h"
 #include "resource.h"
@@ -261,6 +262,23 @@ TEST(StartWorker, BelowNormalPriorityAndCountedAsRunningFromTheStart) {
   EXPECT_EQ(g_seenPriority, THREAD_PRIORITY_BELOW_NORMAL);
   EXPECT_EQ(g_seenRunning, 1);
   ResetInstallState();
+}
+
+// The silent run starts its worker through CreateWorkerThread too: suspended (nothing runs before the
+// caller resumes it) and already at below-normal priority when its first instruction runs.
+TEST(CreateWorkerThread, SuspendedAtBelowNormalPriority) {
+  g_seenPriority = -100;
+  HANDLE thread = CreateWorkerThread(RecordStart, nullptr);
+  ASSERT_NE(thread, nullptr);
+  EXPECT_EQ(GetThreadPriority(thread), THREAD_PRIORITY_BELOW_NORMAL);
+  // Suspended once: suspending it again reports a count of 1 (0 for a thread already running).
+  EXPECT_EQ(SuspendThread(thread), 1u);
+  EXPECT_EQ(ResumeThread(thread), 2u);
+  EXPECT_EQ(g_seenPriority, -100);
+  EXPECT_EQ(ResumeThread(thread), 1u);
+  EXPECT_EQ(WaitForSingleObject(thread, 15000), WAIT_OBJECT_0);
+  EXPECT_EQ(g_seenPriority, THREAD_PRIORITY_BELOW_NORMAL);
+  CloseHandle(thread);
 }
 
 // ---- the dialog with its worker ------------------------------------------------------------------------
