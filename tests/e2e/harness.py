@@ -20,6 +20,9 @@ import leftovers
 from resource_ids import ID
 
 IDCANCEL = 2                       # the web dialog's one button (Megszakítás, then Kilépés)
+# The longest wait for a started program's first window. Starting a Wine process takes a second on an idle
+# machine and many more while other jobs keep both cores busy; the wait ends as soon as the window is up.
+PROGRAM_START_MS = 90000
 
 BUILD = None
 SOURCE = None

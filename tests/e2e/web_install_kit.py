@@ -180,7 +180,7 @@ class WebDialogDriving:
                     del os.environ[k]
                 else:
                     os.environ[k] = v
-        self.drv("wait", OPTIONS, 20000)
+        self.drv("wait", OPTIONS, harness.PROGRAM_START_MS)
         self.drv("hook", OPTIONS, harness.win_path(os.path.join(harness.BUILD, "msglog.dll")))
         self.drv("settext", OPTIONS, DRIVE_EDIT, self.drive + ":")
         if not start_after:
@@ -191,7 +191,7 @@ class WebDialogDriving:
                 self.drv("click", OPTIONS, box)
             self.drv("waitstate", OPTIONS, box, "checked=1")
         self.drv("click", OPTIONS, 1)
-        self.drv("wait", "ctl=%d" % FRAME, 10000)
+        self.drv("wait", "ctl=%d" % FRAME, 30000)
 
     def text(self, control):
         return self.drv.ansi("ctl=%d" % FRAME, control)
