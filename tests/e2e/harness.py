@@ -368,10 +368,20 @@ def reg_query(key, value=None):
     return None
 
 
-def close_group_windows():
+def close_group_windows(drv=None):
     """Closes the folder windows Wine's Program Manager service opens for a created or shown group. They
     would stay until the wineserver ends, cluttering later screenshots (and, once, the service stopped
-    answering while such a window was left)."""
+    answering while such a window was left). drv: a running Driver to ask (else driver.exe is started)."""
+    if drv is not None:
+        drv("closeall", "ExplorerWClass", 0, check=False)
+        return
     subprocess.run(["wine", os.path.join(BUILD, "driver.exe"), "closeall", "ExplorerWClass", "0"],
                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL,
                    env=wine_env(), check=False)
+
+
+def reg_delete_record(name):
+    """Deletes the installation record `name` (a CadSystem) in both registry views: where this build's
+    program writes it (RECORD_KEY) and where a program of the other width would."""
+    for key in (RECORD_KEY, "HKLM\\Software\\QuarnSoft"):
+        reg_delete(key + "\\" + name)
