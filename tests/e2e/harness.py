@@ -289,6 +289,31 @@ class Installer:
         self.out.close()
 
 
+def start_failure(drv, installer):
+    """What is known when a started program's first window did not appear: whether the program still runs,
+    the top-level windows, the last lines of the installation log and of the program's output, and a
+    screenshot (start_failure.png)."""
+    parts = ["program %s" % ("still running" if installer.proc.poll() is None
+                             else "ended with %r" % installer.proc.returncode)]
+    parts.append("windows: %r" % (drv("list", check=False)[1],))
+    try:
+        with open(temp_install_log(), "rb") as f:
+            parts.append("log: %r" % f.read()[-1500:].decode("cp1250", "replace"))
+    except OSError as e:
+        parts.append("log: %s" % e)
+    try:
+        installer.out.flush()
+        with open(installer.out.name, "rb") as f:
+            parts.append("output: %r" % f.read()[-1500:].decode("utf-8", "replace"))
+    except (OSError, ValueError) as e:
+        parts.append("output: %s" % e)
+    try:
+        parts.append("screen: " + screenshot("start_failure"))
+    except subprocess.CalledProcessError as e:
+        parts.append("screen: %s" % e)
+    return "; ".join(parts)
+
+
 def screenshot(name, window_rect=None):
     """Saves the whole virtual screen (or a window's rectangle) as BUILD/screenshots/NAME.png."""
     d = os.path.join(BUILD, "screenshots")
