@@ -6,6 +6,7 @@
 #include <string>
 
 #include "layout/description.h"
+#include "layout/install_layout.h"
 
 TEST(DescriptionNumber, FollowsTheDecimalRules) {
   struct Case {
