@@ -9,7 +9,7 @@
 #include <string>
 
 #include "base/sizes.h"
-#include "layout/path_segments.h"
+#include "layout/install_layout.h"
 
 // The seven parts in their fixed order; the names are both INI section names and key names.
 enum PartIndex { kSetup = 0, kSystems, kDrawings, kBlocks, kProjects, kDatas, kHelp };
@@ -41,7 +41,7 @@ std::string FileListName(int disc);
 // A numbered key: stem + n in decimal without leading zeros ("File" 12 -> "File12").
 std::string NumberedKey(const char* stem, int n);
 
-// ContainsParentSegment (layout/path_segments.h) decides whether a path climbs out of its folder.
+// ContainsParentSegment (layout/install_layout.h) decides whether a path climbs out of its folder.
 
 // ---- File lines (File%i values of Fajls_N.ini) ----
 

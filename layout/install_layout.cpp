@@ -7,8 +7,26 @@
 
 namespace {
 
-bool IsSeparator(char c) { return IsPathSeparator(c); }
+bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+// Counts the dots of a segment [begin, end) made of dots and blanks only; -1 for any other segment.
+// Win32 path normalisation drops trailing dots and blanks of a segment, so such a segment acts like "."
+// (one dot) or ".." (two or more), and one of blanks only like nothing at all.
+int DotsOfDotsOnlySegment(const char* begin, const char* end) {
+  int dots = 0;
+  for (const char* p = begin; p < end; ++p) {
+    if (*p == '.') {
+      ++dots;
+    } else if (*p != ' ') {
+      return -1;
+    }
+  }
+  return dots;
+}
+
+// A segment that moves through the tree: "." or ".." in any of the forms Windows reduces to them.
+bool IsDotsSegment(const char* begin, const char* end) { return DotsOfDotsOnlySegment(begin, end) >= 1; }
 
 bool Fail(char* out, size_t outSize) {
   if (outSize > 0) out[0] = '\0';
@@ -24,6 +42,18 @@ bool BuildBelow(char* out, size_t outSize, const char* folder, const char* tail)
 }  // namespace
 
 // ---- Rules
+
+bool ContainsParentSegment(const char* path) {
+  if (path == nullptr) return false;
+  const char* segment = path;
+  for (const char* p = path;; ++p) {
+    if (*p == '\0' || IsSeparator(*p)) {
+      if (DotsOfDotsOnlySegment(segment, p) >= 2) return true;
+      if (*p == '\0') return false;
+      segment = p + 1;
+    }
+  }
+}
 
 bool IsPlainFolderName(const char* name) {
   if (name[0] == '\0') return false;

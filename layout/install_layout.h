@@ -22,7 +22,6 @@
 #include <string>
 
 #include "base/sizes.h"
-#include "layout/path_segments.h"  // ContainsParentSegment: the rule every name below is checked with
 
 struct FileEntry;  // a parsed file line (layout/description.h)
 
@@ -31,6 +30,11 @@ constexpr char kProgramFileName[] = "QuarnWin32.exe";
 constexpr char kStagingFolderName[] = "Install";
 
 // ---- Rules: does a name stay inside its folder?
+
+// True when a path holds a segment that climbs out of the folder it is appended to: "..", and also the
+// forms Windows reduces to it (a segment of only dots and blanks with at least two dots, e.g. ".. " or
+// "..."). Both '\' and '/' separate segments. (Description source and target paths, fonts, uninstall.)
+bool ContainsParentSegment(const char* path);
 
 // True when name can be the root folder: one folder directly below the drive's top folder. So it is not
 // empty, holds none of the path characters '\', '/' and ':', and is not made of dots and blanks only

@@ -6,7 +6,6 @@
 #include <string>
 
 #include "layout/description.h"
-#include "layout/install_layout.h"
 
 TEST(DescriptionNumber, FollowsTheDecimalRules) {
   struct Case {
