@@ -42,6 +42,8 @@ KNOWN = {
     "include loop between install/registry_win, install/shortcut_win, install/uninstall_record_win: "
     "install/registry_win -> install/uninstall_record_win; install/shortcut_win -> install/uninstall_record_win; "
     "install/uninstall_record_win -> install/registry_win; install/uninstall_record_win -> install/shortcut_win",
+    "include loop between layout/description, layout/install_layout: layout/description -> layout/install_layout; "
+    "layout/install_layout -> layout/description",
 }
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"', re.M)
 
