@@ -141,6 +141,7 @@ ExitCode StoppedDownloadCode(DownloadEnd end) {
 }
 
 void PrepareRun() {
+  g_copyBegan = false;  // a run of its own: an earlier run's copy says nothing about this one
   g_state.internet = InternetSession{nullptr, nullptr};
   g_state.download.remote = RemoteDescription{};
   for (int i = 0; i < kPartCount; ++i) g_state.download.downloadSelected[i] = g_state.choices.partSelected[i] ? 1 : 0;

@@ -30,23 +30,26 @@ mkdir -p "$HOME"
 
 quarn_wine_start_display() {
   if [ "${QUARN_USE_DISPLAY:-0}" = 1 ] && [ -n "${DISPLAY:-}" ]; then return 0; fi
-  local n
-  for n in $(seq 90 140); do
-    if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then
-      Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-      QUARN_XVFB_PID=$!
-      local i
-      for i in $(seq 1 100); do
-        [ -e "/tmp/.X11-unix/X$n" ] && break
-        kill -0 "$QUARN_XVFB_PID" 2>/dev/null || break
-        sleep 0.05
-      done
-      if [ -e "/tmp/.X11-unix/X$n" ]; then
-        export DISPLAY=":$n" QUARN_XVFB_PID
-        return 0
-      fi
-    fi
+  # Xvfb picks a free display number itself (-displayfd) and writes it once it accepts connections: a
+  # number chosen here by looking for a free lock file could be taken by another test run starting at the
+  # same moment, whose Xvfb would then win, and whose end would take this run's windows with it.
+  local numfile n="" i
+  numfile="$(mktemp "${TMPDIR:-/tmp}/quarn-xvfb.XXXXXX")"
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$numfile" >/dev/null 2>&1 &
+  QUARN_XVFB_PID=$!
+  for i in $(seq 1 600); do
+    n="$(head -n 1 "$numfile" 2>/dev/null || true)"
+    [ -n "$n" ] && break
+    kill -0 "$QUARN_XVFB_PID" 2>/dev/null || break
+    sleep 0.05
   done
+  rm -f "$numfile"
+  if [ -n "$n" ] && kill -0 "$QUARN_XVFB_PID" 2>/dev/null && [ -e "/tmp/.X11-unix/X$n" ]; then
+    export DISPLAY=":$n" QUARN_XVFB_PID
+    return 0
+  fi
+  kill "$QUARN_XVFB_PID" 2>/dev/null || true
+  unset QUARN_XVFB_PID
   echo "wine-env: could not start Xvfb" >&2
   return 1
 }

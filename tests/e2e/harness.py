@@ -20,6 +20,9 @@ import leftovers
 from resource_ids import ID
 
 IDCANCEL = 2                       # the web dialog's one button (Megszakítás, then Kilépés)
+# The longest wait for a started program's first window. Starting a Wine process takes a second on an idle
+# machine and many more while other jobs keep both cores busy; the wait ends as soon as the window is up.
+PROGRAM_START_MS = 90000
 
 BUILD = None
 SOURCE = None
@@ -286,6 +289,31 @@ class Installer:
         self.out.close()
 
 
+def start_failure(drv, installer):
+    """What is known when a started program's first window did not appear: whether the program still runs,
+    the top-level windows, the last lines of the installation log and of the program's output, and a
+    screenshot (start_failure.png)."""
+    parts = ["program %s" % ("still running" if installer.proc.poll() is None
+                             else "ended with %r" % installer.proc.returncode)]
+    parts.append("windows: %r" % (drv("list", check=False)[1],))
+    try:
+        with open(temp_install_log(), "rb") as f:
+            parts.append("log: %r" % f.read()[-1500:].decode("cp1250", "replace"))
+    except OSError as e:
+        parts.append("log: %s" % e)
+    try:
+        installer.out.flush()
+        with open(installer.out.name, "rb") as f:
+            parts.append("output: %r" % f.read()[-1500:].decode("utf-8", "replace"))
+    except (OSError, ValueError) as e:
+        parts.append("output: %s" % e)
+    try:
+        parts.append("screen: " + screenshot("start_failure"))
+    except subprocess.CalledProcessError as e:
+        parts.append("screen: %s" % e)
+    return "; ".join(parts)
+
+
 def screenshot(name, window_rect=None):
     """Saves the whole virtual screen (or a window's rectangle) as BUILD/screenshots/NAME.png."""
     d = os.path.join(BUILD, "screenshots")
@@ -365,10 +393,20 @@ def reg_query(key, value=None):
     return None
 
 
-def close_group_windows():
+def close_group_windows(drv=None):
     """Closes the folder windows Wine's Program Manager service opens for a created or shown group. They
     would stay until the wineserver ends, cluttering later screenshots (and, once, the service stopped
-    answering while such a window was left)."""
+    answering while such a window was left). drv: a running Driver to ask (else driver.exe is started)."""
+    if drv is not None:
+        drv("closeall", "ExplorerWClass", 0, check=False)
+        return
     subprocess.run(["wine", os.path.join(BUILD, "driver.exe"), "closeall", "ExplorerWClass", "0"],
                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL,
                    env=wine_env(), check=False)
+
+
+def reg_delete_record(name):
+    """Deletes the installation record `name` (a CadSystem) in both registry views: where this build's
+    program writes it (RECORD_KEY) and where a program of the other width would."""
+    for key in (RECORD_KEY, "HKLM\\Software\\QuarnSoft"):
+        reg_delete(key + "\\" + name)

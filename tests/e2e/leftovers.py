@@ -126,7 +126,7 @@ def end_all(build, quiet=False):
             if _cmdline(pid) == bytes.fromhex(lines[2]):
                 _end_pid(pid)
                 ended.append("process %d" % pid)
-        os.remove(path)
+        forget(build, key)  # (gone already when another module's clean-up took it at the same moment)
     for pid in prefix_processes():
         _end_pid(pid, timeout=2.0)
         ended.append("Wine process %d" % pid)

@@ -36,7 +36,7 @@ class OptionsTestCase(unittest.TestCase):
         self.driver = Driver()
         self.app = Installer(name="installer-" + self.id().split(".")[-1])
         self.addCleanup(self._end)
-        _, out = self.driver("wait", OPTIONS_TITLE, 20000)
+        _, out = self.driver("wait", OPTIONS_TITLE, harness.PROGRAM_START_MS)
         self.dialog = "hwnd=" + out[0].split()[1]
         # The dialog is up once its start-up has put the drive into the field.
         self.driver("waittext", self.dialog, DRIVE_EDIT, ":", 10000)

@@ -6,10 +6,13 @@ served by nginx (tools/nginx/serve_set.sh) on this build's ports, both hosts' la
         ... run the installer ...
         srv.requests()      # [(scheme, method, path, status, bytes, user agent), ...]
 """
+import itertools
 import json
 import os
 import shutil
 import subprocess
+import urllib.error
+import urllib.request
 
 import harness
 import leftovers
@@ -108,15 +111,41 @@ class Nginx:
             return "https://localhost:%d/Download/UpDate-V9.20" % self.https_port
         return "http://127.0.0.1:%d/UpDate-V9.20" % self.http_port
 
-    def requests(self):
-        """Every request so far: (scheme, method, path, status, bytes, user agent), oldest first."""
+    MARK = "/quarn-log-mark/"
+    _marks = itertools.count(1)
+
+    def _lines(self):
         path = os.path.join(self.state, "access.log")
         if not os.path.exists(path):
             return []
         with open(path, encoding="utf-8", errors="replace") as f:
             return [tuple(line.rstrip("\n").split("\t")) for line in f if line.strip()]
 
+    def settle(self, timeout=30.0):
+        """Waits until every request whose answer a client has received is in the log. nginx writes a
+        request's line after the answer's last byte has gone out: a client can read its answer and end
+        before the line is there (seen: quarnset check's last request, logged after the test had
+        cleared the log for the next step). The one worker logs each request before it takes the next:
+        once a marker asked for now is logged, every earlier answer is too."""
+        mark = "%s%d-%d" % (self.MARK, os.getpid(), next(self._marks))
+        opener = urllib.request.build_opener(urllib.request.ProxyHandler({}))
+        try:
+            opener.open("http://127.0.0.1:%d%s" % (self.http_port, mark), timeout=timeout).close()
+        except urllib.error.HTTPError:
+            pass  # the marker's 404 is the answer wanted
+        harness.wait_until(lambda: any(r[2:3] == (mark,) for r in self._lines()), timeout,
+                           what="nginx to log the marker %s" % mark)
+
+    def requests(self):
+        """Every request so far (once settled): (scheme, method, path, status, bytes, user agent), oldest
+        first; the markers left out."""
+        self.settle()
+        return [r for r in self._lines() if not (len(r) > 2 and r[2].startswith(self.MARK))]
+
     def clear_log(self):
+        """Empties the log once every answer given so far is logged: the next requests() holds only what
+        comes after."""
+        self.settle()
         open(os.path.join(self.state, "access.log"), "w").close()
 
 

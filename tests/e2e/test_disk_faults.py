@@ -12,30 +12,29 @@ run are written to BUILD/reliability/disk_faults.tsv; docs/reliability.md lists 
 """
 import os
 import re
-import shutil
 import subprocess
 import unittest
 
+import fault_suite
 import harness
-import hostile_run
-import reliability_doc
 import servers
 from test_unattended import Watcher, read_log
-from web_install_kit import ROOT, MessageLog, TestSet
+from web_install_kit import ROOT, TestSet
 
-SUITE = "disk_faults"
 BIG = 1_000_000                  # big.dat: the file that meets the fault
 
 
-class Case:
+class Case(fault_suite.Case):
     """mount: (path below the drive folder, tmpfs options), made before the program starts; end, boxes
-    and answers as in the hostile-server suite; check(test, run): what else must hold."""
+    and answers as in the hostile-server suite; check(test, run): what else must hold; prepare(test):
+    acts on the drive before the mount; sizes: the parts' sizes Install.ini declares instead of the real
+    ones."""
 
-    def __init__(self, name, what, outcome, mount, end, boxes, answers=None, check=None, prepare=None,
-                 sizes=None):
-        self.name, self.what, self.outcome, self.mount = name, what, outcome, mount
-        self.end, self.boxes, self.answers, self.check, self.prepare = end, list(boxes), answers, check, prepare
-        self.sizes = sizes
+    fields = {"mount": None, "prepare": None, "sizes": None}
+
+    def __init__(self, name, what, outcome, mount, end, boxes, answers=None, check=None, prepare=None, sizes=None):
+        super().__init__(name, what, outcome, end, boxes, answers=answers, check=check, mount=mount,
+                         prepare=prepare, sizes=sizes)
 
 
 def installed(test, *parts):
@@ -183,17 +182,17 @@ def is_mount(path):
     return os.path.ismount(path)
 
 
-class DiskFaults(hostile_run.HostileRunning, unittest.TestCase):
+class DiskFaults(fault_suite.FaultSuite, unittest.TestCase):
     drive = "W"
     installer_name = "disk_faults"
-    rows = []
+    work_name = "disk-faults-e2e"
+    suite = "disk_faults"   # BUILD/reliability/disk_faults.tsv
+    shots = "disk"
+    cases = CASES
+    scan = True
 
     @classmethod
-    def setUpClass(cls):
-        cls.work = os.path.join(harness.BUILD, "disk-faults-e2e")
-        shutil.rmtree(cls.work, ignore_errors=True)
-        os.makedirs(cls.work)
-        cls.tree = os.path.join(cls.work, "tree")
+    def suite_can_run(cls):
         drive = os.path.join(harness.BUILD, "drives", "w")
         os.makedirs(drive, exist_ok=True)
         if os.geteuid() != 0:
@@ -203,66 +202,61 @@ class DiskFaults(hostile_run.HostileRunning, unittest.TestCase):
         if not ok:
             raise unittest.SkipTest("cannot run here: root may not mount a filesystem on this machine: " + why)
         unmount(drive)
-        cls.drv = harness.Driver()
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.drv.close()
-        hostile_run.write_rows(SUITE, cls.rows)
 
     def setUp(self):
-        self.srv = None
-        self.installer = None
+        super().setUp()
         self.mounted = []
-        self.root = ROOT
 
-    def clear_drive(self):
+    def forget(self):
+        """Also the filesystems a run mounted (and one an earlier, killed run left on the drive)."""
         for path in reversed(self.mounted):
             unmount(path)
         self.mounted = []
-        drive = self.drive_dir()
-        while is_mount(drive):     # left by an earlier run that was killed
-            unmount(drive)
-        shutil.rmtree(os.path.join(drive, ROOT), ignore_errors=True)
-        harness_reg_delete(harness.RECORD_KEY + "\\QuarnCAD WebE2E")
+        while is_mount(self.drive_dir()):
+            unmount(self.drive_dir())
+        super().forget()
+
+    def set_up_case(self, case, variant):
+        self.set = TestSet(self.tree, big_size=BIG, sizes=case.sizes)
+        self.srv = self.serve(servers.TestServers(harness.BUILD, self.tree, workdir=os.path.join(self.work, "srv")))
+
+    def before_start(self, case, variant):
+        if case.prepare:
+            case.prepare(self)
+        where, options = case.mount
+        target = os.path.join(self.drive_dir(), where) if where else self.drive_dir()
+        ok, why = mount(target, options)
+        self.assertTrue(ok, why)
+        self.mounted.append(target)
 
     def test_cases(self):
-        for case in CASES:
-            with self.subTest(case=case.name):
-                self.run_case(case)
-        self.assertEqual([c.name for c in CASES if c.name not in reliability_doc.listed_cases()], [],
-                         "docs/reliability.md must list every case: run tests/reliability_doc.py --write")
+        self.run_cases()
 
     def test_silent_too_little_space_ends_with_its_code(self):
         """/S /DRIVE=W on a drive with 1.5 MB free for a set that needs about 3 MB: no window of ours, the
         space refusal answered silently, nothing fetched after Install.ini, and exit code 7 with the log's
         end line saying why (the refusal used to end as cancelled, exit code 1)."""
-        self.clear_drive()
+        self.forget()
+        self.addCleanup(self.forget)
         self.set = TestSet(self.tree, big_size=BIG)
-        self.srv = servers.TestServers(harness.BUILD, self.tree, workdir=os.path.join(self.work, "srv")).start()
-        try:
-            ok, why = mount(self.drive_dir(), "size=1536k")
-            self.assertTrue(ok, why)
-            self.mounted.append(self.drive_dir())
-            watcher = Watcher("disk_silent_space")
-            self.installer = harness.Installer(args=["/S", "/DRIVE=" + self.drive, "/NOSTART"],
-                                               name="disk_silent_space")
-            code = self.installer.wait_exit(120)
-            self.assertEqual(watcher.finish(), [], "a window of ours appeared in a silent run")
-            self.assertEqual(code, 7)
-            lines = read_log(os.path.join(installed(self, "Install"), "QuarnInstall.log"))
-            text = "\n".join(lines)
-            self.assertIn('box (silent, default answer): "Nincs el\u00e9g szabad hely a(z) W: meghajt\u00f3n!', text)
-            self.assertEqual(lines[-1], "end: exit code 7 (not enough space)")
-            set_files = [p for (_, _, p, _, _) in self.srv.requests() if "/KelvaranDemo/" in p]
-            self.assertEqual([p.rsplit("/", 1)[1] for p in set_files], ["Sign.ini", "Install.ini"])
-            self.assertFalse(record_written())
-        finally:
-            if self.installer is not None and self.installer.proc.poll() is None:
-                self.installer.kill()
-            self.srv.stop()
-            self.srv = None
-            self.clear_drive()
+        self.srv = self.serve(servers.TestServers(harness.BUILD, self.tree, workdir=os.path.join(self.work, "srv")))
+        self.addCleanup(self.end_program)
+        ok, why = mount(self.drive_dir(), "size=1536k")
+        self.assertTrue(ok, why)
+        self.mounted.append(self.drive_dir())
+        watcher = Watcher("disk_silent_space")
+        self.installer = harness.Installer(args=["/S", "/DRIVE=" + self.drive, "/NOSTART"],
+                                           name="disk_silent_space")
+        code = self.installer.wait_exit(120)
+        self.assertEqual(watcher.finish(), [], "a window of ours appeared in a silent run")
+        self.assertEqual(code, 7)
+        lines = read_log(os.path.join(installed(self, "Install"), "QuarnInstall.log"))
+        text = "\n".join(lines)
+        self.assertIn('box (silent, default answer): "Nincs el\u00e9g szabad hely a(z) W: meghajt\u00f3n!', text)
+        self.assertEqual(lines[-1], "end: exit code 7 (not enough space)")
+        set_files = [p for (_, _, p, _, _) in self.srv.requests() if "/KelvaranDemo/" in p]
+        self.assertEqual([p.rsplit("/", 1)[1] for p in set_files], ["Sign.ini", "Install.ini"])
+        self.assertFalse(record_written())
 
     def silent_run(self, name):
         watcher = Watcher(name)
@@ -292,82 +286,41 @@ class DiskFaults(hostile_run.HostileRunning, unittest.TestCase):
         less free than that it is refused (exit code 7, the needed bytes in the log); with just that much
         (the figure the refusal logged, plus the filesystem's page rounding) it passes the check and puts
         the file back. Counting the whole set, both runs were refused."""
-        self.clear_drive()
+        self.forget()
+        self.addCleanup(self.forget)
         self.set = TestSet(self.tree, big_size=BIG)
-        self.srv = servers.TestServers(harness.BUILD, self.tree, workdir=os.path.join(self.work, "srv")).start()
-        try:
-            ok, why = mount(self.drive_dir(), "size=64m")  # the installer copies itself too
-            self.assertTrue(ok, why)
-            self.mounted.append(self.drive_dir())
-            code, _ = self.silent_run("disk_repair_first")
-            self.assertEqual(code, 0)
-            for path in (staged(self, "setup.cfg"), installed(self, "setup.cfg")):
-                os.remove(path)
-            set_bytes = len(self.set.setup_cfg) + len(self.set.program) + len(self.set.big)
+        self.srv = self.serve(servers.TestServers(harness.BUILD, self.tree, workdir=os.path.join(self.work, "srv")))
+        self.addCleanup(self.end_program)
+        ok, why = mount(self.drive_dir(), "size=64m")  # the installer copies itself too
+        self.assertTrue(ok, why)
+        self.mounted.append(self.drive_dir())
+        code, _ = self.silent_run("disk_repair_first")
+        self.assertEqual(code, 0)
+        for path in (staged(self, "setup.cfg"), installed(self, "setup.cfg")):
+            os.remove(path)
+        set_bytes = len(self.set.setup_cfg) + len(self.set.program) + len(self.set.big)
 
-            # Not enough: less free than the margin alone.
-            self.remount_free(128 * 1024)
-            code, lines = self.silent_run("disk_repair_refused")
-            text = "\n".join(lines)
-            self.assertEqual(code, 7, text[-2000:])
-            self.assertRegex(text, r"space check: \d+ bytes of the set staged and \d+ installed on W: already")
-            m = re.search(r"too little space on W: \((\d+) bytes needed, (\d+) free\)", text)
-            self.assertIsNotNone(m, text[-2000:])
-            needed = int(m.group(1))
-            self.assertLessEqual(needed, 2 * len(self.set.setup_cfg) + 256 * 1024 + 4096,
-                                 "only the missing file and the margin are counted")
-            self.assertLess(needed, set_bytes, "the files already there were counted again")
+        # Not enough: less free than the margin alone.
+        self.remount_free(128 * 1024)
+        code, lines = self.silent_run("disk_repair_refused")
+        text = "\n".join(lines)
+        self.assertEqual(code, 7, text[-2000:])
+        self.assertRegex(text, r"space check: \d+ bytes of the set staged and \d+ installed on W: already")
+        m = re.search(r"too little space on W: \((\d+) bytes needed, (\d+) free\)", text)
+        self.assertIsNotNone(m, text[-2000:])
+        needed = int(m.group(1))
+        self.assertLessEqual(needed, 2 * len(self.set.setup_cfg) + 256 * 1024 + 4096,
+                             "only the missing file and the margin are counted")
+        self.assertLess(needed, set_bytes, "the files already there were counted again")
 
-            # Just enough: the needed bytes free (page rounding adds at most one page).
-            self.remount_free(needed)
-            code, lines = self.silent_run("disk_repair_just_enough")
-            text = "\n".join(lines)
-            self.assertEqual(code, 0, text[-2000:])
-            self.assertNotIn("too little space", text)
-            with open(installed(self, "setup.cfg"), "rb") as f:
-                self.assertEqual(f.read(), self.set.setup_cfg)
-        finally:
-            if self.installer is not None and self.installer.proc.poll() is None:
-                self.installer.kill()
-            self.srv.stop()
-            self.srv = None
-            self.clear_drive()
-
-    def run_case(self, case):
-        self.clear_drive()
-        self.set = TestSet(self.tree, big_size=BIG, sizes=case.sizes)
-        self.srv = servers.TestServers(harness.BUILD, self.tree, workdir=os.path.join(self.work, "srv")).start()
-        try:
-            before = hostile_run.Snapshot.take(self.scan_roots())
-            if case.prepare:
-                case.prepare(self)
-            where, options = case.mount
-            target = os.path.join(self.drive_dir(), where) if where else self.drive_dir()
-            ok, why = mount(target, options)
-            self.assertTrue(ok, why)
-            self.mounted.append(target)
-            self.log = MessageLog(os.path.join(self.work, case.name + ".msglog"))
-            self.start_installation()
-            run = self.run_to_end(case.answers, 60, shots="disk_" + case.name)
-            self.rows.append((case.name, case.what, run.summary()))
-            self.assertEqual((run.end, run.kinds()), (case.end, case.boxes), run.boxes)
-            after = hostile_run.Snapshot.take(self.scan_roots())
-            self.assertEqual(self.outside_writes(before, after, ROOT,
-                                                 os.path.join(self.work, case.name + ".changes")), [])
-            if case.check:
-                case.check(self, run)
-        finally:
-            if self.installer is not None and self.installer.proc.poll() is None:
-                self.installer.kill()
-            self.drv("unhook", check=False)
-            self.srv.stop()
-            self.srv = None
-            self.clear_drive()
-
-
-def harness_reg_delete(key):
-    subprocess.run(["wine", "reg", "delete", key, "/f"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                   stdin=subprocess.DEVNULL, env=harness.wine_env())
+        # Just enough: the needed bytes free (page rounding adds at most one page).
+        self.remount_free(needed)
+        code, lines = self.silent_run("disk_repair_just_enough")
+        text = "\n".join(lines)
+        self.assertEqual(code, 0, text[-2000:])
+        self.assertNotIn("too little space", text)
+        with open(installed(self, "setup.cfg"), "rb") as f:
+            self.assertEqual(f.read(), self.set.setup_cfg)
 
 
 if __name__ == "__main__":

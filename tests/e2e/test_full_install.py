@@ -199,7 +199,7 @@ class FullInstall(unittest.TestCase):
                                          name="full_install_" + self.shot_prefix)
         else:
             self.app = harness.Installer(name="full_install_" + self.shot_prefix)
-        self.driver("wait", OPTIONS, 30000)
+        self.driver("wait", OPTIONS, harness.PROGRAM_START_MS)
         self.driver("waittext", OPTIONS, DRIVE_EDIT, ":", 10000)
         if self.desktop:
             self.driver("closeall", "WineDdeServerName", 15000)

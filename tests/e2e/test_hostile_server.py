@@ -24,13 +24,12 @@ import shutil
 import subprocess
 import unittest
 
+import fault_suite
 import harness
 import hostile_run
-import reliability_doc
 import servers
-from web_install_kit import B_CANCEL, BUTTON, FRAME, MARKERS, ROOT, STATUS, MessageLog, TestSet
+from web_install_kit import B_CANCEL, BUTTON, FRAME, MARKERS, ROOT, STATUS, TestSet
 
-SUITE = "hostile_server"
 DISC = "/KelvaranDemo/Disc_01/"
 FULL = os.environ.get("QUARN_HOSTILE_FULL") == "1"
 MANY = 20000
@@ -39,22 +38,16 @@ LONG = "L" * 300                   # a value longer than the 255 characters ever
 GROUP = "Hostile %n%s%s"           # a group name a format function would choke on
 
 
-class Case:
-    """One hostile input and the outcome the program gives for it.
+class Case(fault_suite.Case):
+    """One hostile input and the outcome the program gives for it (fault_suite.Case). set: TestSet options;
+    rules: the servers' rules (a function of the servers where a rule needs their ports); root: the root
+    folder the run may create on the drive (None: the run must create nothing there); prepare(test):
+    changes the set before it is served."""
 
-    what: the input, for the table; outcome: the expected outcome, for the table (the end and boxes are
-    checked separately, this text says what else is true). set: TestSet options; rules: the servers'
-    rules (a function of the servers where a rule needs their ports); end: "success", "cancelled" or
-    "no-connection"; boxes: the kinds of the boxes expected, in order (hostile_run.BOX_KINDS); answers:
-    answers other than the defaults; root: the root folder the run may create on the drive (None: the
-    run must create nothing there); check(test, run): what else the case must show; during(test, run):
-    acts while the dialog is up; bound: seconds the run may take at most."""
+    fields = {"set": {}, "rules": (), "root": ROOT, "prepare": None}
 
-    def __init__(self, name, what, outcome, end, boxes=(), set=None, rules=(), answers=None, root=ROOT,
-                 check=None, during=None, bound=40, prepare=None):
-        self.name, self.what, self.outcome, self.end, self.boxes = name, what, outcome, end, list(boxes)
-        self.set, self.rules, self.answers, self.root = set or {}, rules, answers, root
-        self.check, self.during, self.bound, self.prepare = check, during, bound, prepare
+    def __init__(self, name, what, outcome, end, boxes=(), bound=40, **fields):
+        super().__init__(name, what, outcome, end, boxes, bound=bound, **fields)
 
 
 # ---- what the cases check beyond the end ---------------------------------------------------------------
@@ -407,44 +400,31 @@ def reg_subkeys(key):
             if l.strip().upper().startswith(prefix)]
 
 
-def reg_delete(key, value=None):
-    args = ["wine", "reg", "delete", key] + (["/v", value] if value else []) + ["/f"]
-    subprocess.run(args, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL,
-                   env=harness.wine_env())
-
-
-class HostileServer(hostile_run.HostileRunning, unittest.TestCase):
+class HostileServer(fault_suite.FaultSuite, unittest.TestCase):
     drive = "V"
     installer_name = "hostile_server"
-    rows = []
-
-    @classmethod
-    def setUpClass(cls):
-        cls.work = os.path.join(harness.BUILD, "hostile-e2e")
-        shutil.rmtree(cls.work, ignore_errors=True)
-        os.makedirs(cls.work)
-        cls.tree = os.path.join(cls.work, "tree")
-        cls.drv = harness.Driver()
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.drv.close()
-        hostile_run.write_rows(SUITE, cls.rows)
-
-    def setUp(self):
-        self.srv = None
-        self.installer = None
+    work_name = "hostile-e2e"
+    suite = "hostile_server"   # BUILD/reliability/hostile_server.tsv
+    shots = "hostile"
+    cases = CASES
+    only_env = "QUARN_HOSTILE_CASES"
+    scan = True
 
     def forget(self):
-        """Removes what a run left (its root folder, group, shortcut, record), so that each case starts
-        alike."""
-        shutil.rmtree(os.path.join(self.drive_dir(), self.root), ignore_errors=True)
-        # Wine opens a folder window for every group made over DDE; it would stay until the wineserver ends.
-        self.drv("closeall", "ExplorerWClass", 0, check=False)
+        """Also the group and the shortcut a run made (their names come from the set)."""
+        super().forget()
         shutil.rmtree(os.path.join(programs_folder(), GROUP), ignore_errors=True)
         link = os.path.join(desktop(), GROUP + ".lnk")
         if os.path.exists(link):
             os.remove(link)
+
+    def set_up_case(self, case, variant):
+        self.drive_before = sorted(os.listdir(self.drive_dir()))
+        self.set = TestSet(self.tree, big_size=300_000, **case.set)
+        if case.prepare:
+            case.prepare(self)
+        self.srv = self.serve(servers.TestServers(harness.BUILD, self.tree, workdir=os.path.join(self.work, "srv")))
+        self.srv.set_rules(case.rules(self.srv) if callable(case.rules) else list(case.rules))
 
     def paths(self):
         return [p for (_, _, p, _, _) in self.srv.requests()]
@@ -488,46 +468,7 @@ class HostileServer(hostile_run.HostileRunning, unittest.TestCase):
             self.forget()
 
     def test_cases(self):
-        only = os.environ.get("QUARN_HOSTILE_CASES")
-        for case in CASES:
-            if only and case.name not in only.split(","):
-                continue
-            with self.subTest(case=case.name):
-                self.run_case(case)
-        self.assertEqual([c.name for c in CASES if c.name not in reliability_doc.listed_cases()], [],
-                         "docs/reliability.md must list every case: run tests/reliability_doc.py --write")
-
-    def run_case(self, case):
-        self.root = case.root or ROOT
-        self.forget()
-        os.makedirs(self.drive_dir(), exist_ok=True)
-        self.drive_before = sorted(os.listdir(self.drive_dir()))
-        self.set = TestSet(self.tree, big_size=300_000, **case.set)
-        if case.prepare:
-            case.prepare(self)
-        self.srv = servers.TestServers(harness.BUILD, self.tree, workdir=os.path.join(self.work, "srv")).start()
-        try:
-            self.srv.set_rules(case.rules(self.srv) if callable(case.rules) else list(case.rules))
-            self.log = MessageLog(os.path.join(self.work, case.name + ".msglog"))
-            before = hostile_run.Snapshot.take(self.scan_roots())
-            self.start_installation()
-            run = self.run_to_end(case.answers, case.bound, (lambda r: case.during(self, r)) if case.during
-                                  else None, shots="hostile_" + case.name)
-            self.rows.append((case.name, case.what, run.summary()))
-            self.assertEqual((run.end, run.kinds()), (case.end, case.boxes), run.boxes)
-            after = hostile_run.Snapshot.take(self.scan_roots())
-            self.assertEqual(self.outside_writes(before, after, case.root,
-                                                 os.path.join(self.work, case.name + ".changes")), [])
-            if case.check:
-                case.check(self, run)
-        finally:
-            if self.installer is not None and self.installer.proc.poll() is None:
-                self.installer.kill()
-            self.drv("unhook", check=False)
-            self.srv.stop()
-            self.srv = None
-            self.forget()
-            reg_delete(harness.RECORD_KEY + "\\QuarnCAD WebE2E")
+        self.run_cases()
 
 
 if __name__ == "__main__":

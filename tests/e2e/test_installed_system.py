@@ -34,12 +34,6 @@ T_CANCELLED = "A telepítési folyamat megszakítva!"
 REPLACE_QUESTION = "kívánja"     # "Meglévő fájl: ...! Felül kívánja írni?"
 
 
-def reg_delete(key, value=None):
-    args = ["wine", "reg", "delete", key] + (["/v", value] if value else []) + ["/f"]
-    subprocess.run(args, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL,
-                   env=harness.wine_env())
-
-
 def desktop_folder():
     return harness.prefix_path("C:\\users\\%s\\Desktop" % harness.wine_user())
 
@@ -77,11 +71,11 @@ def tearDownModule():
 def forget_installation():
     """Removes every trace of an earlier run, so that each case sees only what its own run wrote."""
     shutil.rmtree(TARGET, ignore_errors=True)
-    reg_delete(CAD_KEY)
+    harness.reg_delete(CAD_KEY)
     for ext, cls_name in FILE_TYPES:
-        reg_delete(CLASSES + "\\" + ext)
-        reg_delete(CLASSES + "\\" + cls_name)
-    reg_delete(FONTS_KEY, FONT_NAME)
+        harness.reg_delete(CLASSES + "\\" + ext)
+        harness.reg_delete(CLASSES + "\\" + cls_name)
+    harness.reg_delete(FONTS_KEY, FONT_NAME)
     for path in (LINK, FONT_PATH):
         if os.path.exists(path):
             os.remove(path)

@@ -63,7 +63,7 @@ class MainWindow(unittest.TestCase):
         cls.logo = Picture(os.path.join(harness.SOURCE, "res", "QuarnBas.bmp"))
         cls.driver = Driver()
         cls.app = Installer(name="main_window")
-        cls.driver("wait", MAIN, 20000)
+        cls.driver("wait", MAIN, harness.PROGRAM_START_MS)
         # The options dialog opens over the backdrop right after start: move it out of the way so that
         # the whole panel can be looked at. (Until its template exists, opening it fails quietly.)
         rc, _ = cls.driver("wait", OPTIONS, 3000, check=False)

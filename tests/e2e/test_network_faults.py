@@ -9,23 +9,24 @@ BUILD/reliability/network_faults.tsv; docs/reliability.md lists every case.
 """
 import hashlib
 import os
-import shutil
-import subprocess
 import time
 import unittest
 
+import fault_suite
 import harness
-import hostile_run
-import reliability_doc
 import servers
 from web_install_kit import B_EXIT, BUTTON, FRAME, ROOT, STATUS, T_CANCELLED, TITLE, MessageLog, TestSet
 
-SUITE = "network_faults"
 BIG = 5_000_000                  # big.dat, the 5 MB file that meets the faults
 HTTP_ONLY = {"match": "*/Update.ini", "scheme": "https", "action": "status", "status": 404}
 RETRY = "újrapróbálás".encode("cp1250")
 CHUNK = 512_000                  # the transfer buffer: a chunk is written whole or not at all
 STALL_AFTER = 1_000_000          # the stalled case's server stops sending after this many bytes
+# The shipped program gives a transfer up after 60 s without a byte. The test build
+# QuarnWebInstallShortStall.exe (CMakeLists.txt: QUARN_TEST_STALL_BOUND_MS) does so after 8 s: the stall
+# cases run it, except the stalled case over HTTPS, which shows the shipped program's own 60 s.
+SHIPPED_STALL_S, SHORT_STALL_S = 60, 8
+SHORT_STALL_EXE = "QuarnWebInstallShortStall.exe"
 
 
 def big_rule(action, **options):
@@ -34,17 +35,18 @@ def big_rule(action, **options):
     return rule
 
 
-class Case:
+class Case(fault_suite.Case):
     """rules: the server's rules for the case (the scheme's own rule is added); end and boxes as in the
     hostile-server suite; check(test, run): what else must hold; during(test, run): acts while the
-    dialog is up; bound: seconds the run may take; schemes: the schemes it runs over."""
+    dialog is up; bound: seconds the run may take; set_options: TestSet options beside the 5 MB big.dat;
+    schemes: the schemes it runs over; short_stall: the schemes over which the test build with the short
+    stall bound runs instead of the shipped program."""
 
-    def __init__(self, name, what, outcome, rules, end="success", boxes=(), check=None, during=None, bound=90,
-                 set_options=None, schemes=("https", "http")):
-        self.name, self.what, self.outcome, self.rules = name, what, outcome, rules
-        self.end, self.boxes, self.check, self.during, self.bound = end, list(boxes), check, during, bound
-        self.set_options = dict({"big_size": BIG}, **(set_options or {}))
-        self.schemes = schemes
+    fields = {"rules": (), "set_options": {}, "schemes": ("https", "http"), "short_stall": ()}
+
+    def __init__(self, name, what, outcome, rules, end="success", boxes=(), bound=90, set_options=None, **fields):
+        super().__init__(name, what, outcome, end, boxes, bound=bound, rules=list(rules),
+                         set_options=dict({"big_size": BIG}, **(set_options or {})), **fields)
 
 
 def staged(test, name):
@@ -212,8 +214,9 @@ def stalled_then_resumed(test, run):
     test.assertEqual(answers[1]["range"], "bytes=%d-" % (STALL_AFTER // CHUNK * CHUNK), answers)
     test.assertNotEqual(answers[1]["if_range"], "", "the range request is guarded")
     stalled_for = answers[1]["start"] - answers[0]["start"]
-    test.assertGreater(stalled_for, 55, "a stall counts as failed after 60 s without a byte")
-    test.assertLess(stalled_for, 90, "and not much later")
+    test.assertGreater(stalled_for, test.stall_bound - 2,
+                       "a stall counts as failed after %d s without a byte" % test.stall_bound)
+    test.assertLess(stalled_for, test.stall_bound + 30, "and not much later")
 
 
 CASES = [
@@ -266,77 +269,47 @@ CASES = [
          "connection open",
          "after 60 s without a byte the attempt is given up and the rest is fetched with a guarded range "
          "from the last whole chunk (512,000); exact bytes staged and installed",
-         [big_rule("stall", bytes=STALL_AFTER, seconds=300, times=1)], check=stalled_then_resumed, bound=150),
-    # Five minutes of stalls: run over HTTP only (the stalled case shows the same bound over HTTPS).
+         [big_rule("stall", bytes=STALL_AFTER, seconds=300, times=1)], check=stalled_then_resumed, bound=150,
+         short_stall=("http",)),
+    # Five stalls: run over HTTP only (the stalled case shows the same bound over HTTPS).
     Case("stalled_every_time", "the server stops sending after 600,000 bytes of every answer and keeps the "
          "connection open",
          "each attempt is given up after 60 s without a byte and the next continues from the last whole "
          "chunk; after five attempts as cut_every_time: the box names the file, the interrupted end",
          [big_rule("stall", bytes=600_000, seconds=600)], end="cancelled", boxes=["download"], bound=420,
          check=failed_after_five([200, 206, 206, 206, 206], [False, True, True, True, True], stalled=True),
-         schemes=("http",)),
+         schemes=("http",), short_stall=("http",)),
 ]
 
 
-def reg_delete_record():
-    # Both views: the program writes the record into the 32-bit one (harness.RECORD_KEY).
-    for key in (harness.RECORD_KEY, "HKLM\\Software\\QuarnSoft"):
-        subprocess.run(["wine", "reg", "delete", key + "\\QuarnCAD WebE2E", "/f"],
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL,
-                       env=harness.wine_env())
-
-
-INTERNET_SETTINGS = "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings"
-
-
-def set_proxy(server):
-    """The prefix's system proxy: server "host:port", or None to switch it off again."""
-    def reg(*args):
-        subprocess.run(["wine", "reg"] + list(args) + ["/f"], stdout=subprocess.DEVNULL,
-                       stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL, env=harness.wine_env(), check=True)
-    if server:
-        reg("add", INTERNET_SETTINGS, "/v", "ProxyServer", "/t", "REG_SZ", "/d", server)
-        reg("add", INTERNET_SETTINGS, "/v", "ProxyEnable", "/t", "REG_DWORD", "/d", "1")
-    else:
-        reg("add", INTERNET_SETTINGS, "/v", "ProxyEnable", "/t", "REG_DWORD", "/d", "0")
-
-
-class NetworkFaults(hostile_run.HostileRunning, unittest.TestCase):
+class NetworkFaults(fault_suite.FaultSuite, unittest.TestCase):
     drive = "U"
     installer_name = "network_faults"
-    rows = []
+    work_name = "network-e2e"
+    suite = "network_faults"   # BUILD/reliability/network_faults.tsv
+    shots = "network"
+    cases = CASES
+    only_env = "QUARN_NETWORK_CASES"
+    variants = ("https", "http")
+    variant_name = "scheme"
 
-    @classmethod
-    def setUpClass(cls):
-        cls.work = os.path.join(harness.BUILD, "network-e2e")
-        shutil.rmtree(cls.work, ignore_errors=True)
-        os.makedirs(cls.work)
-        cls.tree = os.path.join(cls.work, "tree")
-        cls.drv = harness.Driver()
+    def runs_over(self, case, scheme):
+        return scheme in case.schemes
 
-    @classmethod
-    def tearDownClass(cls):
-        cls.drv.close()
-        hostile_run.write_rows(SUITE, cls.rows)
+    def set_up_case(self, case, scheme):
+        self.set = TestSet(self.tree, **case.set_options)
+        self.srv = self.serve(servers.TestServers(harness.BUILD, self.tree, workdir=os.path.join(self.work, "srv")))
+        self.srv.set_rules(([HTTP_ONLY] if scheme == "http" else []) + case.rules)
+        short = scheme in case.short_stall
+        self.installer_exe = os.path.join(harness.BUILD, SHORT_STALL_EXE) if short else None
+        self.stall_bound = SHORT_STALL_S if short else SHIPPED_STALL_S
 
-    def setUp(self):
-        self.srv = None
-        self.installer = None
-
-    def forget(self):
-        shutil.rmtree(os.path.join(self.drive_dir(), ROOT), ignore_errors=True)
-        self.drv("closeall", "ExplorerWClass", 0, check=False)
+    def check_run(self, case, scheme, run):
+        used = {t["scheme"] for t in self.srv.transfers() if "/KelvaranDemo/" in t["path"]}
+        self.assertEqual(used, {scheme})
 
     def test_cases(self):
-        only = os.environ.get("QUARN_NETWORK_CASES")
-        for scheme in ("https", "http"):
-            for case in CASES:
-                if (only and case.name not in only.split(",")) or scheme not in case.schemes:
-                    continue
-                with self.subTest(case=case.name, scheme=scheme):
-                    self.run_case(case, scheme)
-        self.assertEqual([c.name for c in CASES if c.name not in reliability_doc.listed_cases()], [],
-                         "docs/reliability.md must list every case: run tests/reliability_doc.py --write")
+        self.run_cases()
 
     def test_second_run_fetches_only_what_is_missing(self):
         """A set with hash data ([Hashes] in its file list): a first run fails at big.dat (404) after
@@ -344,49 +317,48 @@ class NetworkFaults(hostile_run.HostileRunning, unittest.TestCase):
         changed). The second run fetches big.dat and the damaged file, and not the intact one."""
         for scheme in ("https", "http"):
             with self.subTest(scheme=scheme):
-                self.forget()
-                plain = TestSet(self.tree, big_size=300_000)
-                hashes = ["[Hashes]"] + ["%s=%d %s" % (name, len(data), hashlib.sha256(data).hexdigest())
-                                         for name, data in (("setup.cfg", plain.setup_cfg),
-                                                            ("QuarnWin32.ex_", plain.program),
-                                                            ("big.dat", plain.big))]
-                self.set = TestSet(self.tree, big_size=300_000, list_extra=hashes)
-                self.srv = servers.TestServers(harness.BUILD, self.tree,
-                                               workdir=os.path.join(self.work, "srv")).start()
                 try:
-                    scheme_rules = [HTTP_ONLY] if scheme == "http" else []
-                    self.srv.set_rules(scheme_rules + [big_rule("status", status=404)])
-                    self.log = MessageLog(os.path.join(self.work, "reuse1_%s.msglog" % scheme))
-                    self.start_installation()
-                    run = self.run_to_end(None, 60, shots="network_reuse1_%s" % scheme)
-                    self.assertEqual((run.end, run.kinds()), ("cancelled", ["download"]), run.boxes)
-                    self.assertEqual(read(staged(self, "QuarnWin32.ex_")), self.set.program)
-                    damaged = bytearray(read(staged(self, "setup.cfg")))
-                    damaged[3] ^= 0xFF
-                    with open(staged(self, "setup.cfg"), "wb") as f:
-                        f.write(bytes(damaged))
-                    first = len(self.srv.transfers())
-
-                    self.srv.set_rules(scheme_rules)
-                    self.log = MessageLog(os.path.join(self.work, "reuse2_%s.msglog" % scheme))
-                    self.start_installation()
-                    run = self.run_to_end(None, 60, shots="network_reuse2_%s" % scheme)
-                    self.assertEqual((run.end, run.kinds()), ("success", []), run.boxes)
-                    fetched = [t["path"].rsplit("/", 1)[1] for t in self.srv.transfers()[first:]
-                               if "/KelvaranDemo/" in t["path"]]
-                    # (Sign.ini first: the set has none, it is an unsigned set with hash data in its list.)
-                    self.assertEqual(fetched, ["Sign.ini", "Install.ini", "Fajls_1.ini", "setup.cfg", "big.dat",
-                                               "Install.ini", "Fajls_2.ini"])
-                    exact(self)
-                    self.assertEqual(read(installed(self, "setup.cfg")), self.set.setup_cfg)
+                    self.second_run(scheme)
                 finally:
-                    if self.installer is not None and self.installer.proc.poll() is None:
-                        self.installer.kill()
-                    self.drv("unhook", check=False)
-                    self.srv.stop()
-                    self.srv = None
-                    self.forget()
-                    reg_delete_record()
+                    self.doCleanups()
+
+    def second_run(self, scheme):
+        self.forget()
+        self.addCleanup(self.forget)
+        plain = TestSet(self.tree, big_size=300_000)
+        hashes = ["[Hashes]"] + ["%s=%d %s" % (name, len(data), hashlib.sha256(data).hexdigest())
+                                 for name, data in (("setup.cfg", plain.setup_cfg),
+                                                    ("QuarnWin32.ex_", plain.program),
+                                                    ("big.dat", plain.big))]
+        self.set = TestSet(self.tree, big_size=300_000, list_extra=hashes)
+        self.srv = self.serve(servers.TestServers(harness.BUILD, self.tree,
+                                                  workdir=os.path.join(self.work, "srv")))
+        self.addCleanup(self.end_program)
+        scheme_rules = [HTTP_ONLY] if scheme == "http" else []
+        self.srv.set_rules(scheme_rules + [big_rule("status", status=404)])
+        self.log = MessageLog(os.path.join(self.work, "reuse1_%s.msglog" % scheme))
+        self.start_installation()
+        run = self.run_to_end(None, 60, shots="network_reuse1_%s" % scheme)
+        self.assertEqual((run.end, run.kinds()), ("cancelled", ["download"]), run.boxes)
+        self.assertEqual(read(staged(self, "QuarnWin32.ex_")), self.set.program)
+        damaged = bytearray(read(staged(self, "setup.cfg")))
+        damaged[3] ^= 0xFF
+        with open(staged(self, "setup.cfg"), "wb") as f:
+            f.write(bytes(damaged))
+        first = len(self.srv.transfers())
+
+        self.srv.set_rules(scheme_rules)
+        self.log = MessageLog(os.path.join(self.work, "reuse2_%s.msglog" % scheme))
+        self.start_installation()
+        run = self.run_to_end(None, 60, shots="network_reuse2_%s" % scheme)
+        self.assertEqual((run.end, run.kinds()), ("success", []), run.boxes)
+        fetched = [t["path"].rsplit("/", 1)[1] for t in self.srv.transfers()[first:]
+                   if "/KelvaranDemo/" in t["path"]]
+        # (Sign.ini first: the set has none, it is an unsigned set with hash data in its list.)
+        self.assertEqual(fetched, ["Sign.ini", "Install.ini", "Fajls_1.ini", "setup.cfg", "big.dat",
+                                   "Install.ini", "Fajls_2.ini"])
+        exact(self)
+        self.assertEqual(read(installed(self, "setup.cfg")), self.set.setup_cfg)
 
     def test_proxy_fallback(self):
         """No direct route to either host: nothing listens at the compiled addresses. The servers listen
@@ -399,66 +371,37 @@ class NetworkFaults(hostile_run.HostileRunning, unittest.TestCase):
                    "127.0.0.1:%d" % http_port: "127.0.0.1:%d" % (http_port + 1)}
         for scheme in ("https", "http"):
             with self.subTest(scheme=scheme):
-                self.forget()
-                self.set = TestSet(self.tree, big_size=300_000)
-                self.srv = servers.TestServers(harness.BUILD, self.tree, workdir=os.path.join(self.work, "srv"),
-                                               ports=(https_port + 1, http_port + 1))
-                proxy = servers.TestProxy(harness.BUILD, mapping, proxy_port, workdir=os.path.join(self.work, "proxy"))
                 try:
-                    self.srv.start()
-                    proxy.start()
-                    set_proxy("127.0.0.1:%d" % proxy_port)
-                    self.srv.set_rules([HTTP_ONLY] if scheme == "http" else [])
-                    self.log = MessageLog(os.path.join(self.work, "proxy_%s.msglog" % scheme))
-                    self.start_installation()
-                    run = self.run_to_end(None, 60, shots="network_proxy_%s" % scheme)
-                    self.assertEqual((run.end, run.kinds()), ("success", []), run.boxes)
-                    self.assertEqual(read(installed(self, "Data", "big.dat")), self.set.big)
-                    seen = proxy.requests()
-                    if scheme == "https":
-                        self.assertIn(("CONNECT", "localhost:%d" % https_port, "tunnel"), seen)
-                    else:
-                        self.assertIn(("GET", "http://127.0.0.1:%d/UpDate-V9.20/KelvaranDemo/Disc_01/big.dat"
-                                       % http_port, "forward"), seen)
-                    used = {t["scheme"] for t in self.srv.transfers() if "/KelvaranDemo/" in t["path"]}
-                    self.assertEqual(used, {scheme})
+                    self.proxy_fallback(scheme, https_port, proxy_port, mapping)
                 finally:
-                    set_proxy(None)
-                    if self.installer is not None and self.installer.proc.poll() is None:
-                        self.installer.kill()
-                    self.drv("unhook", check=False)
-                    proxy.stop()
-                    self.srv.stop()
-                    self.srv = None
-                    self.forget()
-                    reg_delete_record()
+                    self.doCleanups()
 
-    def run_case(self, case, scheme):
+    def proxy_fallback(self, scheme, https_port, proxy_port, mapping):
+        http_port = servers.build_ports(harness.BUILD)[1]
         self.forget()
-        reg_delete_record()  # a record left by another suite must not pass for this run's
-        os.makedirs(self.drive_dir(), exist_ok=True)
-        self.set = TestSet(self.tree, **case.set_options)
-        self.srv = servers.TestServers(harness.BUILD, self.tree, workdir=os.path.join(self.work, "srv")).start()
-        try:
-            self.srv.set_rules(([HTTP_ONLY] if scheme == "http" else []) + list(case.rules))
-            self.log = MessageLog(os.path.join(self.work, "%s_%s.msglog" % (case.name, scheme)))
-            self.start_installation()
-            run = self.run_to_end(None, case.bound, (lambda r: case.during(self, r)) if case.during else None,
-                                  shots="network_%s_%s" % (case.name, scheme))
-            self.rows.append(("%s (%s)" % (case.name, scheme), case.what, run.summary()))
-            self.assertEqual((run.end, run.kinds()), (case.end, case.boxes), run.boxes)
-            used = {t["scheme"] for t in self.srv.transfers() if "/KelvaranDemo/" in t["path"]}
-            self.assertEqual(used, {scheme})
-            if case.check:
-                case.check(self, run)
-        finally:
-            if self.installer is not None and self.installer.proc.poll() is None:
-                self.installer.kill()
-            self.drv("unhook", check=False)
-            self.srv.stop()
-            self.srv = None
-            self.forget()
-            reg_delete_record()
+        self.addCleanup(self.forget)
+        self.set = TestSet(self.tree, big_size=300_000)
+        self.srv = self.serve(servers.TestServers(harness.BUILD, self.tree, workdir=os.path.join(self.work, "srv"),
+                                                  ports=(https_port + 1, http_port + 1)))
+        proxy = self.serve(servers.TestProxy(harness.BUILD, mapping, proxy_port,
+                                             workdir=os.path.join(self.work, "proxy")))
+        harness.set_system_proxy("127.0.0.1:%d" % proxy_port)
+        self.addCleanup(harness.set_system_proxy, None)
+        self.addCleanup(self.end_program)
+        self.srv.set_rules([HTTP_ONLY] if scheme == "http" else [])
+        self.log = MessageLog(os.path.join(self.work, "proxy_%s.msglog" % scheme))
+        self.start_installation()
+        run = self.run_to_end(None, 60, shots="network_proxy_%s" % scheme)
+        self.assertEqual((run.end, run.kinds()), ("success", []), run.boxes)
+        self.assertEqual(read(installed(self, "Data", "big.dat")), self.set.big)
+        seen = proxy.requests()
+        if scheme == "https":
+            self.assertIn(("CONNECT", "localhost:%d" % https_port, "tunnel"), seen)
+        else:
+            self.assertIn(("GET", "http://127.0.0.1:%d/UpDate-V9.20/KelvaranDemo/Disc_01/big.dat"
+                           % http_port, "forward"), seen)
+        used = {t["scheme"] for t in self.srv.transfers() if "/KelvaranDemo/" in t["path"]}
+        self.assertEqual(used, {scheme})
 
 
 if __name__ == "__main__":

@@ -10,10 +10,9 @@ import shutil
 import subprocess
 import unittest
 
+import fault_suite
 import harness
-import hostile_run
 import sample_set
-from web_install_kit import MessageLog
 
 ROOT = "V92Demo"
 WORK = None
@@ -71,11 +70,15 @@ def relabel_list(tree):
         f.write(data.replace(b"[Disc]\r\n", b"[Disc]\r\n; changed\r\n", 1))
 
 
-class Case:
-    def __init__(self, name, what, alter=None, https=True, strict=False, end="cancelled", boxes=(), named=None,
-                 check=None):
-        self.name, self.what, self.alter, self.https, self.strict = name, what, alter, https, strict
-        self.end, self.boxes, self.named, self.check = end, list(boxes), named, check
+class Case(fault_suite.Case):
+    """alter(tree): changes the published set before it is served; https: False serves the HTTPS host with a
+    certificate nobody trusts (the run falls back to HTTP); strict: the test build that requires signed
+    sets runs; named: the file the first box must name."""
+
+    fields = {"alter": None, "https": True, "strict": False, "named": None}
+
+    def __init__(self, name, what, end="cancelled", boxes=(), bound=120, **fields):
+        super().__init__(name, what, "", end, boxes, bound=bound, **fields)
 
 
 def fetched(test):
@@ -146,37 +149,21 @@ def check_installed_old(test, run):
             test.assertEqual(f.read(), content, path)
 
 
-class SignedSets(hostile_run.HostileRunning, unittest.TestCase):
+class SignedSets(fault_suite.FaultSuite, unittest.TestCase):
     drive = "V"
     installer_name = "signed_sets"
-
-    @classmethod
-    def setUpClass(cls):
-        cls.drv = harness.Driver()
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.drv.close()
+    work_name = os.path.join("signed-sets-e2e", "runs")
+    shots = "signed"
+    cases = CASES
+    only_env = "QUARN_CASES"
+    root_name = ROOT
+    record = None
 
     def target_root(self):
         return os.path.join(self.drive_dir(), ROOT)
 
-    def forget(self):
-        shutil.rmtree(self.target_root(), ignore_errors=True)
-        harness.close_group_windows()
-
-    def test_cases(self):
-        only = os.environ.get("QUARN_CASES")
-        for case in CASES:
-            if only and case.name not in only.split(","):
-                continue
-            with self.subTest(case=case.name):
-                self.run_case(case)
-
-    def run_case(self, case):
-        self.forget()
-        os.makedirs(self.drive_dir(), exist_ok=True)
-        self.tree = os.path.join(WORK, "tree")
+    def set_up_case(self, case, variant):
+        self.tree = os.path.join(self.work, "tree")
         shutil.rmtree(self.tree, ignore_errors=True)
         shutil.copytree(SIGNED, self.tree)
         if case.alter:
@@ -186,26 +173,21 @@ class SignedSets(hostile_run.HostileRunning, unittest.TestCase):
         if not case.https:
             cert, key = os.path.join(pki, "other.chain.crt"), os.path.join(pki, "other.key")
         self.installer_exe = os.path.join(harness.BUILD, "QuarnWebInstallRequireSigned.exe") if case.strict else None
-        self.srv = sample_set.Nginx(harness.BUILD, self.tree, os.path.join(WORK, "nginx"), cert=cert, key=key).start()
-        try:
-            self.srv.clear_log()
-            self.log = MessageLog(os.path.join(WORK, case.name + ".msglog"))
-            # Failing runs are asked to start the system afterwards: they must not.
-            self.start_installation(start_after=case.end != "success")
-            run = self.run_to_end(bound=120, shots="signed_" + case.name)
-            self.assertEqual((run.end, run.kinds()), (case.end, case.boxes), run.boxes)
-            if case.named:
-                self.assertIn(" %s " % case.named, run.boxes[0][1], "the box names the file")
-            schemes = {scheme for (scheme, _, path, _, _, _) in self.srv.requests() if "/KelvaranDemo/" in path}
-            self.assertEqual(schemes, {"https" if case.https else "http"})
-            if case.check:
-                case.check(self, run)
-        finally:
-            if self.installer is not None and self.installer.proc.poll() is None:
-                self.installer.kill()
-            self.drv("unhook", check=False)
-            self.srv.stop()
-            self.forget()
+        self.srv = self.serve(sample_set.Nginx(harness.BUILD, self.tree, os.path.join(self.work, "nginx"),
+                                               cert=cert, key=key))
+        self.srv.clear_log()
+
+    def start_after(self, case):
+        return case.end != "success"  # failing runs are asked to start the system afterwards: they must not
+
+    def check_run(self, case, variant, run):
+        if case.named:
+            self.assertIn(" %s " % case.named, run.boxes[0][1], "the box names the file")
+        schemes = {scheme for (scheme, _, path, _, _, _) in self.srv.requests() if "/KelvaranDemo/" in path}
+        self.assertEqual(schemes, {"https" if case.https else "http"})
+
+    def test_cases(self):
+        self.run_cases()
 
 
 if __name__ == "__main__":

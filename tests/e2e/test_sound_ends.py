@@ -64,10 +64,6 @@ def reg(*args):
                           stdin=subprocess.DEVNULL)
 
 
-def reg_delete(key):
-    reg("delete", key, "/f")
-
-
 def standin_bytes():
     path = os.path.join(harness.BUILD, "tools", "standin", "QuarnWin32.exe")
     if not os.path.exists(path):
@@ -117,8 +113,8 @@ class SoundEnds(hostile_run.HostileRunning, unittest.TestCase):
             if os.path.exists(path):
                 os.remove(path)
         self.drv("closeall", "ExplorerWClass", 0, check=False)
-        reg_delete(RECORD)
-        reg_delete(RECORD_64)
+        harness.reg_delete(RECORD)
+        harness.reg_delete(RECORD_64)
 
     def staged(self, *parts):
         return os.path.join(self.drive_dir(), self.root, "QuarnWin32", "Install", "Disc_01", *parts)
@@ -185,8 +181,8 @@ class SoundEnds(hostile_run.HostileRunning, unittest.TestCase):
         os.makedirs(self.drive_dir(), exist_ok=True)
         with open(os.path.join(self.drive_dir(), "Quarn.exe"), "wb") as f:
             f.write(program)
-        self.addCleanup(reg_delete, "HKLM\\Software\\Classes\\.qsnd")
-        self.addCleanup(reg_delete, "HKLM\\Software\\Classes\\QuarnSound.Doc")
+        self.addCleanup(harness.reg_delete, "HKLM\\Software\\Classes\\.qsnd")
+        self.addCleanup(harness.reg_delete, "HKLM\\Software\\Classes\\QuarnSound.Doc")
         run = self.run_set("blank_root", start_after=True, bound=90,
                            system=["RootDirectory=" + BLANK_ROOT, "CadSystem=QuarnCAD WebE2E", "SubSystem=Demo",
                                    "Version=9.20"],

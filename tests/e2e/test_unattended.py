@@ -122,7 +122,7 @@ class Unattended(full.FullInstall):
     def test_00_the_watcher_sees_the_windows_of_an_ordinary_start(self):
         watcher = Watcher("watch_control")
         self.app = harness.Installer(name="unattended_control")
-        self.driver("wait", full.OPTIONS, 30000)
+        self.driver("wait", full.OPTIONS, harness.PROGRAM_START_MS)
         self.app.kill()
         seen = watcher.finish()
         self.assertTrue(any("QuarnCAD WEB Install" in l for l in seen), seen)

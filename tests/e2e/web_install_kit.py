@@ -180,7 +180,10 @@ class WebDialogDriving:
                     del os.environ[k]
                 else:
                     os.environ[k] = v
-        self.drv("wait", OPTIONS, 20000)
+        rc, out = self.drv("wait", OPTIONS, harness.PROGRAM_START_MS, check=False)
+        if rc != 0:
+            raise AssertionError("the options dialog did not appear within %d s: %s"
+                                 % (harness.PROGRAM_START_MS // 1000, harness.start_failure(self.drv, self.installer)))
         self.drv("hook", OPTIONS, harness.win_path(os.path.join(harness.BUILD, "msglog.dll")))
         self.drv("settext", OPTIONS, DRIVE_EDIT, self.drive + ":")
         if not start_after:
@@ -191,7 +194,7 @@ class WebDialogDriving:
                 self.drv("click", OPTIONS, box)
             self.drv("waitstate", OPTIONS, box, "checked=1")
         self.drv("click", OPTIONS, 1)
-        self.drv("wait", "ctl=%d" % FRAME, 10000)
+        self.drv("wait", "ctl=%d" % FRAME, 30000)
 
     def text(self, control):
         return self.drv.ansi("ctl=%d" % FRAME, control)

@@ -87,8 +87,23 @@ class LiveWeb : public ::testing::TestWithParam<int> {
     if (!env_.tree.empty()) live::SetRules(env_, "[]");
   }
 
-  // Opens the session of this test's mode on the build's host.
+  // A new run within the test: the session it opened is closed first (the state's reset would drop its
+  // handles without closing them), then the state starts anew.
+  void ResetState() {
+    CloseSession();
+    ResetInstallState();
+  }
+
+  // A new run with this test's program and staging folders.
+  void NewRun() {
+    ResetState();
+    snprintf(g_state.paths.programFolder, sizeof g_state.paths.programFolder, "%s\\", work_.c_str());
+    snprintf(g_state.paths.stagingFolder, sizeof g_state.paths.stagingFolder, "%s", staging_.c_str());
+  }
+
+  // Opens the session of this test's mode on the build's host (closing the one it opened before).
   void Open() {
+    CloseSession();
     g_state.download.httpsMode = secure_;
     ASSERT_EQ(OpenSession(secure_, ServerHost(secure_)), 0);
     ASSERT_NE(g_state.internet.session, nullptr);
@@ -586,7 +601,7 @@ TEST_P(LiveWeb, MissingOrUnusableRootFolderIsReportedAndCancels) {
       {"two levels", "[System]\r\nRootDirectory=A\\B\r\n[Disc01]\r\nSetup=5\r\n"},
   };
   for (const Case& c : cases) {
-    ResetInstallState();
+    ResetState();
     snprintf(g_state.paths.programFolder, sizeof g_state.paths.programFolder, "%s\\", work_.c_str());
     CopyText(g_state.choices.rootName, sizeof g_state.choices.rootName, "V92Demo");
     g_state.download.downloadSelected[kSetup] = 1;
@@ -768,10 +783,7 @@ TEST_P(LiveWeb, DiscListEndsTheSetOnlyWhenTheServerSaysItIsNotThere) {
     live::DeleteTree(staging_ + "Disc_01");
     live::DeleteTree(staging_ + "Disc_02");
     live::DeleteTree(staging_ + "Disc_03");
-    Open();
-    ResetInstallState();
-    snprintf(g_state.paths.programFolder, sizeof g_state.paths.programFolder, "%s\\", work_.c_str());
-    snprintf(g_state.paths.stagingFolder, sizeof g_state.paths.stagingFolder, "%s", staging_.c_str());
+    NewRun();
     SelectForDownload({kSetup, kSystems, kDrawings, kDatas, kHelp});
     Open();
     ASSERT_EQ(ReadRemoteDescription(NoDisplay()), 0) << c.what;
@@ -830,9 +842,7 @@ TEST_P(LiveWeb, ListNamedBySignIniIsRefusedWhenAbsentAndFailsWhenItDoesNotCome) 
     live::SetRules(env_, "[" + Rule("*/Disc_02/Fajls_2.ini", c.rule) + "]");
     live::DeleteTree(staging_ + "Disc_01");
     live::DeleteTree(staging_ + "Disc_02");
-    ResetInstallState();
-    snprintf(g_state.paths.programFolder, sizeof g_state.paths.programFolder, "%s\\", work_.c_str());
-    snprintf(g_state.paths.stagingFolder, sizeof g_state.paths.stagingFolder, "%s", staging_.c_str());
+    NewRun();
     SelectForDownload({kSetup, kSystems, kDrawings, kDatas, kHelp});
     Open();
     ASSERT_EQ(ReadRemoteDescription(NoDisplay()), 0) << c.what;
@@ -906,10 +916,7 @@ TEST_P(LiveWeb, ServerNamesLeavingTheDiscFolderFailAndWriteNothing) {
     o.extraList[1] = std::string("[Systems]\r\nFile1=\\") + name + " \\QuarnWin32\\x.txt\r\n";
     Publish(set, o);
     Serve("escaped.txt", "outside");
-    Open();
-    ResetInstallState();
-    snprintf(g_state.paths.programFolder, sizeof g_state.paths.programFolder, "%s\\", work_.c_str());
-    snprintf(g_state.paths.stagingFolder, sizeof g_state.paths.stagingFolder, "%s", staging_.c_str());
+    NewRun();
     Serve("KelvaranDemo/Disc_01/Install.ini",
           "[System]\r\nRootDirectory=QTest\r\n[Disc01]\r\nSetup=4\r\nSystems=7\r\n");
     SelectForDownload({kSetup, kSystems});
@@ -944,10 +951,7 @@ TEST_P(LiveWeb, FailedFileLeavesNoCutCopyAndStopsThePhase) {
                           "\"action\": \"stall\", \"bytes\": 600000, \"ranges\": false"};
   for (const char* how : breaks) {
     live::SetRules(env_, "[" + Rule("*/Disc_02/a.dwg", how) + "]");
-    Open();
-    ResetInstallState();
-    snprintf(g_state.paths.programFolder, sizeof g_state.paths.programFolder, "%s\\", work_.c_str());
-    snprintf(g_state.paths.stagingFolder, sizeof g_state.paths.stagingFolder, "%s", staging_.c_str());
+    NewRun();
     SelectForDownload({kSetup, kSystems, kDrawings, kDatas, kHelp});
     Open();
     ASSERT_EQ(ReadRemoteDescription(NoDisplay()), 0);
