@@ -13,8 +13,11 @@
 #include "web/set_hashes.h"
 
 // 0 on success: rootName, the program folder, the disc records and overallTotal are set. 1 on failure,
-// and then cancelRequested is set.
+// and then cancelRequested is set, except when a file read before the description did not come after
+// its attempts: FailedDescriptionFile() then names it (the caller ends the run as for a failed file).
 int ReadRemoteDescription(WebDisplay& display);
+// "" or the file of the last ReadRemoteDescription that could not be downloaded (Sign.ini).
+const char* FailedDescriptionFile();
 
 // How the download phase ended.
 enum class DownloadEnd {
