@@ -22,6 +22,9 @@ import servers
 from test_unattended import Watcher, read_log
 from web_install_kit import ROOT, MessageLog, TestSet
 
+# Its sets are unsigned test sets: the program without a key installs them.
+harness.use_unkeyed_program()
+
 SUITE = "disk_faults"
 BIG = 1_000_000                  # big.dat: the file that meets the fault
 

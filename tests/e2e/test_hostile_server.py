@@ -30,6 +30,9 @@ import reliability_doc
 import servers
 from web_install_kit import B_CANCEL, BUTTON, FRAME, MARKERS, ROOT, STATUS, MessageLog, TestSet
 
+# Its sets are unsigned test sets: the program without a key installs them.
+harness.use_unkeyed_program()
+
 SUITE = "hostile_server"
 DISC = "/KelvaranDemo/Disc_01/"
 FULL = os.environ.get("QUARN_HOSTILE_FULL") == "1"

@@ -6,7 +6,7 @@ over the HTTP fallback alike, and the signed identity must name this set (folder
 still valid and not below the build's lowest sequence; each refusal shows its box, ends with exit code 6
 (the runs carry /LOG, so they end with their end's code), installs and starts nothing, and the log names
 the check. A damaged file is refused with a box naming it and is not left staged. Sign.ini is retried
-like a list. The test-only program without a key (QuarnWebInstallUnkeyed.exe) shows what an unkeyed build
+like a list. The test-only program without a key (BUILD/unkeyed/QuarnWebInstall.exe) shows what an unkeyed build
 does: an old set installs (also when the server answers a page for the missing Sign.ini), a certificate
 failure of the HTTPS host ends the run without falling back to HTTP, and a closed HTTPS port still falls
 back.
@@ -335,7 +335,7 @@ class SignedSets(hostile_run.HostileRunning, unittest.TestCase):
         shutil.copytree(SIGNED, self.tree)
         if case.alter:
             case.alter(self.tree)
-        self.installer_exe = os.path.join(harness.BUILD, "QuarnWebInstallUnkeyed.exe") if case.unkeyed else None
+        self.installer_exe = os.path.join(harness.BUILD, "unkeyed", "QuarnWebInstall.exe") if case.unkeyed else None
         log_path = os.path.join(WORK, case.name + ".log")
         if os.path.exists(log_path):
             os.remove(log_path)

@@ -20,6 +20,9 @@ from web_install_kit import (ACTIVITY, B_CANCELLED, B_EXIT, BAR, BUTTON, FRAME, 
                              ROOT, STATUS, T_CANCELLED, T_COLLECTING, T_DIRECTORIES, T_DOWNLOADING, T_FILES,
                              T_REGISTERING, T_SUCCEEDED, TITLE, MessageLog, TestSet, WebDialogDriving, cp)
 
+# Its sets are unsigned test sets: the program without a key installs them.
+harness.use_unkeyed_program()
+
 DRIVE_DIR = None                 # host folder of T:
 
 # Colours of the three clips (tools/clips/mkclips.py), to tell from a screenshot which one is showing.
