@@ -63,8 +63,9 @@ const char kKeygenHelp[] =
     "\n"
     "Makes an ECDSA P-256 key pair: the private key in KEYFILE (PEM, readable by its owner only; never\n"
     "replaced: keygen refuses an existing file) and the public key in KEYFILE.pub (PEM), which the\n"
-    "installer is built with (cmake -DQUARN_SET_PUBLIC_KEY=KEYFILE.pub). Keep KEYFILE secret: whoever\n"
-    "holds it can sign sets that the installer accepts.\n";
+    "installer is built with (cmake -DQUARN_SET_PUBLIC_KEY=KEYFILE.pub, or QUARN_SET_NEXT_PUBLIC_KEY\n"
+    "while moving to a new key). Keep KEYFILE secret: whoever holds it can sign sets that the installer\n"
+    "accepts.\n";
 
 const char kCheckHelp[] =
     "usage: quarnset check [options] DIR\n"
@@ -85,6 +86,8 @@ const char kCheckHelp[] =
     "  --https URL           check the HTTPS host's server directory\n"
     "  --http URL            check the HTTP download host's server directory\n"
     "  --key KEYFILE.pub     check the signature with this public key (then an unsigned set is an error)\n"
+    "                        and the signed identity: folder, CadSystem and Version against Install.ini,\n"
+    "                        an expired set (an error), one that expires within 30 days (a warning)\n"
     "  --cacert FILE         trust this CA certificate too (a test CA)\n"
     "  --timeout SECONDS     give up on one request after this long (default 120)\n"
     "  --windir-length N     length of the Windows folder path to allow for (default 10)\n"
