@@ -41,7 +41,8 @@ DownloadOutcome DownloadInstallationSet(WebDisplay& display);
 
 // 0 on success, 1 when the file failed (then no partial file is left under its staging name).
 // True when this run's set was refused for its hash data or signature (a damaged file, a signature that
-// does not hold, an unsigned set over HTTP when signed sets are required); cancelRequested is then set.
+// does not hold or is missing in a build with a key, a signed identity that does not fit); cancelRequested
+// is then set.
 bool SetWasRefused();
 
 // A transient fault is retried (web/retry_policy.h), continuing with a guarded range request
