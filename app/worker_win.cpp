@@ -211,9 +211,12 @@ DWORD WINAPI RunInstallation(LPVOID dialog) {
   CloseSession();
   // A Cancel is the user's own end: a file failing after it is no news to them.
   if (Cancelled()) {
-    return EndCancelled(display, SetWasRefused()       ? ExitCode::kFileUnverified
-                        : descriptionFailed ? ExitCode::kDescriptionMissing
-                                            : StoppedDownloadCode(downloaded.end));
+    // Cancel pressed while Sign.ini was waited for (its retries): the user's end, not a missing description.
+    const bool waitingForFile = descriptionFailed && FailedDescriptionFile()[0] != '\0';
+    return EndCancelled(display, SetWasRefused()                        ? ExitCode::kFileUnverified
+                                 : waitingForFile                      ? ExitCode::kCancelled
+                                 : descriptionFailed                   ? ExitCode::kDescriptionMissing
+                                                                       : StoppedDownloadCode(downloaded.end));
   }
   if (descriptionFailed && FailedDescriptionFile()[0] != '\0') return EndFileFailed(display, FailedDescriptionFile());
   if (downloaded.end == DownloadEnd::kFileFailed) return EndFileFailed(display, downloaded.failedFile);

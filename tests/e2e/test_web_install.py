@@ -66,9 +66,10 @@ class WebInstall(WebDialogDriving, unittest.TestCase):
             self.srv.stop()
 
     # ---- helpers -------------------------------------------------------------------------------------
-    def serve(self, **set_options):
+    def serve(self, https=True, **set_options):
         self.set = TestSet(self.tree, **set_options)
-        self.srv = servers.TestServers(harness.BUILD, self.tree, workdir=os.path.join(self.work, "srv")).start()
+        self.srv = servers.TestServers(harness.BUILD, self.tree, workdir=os.path.join(self.work, "srv"),
+                                       https=https).start()
 
     def shot(self, name):
         return harness.screenshot("web_install_" + name)
@@ -202,7 +203,9 @@ class WebInstall(WebDialogDriving, unittest.TestCase):
                        stdin=subprocess.DEVNULL)
         subprocess.run(["wine", "reg", "add", key, "/v", "Installed By", "/d", "earlier-user", "/f"],
                        check=True, capture_output=True, env=harness.wine_env(), stdin=subprocess.DEVNULL)
-        self.serve()
+        # Such a user's certificate store does not trust the test CA, and a program without a key does not
+        # fall back to HTTP after a certificate failure: only the HTTP host serves.
+        self.serve(https=False)
         long_name = "u" * 300
         self.installer_env = {"USER": long_name, "LOGNAME": long_name}
         # Such a user has no profile folder: Wine makes one directly below C:\\users, which is no part of
