@@ -1,11 +1,11 @@
-// The set policy of this program, from the build's configuration: the maker's public key and whether
-// unsigned sets over HTTP are refused. Compiled into each program on its own (not into the library), so
-// that a test build can carry the refusal switched on beside the ordinary program.
+// The set policy of this program, from the build's configuration: the maker's public keys and the lowest
+// set sequence accepted. Compiled into each program on its own (not into the library), so that a test
+// build can carry no key beside the ordinary program.
 #include "build_config.h"
 #include "web/set_verify_win.h"
 
-#ifndef QUARN_SET_POLICY_REQUIRE_SIGNED
-#define QUARN_SET_POLICY_REQUIRE_SIGNED QUARN_REQUIRE_SIGNED_SET
+#ifdef QUARN_SET_POLICY_UNKEYED
+extern const SetPolicy kSetPolicy = {"", "", 0};
+#else
+extern const SetPolicy kSetPolicy = {QUARN_SET_PUBLIC_KEY_PEM, QUARN_SET_NEXT_PUBLIC_KEY_PEM, QUARN_MIN_SET_SEQUENCE_VALUE};
 #endif
-
-extern const SetPolicy kSetPolicy = {QUARN_SET_PUBLIC_KEY_PEM, QUARN_SET_POLICY_REQUIRE_SIGNED != 0};

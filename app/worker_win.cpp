@@ -25,6 +25,7 @@
 #include "ui/web_display_win.h"
 #include "web/network_texts.h"
 #include "web/session_win.h"
+#include "web/set_verify_win.h"
 #include "web/set_download_win.h"
 #include "web/remote_file_win.h"
 
@@ -93,11 +94,23 @@ bool TryHost(int secure, const char* host) {
 
 // HTTPS first, then HTTP, directly. When neither host answered at all (no route, not a refusal by the
 // server), both once more through the system's proxy settings; a direct user never gets there.
+// Without a key, a certificate failure of the HTTPS host ends here as when no host answers: whoever
+// presents a certificate the machine does not trust may be the very attacker the fallback would let
+// through, and nothing but a signature could tell their set from the maker's. A build with a key may go
+// on over HTTP: it installs only what the key signed.
 bool Connect() {
   bool answered = false;
   for (int secure = 1; secure >= 0; --secure) {
     if (TryHost(secure, secure ? QUARN_HTTPS_HOST : QUARN_HTTP_HOST)) return true;
     answered = answered || SessionGotAnswer();
+    const char* problem = secure ? SessionCertificateProblem() : nullptr;
+    if (problem != nullptr) {
+      const bool keyed = PolicyHasKey(kSetPolicy);
+      LogEvent("host https://%s: certificate failure: %s; %s", QUARN_HTTPS_HOST, problem,
+               keyed ? "going on over HTTP (only a set signed by the maker's key is installed)"
+                     : "no fallback to HTTP without a key to check the set with");
+      if (!keyed) return false;
+    }
   }
   if (answered) return false;
   LogEvent("neither host answered directly: trying both through the system's proxy settings");
@@ -210,10 +223,14 @@ DWORD WINAPI RunInstallation(LPVOID dialog) {
   CloseSession();
   // A Cancel is the user's own end: a file failing after it is no news to them.
   if (Cancelled()) {
-    return EndCancelled(display, SetWasRefused()       ? ExitCode::kFileUnverified
-                        : descriptionFailed ? ExitCode::kDescriptionMissing
-                                            : StoppedDownloadCode(downloaded.end));
+    // Cancel pressed while Sign.ini was waited for (its retries): the user's end, not a missing description.
+    const bool waitingForFile = descriptionFailed && FailedDescriptionFile()[0] != '\0';
+    return EndCancelled(display, SetWasRefused()                        ? ExitCode::kFileUnverified
+                                 : waitingForFile                      ? ExitCode::kCancelled
+                                 : descriptionFailed                   ? ExitCode::kDescriptionMissing
+                                                                       : StoppedDownloadCode(downloaded.end));
   }
+  if (descriptionFailed && FailedDescriptionFile()[0] != '\0') return EndFileFailed(display, FailedDescriptionFile());
   if (downloaded.end == DownloadEnd::kFileFailed) return EndFileFailed(display, downloaded.failedFile);
 
   display.ShowTitle(kTitleDirectories);

@@ -28,6 +28,9 @@
 #define IDS_DOWNLOAD_TITLE 30     // options dialog title
 #define IDS_PRODUCT_LINE 404
 #define IDS_CANCELLED 624         // cancel button while the worker winds down
+#define IDS_SET_EXPIRED 40        // %s the date the signed set was valid until (YYYY-MM-DD)
+#define IDS_SET_FOREIGN 41        // %s what the set is signed for (folder, CadSystem or Version)
+#define IDS_SET_WITHDRAWN 42      // %s the set's sequence number
 
 // ---- Main window ----
 #define IDM_OPEN_OPTIONS 500      // posted by the main window to itself after creation

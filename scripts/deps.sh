@@ -5,7 +5,8 @@ set -euo pipefail
 PKGS=(cmake ninja-build g++ clang libclang-rt-14-dev
       g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools binutils-mingw-w64
       wine64 wine xvfb xauth imagemagick x11-utils locales fonts-wine fonts-dejavu-core
-      googletest libgtest-dev ccache libcurl4-openssl-dev libssl-dev openssl nginx-light python3 curl)
+      googletest libgtest-dev ccache libcurl4-openssl-dev libssl-dev openssl nginx-light python3 curl
+      osslsigncode)
 
 missing=()
 for p in "${PKGS[@]}"; do

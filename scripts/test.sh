@@ -50,13 +50,17 @@ status=0
 # The test key for signed sets: made once per build folder with OpenSSL (the same PEM forms as
 # `quarnset keygen`), never kept in the sources. The Windows builds check sets with its public half;
 # the end-to-end tests sign the sets they publish with it (quarn_hosts.json names it).
+# A second key stands for the maker's next key (a set signed by either is accepted).
 set_key="$build/test-set-key/set.key"
-if [ ! -f "$set_key.pub" ]; then
-  mkdir -p "$(dirname "$set_key")"
-  rm -f "$set_key"
-  (umask 077 && openssl genpkey -algorithm EC -pkeyopt ec_paramgen_curve:P-256 -out "$set_key" 2>/dev/null)
-  openssl pkey -in "$set_key" -pubout -out "$set_key.pub"
-fi
+next_key="$build/test-set-key/next.key"
+for key in "$set_key" "$next_key"; do
+  if [ ! -f "$key.pub" ]; then
+    mkdir -p "$(dirname "$key")"
+    rm -f "$key"
+    (umask 077 && openssl genpkey -algorithm EC -pkeyopt ec_paramgen_curve:P-256 -out "$key" 2>/dev/null)
+    openssl pkey -in "$key" -pubout -out "$key.pub"
+  fi
+done
 
 stage() { # name command...: runs one stage, records its time and whether it failed
   local name="$1" started=$SECONDS rc=0
@@ -123,7 +127,8 @@ win_build() { # arch:dir
   cmake -S "$src" -B "$build/${arch#*:}" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_TOOLCHAIN_FILE="$src/cmake/mingw-w64-${arch%%:*}.cmake" \
     -DQUARN_HTTPS_HOST="$https_host" -DQUARN_HTTP_HOST="$http_host" \
-    -DQUARN_SET_PUBLIC_KEY="$set_key.pub" >/dev/null
+    -DQUARN_SET_PUBLIC_KEY="$set_key.pub" -DQUARN_SET_NEXT_PUBLIC_KEY="$next_key.pub" \
+    -DQUARN_MIN_SET_SEQUENCE=1 >/dev/null
   cmake --build "$build/${arch#*:}" -j "$jobs"
 }
 

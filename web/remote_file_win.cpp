@@ -98,7 +98,12 @@ HINTERNET OpenFollowingRedirections(HINTERNET session, const char* url, const ch
     if (CurrentSessionRoute() == SessionRoute::kSystemProxy) flags &= ~static_cast<DWORD>(INTERNET_FLAG_NO_AUTH);
     ScopedInternet request(
         InternetOpenUrlA(session, current, headersLength != 0 ? headers : nullptr, headersLength, flags, 0));
-    if (!request) return nullptr;
+    if (!request) {
+      const DWORD error = GetLastError();
+      NoteSessionError(error);
+      SetLastError(error);
+      return nullptr;
+    }
     NoteSessionAnswer();
     // The session's time-outs do not reach every platform's reads of the body (Wine's did not): set on
     // the request, whose connection is open now, they bound every read of it.

@@ -161,3 +161,18 @@ uint32_t RetryDelayMs(int failedAttempts, bool haveRetryAfter, uint32_t retryAft
   if (haveRetryAfter) return retryAfterMs > kMaxRetryAfterMs ? kMaxRetryAfterMs : retryAfterMs;
   return BackoffDelayMs(failedAttempts, random);
 }
+
+const char* CertificateProblem(unsigned long winInetError) {
+  // WinINet's numbers (wininet.h), so that the decision stays portable.
+  switch (winInetError) {
+    case 12037: return "the certificate has expired or is not valid yet (ERROR_INTERNET_SEC_CERT_DATE_INVALID)";
+    case 12038: return "the certificate is for another host name (ERROR_INTERNET_SEC_CERT_CN_INVALID)";
+    case 12045: return "the certificate's authority is not trusted (ERROR_INTERNET_INVALID_CA)";
+    case 12055: return "the certificate has errors (ERROR_INTERNET_SEC_CERT_ERRORS)";
+    case 12056: return "the certificate's revocation could not be checked (ERROR_INTERNET_SEC_CERT_NO_REV)";
+    case 12057: return "the certificate's revocation check failed (ERROR_INTERNET_SEC_CERT_REV_FAILED)";
+    case 12169: return "the certificate is not valid (ERROR_INTERNET_SEC_INVALID_CERT)";
+    case 12170: return "the certificate has been revoked (ERROR_INTERNET_SEC_CERT_REVOKED)";
+    default: return nullptr;
+  }
+}

@@ -48,3 +48,8 @@ bool ParseRetryAfter(const char* value, int64_t nowUnixSeconds, uint32_t* delayM
 
 // The wait before the next attempt: the server's Retry-After when it gave one, else the backoff.
 uint32_t RetryDelayMs(int failedAttempts, bool haveRetryAfter, uint32_t retryAfterMs, uint32_t random);
+
+// Whether a WinINet error is a failure of the HTTPS host's certificate (untrusted root, wrong name,
+// expired or not yet valid, revoked, otherwise invalid): then an English name of the problem for the
+// log, else nullptr (refused, reset, time-out, no TLS version in common: a connection failure).
+const char* CertificateProblem(unsigned long winInetError);

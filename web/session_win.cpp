@@ -21,6 +21,7 @@ bool g_precheckDone = false;
 SessionRoute g_route = SessionRoute::kDirect;
 bool g_gotAnswer = false;
 bool g_credentialsRefused = false;
+const char* g_certificateProblem = nullptr;
 
 // Is the server reachable at all? WinINet's answer without a URL is useless for this: on Windows it
 // pings "the nearest server of its internal database", which is empty until some server has been
@@ -35,7 +36,9 @@ bool ServerReachable(int secure, const char* serverName) {
   // The directory itself need not exist: only the connection counts.
   if (!fit) return false;
   if (InternetCheckConnectionA(url, FLAG_ICC_FORCE_CONNECTION, 0)) return true;
-  LogEvent("connection check %s: failed, WinINet error %lu", url, GetLastError());
+  const DWORD error = GetLastError();
+  LogEvent("connection check %s: failed, WinINet error %lu", url, error);
+  NoteSessionError(error);
   return false;
 }
 
@@ -51,6 +54,7 @@ int OpenSession(int secure, const char* serverName) {
   if (!SplitHost(serverName, name, sizeof name, &port, defaultPort)) return 1;
 
   g_gotAnswer = false;
+  g_certificateProblem = nullptr;
   if (!g_precheckDone) {
     g_precheckDone = true;
     if (!ServerReachable(secure, serverName)) return 1;
@@ -101,3 +105,8 @@ void NoteProxyCredentialsRefused() { g_credentialsRefused = true; }
 SessionRoute CurrentSessionRoute() { return g_route; }
 bool SessionGotAnswer() { return g_gotAnswer; }
 void NoteSessionAnswer() { g_gotAnswer = true; }
+void NoteSessionError(unsigned long winInetError) {
+  const char* problem = CertificateProblem(winInetError);
+  if (problem != nullptr) g_certificateProblem = problem;
+}
+const char* SessionCertificateProblem() { return g_certificateProblem; }

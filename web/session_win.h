@@ -23,6 +23,10 @@ void NoteProxyCredentialsRefused();
 // Whether any request on the session opened last got an answer (any status): false when the host was
 // not reached at all, which is what makes the system's proxy worth a try.
 bool SessionGotAnswer();
+// A request of this session failed for the HTTPS host's certificate (web/retry_policy.h's
+// CertificateProblem); the last such problem since OpenSession, or nullptr.
+void NoteSessionError(unsigned long winInetError);
+const char* SessionCertificateProblem();
 void NoteSessionAnswer();
 
 // Closes whatever handle is open (connection first) and leaves both none.

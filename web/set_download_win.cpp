@@ -78,6 +78,8 @@ FetchResult FetchWholeFile(const char* discFolder, const char* fileName, WholeFi
 // The checks of this run's set (Sign.ini, the lists' [Hashes]); reset by ReadRemoteDescription.
 SetVerifier g_verifier;
 bool g_refused = false;
+// A file read before the description (Sign.ini) that did not come after its attempts.
+char g_failedDescription[kTextSize] = "";
 
 // A damaged file or a refused set ends the run: the box says why, then the run ends interrupted (nothing
 // is copied, recorded or started). What was staged stays; a damaged file itself is already deleted.
@@ -85,6 +87,46 @@ void RefuseSet(WebDisplay& display, SetRefusal why, const char* fileName) {
   ShowSetRefusal(display.owner(), g_state.process.caption, why, fileName);
   g_refused = true;
   g_state.flags.cancelRequested = 1;
+}
+
+// The identity check of a signed set against the verified Install.ini (web/set_verify_win.h): true when
+// the set was refused (its box shown).
+bool RefuseForeignSet(WebDisplay& display, const char* description, size_t size) {
+  SYSTEMTIME now;
+  GetSystemTime(&now);
+  std::string detail;
+  SetIdentity identity;
+  IdentityVerdict verdict =
+      g_verifier.CheckIdentity(description, size, kSetFolder, now.wYear, now.wMonth, now.wDay, &detail, &identity);
+  LogEvent("%s", detail.c_str());
+  std::string named;
+  SetRefusal why = SetRefusal::kBadSignature;
+  switch (verdict) {
+    case IdentityVerdict::kGood:
+      return false;
+    case IdentityVerdict::kMissing:
+    case IdentityVerdict::kMalformed:
+      break;
+    case IdentityVerdict::kFolder:
+      why = SetRefusal::kForeign;
+      named = identity.folder;
+      break;
+    case IdentityVerdict::kCadSystem:
+    case IdentityVerdict::kVersion:
+      why = SetRefusal::kForeign;
+      named = identity.cadSystem + " " + identity.version;
+      break;
+    case IdentityVerdict::kExpired:
+      why = SetRefusal::kExpired;
+      named = FormatUtcDate(identity.expiresYear, identity.expiresMonth, identity.expiresDay);
+      break;
+    case IdentityVerdict::kSequence:
+      why = SetRefusal::kWithdrawn;
+      named = std::to_string(identity.sequence);
+      break;
+  }
+  RefuseSet(display, why, named.c_str());
+  return true;
 }
 
 // Creates the folders between the disc folder and a file in a subfolder of it ("Help\a.hlp").
@@ -475,7 +517,7 @@ ListFetch FetchList(WebDisplay& display, const char* discFolder, const char* lis
     if (!IsTransientFault(r.fault, r.status)) return ListFetch::kAbsent;
     bool again = attempt < kMaxAttempts;
     uint32_t delay = again ? RetryDelayMs(attempt, r.haveRetryAfter, r.retryAfterMs, NextRandom()) : 0;
-    LogEvent("list attempt %d/%d failed: %s (fault %d, status %lld)%s", attempt, kMaxAttempts, url,
+    LogEvent("attempt %d/%d failed: %s (fault %d, status %lld)%s", attempt, kMaxAttempts, url,
              static_cast<int>(r.fault), static_cast<long long>(r.status), again ? "; tried again" : "");
     if (!again || !WaitBeforeRetry(display, delay, attempt + 1, status)) return ListFetch::kFailed;
   }
@@ -495,22 +537,30 @@ bool BuildStagingPath(const char* discFolder, const char* fileName, char* path, 
 
 bool SetWasRefused() { return g_refused; }
 
+const char* FailedDescriptionFile() { return g_failedDescription; }
+
 int ReadRemoteDescription(WebDisplay& display) {
   // Sign.ini before the description: a set refused here has nothing staged. A server without one
   // serves an unsigned (or old) set.
   g_verifier.Reset(kSetPolicy);
   g_refused = false;
+  g_failedDescription[0] = '\0';
+  // Sign.ini gets the retries a list gets: a busy or cut answer is tried again, and one that never
+  // comes is a failed file, never a set without Sign.ini (that would drop the signature's check).
   WholeFile sign;
-  FetchResult signFetched = FetchWholeFile("Disc_01", kSignFileName, &sign);
-  if (signFetched == FetchResult::kReadFailed || signFetched == FetchResult::kCloseFailed) {
-    g_state.flags.cancelRequested = 1;
+  ListFetch signFetched = FetchList(display, "Disc_01", kSignFileName, &sign);
+  if (signFetched == ListFetch::kFailed) {
+    CopyText(g_failedDescription, sizeof g_failedDescription, kSignFileName);
+    LogEvent("description: %s could not be downloaded", kSignFileName);
     return 1;
   }
-  bool signFound = signFetched == FetchResult::kOk;
+  bool signFound = signFetched == ListFetch::kArrived;
   SetTrust trust = g_verifier.AcceptSignFile(signFound, sign.text.get(), signFound ? static_cast<size_t>(sign.size) : 0,
                                              g_state.download.httpsMode != 0);
+  LogEvent("set trust: %s (%s)", trust == SetTrust::kSigned ? "signed" : trust == SetTrust::kUnsigned ? "unsigned" : "refused",
+           g_verifier.TrustReason());
   if (trust == SetTrust::kRefused) {
-    RefuseSet(display, signFound ? SetRefusal::kBadSignature : SetRefusal::kUnsignedOverHttp, nullptr);
+    RefuseSet(display, SetRefusal::kBadSignature, nullptr);
     return 1;
   }
 
@@ -527,6 +577,8 @@ int ReadRemoteDescription(WebDisplay& display) {
     RefuseSet(display, SetRefusal::kDamaged, "Install.ini");
     return 1;
   }
+  // A signed set must say it is this set, for this product and version, still valid and not withdrawn.
+  if (RefuseForeignSet(display, text, static_cast<size_t>(size))) return 1;
 
   char root[kTextSize];
   FindIniValue("System", "RootDirectory", root, sizeof root, text, size);

@@ -13,8 +13,11 @@
 #include "web/set_hashes.h"
 
 // 0 on success: rootName, the program folder, the disc records and overallTotal are set. 1 on failure,
-// and then cancelRequested is set.
+// and then cancelRequested is set, except when a file read before the description did not come after
+// its attempts: FailedDescriptionFile() then names it (the caller ends the run as for a failed file).
 int ReadRemoteDescription(WebDisplay& display);
+// "" or the file of the last ReadRemoteDescription that could not be downloaded (Sign.ini).
+const char* FailedDescriptionFile();
 
 // How the download phase ended.
 enum class DownloadEnd {
@@ -39,7 +42,8 @@ DownloadOutcome DownloadInstallationSet(WebDisplay& display);
 
 // 0 on success, 1 when the file failed (then no partial file is left under its staging name).
 // True when this run's set was refused for its hash data or signature (a damaged file, a signature that
-// does not hold, an unsigned set over HTTP when signed sets are required); cancelRequested is then set.
+// does not hold or is missing in a build with a key, a signed identity that does not fit); cancelRequested
+// is then set.
 bool SetWasRefused();
 
 // A transient fault is retried (web/retry_policy.h), continuing with a guarded range request

@@ -1,5 +1,6 @@
 #include "web/set_hashes.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include "web/ini_lines.h"
@@ -8,6 +9,7 @@ const char kSignFileName[] = "Sign.ini";
 const char kHashSection[] = "Hashes";
 const char kSignatureSection[] = "Signature";
 const char kSignatureAlgorithm[] = "ECDSA-P256-SHA256";
+const char kIdentitySection[] = "Identity";
 
 namespace {
 
@@ -193,23 +195,222 @@ SignatureData ReadSignature(const char* text, size_t size, size_t* signedSize,
 }
 
 // Why each row is what it is:
-// - A Sign.ini that is served must be whole and readable: its hashes are what the description and the
-//   lists are checked against, so a damaged one is refused like a damaged file (also without a key).
-// - With a key, a signature that is malformed or does not verify is refused: someone changed the set
-//   or signed it with another key.
-// - A signature without a key to check it is ignored: the hashes are still checked.
-// - An unsigned set (no Sign.ini, or no signature in it, or no key) is accepted as before, unless the
-//   build requires signed sets and the set came over plain HTTP: that is the fallback a network
-//   attacker forces by blocking HTTPS.
-SetTrust DecideSetTrust(const TrustInputs& in) {
-  bool unsignedAllowed = !(in.requireSigned && !in.https);
-  if (!in.signFileFound) return unsignedAllowed ? SetTrust::kUnsigned : SetTrust::kRefused;
-  if (in.hashes != HashData::kPresent) return SetTrust::kRefused;
-  if (in.haveKey && in.signature == SignatureData::kMalformed) return SetTrust::kRefused;
-  if (in.haveKey && in.signature == SignatureData::kPresent) {
-    return in.check == SignatureCheck::kGood ? SetTrust::kSigned : SetTrust::kRefused;
+// - With a key, every set must carry a good signature by it, over HTTPS and HTTP alike: a missing
+//   Sign.ini, one without hashes or without a signature (stripped), a malformed signature or one by
+//   another key is refused. Whoever can change the set on its way (a network attacker on the HTTP
+//   fallback, a compromised or redirecting HTTPS host) could otherwise strip the signature and change
+//   what they like.
+// - Without a key nothing can tell the maker's set from another: the hashes find accidental damage.
+//   A Sign.ini without a [Hashes] section is not one (a server that answers a missing file with a page
+//   of its own): it counts as absent, so an old set installs as before. A [Hashes] section that cannot be
+//   read is a damaged Sign.ini and is refused like any damaged file. A signature is not looked at.
+SetTrust DecideSetTrust(const TrustInputs& in, const char** reason) {
+  const char* why = "";
+  SetTrust trust;
+  if (in.haveKey) {
+    trust = SetTrust::kRefused;
+    if (!in.signFileFound) {
+      why = "no Sign.ini: a set without a signature";
+    } else if (in.hashes == HashData::kAbsent) {
+      why = "Sign.ini has no [Hashes] section";
+    } else if (in.hashes == HashData::kMalformed) {
+      why = "Sign.ini's [Hashes] section cannot be read";
+    } else if (in.signature == SignatureData::kAbsent) {
+      why = "Sign.ini has no signature";
+    } else if (in.signature == SignatureData::kMalformed) {
+      why = "Sign.ini's signature is malformed";
+    } else if (in.check != SignatureCheck::kGood) {
+      why = "the signature does not hold for the compiled-in keys (another key, or changed after signing)";
+    } else {
+      trust = SetTrust::kSigned;
+      why = "signed by a compiled-in key";
+    }
+  } else if (!in.signFileFound) {
+    trust = SetTrust::kUnsigned;
+    why = "no Sign.ini: an old set";
+  } else if (in.hashes == HashData::kAbsent) {
+    trust = SetTrust::kUnsigned;
+    why = "Sign.ini has no [Hashes] section: taken as absent, an old set";
+  } else if (in.hashes == HashData::kMalformed) {
+    trust = SetTrust::kRefused;
+    why = "Sign.ini's [Hashes] section cannot be read";
+  } else {
+    trust = SetTrust::kUnsigned;
+    why = "no key in this build: the hashes are checked, the signature is not";
   }
-  return unsignedAllowed ? SetTrust::kUnsigned : SetTrust::kRefused;
+  if (reason) *reason = why;
+  return trust;
+}
+
+namespace {
+
+bool IsLeapYear(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
+
+int DaysInMonth(int y, int m) {
+  static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  return m == 2 && IsLeapYear(y) ? 29 : kDays[m - 1];
+}
+
+bool ParseDigits(const char* s, size_t n, int* value) {
+  int v = 0;
+  for (size_t i = 0; i < n; ++i) {
+    if (s[i] < '0' || s[i] > '9') return false;
+    v = v * 10 + (s[i] - '0');
+  }
+  *value = v;
+  return true;
+}
+
+// The first line of the section beginning with "KEY=": its value, or false.
+bool IdentityValue(const std::vector<FullLine>& lines, const char* key, std::string* value) {
+  std::string prefix = std::string(key) + "=";
+  for (const FullLine& line : lines) {
+    if (BeginsWith(line, prefix.c_str())) {
+      value->assign(line.start + prefix.size(), line.length - prefix.size());
+      return true;
+    }
+  }
+  return false;
+}
+
+// A text field of the identity: present, not empty, no control bytes, no longer than an INI value.
+bool IdentityText(const std::vector<FullLine>& lines, const char* key, std::string* value, std::string* problem) {
+  if (!IdentityValue(lines, key, value)) {
+    *problem = std::string("[Identity] has no ") + key;
+    return false;
+  }
+  bool ok = !value->empty() && value->size() <= static_cast<size_t>(kMaxIniLine);
+  for (unsigned char c : *value) ok = ok && c >= 0x20 && c != 0x7F;
+  if (!ok) *problem = std::string("[Identity] ") + key + " is empty, too long or holds control bytes";
+  return ok;
+}
+
+}  // namespace
+
+bool ParseUtcDate(const char* text, size_t length, int* year, int* month, int* day) {
+  if (text == nullptr || length != 10 || text[4] != '-' || text[7] != '-') return false;
+  int y = 0, m = 0, d = 0;
+  if (!ParseDigits(text, 4, &y) || !ParseDigits(text + 5, 2, &m) || !ParseDigits(text + 8, 2, &d)) return false;
+  if (y < 1970 || m < 1 || m > 12 || d < 1 || d > DaysInMonth(y, m)) return false;
+  *year = y;
+  *month = m;
+  *day = d;
+  return true;
+}
+
+std::string FormatUtcDate(int year, int month, int day) {
+  char text[16];
+  snprintf(text, sizeof text, "%04d-%02d-%02d", year, month, day);
+  return text;
+}
+
+// The usual days-from-civil arithmetic (eras of 400 years, March-based years).
+int64_t DayNumber(int year, int month, int day) {
+  int64_t y = year - (month <= 2 ? 1 : 0);
+  const int64_t era = (y >= 0 ? y : y - 399) / 400;
+  const int64_t yoe = y - era * 400;
+  const int64_t doy = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+  const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  return era * 146097 + doe - 719468;
+}
+
+void DateOfDay(int64_t dayNumber, int* year, int* month, int* day) {
+  const int64_t z = dayNumber + 719468;
+  const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+  const int64_t doe = z - era * 146097;
+  const int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+  const int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+  const int64_t mp = (5 * doy + 2) / 153;
+  const int64_t d = doy - (153 * mp + 2) / 5 + 1;
+  const int64_t m = mp < 10 ? mp + 3 : mp - 9;
+  *year = static_cast<int>(yoe + era * 400 + (m <= 2 ? 1 : 0));
+  *month = static_cast<int>(m);
+  *day = static_cast<int>(d);
+}
+
+IdentityData ReadSetIdentity(const char* text, size_t size, SetIdentity* identity, std::string* problem) {
+  *identity = SetIdentity();
+  std::string ignored;
+  std::string* why = problem ? problem : &ignored;
+  FullLineCursor cursor(text, size);
+  if (!FindSection(&cursor, kIdentitySection, nullptr)) return IdentityData::kAbsent;
+  std::vector<FullLine> lines;
+  FullLine line;
+  while (cursor.Next(&line)) {
+    if (line.length > 0 && line.start[0] == '[') break;
+    lines.push_back(line);
+  }
+  SetIdentity id;
+  if (!IdentityText(lines, "Folder", &id.folder, why) || !IdentityText(lines, "CadSystem", &id.cadSystem, why) ||
+      !IdentityText(lines, "Version", &id.version, why)) {
+    return IdentityData::kMalformed;
+  }
+  std::string value;
+  if (!IdentityValue(lines, "Sequence", &value)) {
+    *why = "[Identity] has no Sequence";
+    return IdentityData::kMalformed;
+  }
+  if (!ParseSize(value.data(), value.size(), &id.sequence)) {
+    *why = "[Identity] Sequence '" + value.substr(0, 40) + "' is not a whole number below 2^64";
+    return IdentityData::kMalformed;
+  }
+  if (!IdentityValue(lines, "Expires", &value)) {
+    *why = "[Identity] has no Expires";
+    return IdentityData::kMalformed;
+  }
+  if (!ParseUtcDate(value.data(), value.size(), &id.expiresYear, &id.expiresMonth, &id.expiresDay)) {
+    *why = "[Identity] Expires '" + value.substr(0, 40) + "' is not a date YYYY-MM-DD";
+    return IdentityData::kMalformed;
+  }
+  *identity = id;
+  return IdentityData::kPresent;
+}
+
+std::string FormatSetIdentity(const SetIdentity& id) {
+  return std::string("[") + kIdentitySection + "]\r\nFolder=" + id.folder + "\r\nCadSystem=" + id.cadSystem +
+         "\r\nVersion=" + id.version + "\r\nSequence=" + std::to_string(id.sequence) +
+         "\r\nExpires=" + FormatUtcDate(id.expiresYear, id.expiresMonth, id.expiresDay) + "\r\n";
+}
+
+IdentityVerdict CheckSetIdentity(IdentityData data, const SetIdentity& id, const IdentityExpectation& expect,
+                                 std::string* detail) {
+  std::string ignored;
+  std::string* out = detail ? detail : &ignored;
+  if (data == IdentityData::kAbsent) {
+    *out = "identity check: Sign.ini has no [Identity] section";
+    return IdentityVerdict::kMissing;
+  }
+  if (data != IdentityData::kPresent) {
+    *out = "identity check: Sign.ini's [Identity] section cannot be read";
+    return IdentityVerdict::kMalformed;
+  }
+  if (id.folder != expect.folder) {
+    *out = "identity check: folder: the set is signed for '" + id.folder + "', it was fetched from '" + expect.folder + "'";
+    return IdentityVerdict::kFolder;
+  }
+  if (id.cadSystem != expect.cadSystem) {
+    *out = "identity check: CadSystem: the set is signed for '" + id.cadSystem + "', Install.ini says '" +
+           expect.cadSystem + "'";
+    return IdentityVerdict::kCadSystem;
+  }
+  if (id.version != expect.version) {
+    *out = "identity check: Version: the set is signed for '" + id.version + "', Install.ini says '" + expect.version + "'";
+    return IdentityVerdict::kVersion;
+  }
+  const std::string expires = FormatUtcDate(id.expiresYear, id.expiresMonth, id.expiresDay);
+  const std::string today = FormatUtcDate(expect.year, expect.month, expect.day);
+  if (DayNumber(expect.year, expect.month, expect.day) > DayNumber(id.expiresYear, id.expiresMonth, id.expiresDay)) {
+    *out = "identity check: Expires: the set expired on " + expires + ", today (UTC) is " + today;
+    return IdentityVerdict::kExpired;
+  }
+  if (id.sequence < expect.minSequence) {
+    *out = "identity check: Sequence: the set has " + std::to_string(id.sequence) + ", this installer accepts " +
+           std::to_string(expect.minSequence) + " or more";
+    return IdentityVerdict::kSequence;
+  }
+  *out = "identity check: good (folder '" + id.folder + "', " + id.cadSystem + " " + id.version + ", sequence " +
+         std::to_string(id.sequence) + ", expires " + expires + ", today " + today + ")";
+  return IdentityVerdict::kGood;
 }
 
 std::string DescribeHashMismatch(const HashEntry& expected, uint64_t size, const unsigned char sha256[kSha256Size]) {

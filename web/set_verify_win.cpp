@@ -5,6 +5,10 @@
 
 #include "base/install_log_win.h"
 #include "base/message_box_win.h"
+#include "base/sizes.h"
+#include "state/install_state_win.h"
+#include "res/resource.h"
+#include "web/ini_lookup.h"
 #include "web/set_crypto_win.h"
 
 namespace {
@@ -15,10 +19,6 @@ const char kDamagedText[] = "A let\xf6lt\xf6tt ' %s ' f\xe1jl s\xe9r\xfclt, a te
 // "A telepítő készlet aláírása érvénytelen, a telepítés megszakad!" (the set's signature is not valid)
 const char kBadSignatureText[] =
     "A telep\xedt\xf5 k\xe9szlet al\xe1\xedr\xe1sa \xe9rv\xe9nytelen, a telep\xedt\xe9s megszakad!";
-// "A telepítő készlet nincs aláírva, HTTP kapcsolaton nem telepíthető!" (the set is not signed; it cannot
-// be installed over HTTP)
-const char kUnsignedText[] =
-    "A telep\xedt\xf5 k\xe9szlet nincs al\xe1\xedrva, HTTP kapcsolaton nem telep\xedthet\xf5!";
 
 bool Matches(const HashEntry& e, const char* text, size_t size) {
   Sha256Hasher h;
@@ -27,37 +27,76 @@ bool Matches(const HashEntry& e, const char* text, size_t size) {
   return e.size == size && memcmp(e.sha256, digest, kSha256Size) == 0;
 }
 
+bool HasKey(const char* pem) { return pem != nullptr && pem[0] != '\0'; }
+
 }  // namespace
 
 void SetVerifier::Reset(const SetPolicy& policy) {
   policy_ = policy;
   signFile_ = false;
+  trustReason_ = "";
+  identityData_ = IdentityData::kAbsent;
+  identity_ = SetIdentity();
   descriptions_.clear();
   listHashed_ = false;
   files_.clear();
 }
 
+bool PolicyHasKey(const SetPolicy& policy) { return HasKey(policy.publicKeyPem) || HasKey(policy.nextPublicKeyPem); }
+
+bool SetVerifier::Keyed() const { return PolicyHasKey(policy_); }
+
 SetTrust SetVerifier::AcceptSignFile(bool found, const char* text, size_t size, bool https) {
   TrustInputs in;
   in.signFileFound = found;
-  in.haveKey = policy_.publicKeyPem != nullptr && policy_.publicKeyPem[0] != '\0';
-  in.requireSigned = policy_.requireSigned;
+  in.haveKey = Keyed();
   in.https = https;
+  identityData_ = IdentityData::kAbsent;
+  identity_ = SetIdentity();
   if (found) {
     size_t signedSize = 0;
     unsigned char signature[kSignatureSize];
     in.signature = ReadSignature(text, size, &signedSize, signature);
     in.hashes = ReadHashSection(text, signedSize, &descriptions_);
     if (in.haveKey && in.signature == SignatureData::kPresent) {
-      in.check = VerifySetSignature(policy_.publicKeyPem, text, signedSize, signature) == SignatureVerdict::kGood
-                     ? SignatureCheck::kGood
-                     : SignatureCheck::kBad;
+      // The key first, then the maker's next key: a set signed by either is the maker's.
+      in.check = SignatureCheck::kBad;
+      for (const char* pem : {policy_.publicKeyPem, policy_.nextPublicKeyPem}) {
+        if (HasKey(pem) && VerifySetSignature(pem, text, signedSize, signature) == SignatureVerdict::kGood) {
+          in.check = SignatureCheck::kGood;
+          break;
+        }
+      }
     }
+    identityData_ = ReadSetIdentity(text, signedSize, &identity_);
   }
-  SetTrust trust = DecideSetTrust(in);
-  signFile_ = found && trust != SetTrust::kRefused;
+  SetTrust trust = DecideSetTrust(in, &trustReason_);
+  // A Sign.ini without hashes (a page served for a missing file) checks nothing: as if there were none.
+  signFile_ = found && in.hashes == HashData::kPresent && trust != SetTrust::kRefused;
   if (!signFile_) descriptions_.clear();
   return trust;
+}
+
+IdentityVerdict SetVerifier::CheckIdentity(const char* installIni, size_t size, const char* folder, int year, int month,
+                                           int day, std::string* detail, SetIdentity* identity) const {
+  if (identity) *identity = identity_;
+  if (!Keyed()) {
+    *detail = "identity check: none (no key in this build)";
+    return IdentityVerdict::kGood;
+  }
+  char cadSystem[kTextSize];
+  char version[kTextSize];
+  FindIniValue("System", "CadSystem", cadSystem, sizeof cadSystem, installIni, static_cast<int>(size));
+  FindIniValue("System", "Version", version, sizeof version, installIni, static_cast<int>(size));
+  IdentityExpectation expect;
+  expect.folder = folder;
+  expect.cadSystem = cadSystem;
+  expect.version = version;
+  expect.year = year;
+  expect.month = month;
+  expect.day = day;
+  expect.minSequence = policy_.minSequence;
+  return CheckSetIdentity(identityData_, identity_, expect, detail);
 }
 
 SetVerifier::Description SetVerifier::CheckDescription(const char* name, const char* text, size_t size) const {
@@ -93,21 +132,41 @@ SetVerifier::Expect SetVerifier::ExpectDescription(const HashEntry** entry) cons
 
 void ShowSetRefusal(HWND owner, const char* caption, SetRefusal why, const char* fileName) {
   char text[512];
+  char format[256] = "";
+  const char* named = fileName != nullptr ? fileName : "";
+  const char* logged = "";
+  UINT formatId = 0;
   switch (why) {
     case SetRefusal::kDamaged:
       // The format is our own; the server's name is only an argument.
-      snprintf(text, sizeof text, kDamagedText, fileName != nullptr ? fileName : "");
+      snprintf(text, sizeof text, kDamagedText, named);
+      logged = "a file is damaged (size or SHA-256 differs)";
       break;
     case SetRefusal::kBadSignature:
       snprintf(text, sizeof text, "%s", kBadSignatureText);
+      logged = "Sign.ini or its signature does not hold";
       break;
-    case SetRefusal::kUnsignedOverHttp:
-      snprintf(text, sizeof text, "%s", kUnsignedText);
+    case SetRefusal::kExpired:
+      formatId = IDS_SET_EXPIRED;
+      logged = "the signed set has expired";
+      break;
+    case SetRefusal::kForeign:
+      formatId = IDS_SET_FOREIGN;
+      logged = "the signed set is for another folder, product or version";
+      break;
+    case SetRefusal::kWithdrawn:
+      formatId = IDS_SET_WITHDRAWN;
+      logged = "the signed set's sequence is below this installer's minimum";
       break;
   }
-  LogEvent("set refused: %s", why == SetRefusal::kDamaged ? "a file is damaged (size or SHA-256 differs)"
-                               : why == SetRefusal::kBadSignature ? "Sign.ini or its signature does not hold"
-                                                                  : "unsigned set over HTTP");
+  if (formatId != 0) {
+    // The string table's format is our own; the set's value is only an argument.
+    if (LoadStringA(g_state.windows.instance, formatId, format, sizeof format) <= 0) {
+      snprintf(format, sizeof format, "%s", kBadSignatureText);
+    }
+    snprintf(text, sizeof text, format, named);
+  }
+  LogEvent("set refused: %s", logged);
   // In a silent run no box appears; OK is its only answer.
   ShowBox(owner, text, caption, MB_ICONERROR | MB_OK, IDOK);
 }

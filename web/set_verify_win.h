@@ -6,17 +6,23 @@
 #include <windows.h>
 
 #include <cstddef>
+#include <cstdint>
+#include <string>
 #include <vector>
 
 #include "web/set_hashes.h"
 
-// The build's policy: the maker's public key (PEM; empty: none) and whether an unsigned set that came over
-// plain HTTP is refused. Defined once per program from the build's configuration (app/set_policy_win.cpp).
+// The build's policy: the maker's public keys (PEM; empty: none) and the lowest set sequence accepted.
+// With a key, every set must carry a good signature by the key or by the next key. Defined once per
+// program from the build's configuration (app/set_policy_win.cpp).
 struct SetPolicy {
   const char* publicKeyPem;
-  bool requireSigned;
+  const char* nextPublicKeyPem;  // the maker's next key ("" or nullptr: none)
+  uint64_t minSequence;
 };
 extern const SetPolicy kSetPolicy;
+// Whether a policy holds a key (then every set must carry a good signature).
+bool PolicyHasKey(const SetPolicy& policy);
 
 class SetVerifier {
  public:
@@ -25,6 +31,16 @@ class SetVerifier {
 
   // Sign.ini as the server gave it (found false: none). Checks its hashes, and with a key its signature.
   SetTrust AcceptSignFile(bool found, const char* text, size_t size, bool https);
+  // What AcceptSignFile found, for the log (English).
+  const char* TrustReason() const { return trustReason_; }
+  // Whether this build has a key (then every set must be signed and its identity is checked).
+  bool Keyed() const;
+
+  // A signed set's identity (Sign.ini's [Identity]) against the Install.ini it verified, the folder the set
+  // was fetched from, today's UTC date and the build's lowest sequence. Without a key: kGood, nothing
+  // checked. *detail receives the log line; *identity (when given) the identity read.
+  IdentityVerdict CheckIdentity(const char* installIni, size_t size, const char* folder, int year, int month, int day,
+                                std::string* detail, SetIdentity* identity = nullptr) const;
 
   enum class Description {
     kUnchecked,  // no Sign.ini: nothing to compare with
@@ -53,8 +69,11 @@ class SetVerifier {
   Expect ExpectDescription(const HashEntry** entry) const;
 
  private:
-  SetPolicy policy_{"", false};
+  SetPolicy policy_{"", "", 0};
   bool signFile_ = false;
+  const char* trustReason_ = "";
+  IdentityData identityData_ = IdentityData::kAbsent;
+  SetIdentity identity_;
   std::vector<HashEntry> descriptions_;  // Sign.ini's [Hashes]
   bool listHashed_ = false;
   std::vector<HashEntry> files_;  // the current list's [Hashes]
@@ -64,6 +83,9 @@ class SetVerifier {
 enum class SetRefusal {
   kDamaged,        // "A letöltött ' %s ' fájl sérült, a telepítés megszakad!" (the file is named)
   kBadSignature,   // "A telepítő készlet aláírása érvénytelen, a telepítés megszakad!"
-  kUnsignedOverHttp,  // "A telepítő készlet nincs aláírva, HTTP kapcsolaton nem telepíthető!"
+  kExpired,       // IDS_SET_EXPIRED (the date it was valid until is named)
+  kForeign,       // IDS_SET_FOREIGN (what the set is signed for is named)
+  kWithdrawn,     // IDS_SET_WITHDRAWN (the set's sequence is named)
 };
+// fileName: the damaged file (kDamaged) or the value the box names (kExpired, kForeign, kWithdrawn).
 void ShowSetRefusal(HWND owner, const char* caption, SetRefusal why, const char* fileName);

@@ -93,6 +93,7 @@ class FaultSuite(hostile_run.HostileRunning):
         self.srv = None
         self.installer = None
         self.installer_exe = None
+        self.installer_args = ()
         self.root = self.root_name
 
     # ---- hooks -------------------------------------------------------------------------------------
@@ -109,6 +110,10 @@ class FaultSuite(hostile_run.HostileRunning):
     def runs_over(self, case, variant):
         """Whether the case runs in this variant."""
         return True
+
+    def exit_code(self, case):
+        """The exit code the program must end with (0 for a run without switches, whatever its end)."""
+        return 0
 
     def check_run(self, case, variant, run):
         """The suite's own checks of every run, after the end, the boxes and the scan."""
@@ -169,7 +174,7 @@ class FaultSuite(hostile_run.HostileRunning):
         self.addCleanup(self.end_program)
         self.start_installation(start_after=self.start_after(case))
         run = self.run_to_end(case.answers, case.bound, (lambda r: case.during(self, r)) if case.during else None,
-                              shots="%s_%s" % (self.shots or self.suite, label))
+                              shots="%s_%s" % (self.shots or self.suite, label), exit_code=self.exit_code(case))
         self.rows.append((case.name if variant is None else "%s (%s)" % (case.name, variant), case.what,
                           run.summary()))
         self.assertEqual((run.end, run.kinds()), (case.end, case.boxes), run.boxes)

@@ -26,6 +26,23 @@ PROGRAM_START_MS = 90000
 
 BUILD = None
 SOURCE = None
+# Whether Installer starts the test-only program without a key (BUILD/unkeyed/QuarnWebInstall.exe) when
+# no program is named: for modules whose sets are unsigned test sets (use_unkeyed_program()).
+_UNKEYED = False
+
+
+def use_unkeyed_program():
+    """This module's sets are unsigned test sets: a program with the maker's key refuses them, so the
+    program without one (the same program otherwise) is run."""
+    global _UNKEYED
+    _UNKEYED = True
+
+
+def program_path():
+    """The program Installer starts when none is named."""
+    if _UNKEYED:
+        return os.path.join(BUILD, "unkeyed", "QuarnWebInstall.exe")
+    return os.path.join(BUILD, "QuarnWebInstall.exe")
 
 
 def parse_args():
@@ -271,7 +288,7 @@ class Installer:
     """QuarnWebInstall.exe started under Wine; output goes to files (never a pipe: see PLATFORM notes)."""
 
     def __init__(self, exe=None, args=(), name="installer"):
-        exe = exe or os.path.join(BUILD, "QuarnWebInstall.exe")
+        exe = exe or program_path()
         self.out = open(os.path.join(BUILD, name + ".out"), "wb")
         self.proc = subprocess.Popen(["wine", exe] + list(args), stdout=self.out, stderr=subprocess.STDOUT,
                                      stdin=subprocess.DEVNULL, env=wine_env())

@@ -43,7 +43,9 @@ BOX_KINDS = (
     ("damaged", "' fájl sérült, a telepítés megszakad!"),
     ("download", "' fájl letöltése a WEB-ről sikertelen, a telepítés megszakad!"),
     ("signature", "készlet aláírása érvénytelen"),
-    ("unsigned", "készlet nincs aláírva"),
+    ("expired", "készlet elavult"),
+    ("foreign", "nem ehhez a telepítőhöz készült"),
+    ("withdrawn", "visszavont, régi kiadás"),
 )
 # A disc prompt asks again after every OK: only Cancel ends it. Everything else is answered OK unless a
 # case says otherwise.
@@ -196,12 +198,13 @@ class HostileRunning(WebDialogDriving):
                 f.writelines("%s\t%s\n" % v for v in verdicts)
         return out
 
-    def run_to_end(self, answers=None, bound=30.0, during=None, shots=None):
+    def run_to_end(self, answers=None, bound=30.0, during=None, shots=None, exit_code=0):
         """Follows the started run until it ends: answers each message box by its kind (answers, then
         DEFAULT_ANSWERS, else OK), and at the cancelled or no-connection end presses "Kilépés". during(run)
         is called on every round while the web dialog is up (a case acts there, e.g. presses Cancel).
         shots: a name prefix; the screen is saved at the first boxes and at the end (BUILD/screenshots).
-        Fails when the run has not ended within `bound` seconds or the program did not end cleanly."""
+        Fails when the run has not ended within `bound` seconds or the program did not end with exit_code
+        (0 for a run without switches, whatever its end)."""
         rules = dict(DEFAULT_ANSWERS)
         rules.update(answers or {})
         run = Run()
@@ -259,7 +262,8 @@ class HostileRunning(WebDialogDriving):
             titles = self.log.texts(TITLE)
             last = titles[-1] if titles else None
             run.end = "success" if last == T_SUCCEEDED else "ended by itself under title %r" % last
-        self.assertEqual(run.exit_code, 0, "the program did not end cleanly (a crash?): %r" % run.summary())
+        self.assertEqual(run.exit_code, exit_code, "the program did not end with its end's code (a crash?): %r"
+                         % run.summary())
         out_path = os.path.join(harness.BUILD, self.installer_name + ".out")
         with open(out_path, "rb") as f:
             output = f.read()

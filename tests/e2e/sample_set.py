@@ -62,6 +62,12 @@ def signing_key():
     return key if key and os.path.exists(key) else None
 
 
+def sign_args():
+    """quarnset build's options that sign a set with the build's key (none when it has no key)."""
+    key = signing_key()
+    return ["--sign", key] if key else []
+
+
 def publish(work, sign=True):
     """Publishes the sample set into work/set (replacing an earlier one), signed with the build's key when it
     has one, and returns that folder."""

@@ -21,6 +21,9 @@ import servers
 from test_unattended import Watcher, read_log
 from web_install_kit import ROOT, TestSet
 
+# Its sets are unsigned test sets: the program without a key installs them.
+harness.use_unkeyed_program()
+
 BIG = 1_000_000                  # big.dat: the file that meets the fault
 
 

@@ -72,8 +72,8 @@ def setUpModule():
     with open(manifest, "w", encoding="utf-8") as f:
         f.write(text)
     SET_DIR = os.path.join(WORK, "set")
-    subprocess.run([sample_set.quarnset(), "build", "-q", "-D", "STANDIN=" + sample_set.standin(), manifest,
-                    SET_DIR], check=True)
+    subprocess.run([sample_set.quarnset(), "build", "-q"] + sample_set.sign_args() +
+                   ["-D", "STANDIN=" + sample_set.standin(), manifest, SET_DIR], check=True)
 
 
 # ---- where things land --------------------------------------------------------------------------------

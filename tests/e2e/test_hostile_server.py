@@ -30,6 +30,9 @@ import hostile_run
 import servers
 from web_install_kit import B_CANCEL, BUTTON, FRAME, MARKERS, ROOT, STATUS, TestSet
 
+# Its sets are unsigned test sets: the program without a key installs them.
+harness.use_unkeyed_program()
+
 DISC = "/KelvaranDemo/Disc_01/"
 FULL = os.environ.get("QUARN_HOSTILE_FULL") == "1"
 MANY = 20000

@@ -53,7 +53,7 @@ def setUpModule():
     if not os.path.exists(standin):
         raise unittest.SkipTest("the stand-in system is not built")
     SET["dir"] = os.path.join(work, "set")
-    subprocess.run([sample_set.quarnset(), "build", "-q", "-D", "STANDIN=" + standin,
+    subprocess.run([sample_set.quarnset(), "build", "-q"] + sample_set.sign_args() + ["-D", "STANDIN=" + standin,
                     os.path.join(harness.SOURCE, "sample", "sample.qset"), SET["dir"]], check=True)
     SET["srv"] = servers.TestServers(harness.BUILD, SET["dir"], workdir=os.path.join(work, "srv")).start()
     TARGET = os.path.join(harness.BUILD, "drives", "t", ROOT)

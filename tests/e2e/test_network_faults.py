@@ -17,6 +17,9 @@ import harness
 import servers
 from web_install_kit import B_EXIT, BUTTON, FRAME, ROOT, STATUS, T_CANCELLED, TITLE, MessageLog, TestSet
 
+# Its sets are unsigned test sets: the program without a key installs them.
+harness.use_unkeyed_program()
+
 BIG = 5_000_000                  # big.dat, the 5 MB file that meets the faults
 HTTP_ONLY = {"match": "*/Update.ini", "scheme": "https", "action": "status", "status": 404}
 RETRY = "újrapróbálás".encode("cp1250")

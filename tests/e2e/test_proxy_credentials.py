@@ -27,6 +27,9 @@ import reliability_doc
 import servers
 from web_install_kit import FRAME, ROOT, MessageLog, TestSet
 
+# Its sets are unsigned test sets: the program without a key installs them.
+harness.use_unkeyed_program()
+
 USER = "kati"
 PASSWORD = "Titok-77-Proxy"
 WRONG = "Rossz-Jelszo-13"

@@ -21,6 +21,9 @@ import hostile_run
 import servers
 from web_install_kit import FRAME, ROOT, STATUS, MessageLog, TestSet, filler
 
+# Its sets are unsigned test sets: the program without a key installs them.
+harness.use_unkeyed_program()
+
 RECORD = harness.RECORD_KEY + "\\QuarnCAD WebE2E"                  # the 32-bit view, as reg.exe reaches it
 RECORD_64 = "HKLM\\Software\\QuarnSoft\\QuarnCAD WebE2E"          # the same name in the 64-bit view
 BLANK_ROOT = "Quarn Acc"

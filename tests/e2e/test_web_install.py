@@ -20,6 +20,9 @@ from web_install_kit import (ACTIVITY, B_CANCELLED, B_EXIT, BAR, BUTTON, FRAME, 
                              ROOT, STATUS, T_CANCELLED, T_COLLECTING, T_DIRECTORIES, T_DOWNLOADING, T_FILES,
                              T_REGISTERING, T_SUCCEEDED, TITLE, MessageLog, TestSet, WebDialogDriving, cp)
 
+# Its sets are unsigned test sets: the program without a key installs them.
+harness.use_unkeyed_program()
+
 DRIVE_DIR = None                 # host folder of T:
 
 # Colours of the three clips (tools/clips/mkclips.py), to tell from a screenshot which one is showing.
@@ -63,9 +66,10 @@ class WebInstall(WebDialogDriving, unittest.TestCase):
             self.srv.stop()
 
     # ---- helpers -------------------------------------------------------------------------------------
-    def serve(self, **set_options):
+    def serve(self, https=True, **set_options):
         self.set = TestSet(self.tree, **set_options)
-        self.srv = servers.TestServers(harness.BUILD, self.tree, workdir=os.path.join(self.work, "srv")).start()
+        self.srv = servers.TestServers(harness.BUILD, self.tree, workdir=os.path.join(self.work, "srv"),
+                                       https=https).start()
 
     def shot(self, name):
         return harness.screenshot("web_install_" + name)
@@ -199,7 +203,9 @@ class WebInstall(WebDialogDriving, unittest.TestCase):
                        stdin=subprocess.DEVNULL)
         subprocess.run(["wine", "reg", "add", key, "/v", "Installed By", "/d", "earlier-user", "/f"],
                        check=True, capture_output=True, env=harness.wine_env(), stdin=subprocess.DEVNULL)
-        self.serve()
+        # Such a user's certificate store does not trust the test CA, and a program without a key does not
+        # fall back to HTTP after a certificate failure: only the HTTP host serves.
+        self.serve(https=False)
         long_name = "u" * 300
         self.installer_env = {"USER": long_name, "LOGNAME": long_name}
         # Such a user has no profile folder: Wine makes one directly below C:\\users, which is no part of

@@ -165,6 +165,7 @@ class WebDialogDriving:
     installer_exe = None  # None: this build's QuarnWebInstall.exe
     parts = ()            # part boxes of the options dialog to tick besides the defaults
     installer_env = {}    # more environment for the program
+    installer_args = ()   # switches for the program (any switch makes it end with its end's exit code)
 
     def start_installation(self, start_after=False):
         """Starts the program, chooses the drive (and the parts) and presses Install; returns once the web
@@ -173,7 +174,8 @@ class WebDialogDriving:
         saved = {k: os.environ.get(k) for k in extra}
         os.environ.update(extra)
         try:
-            self.installer = harness.Installer(exe=self.installer_exe, name=self.installer_name)
+            self.installer = harness.Installer(exe=self.installer_exe, args=self.installer_args,
+                                              name=self.installer_name)
         finally:
             for k, v in saved.items():
                 if v is None:

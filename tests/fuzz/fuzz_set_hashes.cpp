@@ -1,6 +1,7 @@
 // The hash data readers over arbitrary text (a file list's [Hashes] section, Sign.ini). Never read
 // outside the text; every entry read is written back by FormatHashLine to a line that reads the same;
-// the signed part of Sign.ini never extends past the text.
+// the signed part of Sign.ini never extends past the text; a signed identity read is a real date and is
+// written back by FormatSetIdentity to a section that reads the same.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -28,5 +29,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   unsigned char signature[kSignatureSize];
   ReadSignature(text.data(), text.size(), &signedSize, signature);
   if (signedSize > size) __builtin_trap();
+  SetIdentity id;
+  if (ReadSetIdentity(text.data(), signedSize, &id) == IdentityData::kPresent) {
+    int y = 0, m = 0, d = 0;
+    DateOfDay(DayNumber(id.expiresYear, id.expiresMonth, id.expiresDay), &y, &m, &d);
+    if (y != id.expiresYear || m != id.expiresMonth || d != id.expiresDay) __builtin_trap();
+    const std::string again = FormatSetIdentity(id);
+    SetIdentity back;
+    if (ReadSetIdentity(again.data(), again.size(), &back) != IdentityData::kPresent || back.folder != id.folder ||
+        back.cadSystem != id.cadSystem || back.version != id.version || back.sequence != id.sequence ||
+        back.expiresYear != id.expiresYear || back.expiresMonth != id.expiresMonth || back.expiresDay != id.expiresDay) {
+      __builtin_trap();
+    }
+  } else if (!id.folder.empty()) {
+    __builtin_trap();  // nothing half-read is handed out
+  }
   return 0;
 }

@@ -136,6 +136,41 @@ TEST(RetryPolicy, RetryAfterBothFormsCutAtSixtySeconds) {
   }
 }
 
+// A certificate failure of the HTTPS host is told from a connection failure (only the first stops the
+// fallback to HTTP in a build without a key).
+TEST(RetryPolicy, CertificateFailuresToldFromConnectionFailures) {
+  struct Case {
+    unsigned long error;
+    const char* problem;  // part of the name, or nullptr: not a certificate failure
+  };
+  const Case cases[] = {
+      {12045, "not trusted"},          // ERROR_INTERNET_INVALID_CA
+      {12038, "another host name"},    // ERROR_INTERNET_SEC_CERT_CN_INVALID
+      {12037, "expired"},              // ERROR_INTERNET_SEC_CERT_DATE_INVALID
+      {12170, "revoked"},              // ERROR_INTERNET_SEC_CERT_REVOKED
+      {12057, "revocation"},           // ERROR_INTERNET_SEC_CERT_REV_FAILED
+      {12169, "not valid"},            // ERROR_INTERNET_SEC_INVALID_CERT
+      {12055, "errors"},               // ERROR_INTERNET_SEC_CERT_ERRORS
+      {12029, nullptr},                // ERROR_INTERNET_CANNOT_CONNECT: refused
+      {12030, nullptr},                // ERROR_INTERNET_CONNECTION_ABORTED
+      {12031, nullptr},                // ERROR_INTERNET_CONNECTION_RESET
+      {12002, nullptr},                // ERROR_INTERNET_TIMEOUT
+      {12157, nullptr},                // ERROR_INTERNET_SECURITY_CHANNEL_ERROR: no TLS in common
+      {12007, nullptr},                // ERROR_INTERNET_NAME_NOT_RESOLVED
+      {0, nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.error);
+    const char* problem = CertificateProblem(c.error);
+    if (c.problem == nullptr) {
+      EXPECT_EQ(problem, nullptr);
+    } else {
+      ASSERT_NE(problem, nullptr);
+      EXPECT_NE(std::string(problem).find(c.problem), std::string::npos) << problem;
+    }
+  }
+}
+
 TEST(RetryPolicy, ServersHintWinsOverTheBackoff) {
   EXPECT_EQ(RetryDelayMs(1, true, 2000, 0xFFFFFFFFu), 2000u);
   EXPECT_EQ(RetryDelayMs(4, true, 0, 0), 0u);

@@ -144,52 +144,209 @@ TEST(SetHashes, HashesOfSignIniComeFromTheSignedPartOnly) {
 
 struct TrustCase {
   const char* name;
-  TrustInputs in;
-  SetTrust result;
+  bool found;
+  HashData hashes;
+  SignatureData signature;
+  SignatureCheck check;
+  SetTrust withKey;
+  SetTrust withoutKey;
 };
-
-TrustInputs Inputs(bool found, HashData hashes, SignatureData signature, bool key, SignatureCheck check,
-                   bool require, bool https) {
-  TrustInputs in;
-  in.signFileFound = found;
-  in.hashes = hashes;
-  in.signature = signature;
-  in.haveKey = key;
-  in.check = check;
-  in.requireSigned = require;
-  in.https = https;
-  return in;
-}
 
 constexpr HashData kH = HashData::kPresent;
 constexpr SignatureData kNoSig = SignatureData::kAbsent;
 constexpr SignatureData kSigned = SignatureData::kPresent;
 constexpr SignatureCheck kNot = SignatureCheck::kNotChecked;
+constexpr SetTrust kOk = SetTrust::kSigned;
+constexpr SetTrust kNo = SetTrust::kRefused;
+constexpr SetTrust kOld = SetTrust::kUnsigned;
 
+// Each row for a build with a key and one without, over HTTPS and HTTP (the way never changes it).
 const TrustCase kTrustCases[] = {
-    {"old set, no key", Inputs(false, HashData::kAbsent, kNoSig, false, kNot, false, true), SetTrust::kUnsigned},
-    {"old set over HTTP, key", Inputs(false, HashData::kAbsent, kNoSig, true, kNot, false, false), SetTrust::kUnsigned},
-    {"old set over HTTPS, signed sets required", Inputs(false, HashData::kAbsent, kNoSig, true, kNot, true, true),
-     SetTrust::kUnsigned},
-    {"Sign.ini removed, HTTP fallback, signed sets required",
-     Inputs(false, HashData::kAbsent, kNoSig, true, kNot, true, false), SetTrust::kRefused},
-    {"hashes only over HTTP, signed sets required", Inputs(true, kH, kNoSig, true, kNot, true, false), SetTrust::kRefused},
-    {"hashes only, no key", Inputs(true, kH, kNoSig, false, kNot, false, false), SetTrust::kUnsigned},
-    {"signed, good", Inputs(true, kH, kSigned, true, SignatureCheck::kGood, false, true), SetTrust::kSigned},
-    {"signed, good, HTTP, required", Inputs(true, kH, kSigned, true, SignatureCheck::kGood, true, false), SetTrust::kSigned},
-    {"signed, bad", Inputs(true, kH, kSigned, true, SignatureCheck::kBad, false, true), SetTrust::kRefused},
-    {"signed, no key: hashes only", Inputs(true, kH, kSigned, false, kNot, false, false), SetTrust::kUnsigned},
-    {"malformed signature, key", Inputs(true, kH, SignatureData::kMalformed, true, kNot, false, true), SetTrust::kRefused},
-    {"malformed signature, no key", Inputs(true, kH, SignatureData::kMalformed, false, kNot, false, true), SetTrust::kUnsigned},
-    {"malformed hashes", Inputs(true, HashData::kMalformed, kSigned, true, SignatureCheck::kGood, false, true),
-     SetTrust::kRefused},
-    {"Sign.ini without hashes", Inputs(true, HashData::kAbsent, kNoSig, false, kNot, false, true), SetTrust::kRefused},
+    {"no Sign.ini (old set, or removed)", false, HashData::kAbsent, kNoSig, kNot, kNo, kOld},
+    {"a page for Sign.ini (no [Hashes])", true, HashData::kAbsent, kNoSig, kNot, kNo, kOld},
+    {"a page with a signature line but no [Hashes]", true, HashData::kAbsent, kSigned, SignatureCheck::kBad, kNo, kOld},
+    {"hashes only: signature stripped", true, kH, kNoSig, kNot, kNo, kOld},
+    {"signed, good (by the key or the next key)", true, kH, kSigned, SignatureCheck::kGood, kOk, kOld},
+    {"signed, bad (foreign key or changed)", true, kH, kSigned, SignatureCheck::kBad, kNo, kOld},
+    {"malformed signature", true, kH, SignatureData::kMalformed, kNot, kNo, kOld},
+    {"malformed hashes, good signature", true, HashData::kMalformed, kSigned, SignatureCheck::kGood, kNo, kNo},
+    {"malformed hashes, unsigned", true, HashData::kMalformed, kNoSig, kNot, kNo, kNo},
 };
 
 TEST(SetHashes, DecidesTrust) {
   for (const TrustCase& c : kTrustCases) {
+    for (bool key : {true, false}) {
+      for (bool https : {true, false}) {
+        SCOPED_TRACE(std::string(c.name) + (key ? ", key" : ", no key") + (https ? ", HTTPS" : ", HTTP"));
+        TrustInputs in;
+        in.signFileFound = c.found;
+        in.hashes = c.hashes;
+        in.signature = c.signature;
+        in.haveKey = key;
+        // Without a key nothing is verified.
+        in.check = key ? c.check : kNot;
+        in.https = https;
+        const char* reason = nullptr;
+        EXPECT_EQ(DecideSetTrust(in, &reason), key ? c.withKey : c.withoutKey);
+        ASSERT_NE(reason, nullptr);
+        EXPECT_STRNE(reason, "");
+      }
+    }
+  }
+}
+
+// ---- The signed identity ----
+
+const std::string kIdentity =
+    "[Identity]\r\nFolder=KelvaranDemo\r\nCadSystem=QuarnCAD\r\nVersion=9.20\r\nSequence=7\r\nExpires=2027-02-28\r\n";
+
+struct IdentityCase {
+  const char* name;
+  std::string text;
+  IdentityData result;
+  const char* problem;  // part of the problem text (kMalformed)
+};
+
+std::string Replaced(const std::string& text, const std::string& from, const std::string& to) {
+  std::string out = text;
+  size_t at = out.find(from);
+  if (at != std::string::npos) out.replace(at, from.size(), to);
+  return out;
+}
+
+TEST(SetHashes, ReadsTheIdentitySection) {
+  const IdentityCase cases[] = {
+      {"whole", "[Hashes]\r\n" + kIdentity + "[Signature]\r\n", IdentityData::kPresent, ""},
+      {"none", "[Hashes]\r\nInstall.ini=1 " + kHexA + "\r\n", IdentityData::kAbsent, ""},
+      {"header without CR LF is no header", "[Identity]", IdentityData::kAbsent, ""},
+      {"unknown keys and comments skipped", Replaced(kIdentity, "Folder", "; note\r\nColour=blue\r\nFolder"),
+       IdentityData::kPresent, ""},
+      {"no folder", Replaced(kIdentity, "Folder=KelvaranDemo\r\n", ""), IdentityData::kMalformed, "no Folder"},
+      {"empty CadSystem", Replaced(kIdentity, "QuarnCAD", ""), IdentityData::kMalformed, "CadSystem is empty"},
+      {"no Version", Replaced(kIdentity, "Version=9.20\r\n", ""), IdentityData::kMalformed, "no Version"},
+      {"control byte in Version", Replaced(kIdentity, "9.20", "9\x01" "20"), IdentityData::kMalformed, "control"},
+      {"no Sequence", Replaced(kIdentity, "Sequence=7\r\n", ""), IdentityData::kMalformed, "no Sequence"},
+      {"negative Sequence", Replaced(kIdentity, "=7", "=-7"), IdentityData::kMalformed, "whole number"},
+      {"Sequence with a blank", Replaced(kIdentity, "=7", "= 7"), IdentityData::kMalformed, "whole number"},
+      {"Sequence 2^64", Replaced(kIdentity, "=7", "=18446744073709551616"), IdentityData::kMalformed, "whole number"},
+      {"Sequence of 30 digits", Replaced(kIdentity, "=7", "=" + std::string(30, '9')), IdentityData::kMalformed,
+       "whole number"},
+      {"Sequence 2^64-1", Replaced(kIdentity, "=7", "=18446744073709551615"), IdentityData::kPresent, ""},
+      {"no Expires", Replaced(kIdentity, "Expires=2027-02-28\r\n", ""), IdentityData::kMalformed, "no Expires"},
+      {"February 29th of a common year", Replaced(kIdentity, "2027-02-28", "2027-02-29"), IdentityData::kMalformed,
+       "not a date"},
+      {"February 29th of a leap year", Replaced(kIdentity, "2027-02-28", "2028-02-29"), IdentityData::kPresent, ""},
+      {"month 13", Replaced(kIdentity, "2027-02-28", "2027-13-01"), IdentityData::kMalformed, "not a date"},
+      {"day 0", Replaced(kIdentity, "2027-02-28", "2027-02-00"), IdentityData::kMalformed, "not a date"},
+      {"day 31 of April", Replaced(kIdentity, "2027-02-28", "2027-04-31"), IdentityData::kMalformed, "not a date"},
+      {"slashes", Replaced(kIdentity, "2027-02-28", "2027/02/28"), IdentityData::kMalformed, "not a date"},
+      {"short form", Replaced(kIdentity, "2027-02-28", "2027-2-28"), IdentityData::kMalformed, "not a date"},
+      {"time added", Replaced(kIdentity, "2027-02-28", "2027-02-28T00:00"), IdentityData::kMalformed, "not a date"},
+      {"before 1970", Replaced(kIdentity, "2027-02-28", "1969-12-31"), IdentityData::kMalformed, "not a date"},
+  };
+  for (const IdentityCase& c : cases) {
     SCOPED_TRACE(c.name);
-    EXPECT_EQ(DecideSetTrust(c.in), c.result);
+    SetIdentity id;
+    std::string problem;
+    EXPECT_EQ(ReadSetIdentity(c.text.data(), c.text.size(), &id, &problem), c.result);
+    if (c.result == IdentityData::kMalformed) {
+      EXPECT_NE(problem.find(c.problem), std::string::npos) << problem;
+      EXPECT_EQ(id.folder, "");  // nothing half-read is handed out
+    }
+  }
+  SetIdentity id;
+  ASSERT_EQ(ReadSetIdentity(kIdentity.data(), kIdentity.size(), &id), IdentityData::kPresent);
+  EXPECT_EQ(id.folder, "KelvaranDemo");
+  EXPECT_EQ(id.cadSystem, "QuarnCAD");
+  EXPECT_EQ(id.version, "9.20");
+  EXPECT_EQ(id.sequence, 7u);
+  EXPECT_EQ(id.expiresYear, 2027);
+  EXPECT_EQ(id.expiresMonth, 2);
+  EXPECT_EQ(id.expiresDay, 28);
+  // Written back, it is the same text.
+  EXPECT_EQ(FormatSetIdentity(id), kIdentity);
+}
+
+// The identity is in the signed part: after [Signature] it is not read.
+TEST(SetHashes, IdentityOnlyFromTheSignedPart) {
+  const std::string text = "[Hashes]\r\nInstall.ini=1 " + kHexA + "\r\n[Signature]\r\nECDSA-P256-SHA256=" +
+                           std::string(128, 'a') + "\r\n" + kIdentity;
+  size_t signedSize = 0;
+  unsigned char sig[kSignatureSize];
+  ASSERT_EQ(ReadSignature(text.data(), text.size(), &signedSize, sig), SignatureData::kPresent);
+  SetIdentity id;
+  EXPECT_EQ(ReadSetIdentity(text.data(), signedSize, &id), IdentityData::kAbsent);
+}
+
+TEST(SetHashes, DayNumbersRoundTrip) {
+  EXPECT_EQ(DayNumber(1970, 1, 1), 0);
+  EXPECT_EQ(DayNumber(2000, 3, 1) - DayNumber(2000, 2, 28), 2);  // 2000 is a leap year
+  EXPECT_EQ(DayNumber(2100, 3, 1) - DayNumber(2100, 2, 28), 1);  // 2100 is not
+  EXPECT_EQ(DayNumber(2027, 1, 1) - DayNumber(2026, 1, 1), 365);
+  for (int64_t n : {int64_t{0}, int64_t{59}, int64_t{10956}, int64_t{20819}, int64_t{2932896}}) {
+    int y = 0, m = 0, d = 0;
+    DateOfDay(n, &y, &m, &d);
+    EXPECT_EQ(DayNumber(y, m, d), n) << y << "-" << m << "-" << d;
+  }
+  EXPECT_EQ(FormatUtcDate(2026, 3, 9), "2026-03-09");
+}
+
+struct VerdictCase {
+  const char* name;
+  IdentityData data;
+  std::string folder, cadSystem, version;
+  uint64_t sequence;
+  int y, m, d;  // today
+  uint64_t minSequence;
+  IdentityVerdict result;
+  const char* detail;  // part of the log line
+};
+
+TEST(SetHashes, ChecksTheIdentity) {
+  const IdentityData kP = IdentityData::kPresent;
+  const VerdictCase cases[] = {
+      {"good", kP, "KelvaranDemo", "QuarnCAD", "9.20", 7, 2027, 2, 28, 0, IdentityVerdict::kGood, "good"},
+      {"last valid day", kP, "KelvaranDemo", "QuarnCAD", "9.20", 7, 2027, 2, 28, 7, IdentityVerdict::kGood, "good"},
+      {"a day late", kP, "KelvaranDemo", "QuarnCAD", "9.20", 7, 2027, 3, 1, 0, IdentityVerdict::kExpired,
+       "expired on 2027-02-28, today (UTC) is 2027-03-01"},
+      {"a year late", kP, "KelvaranDemo", "QuarnCAD", "9.20", 7, 2028, 1, 1, 0, IdentityVerdict::kExpired, "Expires"},
+      {"another folder", kP, "OtherDemo", "QuarnCAD", "9.20", 7, 2026, 1, 1, 0, IdentityVerdict::kFolder,
+       "signed for 'OtherDemo', it was fetched from 'KelvaranDemo'"},
+      {"folder differs in case", kP, "kelvarandemo", "QuarnCAD", "9.20", 7, 2026, 1, 1, 0, IdentityVerdict::kFolder,
+       "folder"},
+      {"another product", kP, "KelvaranDemo", "OtherCAD", "9.20", 7, 2026, 1, 1, 0, IdentityVerdict::kCadSystem,
+       "CadSystem: the set is signed for 'OtherCAD', Install.ini says 'QuarnCAD'"},
+      {"another version", kP, "KelvaranDemo", "QuarnCAD", "9.10", 7, 2026, 1, 1, 0, IdentityVerdict::kVersion,
+       "Version"},
+      {"below the minimum", kP, "KelvaranDemo", "QuarnCAD", "9.20", 7, 2026, 1, 1, 8, IdentityVerdict::kSequence,
+       "has 7, this installer accepts 8 or more"},
+      {"huge minimum", kP, "KelvaranDemo", "QuarnCAD", "9.20", 7, 2026, 1, 1, UINT64_MAX, IdentityVerdict::kSequence,
+       "Sequence"},
+      {"no section", IdentityData::kAbsent, "", "", "", 0, 2026, 1, 1, 0, IdentityVerdict::kMissing, "no [Identity]"},
+      {"unreadable section", IdentityData::kMalformed, "", "", "", 0, 2026, 1, 1, 0, IdentityVerdict::kMalformed,
+       "cannot be read"},
+  };
+  for (const VerdictCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    SetIdentity id;
+    id.folder = c.folder;
+    id.cadSystem = c.cadSystem;
+    id.version = c.version;
+    id.sequence = c.sequence;
+    id.expiresYear = 2027;
+    id.expiresMonth = 2;
+    id.expiresDay = 28;
+    IdentityExpectation expect;
+    expect.folder = "KelvaranDemo";
+    expect.cadSystem = "QuarnCAD";
+    expect.version = "9.20";
+    expect.year = c.y;
+    expect.month = c.m;
+    expect.day = c.d;
+    expect.minSequence = c.minSequence;
+    std::string detail;
+    EXPECT_EQ(CheckSetIdentity(c.data, id, expect, &detail), c.result);
+    EXPECT_NE(detail.find(c.detail), std::string::npos) << detail;
   }
 }
 

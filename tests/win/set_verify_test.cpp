@@ -1,6 +1,8 @@
-// One run's checks of a set (SetVerifier) with the platform's cryptography: Sign.ini signed by the known
-// vectors' key accepted, refused for another key, a changed byte or a malformed signature, ignored without
-// a key; descriptions and files compared with their hashes; an old set passes unchecked.
+// One run's checks of a set (SetVerifier) with the platform's cryptography: with a key, Sign.ini signed by
+// the known vectors' key (as the key or as the next key) accepted, refused for another key, a changed byte,
+// a malformed, stripped or missing signature; without a key the signature ignored and a page served for
+// Sign.ini taken as none; descriptions and files compared with their hashes; an old set passes unchecked
+// without a key.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -31,37 +33,78 @@ std::string SignedSignIni() {
 struct TrustCase {
   const char* name;
   const char* key;
-  bool require;
+  const char* nextKey;
   bool found;
   std::string text;
-  bool https;
   SetTrust result;
 };
 
+// Every row over HTTPS and over HTTP: the way the set came never changes the outcome.
 TEST(SetVerify, SignFileDecisions) {
   std::string signedText = SignedSignIni();
   std::string changed = signedText;
   changed[20] = changed[20] == '1' ? '2' : '1';  // a digit of Install.ini's size
   std::string unsignedText = SignIniVector().message;
   std::string malformed = unsignedText + "[Signature]\r\nECDSA-P256-SHA256=00\r\n";
+  const std::string junk = "<html><body>Not here</body></html>\r\n";
+  const std::string badHashes = "[Hashes]\r\nInstall.ini=12 xyz\r\n";
   const TrustCase cases[] = {
-      {"signed, right key", kPublicKey, false, true, signedText, false, SetTrust::kSigned},
-      {"signed, another key", kOtherPublicKey, false, true, signedText, true, SetTrust::kRefused},
-      {"hashes changed after signing", kPublicKey, false, true, changed, true, SetTrust::kRefused},
-      {"malformed signature", kPublicKey, false, true, malformed, true, SetTrust::kRefused},
-      {"signed, no key", "", false, true, signedText, true, SetTrust::kUnsigned},
-      {"unsigned, key", kPublicKey, false, true, unsignedText, false, SetTrust::kUnsigned},
-      {"unsigned over HTTP, signed sets required", kPublicKey, true, true, unsignedText, false, SetTrust::kRefused},
-      {"no Sign.ini over HTTP, signed sets required", kPublicKey, true, false, "", false, SetTrust::kRefused},
-      {"no Sign.ini over HTTPS, signed sets required", kPublicKey, true, false, "", true, SetTrust::kUnsigned},
-      {"signed over HTTP, signed sets required", kPublicKey, true, true, signedText, false, SetTrust::kSigned},
+      {"signed, right key", kPublicKey, "", true, signedText, SetTrust::kSigned},
+      {"signed, another key", kOtherPublicKey, "", true, signedText, SetTrust::kRefused},
+      {"signed by the next key", kOtherPublicKey, kPublicKey, true, signedText, SetTrust::kSigned},
+      {"signed by the key, a next key beside it", kPublicKey, kOtherPublicKey, true, signedText, SetTrust::kSigned},
+      {"signed by neither key", kOtherPublicKey, kOtherPublicKey, true, signedText, SetTrust::kRefused},
+      {"hashes changed after signing", kPublicKey, "", true, changed, SetTrust::kRefused},
+      {"malformed signature", kPublicKey, "", true, malformed, SetTrust::kRefused},
+      {"stripped signature, key", kPublicKey, "", true, unsignedText, SetTrust::kRefused},
+      {"no Sign.ini, key", kPublicKey, "", false, "", SetTrust::kRefused},
+      {"a page for Sign.ini, key", kPublicKey, "", true, junk, SetTrust::kRefused},
+      {"signed, no key", "", "", true, signedText, SetTrust::kUnsigned},
+      {"unsigned, no key", "", "", true, unsignedText, SetTrust::kUnsigned},
+      {"no Sign.ini, no key", "", "", false, "", SetTrust::kUnsigned},
+      {"a page for Sign.ini, no key", "", "", true, junk, SetTrust::kUnsigned},
+      {"unreadable hashes, no key", "", "", true, badHashes, SetTrust::kRefused},
   };
   for (const TrustCase& c : cases) {
-    SCOPED_TRACE(c.name);
-    SetVerifier v;
-    v.Reset(SetPolicy{c.key, c.require});
-    EXPECT_EQ(v.AcceptSignFile(c.found, c.text.data(), c.text.size(), c.https), c.result);
+    for (bool https : {true, false}) {
+      SCOPED_TRACE(std::string(c.name) + (https ? " over HTTPS" : " over HTTP"));
+      SetVerifier v;
+      v.Reset(SetPolicy{c.key, c.nextKey, 0});
+      EXPECT_EQ(v.AcceptSignFile(c.found, c.text.data(), c.text.size(), https), c.result);
+      EXPECT_STRNE(v.TrustReason(), "");
+    }
   }
+}
+
+// A page served for a missing Sign.ini checks nothing: the description is taken as it comes.
+TEST(SetVerify, PageForSignFileCountsAsAbsent) {
+  const std::string junk = "<html>404</html>\r\n";
+  SetVerifier v;
+  v.Reset(SetPolicy{"", "", 0});
+  ASSERT_EQ(v.AcceptSignFile(true, junk.data(), junk.size(), false), SetTrust::kUnsigned);
+  EXPECT_EQ(v.CheckDescription("Install.ini", "x", 1), SetVerifier::Description::kUnchecked);
+  EXPECT_FALSE(v.Names("Fajls_1.ini"));
+  const HashEntry* entry = nullptr;
+  EXPECT_EQ(v.ExpectDescription(&entry), SetVerifier::Expect::kUnchecked);
+}
+
+// The identity of a signed set is checked only with a key; the known vector's set has none, so a keyed
+// check refuses it as missing, and an unkeyed one checks nothing.
+TEST(SetVerify, IdentityCheckedOnlyWithAKey) {
+  std::string signedText = SignedSignIni();
+  const std::string install = "[System]\r\nCadSystem=QuarnCAD\r\nVersion=9.20\r\n";
+  std::string detail;
+  SetVerifier keyed;
+  keyed.Reset(SetPolicy{kPublicKey, "", 0});
+  ASSERT_EQ(keyed.AcceptSignFile(true, signedText.data(), signedText.size(), true), SetTrust::kSigned);
+  EXPECT_EQ(keyed.CheckIdentity(install.data(), install.size(), "KelvaranDemo", 2026, 1, 1, &detail),
+            IdentityVerdict::kMissing);
+  EXPECT_NE(detail.find("no [Identity]"), std::string::npos) << detail;
+  SetVerifier unkeyed;
+  unkeyed.Reset(SetPolicy{"", "", 5});
+  ASSERT_EQ(unkeyed.AcceptSignFile(true, signedText.data(), signedText.size(), true), SetTrust::kUnsigned);
+  EXPECT_EQ(unkeyed.CheckIdentity(install.data(), install.size(), "KelvaranDemo", 2026, 1, 1, &detail),
+            IdentityVerdict::kGood);
 }
 
 TEST(SetVerify, DescriptionsAndFilesAgainstTheirHashes) {
@@ -74,7 +117,7 @@ TEST(SetVerify, DescriptionsAndFilesAgainstTheirHashes) {
   std::string sign = "[Hashes]\r\nFajls_1.ini=" + std::to_string(list.size()) + " ";
   sign += HexText(listDigest, kSha256Size) + "\r\n";
   SetVerifier v;
-  v.Reset(SetPolicy{kPublicKey, false});
+  v.Reset(SetPolicy{"", "", 0});  // no key: the hashes alone
   ASSERT_EQ(v.AcceptSignFile(true, sign.data(), sign.size(), true), SetTrust::kUnsigned);
   EXPECT_TRUE(v.Names("Fajls_1.ini"));
   EXPECT_FALSE(v.Names("Fajls_2.ini"));
@@ -95,9 +138,9 @@ TEST(SetVerify, DescriptionsAndFilesAgainstTheirHashes) {
   EXPECT_FALSE(v.UseListHashes(bad.data(), bad.size()));
 }
 
-TEST(SetVerify, OldSetPassesUnchecked) {
+TEST(SetVerify, OldSetPassesUncheckedWithoutAKey) {
   SetVerifier v;
-  v.Reset(SetPolicy{kPublicKey, false});
+  v.Reset(SetPolicy{"", "", 0});
   ASSERT_EQ(v.AcceptSignFile(false, nullptr, 0, false), SetTrust::kUnsigned);
   EXPECT_EQ(v.CheckDescription("Install.ini", "x", 1), SetVerifier::Description::kUnchecked);
   EXPECT_FALSE(v.Names("Fajls_1.ini"));

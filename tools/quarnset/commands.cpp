@@ -1,12 +1,15 @@
 #include "commands.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <ctime>
 #include <filesystem>
 #include <map>
 #include <memory>
 
 #include "crypto.h"
 #include "fetcher.h"
+#include "hash_check.h"
 #include "manifest.h"
 #include "set_reader.h"
 #include "set_rules.h"
@@ -43,7 +46,12 @@ const char kBuildHelp[] =
     "Disc_01 holds those of Install.ini and the lists, and with --sign a signature over them.\n"
     "\n"
     "options:\n"
-    "  --sign KEYFILE        sign the set with the private key KEYFILE (from quarnset keygen)\n"
+    "  --sign KEYFILE        sign the set with the private key KEYFILE (from quarnset keygen); the signed\n"
+    "                        part names the set: folder, CadSystem, Version, Sequence and Expires\n"
+    "  --expires YYYY-MM-DD  the last day (UTC) the signed set is installed (a past date: a warning)\n"
+    "  --valid-days N        or: valid for N days from today (default 365)\n"
+    "  --sequence N          the set's sequence number (default: one more than the signed set in OUTDIR,\n"
+    "                        else 1); raise it with every set, an installer may refuse older ones\n"
     "  -D NAME=VALUE         set the manifest variable ${NAME} (overrides [variables])\n"
     "  --https-url URL       the HTTPS server directory the set will be published at\n"
     "  --http-url URL        the HTTP server directory (both used for the URL length limit)\n"
@@ -55,8 +63,9 @@ const char kKeygenHelp[] =
     "\n"
     "Makes an ECDSA P-256 key pair: the private key in KEYFILE (PEM, readable by its owner only; never\n"
     "replaced: keygen refuses an existing file) and the public key in KEYFILE.pub (PEM), which the\n"
-    "installer is built with (cmake -DQUARN_SET_PUBLIC_KEY=KEYFILE.pub). Keep KEYFILE secret: whoever\n"
-    "holds it can sign sets that the installer accepts.\n";
+    "installer is built with (cmake -DQUARN_SET_PUBLIC_KEY=KEYFILE.pub, or QUARN_SET_NEXT_PUBLIC_KEY\n"
+    "while moving to a new key). Keep KEYFILE secret: whoever holds it can sign sets that the installer\n"
+    "accepts.\n";
 
 const char kCheckHelp[] =
     "usage: quarnset check [options] DIR\n"
@@ -77,6 +86,8 @@ const char kCheckHelp[] =
     "  --https URL           check the HTTPS host's server directory\n"
     "  --http URL            check the HTTP download host's server directory\n"
     "  --key KEYFILE.pub     check the signature with this public key (then an unsigned set is an error)\n"
+    "                        and the signed identity: folder, CadSystem and Version against Install.ini,\n"
+    "                        an expired set (an error), one that expires within 30 days (a warning)\n"
     "  --cacert FILE         trust this CA certificate too (a test CA)\n"
     "  --timeout SECONDS     give up on one request after this long (default 120)\n"
     "  --windir-length N     length of the Windows folder path to allow for (default 10)\n"
@@ -135,6 +146,9 @@ int Build(const std::vector<std::string>& args, std::ostream& out, std::ostream&
   Common common;
   ManifestOptions options;
   std::string signKey;
+  SetIdentity identity;
+  bool haveExpires = false, haveValidDays = false, haveSequence = false;
+  long validDays = 365;
   std::vector<std::string> positional;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
@@ -165,6 +179,43 @@ int Build(const std::vector<std::string>& args, std::ostream& out, std::ostream&
         return kExitUsage;
       }
       signKey = args[++i];
+    } else if (a == "--expires" || a == "--valid-days" || a == "--sequence") {
+      if (i + 1 >= args.size()) {
+        err << "quarnset build: " << a << " needs a value\n";
+        return kExitUsage;
+      }
+      const std::string v = args[++i];
+      if (a == "--expires") {
+        if (!ParseUtcDate(v.data(), v.size(), &identity.expiresYear, &identity.expiresMonth, &identity.expiresDay)) {
+          err << "quarnset build: --expires takes a date YYYY-MM-DD (1970 or later), not " << v << "\n";
+          return kExitUsage;
+        }
+        haveExpires = true;
+      } else if (a == "--valid-days") {
+        if (v.empty() || v.size() > 5 || v.find_first_not_of("0123456789") != std::string::npos) {
+          err << "quarnset build: --valid-days takes a number of days from 0 to 99999\n";
+          return kExitUsage;
+        }
+        validDays = std::stol(v);
+        haveValidDays = true;
+      } else {
+        uint64_t n = 0;
+        bool digits = !v.empty() && v.size() <= 20 && v.find_first_not_of("0123456789") == std::string::npos;
+        for (char ch : v) {
+          const uint64_t d = static_cast<uint64_t>(ch - '0');
+          if (!digits || n > (UINT64_MAX - d) / 10) {
+            digits = false;
+            break;
+          }
+          n = n * 10 + d;
+        }
+        if (!digits) {
+          err << "quarnset build: --sequence takes a whole number from 0 to 18446744073709551615\n";
+          return kExitUsage;
+        }
+        identity.sequence = n;
+        haveSequence = true;
+      }
     } else if (a == "--https-url" || a == "--http-url") {
       if (i + 1 >= args.size()) {
         err << "quarnset build: " << a << " needs a URL\n";
@@ -184,6 +235,36 @@ int Build(const std::vector<std::string>& args, std::ostream& out, std::ostream&
   }
   const std::string& manifest = positional[0];
   const std::string& outDir = positional[1];
+  if (signKey.empty() && (haveExpires || haveValidDays || haveSequence)) {
+    err << "quarnset build: --expires, --valid-days and --sequence describe a signed set: they need --sign\n";
+    return kExitUsage;
+  }
+  if (haveExpires && haveValidDays) {
+    err << "quarnset build: give --expires or --valid-days, not both\n";
+    return kExitUsage;
+  }
+  if (!signKey.empty()) {
+    const int64_t today = static_cast<int64_t>(time(nullptr)) / 86400;
+    if (!haveExpires) DateOfDay(today + validDays, &identity.expiresYear, &identity.expiresMonth, &identity.expiresDay);
+    const int64_t expires = DayNumber(identity.expiresYear, identity.expiresMonth, identity.expiresDay);
+    if (expires < today) {
+      err << "quarnset build: warning: the set expires on "
+          << FormatUtcDate(identity.expiresYear, identity.expiresMonth, identity.expiresDay)
+          << ", before today: an installer built with the key refuses it\n";
+    }
+    if (!haveSequence) {
+      uint64_t previous = 0;
+      if (ExistingSetSequence(outDir, &previous)) {
+        if (previous == UINT64_MAX) {
+          err << "quarnset build: the set in " << outDir << " has the highest sequence number; give --sequence\n";
+          return kExitUsage;
+        }
+        identity.sequence = previous + 1;
+      } else {
+        identity.sequence = 1;
+      }
+    }
+  }
   Findings findings;
   SetModel set;
   if (!ReadManifest(manifest, options, &set, &findings)) {
@@ -199,7 +280,12 @@ int Build(const std::vector<std::string>& args, std::ostream& out, std::ostream&
   const Progress progress = MakeProgress(common, err);
   if (!common.quiet) err << "writing " << outDir << "\n";
   std::string error;
-  if (!WriteSetTree(set, outDir, progress, &error, signKey)) {
+  if (!signKey.empty() && (!set.cadSystem || set.cadSystem->text.empty() || !set.version || set.version->text.empty())) {
+    Report(findings, out, err, manifest);
+    err << "quarnset build: a signed set names its CadSystem and Version: the manifest's [system] needs both\n";
+    return kExitUsage;
+  }
+  if (!WriteSetTree(set, outDir, progress, &error, signKey, &identity)) {
     Report(findings, out, err, manifest);
     err << "quarnset build: " << error << "\n";
     return kExitUsage;
@@ -211,7 +297,9 @@ int Build(const std::vector<std::string>& args, std::ostream& out, std::ostream&
   const std::string pub = signKey.empty() || !std::filesystem::exists(signKey + ".pub", ec) ? "" : signKey + ".pub";
   CheckPublishedSet(*fetcher, common.limits, &written, nullptr, nullptr, pub);
   for (const Finding& f : written.All())
-    if (f.severity == Severity::Error) findings.Error(f.where, "in the written tree: " + f.text);
+    // An expiry date in the past was asked for (and warned about above).
+    if (f.severity == Severity::Error && f.text.rfind(kExpiredFinding, 0) != 0)
+      findings.Error(f.where, "in the written tree: " + f.text);
   const int rc = Report(findings, out, err, manifest);
   if (rc == kExitClean && !common.quiet) {
     int files = 0;

@@ -1,11 +1,13 @@
 #include "hash_check.h"
 
+#include <ctime>
 #include <set>
 #include <vector>
 
 #include "crypto.h"
 #include "installer_rules.h"
 #include "text_util.h"
+#include "web/ini_lookup.h"
 #include "web/set_hashes.h"
 
 namespace quarnset {
@@ -32,7 +34,49 @@ void CheckDescription(const std::vector<HashEntry>& entries, const std::string& 
   if (!diff.empty()) findings->Error(at, "does not match its hash in Sign.ini (" + diff + "): the installer refuses the set");
 }
 
+// The signed identity against the set as served: its folder, Install.ini's [System], and its dates.
+void CheckIdentity(const std::string& signedPart, const SetModel& set, const std::string& signName,
+                   const std::string& descriptionName, Findings* findings) {
+  SetIdentity id;
+  std::string problem;
+  const IdentityData data = ReadSetIdentity(signedPart.data(), signedPart.size(), &id, &problem);
+  if (data == IdentityData::kAbsent) {
+    findings->Error({signName, 0}, "has no [Identity] section (signed by an older quarnset?): an installer built with the key refuses the set");
+    return;
+  }
+  if (data == IdentityData::kMalformed) {
+    findings->Error({signName, 0}, problem + ": an installer built with the key refuses the set");
+    return;
+  }
+  if (id.folder != kSetFolder)
+    findings->Error({signName, 0}, "[Identity] Folder is " + Quote(id.folder) + ", the set is served from " +
+                                       Quote(kSetFolder) + ": the installer refuses the set");
+  const struct {
+    const char* key;
+    const std::string& value;
+  } fields[] = {{"CadSystem", id.cadSystem}, {"Version", id.version}};
+  for (const auto& f : fields) {
+    char value[256];
+    FindIniValue("System", f.key, value, sizeof value, set.descriptionText.data(), static_cast<int>(set.descriptionText.size()));
+    if (f.value != value)
+      findings->Error({signName, 0}, std::string("[Identity] ") + f.key + " is " + Quote(f.value) + ", " + descriptionName +
+                                         " [System] says " + Quote(value) + ": the installer refuses the set");
+  }
+  const int64_t today = static_cast<int64_t>(time(nullptr)) / 86400;
+  const int64_t expires = DayNumber(id.expiresYear, id.expiresMonth, id.expiresDay);
+  const std::string date = FormatUtcDate(id.expiresYear, id.expiresMonth, id.expiresDay);
+  if (today > expires) {
+    findings->Error({signName, 0}, std::string(kExpiredFinding) + date + " (" + std::to_string(today - expires) +
+                                       " day(s) ago): the installer refuses the set; publish it again");
+  } else if (expires - today < 30) {
+    findings->Warning({signName, 0}, "[Identity] expires on " + date + ", in " + std::to_string(expires - today) +
+                                         " day(s): publish the set again before then");
+  }
+}
+
 }  // namespace
+
+const char kExpiredFinding[] = "[Identity] expired on ";
 
 void CheckSetHashes(Fetcher& fetcher, const SetModel& set, const std::string& publicKeyFile, Findings* findings) {
   if (!HaveCrypto()) {
@@ -72,7 +116,7 @@ void CheckSetHashes(Fetcher& fetcher, const SetModel& set, const std::string& pu
     }
     if (!publicKeyFile.empty()) {
       if (sig == SignatureData::kAbsent) {
-        findings->Error({signName, 0}, "is not signed (no [Signature] section): an installer built with the key takes the set as unsigned");
+        findings->Error({signName, 0}, "is not signed (no [Signature] section): an installer built with the key refuses the set");
       } else if (sig == SignatureData::kMalformed) {
         findings->Error({signName, 0}, "has a [Signature] section without a line ECDSA-P256-SHA256=<128 hex digits>: the installer refuses the set");
       } else {
@@ -84,10 +128,11 @@ void CheckSetHashes(Fetcher& fetcher, const SetModel& set, const std::string& pu
           findings->Error({signName, 0}, "the signature does not hold for the key " + publicKeyFile +
                                              " (signed by another key, or the hashes were changed after signing): the installer refuses the set");
       }
+      CheckIdentity(sign.body.substr(0, signedSize), set, signName, fetcher.Name(Rel(1, kDescriptionFile)), findings);
     }
   } else if (!publicKeyFile.empty()) {
     findings->Error({signName, 0}, "is missing (" + (sign.reached ? "status " + std::to_string(sign.status) : sign.transportError) +
-                                       "): the set is not signed");
+                                       "): the set is not signed, an installer built with the key refuses it");
   }
   // Every list's [Hashes] against the files as they arrived.
   for (const Disc& d : set.discs) {

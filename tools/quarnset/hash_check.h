@@ -12,6 +12,10 @@ namespace quarnset {
 
 // set: read by ReadPublishedSet (descriptions as served, files hashed as they arrived). With a public
 // key file, a missing, malformed or wrong signature is an error; without one the signature is not looked at.
+// With a key the signed identity is checked too: folder, CadSystem and Version against Install.ini, an
+// expired set (an error whose text begins with kExpiredFinding) and one that expires within 30 days (a
+// warning).
+extern const char kExpiredFinding[];
 void CheckSetHashes(Fetcher& fetcher, const SetModel& set, const std::string& publicKeyFile, Findings* findings);
 
 }  // namespace quarnset

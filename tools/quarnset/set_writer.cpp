@@ -1,7 +1,9 @@
 #include "set_writer.h"
 
+#include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <vector>
 
@@ -214,7 +216,7 @@ std::string FileListText(const Disc& disc) {
 }
 
 bool WriteSetTree(const SetModel& set, const std::string& outDir, const Progress& progress, std::string* error,
-                  const std::string& signKeyFile) {
+                  const std::string& signKeyFile, const SetIdentity* identity) {
   fs::path out = fs::path(outDir);
   if (out.filename().empty()) out = out.parent_path();  // "dir/" names dir
   if (!IsReplaceable(out, error)) return false;
@@ -273,6 +275,12 @@ bool WriteSetTree(const SetModel& set, const std::string& outDir, const Progress
   if (ok) {
     std::string sign = SignFileText(descriptions);
     if (!signKeyFile.empty()) {
+      SetIdentity id = identity != nullptr ? *identity : SetIdentity();
+      id.folder = kSetFolder;
+      id.cadSystem = set.cadSystem ? set.cadSystem->text : "";
+      id.version = set.version ? set.version->text : "";
+      if (id.expiresYear == 0) DateOfDay(static_cast<int64_t>(time(nullptr)) / 86400 + 365, &id.expiresYear, &id.expiresMonth, &id.expiresDay);
+      sign += FormatSetIdentity(id);
       unsigned char signature[kSignatureSize];
       ok = SignWithKeyFile(signKeyFile, sign, signature, error);
       sign += SignatureSectionText(signature);
@@ -293,6 +301,19 @@ bool WriteSetTree(const SetModel& set, const std::string& outDir, const Progress
     *error = "cannot move the new set into " + out.string() + ": " + ec.message();
     return false;
   }
+  return true;
+}
+
+bool ExistingSetSequence(const std::string& outDir, uint64_t* sequence) {
+  std::ifstream in(fs::path(outDir) / kSetFolder / DiscFolderName(1) / kSignFileName, std::ios::binary);
+  if (!in) return false;
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  size_t signedSize = 0;
+  unsigned char signature[kSignatureSize];
+  ReadSignature(text.data(), text.size(), &signedSize, signature);
+  SetIdentity id;
+  if (ReadSetIdentity(text.data(), signedSize, &id) != IdentityData::kPresent) return false;
+  *sequence = id.sequence;
   return true;
 }
 

@@ -32,8 +32,12 @@ std::string AddFillerBytes(const std::string& content, uint64_t offset);
 
 // Writes the tree into outDir, replacing an earlier set there (a folder holding only Update.ini and
 // KelvaranDemo). Writes into a sibling folder first, so a failed build leaves the earlier set untouched.
-// With signKeyFile, Sign.ini is signed with that private key. Returns false with *error set on failure.
+// With signKeyFile, Sign.ini carries the set's identity (Folder, CadSystem and Version from the set, the
+// sequence and expiry date of `identity`) and is signed with that private key. Returns false with *error
+// set on failure.
 bool WriteSetTree(const SetModel& set, const std::string& outDir, const Progress& progress, std::string* error,
-                  const std::string& signKeyFile = "");
+                  const std::string& signKeyFile = "", const SetIdentity* identity = nullptr);
+// The Sequence of a signed set already written in outDir, or false when there is none (or it is unreadable).
+bool ExistingSetSequence(const std::string& outDir, uint64_t* sequence);
 
 }  // namespace quarnset

@@ -6,12 +6,14 @@
 #include <sys/stat.h>
 
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <functional>
 #include <sstream>
 
 #include "commands.h"
 #include "crypto.h"
+#include "set_writer.h"
 #include "test_support.h"
 #include "tests/vectors/set_crypto_vectors.h"
 #include "web/set_hashes.h"
@@ -212,6 +214,160 @@ TEST(Signing, OldSetWithoutHashesChecksAsBefore) {
   std::string out;
   EXPECT_EQ(s.Check({}, &out), kExitClean) << out;
   EXPECT_EQ(out, "");
+}
+
+}  // namespace
+}  // namespace quarnset
+
+namespace quarnset {
+namespace {
+
+SetIdentity IdentityOf(const SignedSet& s) {
+  const std::string text = testing::ReadBytes(s.Path("Disc_01/Sign.ini"));
+  size_t signedSize = 0;
+  unsigned char sig[kSignatureSize];
+  EXPECT_EQ(ReadSignature(text.data(), text.size(), &signedSize, sig), SignatureData::kPresent);
+  SetIdentity id;
+  EXPECT_EQ(ReadSetIdentity(text.data(), signedSize, &id), IdentityData::kPresent) << text;
+  return id;
+}
+
+int BuildSigned(const SignedSet& s, const std::vector<std::string>& options, std::string* output) {
+  std::vector<std::string> args{"build", "-q", "--sign", s.dir / "k"};
+  args.insert(args.end(), options.begin(), options.end());
+  args.push_back(s.dir / "m.qset");
+  args.push_back(s.set);
+  std::ostringstream out, err;
+  const int rc = RunQuarnset(args, out, err);
+  *output = out.str() + err.str();
+  return rc;
+}
+
+int64_t Today() { return static_cast<int64_t>(time(nullptr)) / 86400; }
+
+TEST(Signing, BuildWritesTheIdentityAndItsOptionsRoundTrip) {
+  SignedSet s;
+  SetIdentity id = IdentityOf(s);
+  EXPECT_EQ(id.folder, "KelvaranDemo");
+  EXPECT_EQ(id.cadSystem, "QuarnCAD");
+  EXPECT_EQ(id.version, "9.20");
+  EXPECT_EQ(id.sequence, 1u) << "a first set has sequence 1";
+  EXPECT_EQ(DayNumber(id.expiresYear, id.expiresMonth, id.expiresDay), Today() + 365) << "valid 365 days by default";
+  std::string out;
+  ASSERT_EQ(BuildSigned(s, {}, &out), kExitClean) << out;
+  EXPECT_EQ(IdentityOf(s).sequence, 2u) << "one more than the set already in OUTDIR";
+  ASSERT_EQ(BuildSigned(s, {"--expires", "2031-05-06", "--sequence", "18446744073709551615"}, &out), kExitClean) << out;
+  id = IdentityOf(s);
+  EXPECT_EQ(FormatUtcDate(id.expiresYear, id.expiresMonth, id.expiresDay), "2031-05-06");
+  EXPECT_EQ(id.sequence, UINT64_MAX);
+  // Nothing is above the highest sequence: the maker must choose one.
+  EXPECT_EQ(BuildSigned(s, {}, &out), kExitUsage);
+  EXPECT_NE(out.find("give --sequence"), std::string::npos) << out;
+  ASSERT_EQ(BuildSigned(s, {"--valid-days", "10", "--sequence", "5"}, &out), kExitClean) << out;
+  id = IdentityOf(s);
+  EXPECT_EQ(DayNumber(id.expiresYear, id.expiresMonth, id.expiresDay), Today() + 10);
+  EXPECT_EQ(id.sequence, 5u);
+  // A date in the past is allowed, with a warning (for tests of the installer's refusal).
+  ASSERT_EQ(BuildSigned(s, {"--expires", "2020-01-31"}, &out), kExitClean) << out;
+  EXPECT_NE(out.find("warning: the set expires on 2020-01-31, before today"), std::string::npos) << out;
+  EXPECT_EQ(IdentityOf(s).sequence, 6u);
+}
+
+TEST(Signing, BuildRefusesBadIdentityOptions) {
+  struct Case {
+    std::vector<std::string> args;
+    const char* says;
+  };
+  testing::ScratchDir dir;
+  testing::WriteManifestFiles(dir);
+  testing::WriteBytes(dir / "m.qset", testing::ValidManifest());
+  const std::string m = dir / "m.qset", out = dir / "set", k = dir / "k";
+  const Case cases[] = {
+      {{"--sign", k, "--expires", "2027-02-29"}, "--expires takes a date"},
+      {{"--sign", k, "--expires", "27-02-28"}, "--expires takes a date"},
+      {{"--sign", k, "--expires", "2027-02-28", "--valid-days", "3"}, "not both"},
+      {{"--sign", k, "--valid-days", "-1"}, "--valid-days takes"},
+      {{"--sign", k, "--valid-days", "100000"}, "--valid-days takes"},
+      {{"--sign", k, "--sequence", "-1"}, "--sequence takes"},
+      {{"--sign", k, "--sequence", "18446744073709551616"}, "--sequence takes"},
+      {{"--sign", k, "--sequence", "1e3"}, "--sequence takes"},
+      {{"--expires", "2027-02-28"}, "need --sign"},
+      {{"--sequence", "4"}, "need --sign"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.says);
+    std::vector<std::string> args{"build", "-q"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    args.push_back(m);
+    args.push_back(out);
+    std::ostringstream o, e;
+    EXPECT_EQ(RunQuarnset(args, o, e), kExitUsage);
+    EXPECT_NE(e.str().find(c.says), std::string::npos) << e.str();
+    EXPECT_FALSE(std::filesystem::exists(out)) << "nothing written";
+  }
+}
+
+// Sign.ini's [Identity] line for key changed and signed again: the maker's signature over another identity.
+void Resign(const SignedSet& s, const std::string& key, const std::string& value) {
+  std::string text = testing::ReadBytes(s.Path("Disc_01/Sign.ini"));
+  std::string signedPart = text.substr(0, text.find("[Signature]"));
+  const size_t at = signedPart.find("\r\n" + key + "=");
+  ASSERT_NE(at, std::string::npos);
+  const size_t end = signedPart.find("\r\n", at + 2);
+  signedPart.replace(at + 2, end - at - 2, key + "=" + value);
+  unsigned char sig[kSignatureSize];
+  std::string error;
+  ASSERT_TRUE(SignWithKeyFile(s.dir / "k", signedPart, sig, &error)) << error;
+  testing::WriteBytes(s.Path("Disc_01/Sign.ini"), signedPart + SignatureSectionText(sig));
+}
+
+TEST(Signing, CheckReportsTheIdentity) {
+  struct Case {
+    const char* name;
+    std::function<void(const SignedSet&)> alter;
+    const char* severity;  // ": error: " or ": warning: "
+    const char* fragment;
+  };
+  const Case cases[] = {
+      {"expired", [](const SignedSet& s) { std::string o; BuildSigned(s, {"--expires", "2020-01-31"}, &o); }, ": error: ",
+       "[Identity] expired on 2020-01-31"},
+      {"expires within 30 days", [](const SignedSet& s) { std::string o; BuildSigned(s, {"--valid-days", "29"}, &o); },
+       ": warning: ", "in 29 day(s)"},
+      {"another product", [](const SignedSet& s) { Resign(s, "CadSystem", "OtherCAD"); }, ": error: ",
+       "[Identity] CadSystem is \"OtherCAD\", "},
+      {"another product (what Install.ini says)", [](const SignedSet& s) { Resign(s, "CadSystem", "OtherCAD"); }, ": error: ",
+       "KelvaranDemo/Disc_01/Install.ini [System] says \"QuarnCAD\""},
+      {"another version", [](const SignedSet& s) { Resign(s, "Version", "9.10"); }, ": error: ",
+       "[Identity] Version is \"9.10\""},
+      {"another folder", [](const SignedSet& s) { Resign(s, "Folder", "OtherDemo"); }, ": error: ",
+       "[Identity] Folder is \"OtherDemo\", the set is served from \"KelvaranDemo\""},
+      {"a sequence too big", [](const SignedSet& s) { Resign(s, "Sequence", "99999999999999999999999"); }, ": error: ",
+       "Sequence '99999999999999999999999' is not a whole number"},
+      {"no identity (an older quarnset)", [](const SignedSet& s) {
+         std::string text = testing::ReadBytes(s.Path("Disc_01/Sign.ini"));
+         std::string signedPart = text.substr(0, text.find("[Identity]"));
+         unsigned char sig[kSignatureSize];
+         std::string error;
+         ASSERT_TRUE(SignWithKeyFile(s.dir / "k", signedPart, sig, &error)) << error;
+         testing::WriteBytes(s.Path("Disc_01/Sign.ini"), signedPart + SignatureSectionText(sig));
+       }, ": error: ", "has no [Identity] section"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    SignedSet s;
+    c.alter(s);
+    std::string out;
+    const int rc = s.Check({"--key", s.dir / "k.pub"}, &out);
+    EXPECT_EQ(rc, std::string(c.severity) == ": error: " ? kExitFindings : kExitClean) << out;
+    bool found = false;
+    std::istringstream lines(out);
+    for (std::string line; std::getline(lines, line);)
+      found |= line.find("Disc_01/Sign.ini") != std::string::npos && line.find(c.severity) != std::string::npos &&
+               line.find(c.fragment) != std::string::npos;
+    EXPECT_TRUE(found) << "expected" << c.severity << c.fragment << ":\n" << out;
+    // Without a key nothing of the identity is looked at.
+    EXPECT_EQ(s.Check({}, &out), kExitClean) << out;
+  }
 }
 
 }  // namespace
