@@ -205,7 +205,8 @@ bool FindRecordedFile(const char* path, uint64_t* size, std::string* sha256) {
   bool found = false;
   LockedFiles([&](ManifestFileSet& files) {
     for (const ManifestFile& f : files.files()) {
-      if (f.path != path) continue;
+      // Windows names are case-insensitive: the list may spell the program file otherwise.
+      if (lstrcmpiA(f.path.c_str(), path) != 0) continue;
       *size = f.size;
       *sha256 = f.sha256;
       found = true;
