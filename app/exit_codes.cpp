@@ -23,6 +23,9 @@ const ExitCodeInfo kExitCodes[] = {
     {ExitCode::kFileInUse, "file in use",
      "a file to be installed stayed held by another program (a running system, a scanner) and the box was "
      "answered Cancel, or /S; the log names it; what was copied stays recorded for /UNINSTALL"},
+    {ExitCode::kUninstallListRefused, "uninstall list refused",
+     "/UNINSTALL: the list of what the installation created differs from the one it wrote (its SHA-256 is "
+     "kept in the uninstall entry); nothing was removed"},
 };
 const int kExitCodeCount = static_cast<int>(sizeof kExitCodes / sizeof kExitCodes[0]);
 

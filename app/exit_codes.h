@@ -20,6 +20,7 @@ enum class ExitCode : int {
   kNotInstalled = 10,        // /UNINSTALL found no list of what an installation created
   kStartFailed = 11,         // the program could not set itself up (no window, no memory)
   kFileInUse = 12,           // a target stayed held by another program and the box was answered Cancel
+  kUninstallListRefused = 13,  // /UNINSTALL: the list differs from the one the installation wrote
 };
 
 struct ExitCodeInfo {
