@@ -177,6 +177,8 @@ run_win() {
 
 run_win32() {
   stage win32-build win_build i686:win32 || return 0
+  # The manifest and the import table are read from the program file: checked even where it cannot run.
+  stage win32-binary ctest_in "$build/win32" win32-binary -R '^binary_checks$' || true
   win32_can_run || return 0
   # The i686 program: unit and Windows tests, the whole installation (HTTPS, the HTTP fallback, to the
   # started system), and the proxy's credential dialog (asked for across the program's two threads).

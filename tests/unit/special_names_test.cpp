@@ -115,7 +115,9 @@ TEST(SpecialNames, RefusedAsFoldersAndTheRoot) {
     if (strcmp(c.path, "\\.\\a") == 0) continue;  // "." is refused as a folder element on its own
     char out[256] = "old";
     EXPECT_EQ(BuildSubfolderPath(out, sizeof out, "T:\\V92Demo", c.path), !c.special) << c.path;
-    if (c.special) EXPECT_STREQ(out, "") << c.path;
+    if (c.special) {
+      EXPECT_STREQ(out, "") << c.path;
+    }
     // The root is a single folder: only the one-element names apply.
     const char* root = c.path + 1;
     if (strpbrk(root, "\\/:") == nullptr) {

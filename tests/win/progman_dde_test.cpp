@@ -36,6 +36,8 @@ namespace {
 using quarn_test::ExeFolder;
 using quarn_test::FileBytes;
 using quarn_test::PathExists;
+using quarn_test::FileExists;
+using quarn_test::PutFile;
 using quarn_test::StagedDescriptionTest;
 
 constexpr char kStandinExe[] = "QuarnWin32.exe";
