@@ -8,20 +8,19 @@
 #ifndef LOAD_LIBRARY_SEARCH_SYSTEM32
 #define LOAD_LIBRARY_SEARCH_SYSTEM32 0x00000800
 #endif
+constexpr DWORD kSearchDllLoadDir = 0x00000100;  // LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR
 
 namespace {
 
 // Set once at the start, before the second thread exists.
 bool g_restricted = false;
 
-// The delay-load helper asks this before it loads a DLL. Where the process-wide restriction is in force its
-// own LoadLibraryA searches the system folder only, so nothing is done here. Where it is not (an unpatched
-// Vista or 7), LoadLibraryA would look beside the program first: the DLL is loaded here by its full path in
-// the system folder instead, and the DLLs it needs are looked for in that folder first too.
+// The delay-load helper asks this before it loads a DLL: the DLL is loaded here by its full path in the
+// system folder, so no search takes place at all (a search by bare name honours the restriction on Windows,
+// but under Wine the common controls were seen to come from beside the program even so). The DLLs it
+// needs are looked for in the system folder too.
 FARPROC WINAPI LoadFromSystemFolder(unsigned notification, PDelayLoadInfo info) {
-  if (notification != dliNotePreLoadLibrary || g_restricted || info == nullptr || info->szDll == nullptr) {
-    return nullptr;
-  }
+  if (notification != dliNotePreLoadLibrary || info == nullptr || info->szDll == nullptr) return nullptr;
   char path[MAX_PATH];
   const UINT length = GetSystemDirectoryA(path, MAX_PATH);
   const size_t name = strlen(info->szDll);
@@ -33,7 +32,8 @@ FARPROC WINAPI LoadFromSystemFolder(unsigned notification, PDelayLoadInfo info) 
   }
   path[length] = '\\';
   memcpy(path + length + 1, info->szDll, name + 1);
-  HMODULE module = LoadLibraryExA(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+  HMODULE module = g_restricted ? LoadLibraryExA(path, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32 | kSearchDllLoadDir)
+                                : LoadLibraryExA(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
   return module != nullptr ? reinterpret_cast<FARPROC>(module) : reinterpret_cast<FARPROC>(-1);
 }
 

@@ -5,8 +5,8 @@
 // from the system folder only once this has run.
 #pragma once
 
-// Restricts the DLL search of this process to the system folder. Called first in WinMain, before any
-// delay-loaded function is used. Returns true when the process-wide restriction is in force
-// (SetDefaultDllDirectories: Windows 8, and Vista/7 with its update); without it the delay-loaded DLLs are
-// still loaded by their full path in the system folder, and the current folder is taken out of the search.
+// Restricts the DLL search of this process to the system folder (SetDefaultDllDirectories: Windows 8, and
+// Vista/7 with its update; else at least the current folder leaves the search), and has every delay-loaded
+// DLL loaded by its full path in the system folder. Called first in WinMain, before any delay-loaded
+// function is used. Returns true when the process-wide restriction is in force.
 bool RestrictDllSearchToSystemFolder();

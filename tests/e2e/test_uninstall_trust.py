@@ -136,8 +136,9 @@ class UninstallTrust(full.FullInstall):
         self.close_group_windows()
         with open(list_path(), "rb") as f:
             relisted = f.read()
+        relisted_lines = relisted.split(b"\r\n")
         for line in added:
-            self.assertNotIn(line, relisted)
+            self.assertNotIn(line, relisted_lines)
         self.assertEqual(self.uninstall("trust_uninstall_after_reinstall"), 0)
         self.assertTrue(os.path.exists(outside))
 
