@@ -1,6 +1,7 @@
 #include "install/uninstall_bounds.h"
 
 #include <cstring>
+#include <vector>
 
 #include "layout/install_layout.h"
 
@@ -92,7 +93,16 @@ bool IsOwnValue(const UninstallManifest& m, const ManifestValue& v) {
     }
     return false;
   }
-  for (const ManifestFileType& t : m.fileTypes) {
+  // The set's file types: T lines, and the extensions the installation registered (an R line giving
+  // "Software\Classes\.<ext>" its class), with their classes.
+  std::vector<ManifestFileType> types = m.fileTypes;
+  for (const ManifestValue& r : m.values) {
+    const std::string tail = StartsWithNoCase(r.key, kClassesKey) ? r.key.substr(strlen(kClassesKey)) : "";
+    if (r.name.empty() && tail.size() > 1 && tail[0] == '.' && IsOneKeyName(tail) && IsOneKeyName(r.data)) {
+      types.push_back({tail, r.data});
+    }
+  }
+  for (const ManifestFileType& t : types) {
     for (const std::string& name : {t.extension, t.className}) {
       if (IsOneKeyName(name) && IsKeyOrBelow(v.key, kClassesKey + name)) return true;
     }

@@ -36,8 +36,8 @@ bool MayRemoveFolder(const UninstallBounds& b, const std::string& path);
 bool IsOwnShortcut(const UninstallBounds& b, const UninstallManifest& m, const std::string& path);
 // K: only a record key below "Software\QuarnSoft\" (no "..").
 bool IsOwnRecordKey(const std::string& key);
-// R: only values of the set's file types ("Software\Classes\<ext or class of a T line>" and below) and
-// of its fonts (the Fonts key, a name of an N line).
+// R: only values of the set's file types ("Software\Classes\<ext or class>" and below, for the T lines and
+// for each extension an R line gives a class) and of its fonts (the Fonts key, a name of an N line).
 bool IsOwnValue(const UninstallManifest& m, const ManifestValue& v);
 // G: a group name the Program Manager command can carry as one argument: not empty, no control byte and
 // none of [ ] ( ) , " (which would end the argument or the command and start another).

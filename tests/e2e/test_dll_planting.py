@@ -22,12 +22,9 @@ import harness
 import test_full_install as full
 
 EXE_NAME = "QuarnWebInstall.exe"
-# The DLLs the program delay-loads, then ones Windows or those DLLs load on the program's behalf. Not the
-# common controls: Wine's own shell32 and comdlg32 (KnownDLLs the program imports) import them, and Wine
-# resolves that before any code of the program runs, looking beside the program first; Windows takes the
-# dependencies of a KnownDLL from the system folder (tests/binary_checks.py shows the program itself does
-# not import them).
-PLANTED = ("wininet", "bcrypt", "crypt32",
+# The DLLs the program delay-loads, then ones Windows or those DLLs load on the program's behalf.
+DELAY_LOADED = ("wininet", "bcrypt", "crypt32", "comctl32")
+PLANTED = DELAY_LOADED + (
            "uxtheme", "version", "winmm", "dwmapi", "cryptbase", "msasn1", "secur32", "schannel", "rsaenh",
            "iphlpapi", "dnsapi", "winhttp", "urlmon", "iertutil", "userenv", "profapi", "netapi32", "mpr",
            "ncrypt", "wintrust", "sspicli", "msimg32", "propsys", "cryptnet", "dhcpcsvc", "ntmarta")
@@ -55,8 +52,8 @@ class DllPlanting(full.FullInstall):
         for name in PLANTED:
             shutil.copyfile(plant, os.path.join(self.folder, name + ".dll"))
         shutil.copyfile(os.path.join(harness.BUILD, EXE_NAME), os.path.join(self.folder, EXE_NAME))
-        shutil.copyfile(os.path.join(harness.BUILD, "plant", "plant_probe.exe"),
-                        os.path.join(self.folder, "plant_probe.exe"))
+        for tool in ("plant_probe.exe", "plant_start.exe"):
+            shutil.copyfile(os.path.join(harness.BUILD, "plant", tool), os.path.join(self.folder, tool))
 
     def markers(self):
         return sorted(n[:-len(".dll.loaded")] for n in os.listdir(self.folder) if n.endswith(".dll.loaded"))
@@ -77,10 +74,22 @@ class DllPlanting(full.FullInstall):
         self.procs = []
         self.addCleanup(lambda: [p.kill() for p in self.procs if p.poll() is None])
 
+        # What Wine loads for the imported KnownDLLs before a program's code runs: not planted below.
+        start = self.run_from_folder("plant_start.exe", [], "planting_start")
+        start.wait(timeout=120)
+        at_start = self.markers()
+        print("\nloaded by Wine for the imported KnownDLLs before any code runs: %s" % (at_start,))
+        self.assertFalse(set(at_start) & {"wininet", "bcrypt", "crypt32"}, at_start)
+        for name in at_start:
+            os.remove(os.path.join(self.folder, name + ".dll"))
+        self.clear_markers()
+        planted = [n for n in PLANTED if n not in at_start]
+        self.assertGreaterEqual(len(planted), 10, planted)
+
         # The control: a program that loads by bare name gets every planted DLL.
-        probe = self.run_from_folder("plant_probe.exe", [n + ".dll" for n in PLANTED], "planting_probe")
+        probe = self.run_from_folder("plant_probe.exe", [n + ".dll" for n in planted], "planting_probe")
         self.assertEqual(probe.wait(timeout=120), 0)
-        self.assertEqual(self.markers(), sorted(PLANTED), "the planted DLLs would not be loaded at all here")
+        self.assertEqual(self.markers(), sorted(planted), "the planted DLLs would not be loaded at all here")
         self.clear_markers()
 
         # The installer from the same folder: a whole silent installation.

@@ -144,6 +144,16 @@ TEST(UninstallBounds, ValuesOnlyOfTheSetsFileTypesAndFonts) {
       {{"Software\\Microsoft\\Windows\\CurrentVersion\\Run", "x", "y"}, false},
   };
   for (const Case& c : cases) EXPECT_EQ(IsOwnValue(m, c.v), c.ok) << c.v.key << " [" << c.v.name << "]";
+  // The file types as the installation lists them: the extension's value names the class.
+  UninstallManifest registered;
+  registered.values = {{"Software\\Classes\\.qdw", "", "QuarnCAD.Rajz"}, {"Software\\Classes\\x", "", "y"},
+                       {"Software\\Classes\\.bad", "", "..\\exefile"}};
+  EXPECT_TRUE(IsOwnValue(registered, {"Software\\Classes\\.qdw", "", "QuarnCAD.Rajz"}));
+  EXPECT_TRUE(IsOwnValue(registered, {"Software\\Classes\\QuarnCAD.Rajz\\Shell\\Open\\Command", "", "x"}));
+  EXPECT_FALSE(IsOwnValue(registered, {"Software\\Classes\\x", "", "y"}));  // not an extension
+  EXPECT_FALSE(IsOwnValue(registered, {"Software\\Classes\\y", "", "z"}));
+  EXPECT_FALSE(IsOwnValue(registered, {"Software\\Classes\\exefile\\shell", "", "z"}));
+  EXPECT_FALSE(IsOwnValue(registered, {"Software\\Classes\\.txt", "", "txtfile"}));
   UninstallManifest badType = m;
   badType.fileTypes = {{"..", "x"}, {"a\\b", "y"}, {"", ""}};
   EXPECT_FALSE(IsOwnValue(badType, {"Software\\Classes\\a\\b", "", "x"}));
