@@ -20,6 +20,12 @@ const ExitCodeInfo kExitCodes[] = {
     {ExitCode::kBadCommandLine, "bad command line", "an unknown switch or a bad value; nothing was done"},
     {ExitCode::kNotInstalled, "not installed", "/UNINSTALL found no record of what an installation created"},
     {ExitCode::kStartFailed, "start failed", "the program could not set itself up (window, memory)"},
+    {ExitCode::kFileInUse, "file in use",
+     "a file to be installed stayed held by another program (a running system, a scanner) and the box was "
+     "answered Cancel, or /S; the log names it; what was copied stays recorded for /UNINSTALL"},
+    {ExitCode::kUninstallListRefused, "uninstall list refused",
+     "/UNINSTALL: the list of what the installation created differs from the one it wrote (its SHA-256 is "
+     "kept in the uninstall entry); nothing was removed"},
 };
 const int kExitCodeCount = static_cast<int>(sizeof kExitCodes / sizeof kExitCodes[0]);
 

@@ -19,6 +19,8 @@ enum class ExitCode : int {
   kBadCommandLine = 9,       // an unknown switch or a bad value; nothing was done
   kNotInstalled = 10,        // /UNINSTALL found no list of what an installation created
   kStartFailed = 11,         // the program could not set itself up (no window, no memory)
+  kFileInUse = 12,           // a target stayed held by another program and the box was answered Cancel
+  kUninstallListRefused = 13,  // /UNINSTALL: the list differs from the one the installation wrote
 };
 
 struct ExitCodeInfo {

@@ -11,6 +11,7 @@
 #include "app/main_window_win.h"
 #include "app/usage_texts.h"
 #include "app/worker_win.h"
+#include "base/private_folder_win.h"
 #include "base/install_log_win.h"
 #include "base/message_box_win.h"
 #include "base/scoped_handle_win.h"
@@ -174,6 +175,10 @@ void ApplyCommandLineToOptions(HWND dialog) {
 }
 
 int RunProgram(HINSTANCE instance, const char* commandLine) {
+  // The run's private copies of the verified description and lists go with the run, however it ends.
+  struct RemoveVerifiedCopies {
+    ~RemoveVerifiedCopies() { RemovePrivateFolder(g_state.paths.verifiedFolder); }
+  } removeVerifiedCopies;
   ParseCommandLine(commandLine, &g_line);
   SetSilentRun(g_line.silent);
   OpenInstallLog(g_line.error == CommandLineError::kNone ? g_line.logPath : nullptr);

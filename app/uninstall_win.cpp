@@ -4,8 +4,11 @@
 // desktop shortcut, the Program Manager group, the staging folder, the folders left empty, the uninstall
 // entry; then it marks the installation record and removes the list and itself.
 //
-// Nothing outside the root folder the list names (or the Windows fonts folder, for fonts) is touched,
-// whatever the list says: the list is a file a user can edit.
+// The list lies in the program folder, which other users may write. It is used only when its SHA-256 is the
+// one the uninstall entry keeps (HKLM), and even then every line is held to what the installation can have
+// written (install/uninstall_bounds.h): the root folder comes from the entry's InstallLocation, nothing
+// outside it (or the Windows fonts folder, for fonts) is touched, and no junction or symbolic link is
+// followed.
 #include "app/uninstall_win.h"
 
 #include <dde.h>
@@ -23,6 +26,7 @@
 #include "install/progman_dde_win.h"
 #include "install/registry.h"
 #include "install/registry_win.h"
+#include "install/uninstall_bounds.h"
 #include "install/uninstall_manifest.h"
 #include "install/uninstall_record_win.h"
 
@@ -55,19 +59,44 @@ std::string FontsFolder() {
   return g_state.process.windowsFolder[0] ? std::string(g_state.process.windowsFolder) + "\\Fonts" : std::string();
 }
 
-bool MayRemoveFile(const UninstallManifest& m, const std::string& path) {
-  return IsPathInside(path, m.rootFolder) || (!FontsFolder().empty() && IsPathInside(path, FontsFolder()));
-}
-
 bool StartsWithNoCase(const std::string& text, const char* prefix) {
   return _strnicmp(text.c_str(), prefix, strlen(prefix)) == 0;
 }
 
-// The values an installation writes: below Software\Classes, the fonts key, or the record's own key.
+// The values an installation writes: its file types below Software\Classes and its fonts under the fonts
+// key; never the record's own key.
 bool MayRemoveValue(const UninstallManifest& m, const ManifestValue& v) {
   if (!m.recordKey.empty() && _stricmp(v.key.c_str(), m.recordKey.c_str()) == 0) return false;  // the record stays
-  if (ContainsParentSegment(v.key.c_str())) return false;
-  return StartsWithNoCase(v.key, kClassesKey) || _stricmp(v.key.c_str(), kFontsKey) == 0;
+  return IsOwnValue(m, v);
+}
+
+bool IsReparsePoint(const std::string& path) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
+// True when the root folder or any folder between it and path is a junction or a symbolic link: a file
+// "below" the root would then lie wherever the link points.
+bool PassesThroughLink(const std::string& root, const std::string& path) {
+  if (IsReparsePoint(root)) return true;
+  for (size_t at = path.find('\\', root.size() + 1); at != std::string::npos; at = path.find('\\', at + 1)) {
+    if (IsReparsePoint(path.substr(0, at))) return true;
+  }
+  return false;
+}
+
+// SHA-256 and size of an open file, read from its start.
+bool HashOpenFile(HANDLE file, uint64_t* size, std::string* sha256) {
+  std::vector<char> buffer(64 * 1024);
+  ContentHash hash;
+  for (;;) {
+    DWORD got = 0;
+    if (!ReadFile(file, buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr)) return false;
+    if (got == 0) break;
+    hash.Add(buffer.data(), got);
+  }
+  *size = hash.size();
+  return hash.Finish(sha256);
 }
 
 // Removes key and its parents while they are empty, never Software\Classes itself or above it.
@@ -144,25 +173,39 @@ void RemoveFontsFromSession(const UninstallManifest& m) {
   }
 }
 
-void RemoveFiles(const UninstallManifest& m, std::vector<std::string>* kept) {
+void RemoveFiles(const UninstallManifest& m, const UninstallBounds& bounds, std::vector<std::string>* kept) {
   for (const ManifestFile& f : m.files) {
-    if (!MayRemoveFile(m, f.path)) {
+    if (!MayRemoveFileAt(bounds, f.path)) {
       LogEvent("file %s left alone: outside the installation's folders", f.path.c_str());
       continue;
     }
-    uint64_t size = 0;
-    std::string hash;
-    if (GetFileAttributesA(f.path.c_str()) == INVALID_FILE_ATTRIBUTES) {
+    const bool inFonts = !bounds.fontsFolder.empty() && IsPathInside(f.path, bounds.fontsFolder);
+    if (PassesThroughLink(inFonts ? bounds.fontsFolder : bounds.root, f.path)) {
+      LogEvent("file %s left alone: a folder on its way is a junction or a link", f.path.c_str());
+      continue;
+    }
+    const DWORD attributes = GetFileAttributesA(f.path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
       LogEvent("file %s: already gone", f.path.c_str());
       continue;
     }
-    if (!HashFile(f.path.c_str(), &size, &hash) || size != f.size || hash != f.sha256) {
+    if (attributes & FILE_ATTRIBUTE_READONLY) SetFileAttributesA(f.path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+    // Checked and deleted through one handle, the link itself if it is one: nothing can be put in its
+    // place between the check and the deletion, and a link's target is never touched.
+    ScopedFile file(CreateFileA(f.path.c_str(), GENERIC_READ | DELETE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    BY_HANDLE_FILE_INFORMATION info;
+    uint64_t size = 0;
+    std::string hash;
+    if (!file || !GetFileInformationByHandle(file.get(), &info) ||
+        (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0 ||
+        !HashOpenFile(file.get(), &size, &hash) || size != f.size || hash != f.sha256) {
       LogEvent("file kept: %s changed since the installation", f.path.c_str());
       kept->push_back(f.path);
       continue;
     }
-    SetFileAttributesA(f.path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    if (DeleteFileA(f.path.c_str())) {
+    FILE_DISPOSITION_INFO dispose = {TRUE};
+    if (SetFileInformationByHandle(file.get(), FileDispositionInfo, &dispose, sizeof dispose)) {
       LogEvent("file removed: %s", f.path.c_str());
     } else {
       LogEvent("file %s could not be removed (error %lu)", f.path.c_str(), GetLastError());
@@ -181,7 +224,15 @@ void RemoveTree(const std::string& folder) {
       const std::string name = found.cFileName;
       if (name == "." || name == "..") continue;
       const std::string path = base + "\\" + name;
-      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      if (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+        // A junction or a link: removed itself, never followed.
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+          RemoveDirectoryA(path.c_str());
+        } else {
+          DeleteFileA(path.c_str());
+        }
+        LogEvent("link removed, not followed: %s", path.c_str());
+      } else if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
         RemoveTree(path);
       } else {
         SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
@@ -268,6 +319,10 @@ void RemoveProgramManagerGroup(const std::string& group) {
 
 void MarkRecord(const UninstallManifest& m) {
   if (m.recordKey.empty()) return;
+  if (!IsOwnRecordKey(m.recordKey)) {
+    LogEvent("record key HKLM\\%s not marked: not below the maker's key", m.recordKey.c_str());
+    return;
+  }
   char user[256];
   DWORD size = sizeof user;
   if (!GetUserNameA(user, &size)) user[0] = '\0';
@@ -281,24 +336,22 @@ void MarkRecord(const UninstallManifest& m) {
 }
 
 // The entry under ...\CurrentVersion\Uninstall (its values go with it; it has no subkeys of ours).
-void RemoveUninstallEntry(const UninstallManifest& m) {
-  if (m.uninstallKey.empty() ||
-      !StartsWithNoCase(m.uninstallKey, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\")) {
-    return;
-  }
-  const LONG rc = RegDeleteKeyA(HKEY_LOCAL_MACHINE, m.uninstallKey.c_str());
+// Only the entry whose kept digest the list matched.
+void RemoveUninstallEntry(const UninstallBounds& b) {
+  if (!IsUninstallEntryKey(b.entryKey)) return;
+  const LONG rc = RegDeleteKeyA(HKEY_LOCAL_MACHINE, b.entryKey.c_str());
   if (rc == ERROR_SUCCESS) {
-    LogEvent("uninstall entry removed: HKLM\\%s", m.uninstallKey.c_str());
+    LogEvent("uninstall entry removed: HKLM\\%s", b.entryKey.c_str());
   } else if (rc != ERROR_FILE_NOT_FOUND) {
-    LogEvent("uninstall entry HKLM\\%s could not be removed (error %ld)", m.uninstallKey.c_str(), static_cast<long>(rc));
+    LogEvent("uninstall entry HKLM\\%s could not be removed (error %ld)", b.entryKey.c_str(), static_cast<long>(rc));
   }
 }
 
 // The running program cannot delete its own file: it is handed to the platform to delete at the next
 // start of Windows, together with the program folder if that is empty then.
-void RemoveSelfLast(const UninstallManifest& m, const std::string& listPath) {
+void RemoveSelfLast(const UninstallManifest& m, const UninstallBounds& b, const std::string& listPath) {
   DeleteFileA(listPath.c_str());
-  if (m.installerCopy.empty() || !IsPathInside(m.installerCopy, m.rootFolder)) return;
+  if (!IsOwnInstallerCopy(b, m.installerCopy)) return;
   if (DeleteFileA(m.installerCopy.c_str())) {
     LogEvent("installer copy removed: %s", m.installerCopy.c_str());
   } else if (MoveFileExA(m.installerCopy.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) {
@@ -313,10 +366,10 @@ std::string WithoutTrailingSeparator(std::string path) {
   return path;
 }
 
-void RemoveFolders(const UninstallManifest& m, const std::string& programFolder) {
-  // Newest first: children before their parents. Only empty folders go.
+void RemoveFolders(const UninstallManifest& m, const UninstallBounds& b, const std::string& programFolder) {
+  // Newest first: children before their parents. Only empty folders go (a junction goes as itself).
   for (auto it = m.folders.rbegin(); it != m.folders.rend(); ++it) {
-    if (!IsPathInside(*it, m.rootFolder)) continue;
+    if (!MayRemoveFolder(b, *it)) continue;
     const std::string folder = WithoutTrailingSeparator(*it);
     if (GetFileAttributesA(folder.c_str()) == INVALID_FILE_ATTRIBUTES) continue;  // gone with the staging folder
     if (RemoveDirectoryA(folder.c_str())) {
@@ -332,6 +385,49 @@ void RemoveFolders(const UninstallManifest& m, const std::string& programFolder)
   }
 }
 
+
+// The uninstall entry's own path of the desktop folder the shortcut was made on.
+std::string DesktopFolder() {
+  char path[MAX_PATH + 1] = "";
+  return SUCCEEDED(SHGetFolderPathA(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, SHGFP_TYPE_CURRENT, path)) ? path : "";
+}
+
+// The list is the installation's own when the uninstall entry it names keeps its SHA-256; then the bounds
+// come from that entry (the root folder: InstallLocation) and the system.
+bool VerifyList(const std::string& text, const UninstallManifest& m, UninstallBounds* b) {
+  if (!IsUninstallEntryKey(m.uninstallKey)) {
+    LogEvent("uninstall: the list names no uninstall entry of ours");
+    return false;
+  }
+  char stored[kTextSize];
+  if (RegReadString(HKEY_LOCAL_MACHINE, m.uninstallKey.c_str(), kListDigestValue, stored, sizeof stored) !=
+      ERROR_SUCCESS) {
+    LogEvent("uninstall: HKLM\\%s keeps no digest of a list", m.uninstallKey.c_str());
+    return false;
+  }
+  ContentHash hash;
+  hash.Add(text.data(), text.size());
+  std::string digest;
+  if (!hash.Finish(&digest) || _stricmp(digest.c_str(), stored) != 0) {
+    LogEvent("uninstall: the list differs from the one the installation wrote (SHA-256 %s, kept %s)", digest.c_str(),
+             stored);
+    return false;
+  }
+  char location[kTextSize];
+  if (RegReadString(HKEY_LOCAL_MACHINE, m.uninstallKey.c_str(), "InstallLocation", location, sizeof location) !=
+          ERROR_SUCCESS ||
+      !IsInstallLocation(location)) {
+    LogEvent("uninstall: HKLM\\%s has no usable InstallLocation", m.uninstallKey.c_str());
+    return false;
+  }
+  b->root = location;
+  while (b->root.size() > 3 && b->root.back() == '\\') b->root.pop_back();
+  b->fontsFolder = FontsFolder();
+  b->desktopFolder = DesktopFolder();
+  b->entryKey = m.uninstallKey;
+  return true;
+}
+
 }  // namespace
 
 ExitCode RunUninstall() {
@@ -341,11 +437,17 @@ ExitCode RunUninstall() {
   UninstallManifest m;
   ManifestParseResult parsed;
   if (ReadWholeFile(listPath, &text)) parsed = ParseManifest(text.data(), text.size(), &m);
-  if (!parsed.headerOk || m.rootFolder.empty()) {
+  if (!parsed.headerOk) {
     LogEvent("uninstall: no list of what an installation created");
     ShowBox(nullptr, kNothingToUninstallText, g_state.process.caption, MB_OK | MB_ICONERROR, IDOK);
     return ExitCode::kNotInstalled;
   }
+  UninstallBounds bounds;
+  if (!VerifyList(text, m, &bounds)) {
+    ShowBox(nullptr, kUninstallListRefusedText, g_state.process.caption, MB_OK | MB_ICONERROR, IDOK);
+    return ExitCode::kUninstallListRefused;
+  }
+  LogEvent("uninstall: list verified against HKLM\\%s; root folder %s", bounds.entryKey.c_str(), bounds.root.c_str());
   if (parsed.badLines) {
     LogEvent("uninstall: %d damaged line(s) skipped, the first is line %d", parsed.badLines, parsed.firstBadLine);
   }
@@ -357,22 +459,30 @@ ExitCode RunUninstall() {
   // The log of the removal goes to the temporary folder: the staging folder is removed.
   std::vector<std::string> kept;
   RemoveFontsFromSession(m);
-  RemoveFiles(m, &kept);
+  RemoveFiles(m, bounds, &kept);
   RemoveValues(m);
   if (!m.shortcut.empty()) {
-    if (DeleteFileA(m.shortcut.c_str())) LogEvent("shortcut removed: %s", m.shortcut.c_str());
+    if (!IsOwnShortcut(bounds, m, m.shortcut)) {
+      LogEvent("shortcut %s left alone: not this system's on the desktop", m.shortcut.c_str());
+    } else if (DeleteFileA(m.shortcut.c_str())) {
+      LogEvent("shortcut removed: %s", m.shortcut.c_str());
+    }
   }
-  RemoveProgramManagerGroup(m.group);
-  if (!m.stagingFolder.empty() && IsPathInside(m.stagingFolder, m.rootFolder)) {
+  if (IsPlainGroupName(m.group)) {
+    RemoveProgramManagerGroup(m.group);
+  } else if (!m.group.empty()) {
+    LogEvent("Program Manager group \"%s\" not removed: the name would carry another command", m.group.c_str());
+  }
+  if (IsOwnStagingFolder(bounds, m.stagingFolder) && !PassesThroughLink(bounds.root, m.stagingFolder)) {
     RemoveTree(m.stagingFolder);
     LogEvent("staging folder removed: %s", m.stagingFolder.c_str());
   }
-  RemoveUninstallEntry(m);
+  RemoveUninstallEntry(bounds);
   MarkRecord(m);
-  RemoveSelfLast(m, listPath);
+  RemoveSelfLast(m, bounds, listPath);
   std::string programFolder = OwnFolder();
   if (!programFolder.empty()) programFolder.pop_back();
-  RemoveFolders(m, programFolder);
+  RemoveFolders(m, bounds, programFolder);
   for (const std::string& k : kept) LogEvent("kept (changed): %s", k.c_str());
   ShowBox(nullptr, UninstallDoneText(kept).c_str(), g_state.process.caption, MB_OK | MB_ICONINFORMATION, IDOK);
   return ExitCode::kInstalled;

@@ -28,6 +28,12 @@ const char kHelpText[] =
 
 const char kNothingToUninstallText[] = "Nincs elt\xe1vol\xedthat\xf3 telep\xedt\xe9s.";  // Nincs eltávolítható telepítés.
 
+const char kUninstallListRefusedText[] =
+    "Az elt\xe1vol\xedt\xe1si lista megv\xe1ltozott a telep\xedt\xe9s \xf3ta, ez\xe9rt az elt\xe1vol\xedt\xe1s nem v\xe9"
+    "gezhet\xf5 el. Telep\xedtse \xfajra a rendszert, majd t\xe1vol\xedtsa el!";
+// Az eltávolítási lista megváltozott a telepítés óta, ezért az eltávolítás nem végezhető el. Telepítse
+// újra a rendszert, majd távolítsa el!
+
 std::string UninstallQuestion(const char* systemName) {
   std::string text = "Biztosan elt\xe1vol\xedtja a(z) ";  // Biztosan eltávolítja a(z)
   text += systemName;

@@ -21,3 +21,7 @@ std::string UninstallDoneText(const std::vector<std::string>& keptFiles);
 
 // "Nincs eltávolítható telepítés." (nothing to remove: no list of what an installation created).
 extern const char kNothingToUninstallText[];
+
+// The list of what the installation created differs from the one it wrote (its SHA-256 is kept in the
+// uninstall entry): nothing is removed.
+extern const char kUninstallListRefusedText[];

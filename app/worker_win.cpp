@@ -235,11 +235,15 @@ DWORD WINAPI RunInstallation(LPVOID dialog) {
 
   display.ShowTitle(kTitleDirectories);
   display.ChangeClip(WebClip::kInstall);
-  // Every installation step reads the staged description; without a whole path there is nothing to
-  // install from, and a cut one would name another file.
-  if (!BuildDescriptionPath(g_state.paths.descriptionPath, sizeof g_state.paths.descriptionPath, g_state.paths.programFolder)) {
+  // Every installation step reads the description the download verified, from the run's private copy (never
+  // the staged one, which other users may change); without a whole path there is nothing to install from,
+  // and a cut one would name another file.
+  if (g_state.paths.verifiedFolder[0] == '\0' ||
+      !FormStagingPath(g_state.paths.verifiedFolder, "Disc_01", "Install.ini", g_state.paths.descriptionPath,
+                       sizeof g_state.paths.descriptionPath)) {
+    g_state.paths.descriptionPath[0] = '\0';
     g_state.flags.cancelRequested = 1;
-    LogEvent("description path does not fit below %s", g_state.paths.programFolder);
+    LogEvent("description path does not fit below %s", g_state.paths.verifiedFolder);
     return EndCancelled(display, ExitCode::kPathTooLong);
   }
   CreateSystemDirectories();
@@ -258,7 +262,11 @@ DWORD WINAPI RunInstallation(LPVOID dialog) {
   g_state.copy.copyBytesTotal = static_cast<uint32_t>(g_state.download.remote.overallTotal);
   g_state.copy.copyBytesDone = static_cast<uint32_t>(g_state.download.remote.bytesDone);
   g_copyBegan = true;
-  if (CopySelectedParts(display) != 0) return EndCancelled(display);
+  if (CopySelectedParts(display) != 0) {
+    return EndCancelled(display, CopyFoundDamagedFile() ? ExitCode::kFileUnverified
+                                 : CopyFoundFileInUse() ? ExitCode::kFileInUse
+                                                        : ExitCode::kCancelled);
+  }
   // The copy step does not look at the flag: a Cancel pressed while files were copied takes effect here,
   // before anything is registered.
   if (Cancelled()) return EndCancelled(display);

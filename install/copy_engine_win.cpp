@@ -30,12 +30,24 @@
 #include "ui/web_display_win.h"
 #include "web/server_layout.h"
 #include "web/set_hashes.h"
+#include "web/set_verify_win.h"
 
 namespace {
 
 // Set by a Cancel answer to one of the copy error boxes; checked after every file. The dialog's own
 // Cancel button does not reach it: a press there takes effect after the whole copy step.
 int g_stop = 0;
+// Set with g_stop when a staged file differs from the set's hash data: the damaged-file end.
+bool g_damaged = false;
+// Set with g_stop when a target stayed held by another program and its box was answered Cancel.
+bool g_inUse = false;
+
+// A target another program holds open without sharing: a running installed system, or a virus scanner
+// reading a file just written (which lets go within moments). Tried again for this long before the box.
+constexpr DWORD kInUseRetryMs = 10000;
+constexpr DWORD kInUsePollMs = 100;
+
+bool IsHeldElsewhere(DWORD error) { return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION; }
 // How the current file's replace policy was applied, for its log line.
 const char* g_policyTaken = "";
 
@@ -72,6 +84,43 @@ int ShowMessage(HWND owner, UINT textId, UINT type, int silentAnswer, const char
 // Answer OK/Cancel of an error box: Cancel raises the stop flag.
 void ShowStoppableError(WebDisplay& display, UINT textId, const char* arg1, const char* arg2 = "") {
   if (ShowMessage(display.owner(), textId, MB_OKCANCEL | MB_ICONERROR, IDOK, arg1, arg2) == IDCANCEL) g_stop = 1;
+}
+
+// Opens a file for writing without sharing (`disposition`: CREATE_ALWAYS for a target, OPEN_EXISTING to
+// see whether the installed system's program is held). While another program holds it, it is tried again
+// for up to kInUseRetryMs (not at all first when waitFirst is false); then the box names it and offers
+// Retry (wait and try again) or Cancel (*gaveUp set; in a silent run Cancel is the answer). Any other
+// failure returns an empty owner with the error kept for GetLastError.
+ScopedFile OpenUnlessHeld(WebDisplay& display, const char* path, DWORD disposition, DWORD attributes, bool waitFirst,
+                          bool* gaveUp) {
+  *gaveUp = false;
+  for (bool wait = waitFirst;; wait = true) {
+    const DWORD start = GetTickCount();
+    for (bool held = false;; held = true) {
+      ScopedFile file(CreateFileA(path, GENERIC_WRITE, 0, nullptr, disposition, attributes, nullptr));
+      if (file) {
+        if (held) {
+          LogEvent("file free again: %s, after %lu ms", path, static_cast<unsigned long>(GetTickCount() - start));
+        }
+        return file;
+      }
+      const DWORD error = GetLastError();
+      if (!IsHeldElsewhere(error)) {
+        SetLastError(error);
+        return ScopedFile();
+      }
+      if (!wait || GetTickCount() - start >= kInUseRetryMs) break;
+      if (!held) LogEvent("file held by another program: %s; tried again for up to 10 s", path);
+      Sleep(kInUsePollMs);
+    }
+    LogEvent("file in use: %s is held by another program", path);
+    if (ShowMessage(display.owner(), IDS_FILE_IN_USE, MB_RETRYCANCEL | MB_ICONWARNING, IDCANCEL, path) != IDRETRY) {
+      LogEvent("file in use: %s, the installation ends (Cancel)", path);
+      *gaveUp = true;
+      SetLastError(ERROR_SHARING_VIOLATION);
+      return ScopedFile();
+    }
+  }
 }
 
 // After each file: percentage, an empty activity field and the bar.
@@ -124,40 +173,46 @@ bool CopyBlocks(WebDisplay& display, HANDLE source, HANDLE target, char* buffer,
   }
 }
 
-// A staged file whose size and SHA-256 this run's download checked against the set's hash data.
+// The size and SHA-256 the set's hash data gives a staged file.
 struct KnownDigest {
   bool known = false;
   uint64_t size = 0;
-  std::string sha256;  // 64 lower-case hex digits
+  unsigned char sha256[kSha256Size] = {};
 };
 
-// Files from this size on are not hashed again while they are copied when their digest is known:
-// hashing every byte costs more than copying it. A smaller file is hashed as it is written (one lookup
-// in the list would cost about as much).
-constexpr DWORD kKnownDigestMinSize = 2 * kCopyBlockSize;
-
-// The digest the staged list's [Hashes] gives the file of `line`, when this run's download staged its
-// part with every file checked against that list, the copy's source is the file the download staged
-// under that name, and it still has the size the list gives.
-KnownDigest CheckedDigestOf(const std::string& fileList, bool partChecked, const char* line, int disc,
-                            const char* sourcePath, DWORD sourceSize) {
+// The digest the verified list's [Hashes] gives the file of `line` (the list is the run's private copy of
+// the bytes the download checked: see RunPaths::verifiedFolder), when the copy's source is the file the
+// download staged under that name. A set without hash data gives none: nothing to compare with.
+KnownDigest ExpectedDigestOf(const std::string& fileList, const char* line, int disc, const char* sourcePath) {
   KnownDigest d;
-  if (!partChecked || sourceSize == INVALID_FILE_SIZE || sourceSize < kKnownDigestMinSize ||
-      !FitsPathBuffer(fileList)) {
-    return d;
-  }
+  if (!FitsPathBuffer(fileList)) return d;
   char name[kTextSize];
   if (!FormServerName(line, name, sizeof name) || name[0] == '\0') return d;
   if (SourcePathOf(g_state.paths.stagingFolder, disc, (std::string("\\") + name).c_str()) != sourcePath) return d;
   char value[kTextSize];
   GetPrivateProfileStringA(kHashSection, name, "", value, sizeof value, fileList.c_str());
-  uint64_t size = 0;
-  unsigned char digest[kSha256Size];
-  if (!ParseHashValue(value, strlen(value), &size, digest) || size != sourceSize) return d;
+  if (!ParseHashValue(value, strlen(value), &d.size, d.sha256)) return d;
   d.known = true;
-  d.size = size;
-  d.sha256 = HexText(digest, kSha256Size);
   return d;
+}
+
+// Hashes the whole open source from its start and compares it with the set's digest; the handle is then
+// back at the start for the copy. The source is held without write or delete sharing from this check to
+// the end of its copy, so the bytes copied are the bytes checked.
+bool SourceMatches(HANDLE source, const KnownDigest& expected, char* buffer) {
+  LARGE_INTEGER start{};
+  if (!SetFilePointerEx(source, start, nullptr, FILE_BEGIN)) return false;
+  ContentHash hash;
+  for (;;) {
+    DWORD got = 0;
+    if (!ReadFile(source, buffer, kCopyBlockSize, &got, nullptr)) return false;
+    if (got == 0) break;
+    hash.Add(buffer, got);
+    if (hash.size() > expected.size) return false;
+  }
+  std::string hex;
+  return hash.size() == expected.size && hash.Finish(&hex) && hex == HexText(expected.sha256, kSha256Size) &&
+         SetFilePointerEx(source, start, nullptr, FILE_BEGIN);
 }
 
 // The SHA-256 of the first `bytes` bytes of an open source (what a cut copy wrote of it).
@@ -179,17 +234,31 @@ bool HashSourcePrefix(HANDLE source, uint64_t bytes, char* buffer, std::string* 
 // written (its path is too long, or no Windows folder is known); the source is still opened so that a
 // missing source is reported as such, then the target is reported as not created.
 void CopyOneFile(WebDisplay& display, const char* sourcePath, bool sourceFits, const char* targetPath, bool targetUsable,
-              char* buffer, const std::string& fileList, bool partChecked, const char* line, int disc) {
+              char* buffer, const std::string& fileList, const char* line, int disc) {
   display.ShowStatus(targetPath);
 
   ScopedFile source;
   if (sourceFits) {
+    // Read sharing only: nobody may write, replace or delete the staged file while it is checked and copied.
     source.reset(CreateFileA(sourcePath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                              FILE_ATTRIBUTE_NORMAL, nullptr));
   }
   if (!source) {
     // Cancel stops at once; OK skips the file without counting it.
     ShowStoppableError(display, IDS_OPEN_SOURCE_ERR, sourcePath);
+    return;
+  }
+  // A set with hash data: the staged file must still be what the download checked, before anything of it
+  // is written. Another user may have changed the staging folder since.
+  const KnownDigest known = ExpectedDigestOf(fileList, line, disc, sourcePath);
+  if (known.known && !SourceMatches(source.get(), known, buffer)) {
+    char name[kTextSize];
+    FormServerName(line, name, sizeof name);
+    LogEvent("file damaged: %s differs from the set's hash data since it was staged; the installation ends",
+             sourcePath);
+    ShowSetRefusal(display.owner(), g_state.process.caption, SetRefusal::kDamaged, name);
+    g_damaged = true;
+    g_stop = 1;
     return;
   }
   // The source is opened once: its times, size and data all come through this handle.
@@ -199,9 +268,16 @@ void CopyOneFile(WebDisplay& display, const char* sourcePath, bool sourceFits, c
 
   ScopedFile target;
   if (targetUsable) {
-    // Normal and temporary (0x180): always created anew, sharing writes.
-    target.reset(CreateFileA(targetPath, GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS,
-                             FILE_ATTRIBUTE_NORMAL | FILE_ATTRIBUTE_TEMPORARY, nullptr));
+    // Normal and temporary (0x180): always created anew, shared with nobody while it is written. A target
+    // another program holds is waited for, then asked about.
+    bool gaveUp = false;
+    target = OpenUnlessHeld(display, targetPath, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_ATTRIBUTE_TEMPORARY,
+                            true, &gaveUp);
+    if (gaveUp) {
+      g_inUse = true;
+      g_stop = 1;
+      return;
+    }
   }
   if (!target) {
     ShowStoppableError(display, IDS_CREATE_TARGET_ERR, targetPath);
@@ -212,8 +288,7 @@ void CopyOneFile(WebDisplay& display, const char* sourcePath, bool sourceFits, c
   }
 
   // What was written is what the uninstaller will find unchanged, a partial file after an error too:
-  // hashed as it is written, or, for a large file the download checked this run, the list's digest.
-  const KnownDigest known = CheckedDigestOf(fileList, partChecked, line, disc, sourcePath, sourceSize);
+  // the set's digest, checked above, or hashed as it is written when the set has none.
   ContentHash hash;
   uint64_t written = 0;
   const bool whole = CopyBlocks(display, source.get(), target.get(), buffer, sourcePath, targetPath,
@@ -228,7 +303,7 @@ void CopyOneFile(WebDisplay& display, const char* sourcePath, bool sourceFits, c
   if (!known.known) {
     hashed = hash.Finish(&sha256);
   } else if (whole && written == known.size) {
-    sha256 = known.sha256;
+    sha256 = HexText(known.sha256, kSha256Size);
     hashed = true;
   } else {
     hashed = HashSourcePrefix(source.get(), written, buffer, &sha256);
@@ -236,14 +311,13 @@ void CopyOneFile(WebDisplay& display, const char* sourcePath, bool sourceFits, c
   if (hashed) RecordInstalledFile(targetPath, written, sha256);
   LogEvent(whole ? "file installed: %s (%lu bytes, from %s, %s%s)" : "file partly written: %s (%lu bytes, from %s, %s%s)",
            targetPath, static_cast<unsigned long>(written), sourcePath, g_policyTaken,
-           known.known ? ", digest from the checked list" : "");
+           known.known ? ", checked against the set's digest" : "");
   CountDone(sourceSize);
   ShowProgressAtFileEnd(display);
 }
 
 // One file line of the current disc: parse, check, then keep, ask or copy.
-void HandleFileLine(WebDisplay& display, int disc, const char* line, char* buffer, const std::string& fileList,
-                    bool partChecked) {
+void HandleFileLine(WebDisplay& display, int disc, const char* line, char* buffer, const std::string& fileList) {
   FileEntry entry;
   const FileLineStatus status = ParseFileLine(line, &entry);
   if (status == FileLineStatus::kMalformed) {
@@ -287,7 +361,7 @@ void HandleFileLine(WebDisplay& display, int disc, const char* line, char* buffe
     }
   }
   CopyOneFile(display, sourcePath.c_str(), FitsPathBuffer(sourcePath), targetPath.c_str(), targetUsable, buffer, fileList,
-              partChecked, line, disc);
+              line, disc);
 }
 
 // Reads one value of a staged description file (default "*", 256 bytes).
@@ -355,13 +429,36 @@ bool PromptForDisc(HWND owner, const std::string& fileList, int discIndex) {
   }
 }
 
+
+// The installed system still running from an earlier installation holds its program file: the user is asked
+// to close it before anything is copied (Retry checks again; Cancel ends the run). 1: given up.
+int AskToCloseRunningSystem(WebDisplay& display) {
+  char folder[kTextSize];
+  char program[kTextSize];
+  if (!BuildProgramFilePaths(g_state.choices.targetDrive, g_state.choices.rootName, folder, sizeof folder, program,
+                             sizeof program)) {
+    return 0;
+  }
+  bool gaveUp = false;
+  // Opened for writing without changing it, only to see whether a running program holds it.
+  ScopedFile probe = OpenUnlessHeld(display, program, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, false, &gaveUp);
+  if (gaveUp) {
+    g_inUse = true;
+    return 1;
+  }
+  return 0;
+}
+
 }  // namespace
 
 int CopySelectedParts(WebDisplay& display) {
   g_stop = 0;
+  g_damaged = false;
+  g_inUse = false;
+  if (AskToCloseRunningSystem(display) != 0) return 1;
   for (int i = 0; i < kDiscCount; ++i) {
     if (!DiscHasSelectedPart(i)) continue;
-    const std::string fileList = FileListPathOf(g_state.paths.stagingFolder, i + 1);
+    const std::string fileList = FileListPathOf(g_state.paths.verifiedFolder, i + 1);
     if (!DiscLabelMatches(fileList, i) && !PromptForDisc(display.owner(), fileList, i)) {
       // Sent, not posted: the dialog takes it as Cancel while this worker still runs, so the run always
       // reaches the cancelled end that waits for "Kilépés". Posted, it could arrive after the worker had
@@ -381,21 +478,24 @@ int CopyDiscFiles(WebDisplay& display, int discIndex) {
     return g_stop;
   }
   const int disc = discIndex + 1;
-  const std::string fileList = FileListPathOf(g_state.paths.stagingFolder, disc);
+  const std::string fileList = FileListPathOf(g_state.paths.verifiedFolder, disc);
   for (int p = 0; p < kPartCount; ++p) {
     if (!g_state.choices.partSelected[p] || !g_state.choices.discTable[discIndex].present[p]) continue;
     const StagedList list(fileList, kPartNames[p]);
-    const bool partChecked = g_state.download.remote.discs[discIndex].checked[p] != 0;
     for (int n = 1;; ++n) {
       char line[kTextSize];
       list.Read(NumberedKey("File", n).c_str(), line);
       if (IsAbsentValue(line)) break;
-      HandleFileLine(display, disc, line, buffer.p, fileList, partChecked);
+      HandleFileLine(display, disc, line, buffer.p, fileList);
       if (g_stop) return 1;
     }
   }
   return g_stop;
 }
+
+bool CopyFoundDamagedFile() { return g_damaged; }
+
+bool CopyFoundFileInUse() { return g_inUse; }
 
 bool ClearFileAttribute(const char* path, DWORD attribute) {
   const DWORD attributes = GetFileAttributesA(path);

@@ -8,6 +8,36 @@
 #include "base/scoped_handle_win.h"
 #include "layout/install_layout.h"
 #include "install/progman_dde_win.h"
+#include "install/uninstall_record_win.h"
+
+namespace {
+
+// Whether the open program file holds what this run installed there: the size and SHA-256 the copy
+// recorded (the set's digest, checked before the file was written, or the hash of what was written).
+bool HeldProgramIsInstalled(HANDLE file, const char* path) {
+  uint64_t size = 0;
+  std::string recorded;
+  if (!FindRecordedFile(path, &size, &recorded)) {
+    LogEvent("launch %s: not installed by this run, so not started", path);
+    return false;
+  }
+  std::vector<char> buffer(64 * 1024);
+  ContentHash hash;
+  for (;;) {
+    DWORD got = 0;
+    if (!ReadFile(file, buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr)) return false;
+    if (got == 0) break;
+    hash.Add(buffer.data(), got);
+  }
+  std::string sha256;
+  if (hash.size() != size || !hash.Finish(&sha256) || sha256 != recorded) {
+    LogEvent("launch %s: changed since it was installed, so not started", path);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
 
 void LaunchInstalledSystem() {
   ReleaseProgramManagerCommandBlock();
@@ -26,6 +56,20 @@ void LaunchInstalledSystem() {
   std::vector<char> buffer(commandLine.begin(), commandLine.end());
   buffer.push_back('\0');
 
+  // Held from its check until the system has started: read sharing only, so nobody can write, replace or
+  // delete the file in between; and only a file that is what this run installed is started.
+  ScopedFile held(CreateFileA(commandLine.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!held) {
+    LogEvent("launch %s: cannot be opened for its check (error %lu)", commandLine.c_str(), GetLastError());
+    MessageBeep(0);
+    return;
+  }
+  if (!HeldProgramIsInstalled(held.get(), commandLine.c_str())) {
+    MessageBeep(0);
+    return;
+  }
+
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESHOWWINDOW;
@@ -35,7 +79,8 @@ void LaunchInstalledSystem() {
   // path the installed system has always seen, but with a blank in the root folder the platform would
   // otherwise try the blank-separated prefixes first ("C:\Quarn Acc\..." starts C:\Quarn.exe if there is
   // one). Named this way, nothing but the installed program can start.
-  if (!CreateProcessA(commandLine.c_str(), buffer.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+  // No handle of the installer is inherited: the system gets nothing the installer opened.
+  if (!CreateProcessA(commandLine.c_str(), buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                       &process)) {
     LogEvent("launch %s: failed (error %lu)", commandLine.c_str(), GetLastError());
     MessageBeep(0);

@@ -13,6 +13,7 @@
 #include "layout/install_layout.h"
 #include "install/registry_win.h"
 #include "install/shortcut_win.h"
+#include "install/uninstall_bounds.h"
 
 namespace {
 
@@ -59,15 +60,33 @@ bool ReadText(const char* path, std::string* text) {
                            got == text->size());
 }
 
-// Writes the list's text piece by piece: a list of many files never has its whole text in memory.
+// Writes the list's text piece by piece: a list of many files never has its whole text in memory. The
+// SHA-256 of exactly the bytes written goes to *sha256 (the uninstall entry keeps it).
 bool WriteList(const char* path, const UninstallManifest& m, const std::vector<ManifestFile>& recordedFiles,
-               const std::vector<ManifestFile>& earlierFiles) {
+               const std::vector<ManifestFile>& earlierFiles, std::string* sha256) {
   ScopedFile f(CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!f) return false;
-  return WriteManifestTo(m, {&recordedFiles, &earlierFiles}, 64 * 1024, [&](const std::string& piece) {
+  ContentHash hash;
+  const bool written = WriteManifestTo(m, {&recordedFiles, &earlierFiles}, 64 * 1024, [&](const std::string& piece) {
     DWORD put = 0;
+    hash.Add(piece.data(), piece.size());
     return WriteFile(f.get(), piece.data(), static_cast<DWORD>(piece.size()), &put, nullptr) && put == piece.size();
   });
+  return written && hash.Finish(sha256);
+}
+
+// Whether a list's text is the one the installation wrote last: its SHA-256 against the value the uninstall
+// entry keeps (HKLM: only administrators may write it). A list without that value is not known to be ours.
+bool ListMatchesEntry(const std::string& text, const std::string& uninstallKey) {
+  char stored[kTextSize];
+  if (RegReadString(HKEY_LOCAL_MACHINE, uninstallKey.c_str(), kListDigestValue, stored, sizeof stored) !=
+      ERROR_SUCCESS) {
+    return false;
+  }
+  ContentHash hash;
+  hash.Add(text.data(), text.size());
+  std::string hex;
+  return hash.Finish(&hex) && _stricmp(hex.c_str(), stored) == 0;
 }
 
 bool SameNoCase(const std::string& a, const std::string& b) { return _stricmp(a.c_str(), b.c_str()) == 0; }
@@ -205,7 +224,8 @@ bool FindRecordedFile(const char* path, uint64_t* size, std::string* sha256) {
   bool found = false;
   LockedFiles([&](ManifestFileSet& files) {
     for (const ManifestFile& f : files.files()) {
-      if (f.path != path) continue;
+      // Windows names are case-insensitive: the list may spell the program file otherwise.
+      if (lstrcmpiA(f.path.c_str(), path) != 0) continue;
       *size = f.size;
       *sha256 = f.sha256;
       found = true;
@@ -290,7 +310,7 @@ int SaveUninstallRecord() {
   UninstallManifest m = recorder.manifest;
   m.systemName = system;
   m.recordKey = recordKey;
-  m.rootFolder = root;
+  m.rootFolder = rootFolder;
   if (hasGroup) m.group = group;
   m.stagingFolder = g_state.paths.stagingFolder;
   m.uninstallKey = uninstallKey;
@@ -307,18 +327,30 @@ int SaveUninstallRecord() {
     std::string earlier;
     if (ReadText(listPath.c_str(), &earlier)) {
       UninstallManifest old;
-      const bool ours = ParseManifest(earlier.data(), earlier.size(), &old).headerOk;
+      // Merged only when it is the list the earlier installation wrote: one another user has edited in the
+      // program folder since would otherwise carry its lines into the new, trusted list.
+      const bool verified = ListMatchesEntry(earlier, uninstallKey);
+      const bool ours = verified && ParseManifest(earlier.data(), earlier.size(), &old).headerOk;
+      if (!verified) LogEvent("uninstall list %s of an earlier installation not merged: it is not the one written", listPath.c_str());
       std::string().swap(earlier);
       if (ours) MergeEarlier(old, recorder.files, &m, &earlierFiles);
     }
   }
   const unsigned fileCount = static_cast<unsigned>(recorder.files.files().size() + earlierFiles.size());
-  const bool written = WriteList(listPath.c_str(), m, recorder.files.files(), earlierFiles);
+  std::string listDigest;
+  const bool written = WriteList(listPath.c_str(), m, recorder.files.files(), earlierFiles, &listDigest);
   const DWORD error = written ? 0 : GetLastError();
   LeaveCriticalSection(&recorder.lock);
   if (!written) {
     LogEvent("uninstall list %s could not be written (error %lu)", listPath.c_str(), error);
+    RegRemoveValue(HKEY_LOCAL_MACHINE, uninstallKey.c_str(), kListDigestValue);
     return 1;
+  }
+  // Not listed itself: the entry's values go with its key.
+  const LONG kept = RegWriteString(HKEY_LOCAL_MACHINE, uninstallKey.c_str(), kListDigestValue, listDigest.c_str());
+  if (kept != ERROR_SUCCESS) {
+    LogEvent("uninstall list digest could not be kept in HKLM\\%s (error %ld)", uninstallKey.c_str(),
+             static_cast<long>(kept));
   }
   LogEvent("uninstall list %s: %u files, %u folders, %u values", listPath.c_str(), fileCount,
            static_cast<unsigned>(m.folders.size()), static_cast<unsigned>(m.values.size()));

@@ -32,8 +32,8 @@ class ContentHash {
 // file is not read back: that would change its last-access time, and a device (a target that names one)
 // may never end.
 void RecordInstalledFile(const char* path, uint64_t size, const std::string& sha256);
-// The size and hash recorded for an installed file (for the tests; a search of the whole list). false:
-// the path was not recorded.
+// The size and hash recorded for an installed file (a search of the whole list, case-insensitive: for
+// the launch's check of the program file and for the tests). false: the path was not recorded.
 bool FindRecordedFile(const char* path, uint64_t* size, std::string* sha256);
 // A folder this run made (CreateDirectoryA succeeded).
 void RecordCreatedFolder(const char* path);

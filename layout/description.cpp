@@ -104,7 +104,8 @@ FileLineStatus ParseFileLine(const char* line, FileEntry* entry) {
   }
   CopyText(entry->targetPath, sizeof entry->targetPath, p);  // fits: it is a tail of targetCode
   if (entry->targetPath[0] == '\0') return FileLineStatus::kMalformed;
-  if (ContainsParentSegment(entry->source) || ContainsParentSegment(entry->targetPath)) {
+  if (ContainsParentSegment(entry->source) || ContainsParentSegment(entry->targetPath) ||
+      HoldsSpecialWindowsName(entry->source) || HoldsSpecialWindowsName(entry->targetPath)) {
     return FileLineStatus::kUnsafePath;
   }
   return badModifier ? FileLineStatus::kBadModifier : FileLineStatus::kOk;

@@ -71,7 +71,8 @@ enum class FileLineStatus {
   // targetPath. The caller reports message 13 with targetCode (Cancel stops the installation) and then
   // handles the file as parsed.
   kBadModifier,
-  // The source or the target path climbs out of its folder ("..", see ContainsParentSegment). The caller
+  // The source or the target path climbs out of its folder ("..", see ContainsParentSegment) or holds a
+  // name Windows treats specially (a device, a stream, a trailing dot or blank). The caller
   // reports message 13 with targetCode like a bad modifier, but must NOT copy (or download) the file:
   // the description would otherwise write outside the installation's folders.
   kUnsafePath,

@@ -36,10 +36,19 @@ constexpr char kStagingFolderName[] = "Install";
 // "..."). Both '\' and '/' separate segments. (Description source and target paths, fonts, uninstall.)
 bool ContainsParentSegment(const char* path);
 
+// True when a path holds a name Windows does not take as written: a device name in any element, with or
+// without an extension ("CON", "nul.txt", "COM1", "LPT1 .log"; Windows opens the device instead of a
+// file), a ':' anywhere (a drive, or an alternate data stream: "x.txt:ads"), or an element that ends in a
+// dot or a blank (Windows drops them, so "a." and "a " name the file "a"). Elements made of dots and blanks
+// only ("." and "..") are left to the rules about climbing. Both '\' and '/' separate elements. Such names
+// are refused wherever a set names a file or folder: server names, targets, folders and the root.
+bool HoldsSpecialWindowsName(const char* path);
+
 // True when name can be the root folder: one folder directly below the drive's top folder. So it is not
 // empty, holds none of the path characters '\', '/' and ':', and is not made of dots and blanks only
-// ("." and ".." would climb; Windows drops trailing dots and blanks, so "..." and ". ." would too). The
-// name comes from the server's description, so it is checked before anything is created from it.
+// ("." and ".." would climb; Windows drops trailing dots and blanks, so "..." and ". ." would too), and no
+// name Windows treats specially (HoldsSpecialWindowsName). The name comes from the server's description,
+// so it is checked before anything is created from it.
 bool IsPlainFolderName(const char* name);
 
 // True when a server's RootDirectory value may name the root folder: present (no leading '*'), a safe
@@ -48,8 +57,9 @@ bool IsServerRootName(const char* value);
 
 // True when a server name stays inside its disc folder: not empty, no drive or stream colon, no
 // leading or doubled separator, no component made only of dots (or dots and blanks, which Windows
-// trims to nothing), no forward slash (Windows reads it as a separator too), no control byte and none
-// of the characters that Windows file names cannot hold. Backslashes between names (subfolders) pass.
+// trims to nothing), no forward slash (Windows reads it as a separator too), no control byte, none
+// of the characters that Windows file names cannot hold, and no name Windows treats specially
+// (HoldsSpecialWindowsName). Backslashes between names (subfolders) pass.
 bool IsSafeServerName(const char* name);
 
 // True when fontFile names a file inside the fonts folder: not empty, not absolute, no drive, and no
@@ -59,7 +69,8 @@ bool IsFontFileInsideFontsFolder(const char* fontFile);
 
 // True when name can be the file name of a link on the desktop: not empty, not "." or "..", and
 // without "\", "/" or ":", so that the group name from the description cannot place the link outside the
-// desktop folder (or into an alternate data stream). ".lnk" is appended, so longer runs of dots stay.
+// desktop folder (or into an alternate data stream), and not a device name ("CON" would give "CON.lnk",
+// the console). ".lnk" is appended, so longer runs of dots and a trailing dot or blank stay.
 bool IsPlainLinkName(const char* name);
 
 // True when a prepared Program Manager command names something the Program Manager would put outside
@@ -100,7 +111,8 @@ std::string InstalledSystemCommandLine(int32_t targetDrive, const char* rootName
 // rootFolder followed directly by value, for a value of the description's folder list ("\QuarnWin32\X").
 // False (out empty) when the value does not begin with a backslash (it would name a sibling of the root
 // folder), when one of its components is made of dots and blanks only (it would climb out of the root
-// folder), or when the path does not fit: a cut path would name another folder.
+// folder) or is a name Windows treats specially, or when the path does not fit: a cut path would name
+// another folder.
 bool BuildSubfolderPath(char* out, size_t outSize, const char* rootFolder, const char* value);
 
 // ---- The staged set
@@ -128,7 +140,8 @@ std::string FileListPathOf(const char* stagingFolder, int disc);
 
 enum class TargetCheck {
   kOk,
-  kOutsideBase,  // the target path would not stay inside its base folder (no leading backslash, or "..")
+  kOutsideBase,  // the target path would not stay inside its base folder (no leading backslash, "..", or a
+                 // name Windows treats specially: a device, a stream, a trailing dot or blank)
   kNoBase,       // "*%" while the Windows folder is unknown: there is no folder to append to
   kTooLong,      // the whole path does not fit the 256-byte path buffer
 };

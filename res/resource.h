@@ -15,6 +15,7 @@
 #define IDS_NO_MEMORY 11
 #define IDS_BAD_TARGET_CODE 13    // %s the target code
 #define IDS_REPLACE_FILE 14       // %s target path
+#define IDS_FILE_IN_USE 15        // %s target path held by another program (Retry/Cancel)
 #define IDS_MAKER_ADDRESS 20
 #define IDS_MAKER_PHONE 21
 #define IDS_MAKER_PHONE2 22

@@ -183,6 +183,8 @@ run_win() {
 
 run_win32() {
   stage win32-build win_build i686:win32 || return 0
+  # The manifest and the import table are read from the program file: checked even where it cannot run.
+  stage win32-binary ctest_in "$build/win32" win32-binary -R '^binary_checks$' || true
   if ! "$src/scripts/can-run-32bit.py" 2>/dev/null; then
     run_win32_emulated
     return 0

@@ -67,7 +67,11 @@ struct UserChoices {
 struct RunPaths {
   char programFolder[kTextSize] = {};    // "X:\" + rootName + "\QuarnWin32\"
   char stagingFolder[kTextSize] = {};    // programFolder + "Install\"
-  char descriptionPath[kTextSize] = {};  // stagingFolder + "Disc_01\Install.ini"
+  char descriptionPath[kTextSize] = {};  // verifiedFolder + "Disc_01\Install.ini"
+  // The run's private folder (base/private_folder_win.h), with a trailing backslash: the download keeps
+  // the verified bytes of Install.ini and of every file list there ("Disc_NN\..." as in the staging
+  // folder), and every later step reads them from there, never from the staging folder.
+  char verifiedFolder[kTextSize] = {};
 };
 
 // The download's state on the worker thread.

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "state/install_state_win.h"
+#include "base/private_folder_win.h"
 #include "base/install_log_win.h"
 #include "base/message_box_win.h"
 #include "base/scoped_handle_win.h"
@@ -73,6 +74,24 @@ FetchResult FetchWholeFile(const char* discFolder, const char* fileName, WholeFi
   if (read == 1) return FetchResult::kReadFailed;
   file->size = static_cast<int>(length);
   return read == 0 ? FetchResult::kOk : FetchResult::kCloseFailed;
+}
+
+// Keeps the bytes of Install.ini or a file list, as they arrived and were checked, in the run's private
+// folder (made at the first call): every later step reads them from there, never again from the staging
+// folder, which other users may write. False: nothing can be installed from them.
+bool KeepVerifiedCopy(const char* discFolder, const char* fileName, const char* data, int size) {
+  char* folder = g_state.paths.verifiedFolder;
+  if (folder[0] == '\0' && !CreatePrivateFolder(folder, sizeof g_state.paths.verifiedFolder)) {
+    LogEvent("private folder for the verified description could not be made (error %lu)", GetLastError());
+    return false;
+  }
+  char relative[kTextSize];
+  if (!FormStagingPath("", discFolder, fileName, relative, sizeof relative) ||
+      !WritePrivateFile(folder, relative, data, size < 0 ? 0 : static_cast<size_t>(size))) {
+    LogEvent("verified copy of %s could not be written to %s (error %lu)", fileName, folder, GetLastError());
+    return false;
+  }
+  return true;
 }
 
 // The checks of this run's set (Sign.ini, the lists' [Hashes]); reset by ReadRemoteDescription.
@@ -292,7 +311,8 @@ bool StagedBytesMatch(FileTransfer& t) {
 // Opens the staging file for this attempt: appended to when the staged bytes are continued, replaced
 // whole otherwise.
 ScopedFile OpenStagingFile(const char* path, bool append, uint64_t staged) {
-  ScopedFile file(CreateFileA(path, GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, append ? OPEN_EXISTING : CREATE_ALWAYS,
+  // Written without sharing: no other program may change the bytes while they arrive and are hashed.
+  ScopedFile file(CreateFileA(path, GENERIC_WRITE, 0, nullptr, append ? OPEN_EXISTING : CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr));
   if (file && append) {
     LARGE_INTEGER at;
@@ -579,6 +599,13 @@ int ReadRemoteDescription(WebDisplay& display) {
   }
   // A signed set must say it is this set, for this product and version, still valid and not withdrawn.
   if (RefuseForeignSet(display, text, static_cast<size_t>(size))) return 1;
+  // A new private folder for each run's description: an earlier run in this process leaves none behind.
+  RemovePrivateFolder(g_state.paths.verifiedFolder);
+  g_state.paths.verifiedFolder[0] = '\0';
+  if (!KeepVerifiedCopy("Disc_01", "Install.ini", text, size)) {
+    g_state.flags.cancelRequested = 1;
+    return 1;
+  }
 
   char root[kTextSize];
   FindIniValue("System", "RootDirectory", root, sizeof root, text, size);
@@ -711,6 +738,7 @@ DownloadOutcome DownloadInstallationSet(WebDisplay& display) {
         !g_verifier.UseListHashes(list.text.get(), static_cast<size_t>(list.size))) {
       return Refused(display, SetRefusal::kDamaged, listName);
     }
+    if (!KeepVerifiedCopy(discFolder, listName, list.text.get(), list.size)) return FileFailed(listName);
 
     // Every File%i of every part is looked up in this list: the index answers each lookup exactly as
     // FindIniValue would, without rescanning the list from its start every time.
@@ -761,7 +789,7 @@ DownloadOutcome DownloadInstallationSet(WebDisplay& display) {
 
     // The list last: a staged list means its disc arrived whole.
     if (!BuildStagingPath(discFolder, listName, path, sizeof path)) return FileFailed(listName);
-    ScopedFile out(CreateFileA(path, GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS,
+    ScopedFile out(CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                FILE_ATTRIBUTE_NORMAL, nullptr));
     DWORD written = 0;
     if (!out || !WriteFile(out.get(), list.text.get(), static_cast<DWORD>(list.size), &written, nullptr) ||

@@ -149,7 +149,8 @@ class Unattended(full.FullInstall):
             if rel and path not in kept:
                 self.assertIn("file installed: %s:\\%s%s" % (full.DRIVE, full.ROOT, rel), text)
         self.assertRegex(text, r"file installed: U:\\V92Demo\\QuarnWin32\\QuarnWin32\.exe \(\d+ bytes, from "
-                               r"U:\\V92Demo\\QuarnWin32\\Install\\Disc_01\\QuarnWin32\.ex_, policy replace\)")
+                               r"U:\\V92Demo\\QuarnWin32\\Install\\Disc_01\\QuarnWin32\.ex_, policy replace, checked against the "
+                               r"set's digest\)")
         self.assertIn("installation: drive U:, parts Setup,Systems,Drawings,Blocks,Datas,Help, start afterwards no",
                       text)
         self.assertIn("file kept: %s:\\%s\\QuarnWin32\\quarn.cfg exists (policy *?, answered No)"

@@ -222,14 +222,14 @@ TEST(ServerName, FromFileLine) {
 }
 
 TEST(ServerName, SafeOnlyInsideTheDiscFolder) {
-  const char* safe[] = {"a.txt", "quarnex_32.exe", "Help\\guide.hlp", "a\\b\\c.d", "file.", "x..y",
+  const char* safe[] = {"a.txt", "quarnex_32.exe", "Help\\guide.hlp", "a\\b\\c.d", "x..y",
                         "..a", "\xE1rv\xED.txt"};
   for (const char* n : safe) EXPECT_TRUE(IsSafeServerName(n)) << n;
   const char* unsafe[] = {"",        "..",         "..\\x",     "a\\..\\..\\x", "a\\..",   ".",
                           ".\\a",    "...",        "C:\\x",     "C:x",          "a:b",     "\\x",
                           "\\\\srv\\share\\x", "a\\\\b", "a\\", "../x", "a/b",  "a*b",     "a?b",
                           "a|b",     "a<b",        "a>b",       "a\"b",         ". .",     "a\\. \\b",
-                          "a\tb"};
+                          "a\tb",   "file.",      "file ",     "CON",          "Help\\nul.txt"};
   for (const char* n : unsafe) EXPECT_FALSE(IsSafeServerName(n)) << n;
 }
 

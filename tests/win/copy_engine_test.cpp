@@ -322,6 +322,8 @@ class CopyEngine : public ::testing::Test {
     g_state.choices.targetDrive = kDriveT;
     strcpy(g_state.choices.rootName, kRootName);
     strcpy(g_state.paths.stagingFolder, kStaging.c_str());
+    // The lists this test stages stand for the run's verified copies.
+    strcpy(g_state.paths.verifiedFolder, kStaging.c_str());
     strcpy(g_state.process.windowsFolder, kWindows.c_str());
     strcpy(g_state.process.caption, kCaption);
     MakeDirs(kRoot + "\\QuarnWin32\\Install");
@@ -458,55 +460,107 @@ TEST_F(CopyEngine, TargetGetsTheSourceTimesAndContent) {
   EXPECT_EQ(g_state.copy.copyBytesDone, 1000u + 2 * kBlock + 1);
 }
 
-// A file of at least two blocks whose part this run's download staged with every file checked against
-// the list's hash data is recorded for the uninstaller with the list's digest, without hashing it again;
-// every other file is hashed as it is written. The list here gives a digest that is not the content's,
-// so the record tells which one was taken.
-TEST_F(CopyEngine, LargeCheckedFilesAreRecordedWithTheListsDigest) {
-  const std::string listDigest(64, 'a');
+// Every staged file the verified list's [Hashes] names is checked against that digest before anything of
+// it is written: another user may have changed the staging folder since the download checked it. A match
+// is installed and recorded with the set's digest; a mismatch ends the copy (the damaged-file box names the
+// file) before its target or any later file is touched; a list without hash data copies and hashes the
+// file as it is written.
+TEST_F(CopyEngine, StagedFilesAreCheckedAgainstTheSetsDigestBeforeTheyAreWritten) {
+  enum Digest { kRight, kUpperCase, kOtherContent, kOtherSize, kNone };
   struct Case {
     const char* name;
     size_t size;
-    bool partChecked;
-    const char* hashLine;  // the file's line in [Hashes] after "name=" ("" none; %zu: the size)
-    bool listDigestTaken;
+    Digest digest;
+    bool installed;
   } cases[] = {
-      {"big.dat", 2 * kBlock + 5, true, "%zu AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA", true},
-      {"unchecked.dat", 2 * kBlock + 5, false, "%zu aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa", false},
-      {"small.dat", 2 * kBlock - 1, true, "%zu aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa", false},
-      {"othersize.dat", 2 * kBlock + 5, true, "7 aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa", false},
-      {"shortdigest.dat", 2 * kBlock + 5, true, "%zu aaaa", false},
-      {"nohash.dat", 2 * kBlock + 5, true, "", false},
+      {"big.dat", 2 * kBlock + 5, kRight, true},
+      {"small.dat", 17, kRight, true},
+      {"empty.dat", 0, kRight, true},
+      {"upper.dat", 2 * kBlock + 5, kUpperCase, true},
+      {"changedbig.dat", 2 * kBlock + 5, kOtherContent, false},
+      {"changedsmall.dat", 17, kOtherContent, false},
+      {"longer.dat", kBlock + 1, kOtherSize, false},
+      {"nohash.dat", 2 * kBlock + 5, kNone, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     Fresh();
+    rec = Record{};
     const std::string rel = std::string("\\QuarnWin32\\") + c.name;
-    OneDisc({rel + " " + rel});
-    StageSource(1, rel, Content(c.size, 7));
+    OneDisc({rel + " " + rel, "\\QuarnWin32\\after.txt \\QuarnWin32\\after.txt"});
+    const std::string content = Content(c.size, 7);
+    StageSource(1, rel, content);
+    StageSource(1, "\\QuarnWin32\\after.txt", "after");
+    // The digest of what the download checked: the content, or other bytes put there since.
+    uint64_t checkedSize = 0;
+    std::string digest;
+    const std::string staged = DiscFolder(1) + rel;
+    ASSERT_TRUE(HashFile(staged.c_str(), &checkedSize, &digest));
+    if (c.digest == kUpperCase) {
+      for (char& ch : digest) ch = static_cast<char>(toupper(static_cast<unsigned char>(ch)));
+    }
+    if (c.digest == kOtherContent) StageSource(1, rel, Content(c.size, 8));
+    if (c.digest == kOtherSize) StageSource(1, rel, content + "x");
     std::string list = FileBytes(DiscFolder(1) + "\\Fajls_1.ini");
-    if (c.hashLine[0] != '\0') {
-      char line[160];
-      snprintf(line, sizeof line, c.hashLine, c.size);
+    if (c.digest != kNone) {
       // Keyed by the server name, as the download names the file: the list line's source without its
       // leading backslash.
-      list += std::string("[Hashes]\r\nother.dat=1 ") + std::string(64, '0') + "\r\nQuarnWin32\\" + c.name + "=" +
-              line + "\r\n";
+      uint64_t afterSize = 0;
+      std::string afterDigest;
+      ASSERT_TRUE(HashFile((DiscFolder(1) + "\\QuarnWin32\\after.txt").c_str(), &afterSize, &afterDigest));
+      list += "[Hashes]\r\nQuarnWin32\\after.txt=5 " + afterDigest + "\r\nQuarnWin32\\" + c.name + "=" +
+              std::to_string(checkedSize) + " " + digest + "\r\n";
     }
     PutFile(DiscFolder(1) + "\\Fajls_1.ini", list);
-    g_state.download.remote.discs[0].checked[kSystems] = c.partChecked ? 1 : 0;
-    EXPECT_EQ(RunCopy(&rec, {}, false), 0);
     const std::string target = kRoot + rel;
-    EXPECT_EQ(FileBytes(target), Content(c.size, 7));
-    uint64_t hashedSize = 0;
-    std::string content;
-    ASSERT_TRUE(HashFile(target.c_str(), &hashedSize, &content));
-    uint64_t size = 0;
-    std::string recorded;
-    ASSERT_TRUE(FindRecordedFile(target.c_str(), &size, &recorded));
-    EXPECT_EQ(size, c.size);
-    EXPECT_EQ(recorded, c.listDigestTaken ? listDigest : content);
+    PutFile(target, "the user's old file");
+    // Only the damaged-file box is asked; an installed file asks nothing.
+    const int result =
+        RunCopy(&rec, c.installed ? std::vector<Answer>{} : std::vector<Answer>{{IDOK, nullptr}}, false);
+    if (c.installed) {
+      EXPECT_EQ(FileBytes(target), content);
+      uint64_t size = 0;
+      std::string recorded;
+      ASSERT_TRUE(FindRecordedFile(target.c_str(), &size, &recorded));
+      EXPECT_EQ(size, c.size);
+      uint64_t hashedSize = 0;
+      std::string hashed;
+      ASSERT_TRUE(HashFile(target.c_str(), &hashedSize, &hashed));
+      EXPECT_EQ(recorded, hashed);
+      EXPECT_FALSE(CopyFoundDamagedFile());
+    } else {
+      EXPECT_EQ(result, 1);
+      EXPECT_TRUE(CopyFoundDamagedFile());
+      // Nothing of the file or after it: the old target is untouched, the next file never came.
+      EXPECT_EQ(FileBytes(target), "the user's old file");
+      EXPECT_FALSE(PathExists(kRoot + "\\QuarnWin32\\after.txt"));
+      uint64_t size = 0;
+      std::string recorded;
+      EXPECT_FALSE(FindRecordedFile(target.c_str(), &size, &recorded));
+      ASSERT_EQ(rec.boxes.size(), 1u);
+      EXPECT_NE(rec.boxes[0].text.find(std::string("QuarnWin32\\") + c.name), std::string::npos)
+          << rec.boxes[0].text;
+      EXPECT_NE(rec.boxes[0].text.find("s\xE9r\xFClt"), std::string::npos) << rec.boxes[0].text;  // "sérült"
+      EXPECT_EQ(rec.boxes[0].icon, "error");
+    }
   }
+}
+
+// The copy reads a staged file only with read sharing: while another program holds it open for writing,
+// the copy cannot open it (the open-source box), and nothing of it is installed; so no program can write
+// to it between its check and the end of its copy either.
+TEST_F(CopyEngine, StagedFileOpenForWritingElsewhereIsNotCopied) {
+  OneDisc({"\\a.txt \\a.txt"});
+  StageSource(1, "\\a.txt", "staged");
+  PutFile(kRoot + "\\a.txt", "old");
+  HANDLE writer = CreateFileA((DiscFolder(1) + "\\a.txt").c_str(), GENERIC_WRITE,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(writer, INVALID_HANDLE_VALUE) << GetLastError();
+  EXPECT_EQ(RunCopy(&rec, {{IDCANCEL, nullptr}}, false), 1);
+  CloseHandle(writer);
+  ASSERT_EQ(rec.boxes.size(), 1u);
+  EXPECT_NE(rec.boxes[0].text.find(DiscFolder(1) + "\\a.txt"), std::string::npos) << rec.boxes[0].text;
+  EXPECT_EQ(FileBytes(kRoot + "\\a.txt"), "old");
 }
 
 TEST_F(CopyEngine, DisplayPerBlockAndPerFile) {
@@ -769,15 +823,17 @@ TEST_F(CopyEngine, WriteErrorIsReportedAndCancelStops) {
 }
 
 // A large checked file cut by a write error is recorded with the hash of what reached the target (here
-// nothing: every write to the device fails), not with the list's digest of the whole file.
+// nothing: every write to the device fails), not with the set's digest of the whole file.
 TEST_F(CopyEngine, CutCheckedFileIsRecordedWithWhatWasWritten) {
   g_state.choices.targetDrive = 'Z' - 64;
   strcpy(g_state.choices.rootName, "dev");
   OneDisc({"\\a.dat \\full"});
   StageSource(1, "\\a.dat", Content(2 * kBlock + 5, 3));
+  uint64_t stagedSize = 0;
+  std::string stagedDigest;
+  ASSERT_TRUE(HashFile((DiscFolder(1) + "\\a.dat").c_str(), &stagedSize, &stagedDigest));
   PutFile(DiscFolder(1) + "\\Fajls_1.ini", FileBytes(DiscFolder(1) + "\\Fajls_1.ini") + "[Hashes]\r\na.dat=" +
-                                                std::to_string(2 * kBlock + 5) + " " + std::string(64, 'b') + "\r\n");
-  g_state.download.remote.discs[0].checked[kSystems] = 1;
+                                                std::to_string(2 * kBlock + 5) + " " + stagedDigest + "\r\n");
   HANDLE hold = CreateFileA((DiscFolder(1) + "\\a.dat").c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                             nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(hold, INVALID_HANDLE_VALUE);

@@ -27,6 +27,7 @@
 #include "layout/description.h"
 #include "install/launch_win.h"
 #include "install/progman_dde_win.h"
+#include "install/uninstall_record_win.h"
 #include "staged_description.h"
 #include "test_files.h"
 
@@ -35,6 +36,8 @@ namespace {
 using quarn_test::ExeFolder;
 using quarn_test::FileBytes;
 using quarn_test::PathExists;
+using quarn_test::FileExists;
+using quarn_test::PutFile;
 using quarn_test::StagedDescriptionTest;
 
 constexpr char kStandinExe[] = "QuarnWin32.exe";
@@ -174,7 +177,7 @@ class ConversationTest : public StagedDescriptionTest {
     RemoveDirectoryA(rootFolder_.c_str());
   }
 
-  void SetRoot(const std::string& root) {
+  void SetRoot(const std::string& root, bool record = true) {
     RemoveRoot();
     ASSERT_LT(root.size(), sizeof g_state.choices.rootName);
     strcpy(g_state.choices.rootName, root.c_str());
@@ -185,6 +188,12 @@ class ConversationTest : public StagedDescriptionTest {
     const std::string standin = ExeFolder() + "tools\\standin\\" + kStandinExe;
     ASSERT_TRUE(CopyFileA(standin.c_str(), (programFolder_ + "\\" + kStandinExe).c_str(), FALSE))
         << "the stand-in system is built beside the tests: " << standin;
+    // Recorded as the copy step records the file it installed: the launch starts only that.
+    if (!record) return;
+    uint64_t size = 0;
+    std::string sha256;
+    ASSERT_TRUE(HashFile((programFolder_ + "\\" + kStandinExe).c_str(), &size, &sha256));
+    RecordInstalledFile((programFolder_ + "\\" + kStandinExe).c_str(), size, sha256);
   }
 
   std::string StartedLog() const { return programFolder_ + "\\started.log"; }
@@ -346,6 +355,42 @@ TEST_F(ConversationTest, LaunchStartsAPathWithBlanksUnquoted) {
   EXPECT_TRUE(windows_.Closed());
   ASSERT_TRUE(WaitStarted());
   EXPECT_NE(FileBytes(StartedLog()).find(programFolder_ + "\\QuarnWin32.exe"), std::string::npos);
+}
+
+// Only the program file this run installed, unchanged, is started: one changed after the copy (another
+// user may write into the root folder) or never installed by this run is not.
+TEST_F(ConversationTest, LaunchStartsOnlyTheProgramThisRunInstalled) {
+  struct Case {
+    const char* name;
+    const char* append;  // bytes added to the program file after it was recorded
+    bool recorded;
+    bool started;
+  } const cases[] = {
+      {"unchanged", "", true, true},
+      {"changed after the copy", "patched", true, false},
+      {"never installed by this run", "", false, false},
+  };
+  int n = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    SetRoot("Dde Check " + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(n++), c.recorded);
+    const std::string program = programFolder_ + "\\" + kStandinExe;
+    if (c.append[0] != '\0') {
+      const std::string bytes = FileBytes(program) + c.append;
+      PutFile(program, bytes);
+    }
+    windows_.Create();
+    LaunchInstalledSystem();
+    EXPECT_TRUE(windows_.Closed());
+    if (c.started) {
+      EXPECT_TRUE(WaitStarted());
+    } else {
+      EXPECT_TRUE(StandinProcesses().empty());
+      EXPECT_FALSE(FileExists(StartedLog()));
+    }
+    EndStandins();
+    RemoveRoot();
+  }
 }
 
 TEST_F(ConversationTest, LaunchWithoutTheSystemOnlyCloses) {

@@ -1,0 +1,157 @@
+// Names Windows does not take as written (devices, streams, trailing dots and blanks) are refused wherever
+// a set names a file or a folder, like "..": server names, file line sources and targets, folders, the
+// root, fonts and the desktop link.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "layout/description.h"
+#include "layout/install_layout.h"
+
+namespace {
+
+struct NameCase {
+  const char* path;
+  bool special;
+};
+
+// Paths as a set writes them; the same table drives every consumer below.
+const NameCase kNames[] = {
+    // ordinary names, also those that only look like devices
+    {"\\QuarnWin32\\a.exe", false},
+    {"\\Help\\guide.hlp", false},
+    {"\\a..b\\c", false},
+    {"\\.rc", false},
+    {"\\CONSOLE.txt", false},
+    {"\\icon.ico", false},
+    {"\\COM10", false},
+    {"\\LPT", false},
+    {"\\NULL", false},
+    {"\\xCON", false},
+    {"\\a b\\c d.txt", false},
+    {"\\Blokkok\\\xE1rv\xED.qbl", false},  // accented letters in code page 1250
+    {"\\", false},
+    // devices, in any element, any case, with or without an extension
+    {"\\CON", true},
+    {"\\con", true},
+    {"\\Nul", true},
+    {"\\PRN.txt", true},
+    {"\\aux.tar.gz", true},
+    {"\\QuarnWin32\\COM1", true},
+    {"\\QuarnWin32\\lpt9.log", true},
+    {"\\COM0", true},
+    {"\\LPT1 .txt", true},  // blanks before the dot are dropped: still LPT1
+    {"\\NUL \\a.txt", true},
+    {"\\a\\CONIN$", true},
+    {"\\CONOUT$.x", true},
+    {"\\COM\xB9", true},  // superscript one: COM1 to Windows
+    {"\\lpt\xB2.txt", true},
+    {"CON\\a.txt", true},
+    {"\\a/nul.txt", true},
+    // streams and drives
+    {"\\QuarnWin32\\x.txt:ads", true},
+    {"\\x.txt::$DATA", true},
+    {"C:\\a.txt", true},
+    {"\\a:b\\c", true},
+    // a trailing dot or blank in any element
+    {"\\file.", true},
+    {"\\file ", true},
+    {"\\dir.\\a.txt", true},
+    {"\\dir \\a.txt", true},
+    {"\\a\\b\\c\t", true},
+    // "." and ".." have their own rules (ContainsParentSegment): not counted here
+    {"\\.\\a", false},
+    {"\\a\\..", false},
+};
+
+}  // namespace
+
+TEST(SpecialNames, FoundInAnyElement) {
+  for (const NameCase& c : kNames) EXPECT_EQ(HoldsSpecialWindowsName(c.path), c.special) << c.path;
+  EXPECT_FALSE(HoldsSpecialWindowsName(nullptr));
+  EXPECT_FALSE(HoldsSpecialWindowsName(""));
+}
+
+TEST(SpecialNames, RefusedAsServerNames) {
+  for (const NameCase& c : kNames) {
+    // Server names have no leading backslash; "." and ".." and the bare separator are refused anyway.
+    const std::string name = c.path[0] == '\\' ? c.path + 1 : c.path;
+    if (name.empty() || ContainsParentSegment(name.c_str()) || name.find("\\.\\") != std::string::npos ||
+        name.compare(0, 2, ".\\") == 0) {
+      continue;
+    }
+    EXPECT_EQ(IsSafeServerName(name.c_str()), !c.special) << name;
+  }
+}
+
+TEST(SpecialNames, RefusedAsFileLineTargetsAndSources) {
+  for (const NameCase& c : kNames) {
+    if (ContainsParentSegment(c.path) || c.path[0] != '\\' || c.path[1] == '\0') continue;
+    SCOPED_TRACE(c.path);
+    FileEntry e;
+    // As the target: the parser flags it, and the copy's own check refuses it again.
+    const std::string asTarget = std::string("\\a.txt ") + c.path;
+    const FileLineStatus target = ParseFileLine(asTarget.c_str(), &e);
+    EXPECT_EQ(target, c.special ? FileLineStatus::kUnsafePath : FileLineStatus::kOk);
+    EXPECT_EQ(CheckTarget(e, "C:\\windows", TargetPathOf(e, "T:\\V92Demo", "C:\\windows")),
+              c.special ? TargetCheck::kOutsideBase : TargetCheck::kOk);
+    // In the Windows folder too.
+    const std::string inWindows = std::string("\\a.txt *%") + c.path;
+    ASSERT_EQ(ParseFileLine(inWindows.c_str(), &e), c.special ? FileLineStatus::kUnsafePath : FileLineStatus::kOk);
+    EXPECT_EQ(CheckTarget(e, "C:\\windows", TargetPathOf(e, "T:\\V92Demo", "C:\\windows")),
+              c.special ? TargetCheck::kOutsideBase : TargetCheck::kOk);
+    // As the source (the staged file the copy reads).
+    const std::string asSource = std::string(c.path) + " \\a.txt";
+    if (strchr(c.path, ' ') == nullptr && strchr(c.path, '\t') == nullptr) {
+      EXPECT_EQ(ParseFileLine(asSource.c_str(), &e), c.special ? FileLineStatus::kUnsafePath : FileLineStatus::kOk);
+    }
+  }
+}
+
+TEST(SpecialNames, RefusedAsFoldersAndTheRoot) {
+  for (const NameCase& c : kNames) {
+    if (ContainsParentSegment(c.path) || c.path[0] != '\\' || c.path[1] == '\0') continue;
+    if (strcmp(c.path, "\\.\\a") == 0) continue;  // "." is refused as a folder element on its own
+    char out[256] = "old";
+    EXPECT_EQ(BuildSubfolderPath(out, sizeof out, "T:\\V92Demo", c.path), !c.special) << c.path;
+    if (c.special) {
+      EXPECT_STREQ(out, "") << c.path;
+    }
+    // The root is a single folder: only the one-element names apply.
+    const char* root = c.path + 1;
+    if (strpbrk(root, "\\/:") == nullptr) {
+      EXPECT_EQ(IsPlainFolderName(root), !c.special) << root;
+      EXPECT_EQ(BuildRootFolderPath(out, sizeof out, 20, root), !c.special) << root;
+      EXPECT_EQ(IsServerRootName(root), !c.special) << root;
+    }
+  }
+}
+
+TEST(SpecialNames, DesktopLinkNamesThatOpenADevice) {
+  // The group name + ".lnk": a device name opens the device; a trailing dot or blank is inside the name.
+  struct Case {
+    const char* group;
+    bool ok;
+  } const cases[] = {
+      {"QuarnCAD 9.20 Demo", true}, {"QuarnSoft Kft.", true}, {"Quarn ", true},  {"CONSOLE", true},
+      {"CON", false},               {"nul", false},           {"COM1", false},   {"Lpt3", false},
+      {"AUX ", false},              {"PRN.x", false},         {"a:b", false},    {"CLOCK$", false},
+  };
+  for (const Case& c : cases) EXPECT_EQ(IsPlainLinkName(c.group), c.ok) << c.group;
+}
+
+TEST(SpecialNames, RefusedAsFonts) {
+  char out[256];
+  struct Case {
+    const char* font;
+    bool ok;
+  } const cases[] = {
+      {"DejaVuSans.ttf", true}, {"a b.ttf", true},     {"CON.ttf", false},    {"aux", false},
+      {"a.ttf:x", false},       {"a.ttf.", false},     {"a.ttf ", false},     {"com1.fon", false},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(IsFontFileInsideFontsFolder(c.font), c.ok) << c.font;
+    EXPECT_EQ(BuildFontPath("C:\\windows", c.font, out, sizeof out), c.ok) << c.font;
+  }
+}
