@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "install/profile_section.h"
-#include "install/profile_section_win.h"
+#include "layout/profile_section.h"
+#include "layout/profile_section_win.h"
 #include "web/ini_index.h"
 
 int main(int argc, char** argv) {

@@ -23,8 +23,8 @@
 #include "install/copy_progress.h"
 #include "layout/description.h"
 #include "install/uninstall_record_win.h"
-#include "install/profile_section.h"
-#include "install/profile_section_win.h"
+#include "layout/profile_section.h"
+#include "layout/profile_section_win.h"
 #include "res/resource.h"  // the string table of the boxes
 #include "ui/progress_text.h"
 #include "ui/web_display_win.h"

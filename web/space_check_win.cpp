@@ -8,10 +8,10 @@
 
 #include "base/install_log_win.h"
 #include "base/message_box_win.h"
-#include "install/profile_section.h"
-#include "install/profile_section_win.h"
 #include "layout/description.h"
 #include "layout/install_layout.h"
+#include "layout/profile_section.h"
+#include "layout/profile_section_win.h"
 #include "state/install_state_win.h"
 #include "web/network_texts.h"
 #include "web/space_check.h"

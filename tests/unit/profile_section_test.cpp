@@ -1,6 +1,6 @@
 // ProfileSection over hand-made section buffers (the platform's own answers are compared under Wine in
 // tests/win/profile_section_test.cpp).
-#include "install/profile_section.h"
+#include "layout/profile_section.h"
 
 #include <gtest/gtest.h>
 

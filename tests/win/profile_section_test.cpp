@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "install/profile_section.h"
-#include "install/profile_section_win.h"
+#include "layout/profile_section.h"
+#include "layout/profile_section_win.h"
 #include "test_files.h"
 
 namespace {

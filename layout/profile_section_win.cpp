@@ -1,4 +1,4 @@
-#include "install/profile_section_win.h"
+#include "layout/profile_section_win.h"
 
 #include <windows.h>
 

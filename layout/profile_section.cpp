@@ -1,4 +1,4 @@
-#include "install/profile_section.h"
+#include "layout/profile_section.h"
 
 #include <algorithm>
 #include <cstring>
