@@ -10,6 +10,9 @@ from harness import prefix_path, wait_until
 from options_session import (CHOOSE_DRIVE, CHOOSER_TITLE, DRIVE_EDIT, OPTIONS_TITLE, START_AFTER,
                              OptionsTestCase)
 
+# Its set is an unsigned test set: the program without a key installs it.
+harness.use_unkeyed_program()
+
 CRLF = "\r\n"
 
 
