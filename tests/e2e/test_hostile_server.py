@@ -333,8 +333,8 @@ CASES = [
               "install_extra": ["Dir3=\\..\\escape"]},
          check=escape_refused),
     Case("target_drive", "target codes naming a drive: C:\\escape.txt, *%C:\\escape.txt, \\C:\\escape.txt",
-         "without a leading backslash: message 13; a drive inside the path cannot be created: message 6; "
-         "nothing written", "success", boxes=["13", "13", "6"],
+         "every one refused as a bad target code (message 13): without a leading backslash, or with a ':' "
+         "in an element (a drive or a stream); nothing written", "success", boxes=["13", "13", "13"],
          set={"list_extra": ["File3=\\setup.cfg C:\\escape.txt", "File4=\\setup.cfg *%C:\\escape.txt",
                              "File5=\\setup.cfg \\C:\\escape.txt"]},
          check=escape_refused),
