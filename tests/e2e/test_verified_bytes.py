@@ -70,7 +70,7 @@ class VerifiedBytes(full.FullInstall):
         self.driver("msgbox", full.REPLACE_QUESTION, "yes", 2000)
         _, out = self.driver("msgbox", "sérült", "none", 60000)
         self.shot("damaged_box")
-        self.assertIn("A letöltött QuarnWin32.ex_ fájl sérült, a telepítés megszakad!", "\n".join(out))
+        self.assertIn("A letöltött ' QuarnWin32.ex_ ' fájl sérült, a telepítés megszakad!", "\n".join(out))
         self.driver("msgbox", "sérült", "ok", 5000)
         harness.wait_until(lambda: (harness.web_dialog_texts(self.driver) or {}).get(harness.IDCANCEL)
                            == harness.EXIT_BUTTON, 60, what="the interrupted end")

@@ -165,18 +165,26 @@ class WebInstall(WebDialogDriving, unittest.TestCase):
         """A staged file that opens but cannot be read: message 7 ("... másolás olvasás hiba ...") names
         source and target, and Cancel there ends the run as cancelled before anything is registered.
 
-        The whole disc is staged before the run, with big.dat a link to /proc/self/mem: Wine opens it (the
-        wineserver's memory), and the first read, at address 0, fails with EIO. The server, like an old
-        set's, has no Sign.ini, and it has no list for disc 1: the download phase ends at once, as at the
-        usual end of a set, and the copy installs what was staged."""
+        The set (without hash data) is downloaded as usual; the system's program is already installed, so
+        its replace question holds the copy before big.dat is copied. Meanwhile the staged big.dat becomes a
+        link to /proc/self/mem: Wine opens it (the wineserver's memory), and the first read, at address 0,
+        fails with EIO. (The copy reads the lists the download fetched in this run, so the staged disc
+        cannot simply be laid out before the run.)"""
         self.serve()
-        self.srv.set_rules([{"match": "*/Disc_01/Sign.ini", "action": "status", "status": 404},
-                            {"match": "*/Disc_01/Fajls_1.ini", "action": "status", "status": 404}])
+        program = os.path.join(DRIVE_DIR, ROOT, "QuarnWin32", "QuarnWin32.exe")
+        os.makedirs(os.path.dirname(program), exist_ok=True)
+        with open(program, "wb") as f:
+            f.write(b"MZ an earlier installation")
+        self.start_installation()
+        question = harness.wait_until(lambda: harness.program_box(self.drv), 60, what="the replace question",
+                                      ended=lambda: harness.web_dialog_end(self.drv))
+        self.assertIn("kívánja", question[1])
         staging = os.path.join(DRIVE_DIR, ROOT, "QuarnWin32", "Install", "Disc_01")
-        shutil.copytree(self.set.disc, staging)
         os.remove(os.path.join(staging, "big.dat"))
         os.symlink("/proc/self/mem", os.path.join(staging, "big.dat"))
-        self.start_installation()
+        self.drv("msgbox", question[0], "yes", 2000)
+        harness.wait_until(lambda: not (harness.program_box(self.drv) or ("", ""))[1].count("kívánja"), 30,
+                           what="the question to close")
         box = harness.wait_until(lambda: harness.program_box(self.drv), 60, what="the read error (message 7)",
                                  ended=lambda: harness.web_dialog_end(self.drv, ("olvasás",)))
         self.shot("read_error")
