@@ -313,6 +313,7 @@ def start_failure(drv, installer):
     parts = ["program %s" % ("still running" if installer.proc.poll() is None
                              else "ended with %r" % installer.proc.returncode)]
     parts.append("windows: %r" % (drv("list", check=False)[1],))
+    parts.append("processes of the prefix: %r" % (leftovers.describe_prefix_processes(),))
     try:
         with open(temp_install_log(), "rb") as f:
             parts.append("log: %r" % f.read()[-1500:].decode("cp1250", "replace"))

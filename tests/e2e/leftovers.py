@@ -85,7 +85,8 @@ def _end_pid(pid, timeout=5.0):
 
 
 def prefix_processes(names=PREFIX_PROGRAMS, prefix=None):
-    """Host pids of the running processes of this Wine prefix whose command line holds one of names."""
+    """Host pids of the running processes of this Wine prefix whose command line holds one of names (None:
+    every process of the prefix)."""
     prefix = prefix or os.environ.get("WINEPREFIX")
     if not prefix:
         return []
@@ -93,7 +94,7 @@ def prefix_processes(names=PREFIX_PROGRAMS, prefix=None):
     found = []
     for pid in filter(str.isdigit, os.listdir("/proc")):
         cmdline = _cmdline(int(pid))
-        if not cmdline or not any(n in cmdline for n in names):
+        if not cmdline or (names is not None and not any(n in cmdline for n in names)):
             continue
         try:
             with open("/proc/%s/environ" % pid, "rb") as f:
@@ -102,6 +103,29 @@ def prefix_processes(names=PREFIX_PROGRAMS, prefix=None):
         except OSError:
             continue
     return found
+
+
+def _age(pid):
+    """Seconds since the process started, from /proc (its start in clock ticks after boot)."""
+    try:
+        with open("/proc/%d/stat" % pid) as f:
+            started = int(f.read().rsplit(")", 1)[1].split()[19]) / os.sysconf("SC_CLK_TCK")
+        with open("/proc/uptime") as f:
+            return float(f.read().split()[0]) - started
+    except (OSError, ValueError, IndexError):
+        return -1.0
+
+
+def describe_prefix_processes(prefix=None):
+    """Every running process of this Wine prefix as "pid age command line" (Wine's own services, the
+    wineserver and the driver included): what was running when something did not appear."""
+    lines = []
+    for pid in sorted(prefix_processes(None, prefix)):
+        cmdline = _cmdline(pid)
+        if cmdline is not None:
+            text = cmdline.replace(b"\0", b" ").decode("utf-8", "replace").strip()
+            lines.append("%d %.0fs %s" % (pid, _age(pid), text))
+    return lines
 
 
 def end_all(build, quiet=False):
