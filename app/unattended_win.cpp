@@ -10,6 +10,7 @@
 #include "state/install_state_win.h"
 #include "app/main_window_win.h"
 #include "app/usage_texts.h"
+#include "base/resource_text_win.h"
 #include "app/worker_win.h"
 #include "base/private_folder_win.h"
 #include "base/install_log_win.h"
@@ -189,13 +190,14 @@ int RunProgram(HINSTANCE instance, const char* commandLine) {
   ExitCode code = ExitCode::kInstalled;
   if (g_line.error != CommandLineError::kNone) {
     LogEvent("bad command line: %s: \"%s\"", CommandLineErrorName(g_line.error), g_line.errorToken);
-    ShowBox(nullptr, CommandLineErrorText(g_line).c_str(), g_state.process.caption, MB_OK | MB_ICONERROR, IDOK);
+    const std::string format = LoadResourceText(instance, static_cast<UINT>(CommandLineErrorTextId(g_line.error)));
+    ShowBox(nullptr, CommandLineErrorText(g_line, format.c_str()).c_str(), g_state.process.caption, MB_OK | MB_ICONERROR, IDOK);
     code = ExitCode::kBadCommandLine;
   } else if (g_line.help) {
     // Asked for explicitly: shown even in a silent run.
     const bool silent = IsSilentRun();
     SetSilentRun(false);
-    ShowBox(nullptr, kHelpText, g_state.process.caption, MB_OK | MB_ICONINFORMATION, IDOK);
+    ShowBox(nullptr, LoadResourceText(instance, IDS_HELP).c_str(), g_state.process.caption, MB_OK | MB_ICONINFORMATION, IDOK);
     SetSilentRun(silent);
   } else if (g_line.uninstall) {
     code = RunUninstall();

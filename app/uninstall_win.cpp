@@ -20,6 +20,8 @@
 
 #include "state/install_state_win.h"
 #include "app/usage_texts.h"
+#include "base/resource_text_win.h"
+#include "res/resource.h"
 #include "base/install_log_win.h"
 #include "base/message_box_win.h"
 #include "base/scoped_handle_win.h"
@@ -439,12 +441,12 @@ ExitCode RunUninstall() {
   if (ReadWholeFile(listPath, &text)) parsed = ParseManifest(text.data(), text.size(), &m);
   if (!parsed.headerOk) {
     LogEvent("uninstall: no list of what an installation created");
-    ShowBox(nullptr, kNothingToUninstallText, g_state.process.caption, MB_OK | MB_ICONERROR, IDOK);
+    ShowBox(nullptr, LoadResourceText(g_state.windows.instance, IDS_NOTHING_TO_UNINSTALL).c_str(), g_state.process.caption, MB_OK | MB_ICONERROR, IDOK);
     return ExitCode::kNotInstalled;
   }
   UninstallBounds bounds;
   if (!VerifyList(text, m, &bounds)) {
-    ShowBox(nullptr, kUninstallListRefusedText, g_state.process.caption, MB_OK | MB_ICONERROR, IDOK);
+    ShowBox(nullptr, LoadResourceText(g_state.windows.instance, IDS_UNINSTALL_LIST_CHANGED).c_str(), g_state.process.caption, MB_OK | MB_ICONERROR, IDOK);
     return ExitCode::kUninstallListRefused;
   }
   LogEvent("uninstall: list verified against HKLM\\%s; root folder %s", bounds.entryKey.c_str(), bounds.root.c_str());
@@ -452,7 +454,8 @@ ExitCode RunUninstall() {
     LogEvent("uninstall: %d damaged line(s) skipped, the first is line %d", parsed.badLines, parsed.firstBadLine);
   }
   const std::string name = m.systemName.empty() ? m.group : m.systemName;
-  if (ShowBox(nullptr, UninstallQuestion(name.c_str()).c_str(), g_state.process.caption, MB_YESNO | MB_ICONQUESTION, IDYES) !=
+  const std::string question = LoadResourceText(g_state.windows.instance, IDS_UNINSTALL_QUESTION);
+  if (ShowBox(nullptr, UninstallQuestion(question.c_str(), name.c_str()).c_str(), g_state.process.caption, MB_YESNO | MB_ICONQUESTION, IDYES) !=
       IDYES) {
     return ExitCode::kCancelled;
   }
@@ -484,6 +487,8 @@ ExitCode RunUninstall() {
   if (!programFolder.empty()) programFolder.pop_back();
   RemoveFolders(m, bounds, programFolder);
   for (const std::string& k : kept) LogEvent("kept (changed): %s", k.c_str());
-  ShowBox(nullptr, UninstallDoneText(kept).c_str(), g_state.process.caption, MB_OK | MB_ICONINFORMATION, IDOK);
+  const std::string done = LoadResourceText(g_state.windows.instance, IDS_UNINSTALL_DONE);
+  const std::string keptText = LoadResourceText(g_state.windows.instance, IDS_UNINSTALL_DONE_KEPT);
+  ShowBox(nullptr, UninstallDoneText(done.c_str(), keptText.c_str(), kept).c_str(), g_state.process.caption, MB_OK | MB_ICONINFORMATION, IDOK);
   return ExitCode::kInstalled;
 }

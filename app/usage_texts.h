@@ -1,27 +1,22 @@
-// The Hungarian texts of the command line and of the uninstaller, as code page 1250 bytes. Names that
-// come from outside (a switch as typed, a system name, a kept file) are only ever appended to these
-// texts, never used as a format.
+// The texts of the command line and of the uninstaller are in the string table (code page 1250); this
+// picks which one a situation shows and fills it. Names that come from outside (a switch as typed, a
+// system name, a kept file) are only ever inserted as text, never used as a format.
 #pragma once
 #include <string>
 #include <vector>
 
 #include "app/command_line.h"
 
-// The help box of /?.
-extern const char kHelpText[];
+// The string table id of the box for a bad command line: what is wrong, with a "%s" for the switch or
+// name it is about (none for the /UNINSTALL conflict), and a pointer to /?. 0 for a good line.
+int CommandLineErrorTextId(CommandLineError error);
 
-// "Biztosan eltávolítja a(z) <systemName> rendszert és minden összetevőjét?" (Yes/No).
-std::string UninstallQuestion(const char* systemName);
+// The box for a bad command line from its text (the id above, loaded): the switch or name filled in.
+std::string CommandLineErrorText(const CommandLine& line, const char* format);
 
-// The box for a bad command line: what is wrong, the switch or name it is about, and a pointer to /?.
-std::string CommandLineErrorText(const CommandLine& line);
+// The uninstaller's question (Yes/No) from its text (IDS_UNINSTALL_QUESTION) and the system's name.
+std::string UninstallQuestion(const char* format, const char* systemName);
 
-// The end of an interactive removal: done, and the files kept because they changed since installing.
-std::string UninstallDoneText(const std::vector<std::string>& keptFiles);
-
-// "Nincs eltávolítható telepítés." (nothing to remove: no list of what an installation created).
-extern const char kNothingToUninstallText[];
-
-// The list of what the installation created differs from the one it wrote (its SHA-256 is kept in the
-// uninstall entry): nothing is removed.
-extern const char kUninstallListRefusedText[];
+// The end of an interactive removal: doneText (IDS_UNINSTALL_DONE) when nothing was kept, else
+// keptText (IDS_UNINSTALL_DONE_KEPT) and the files kept because they changed since installing.
+std::string UninstallDoneText(const char* doneText, const char* keptText, const std::vector<std::string>& keptFiles);

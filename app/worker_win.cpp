@@ -11,6 +11,8 @@
 #include "app/unattended_win.h"
 #include "app/web_dialog_win.h"
 #include "base/install_log_win.h"
+#include "base/resource_text_win.h"
+#include "res/resource.h"
 #include "base/message_box_win.h"
 #include "app/worker_texts.h"
 #include "build_config.h"
@@ -131,7 +133,7 @@ DownloadOutcome Download(WebDisplay& display) {
 // staged stays, as at every end.
 DWORD EndFileFailed(WebDisplay& display, const char* serverName) {
   char text[kTextSize * 2];
-  FormatFileFailed(serverName, text, sizeof text);
+  FormatFileFailed(LoadResourceText(g_state.windows.instance, IDS_FILE_NOT_DOWNLOADED).c_str(), serverName, text, sizeof text);
   // Owned by the web dialog: the worker thread has no window of its own to hold it in front.
   ShowBox(display.owner(), text, g_state.process.caption, MB_ICONERROR | MB_OK, IDOK);
   g_state.flags.cancelRequested = 1;

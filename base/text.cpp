@@ -41,3 +41,20 @@ int64_t ParseDecimal(const char* text) {
   }
   return negative ? -value : value;
 }
+
+std::string FillText(const char* format, std::initializer_list<std::string> values) {
+  std::string out;
+  auto next = values.begin();
+  for (const char* p = format != nullptr ? format : ""; *p != '\0'; ++p) {
+    if (p[0] == '%' && (p[1] == 's' || p[1] == 'd')) {
+      if (next != values.end()) out += *next++;
+      ++p;
+    } else if (p[0] == '%' && p[1] == '%') {
+      out += '%';
+      ++p;
+    } else {
+      out += *p;
+    }
+  }
+  return out;
+}

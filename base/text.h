@@ -18,3 +18,11 @@ bool StartsWith(const char* text, const char* prefix);
 // A decimal number by the description's rules: leading blanks, a sign, digits up to the first
 // non-digit; no digits give 0. Saturates at the int64 range instead of overflowing.
 int64_t ParseDecimal(const char* text);
+
+#include <initializer_list>
+#include <string>
+
+// A text of the string table with its blanks filled: each "%s" or "%d" takes the next of values, in
+// order ("%%" is a percent sign). The values are inserted as they are, never read as a format, so a
+// name from outside ("%s%n") cannot change the text; a blank without a value is left out.
+std::string FillText(const char* format, std::initializer_list<std::string> values);

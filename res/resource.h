@@ -32,6 +32,27 @@
 #define IDS_SET_EXPIRED 40        // %s the date the signed set was valid until (YYYY-MM-DD)
 #define IDS_SET_FOREIGN 41        // %s what the set is signed for (folder, CadSystem or Version)
 #define IDS_SET_WITHDRAWN 42      // %s the set's sequence number
+#define IDS_HELP 43               // the /? box
+#define IDS_CMD_UNKNOWN_SWITCH 44 // %s the switch as typed (this and the next eight: a bad command line)
+#define IDS_CMD_MISSING_VALUE 45
+#define IDS_CMD_UNEXPECTED_VALUE 46
+#define IDS_CMD_BAD_DRIVE 47
+#define IDS_CMD_UNKNOWN_PART 48
+#define IDS_CMD_PART_NOT_OFFERED 49
+#define IDS_CMD_REPEATED 50
+#define IDS_CMD_TOO_LONG 51
+#define IDS_CMD_CONFLICT 52       // no value: /UNINSTALL with installation switches
+#define IDS_NOTHING_TO_UNINSTALL 53
+#define IDS_UNINSTALL_QUESTION 54 // %s the system's name
+#define IDS_UNINSTALL_DONE 55
+#define IDS_UNINSTALL_DONE_KEPT 56 // followed by the kept files, one a line
+#define IDS_UNINSTALL_LIST_CHANGED 57
+#define IDS_RETRY 58              // %d attempt, %d attempts; the file follows
+#define IDS_RETRY_WAIT 59         // %d attempt, %d attempts, %d seconds left; the file follows
+#define IDS_NO_SPACE 60           // %s drive, %d MB needed, %d MB free
+#define IDS_FILE_NOT_DOWNLOADED 61 // %s the file as the server names it
+#define IDS_FILE_DAMAGED 62       // %s the file that failed its hash
+#define IDS_SET_BAD_SIGNATURE 63
 
 // ---- Main window ----
 #define IDM_OPEN_OPTIONS 500      // posted by the main window to itself after creation

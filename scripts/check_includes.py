@@ -27,7 +27,10 @@ LAYERS = {"base": 0, "state": 1, "layout": 2, "ui": 3, "web": 4, "install": 4, "
 PEERS = {("web", "install"), ("install", "web")}
 GENERATED = {"build_config.h": "app"}
 RESOURCE_USERS = {"app", "ui"}
-RESOURCE_EXCEPTIONS = {"install/copy_engine_win.cpp", "web/set_verify_win.cpp"}
+RESOURCE_EXCEPTIONS = {
+    "install/copy_engine_win.cpp", "web/set_verify_win.cpp", "web/set_download_win.cpp",
+    "web/space_check_win.cpp",
+}
 KNOWN = {
     "web/session_win.cpp includes build_config.h (the generated build_config.h is of app/'s level)",
     "install/copy_engine_win.cpp includes web/server_layout.h (web/ and install/ are peers)",

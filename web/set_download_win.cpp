@@ -16,6 +16,8 @@
 
 #include "state/install_state_win.h"
 #include "base/private_folder_win.h"
+#include "base/resource_text_win.h"
+#include "res/resource.h"
 #include "base/install_log_win.h"
 #include "base/message_box_win.h"
 #include "base/scoped_handle_win.h"
@@ -453,7 +455,7 @@ bool WaitBeforeRetry(WebDisplay& display, uint32_t delayMs, int nextAttempt, con
     if (left != shownSeconds) {
       shownSeconds = left;
       char text[kTextSize];
-      FormatRetryStatus(nextAttempt, kMaxAttempts, left, status, text, sizeof text);
+      FormatRetryStatus(LoadResourceText(g_state.windows.instance, (left) > 0 ? IDS_RETRY_WAIT : IDS_RETRY).c_str(), nextAttempt, kMaxAttempts, left, status, text, sizeof text);
       display.ShowStatus(text);
     }
     // Short slices: Cancel ends the wait at once.
@@ -522,7 +524,7 @@ ListFetch FetchList(WebDisplay& display, const char* discFolder, const char* lis
   for (int attempt = 1;; ++attempt) {
     if (attempt > 1) {
       char text[kTextSize];
-      FormatRetryStatus(attempt, kMaxAttempts, 0, status, text, sizeof text);
+      FormatRetryStatus(LoadResourceText(g_state.windows.instance, IDS_RETRY).c_str(), attempt, kMaxAttempts, 0, status, text, sizeof text);
       display.ShowStatus(text);
     }
     AttemptResult r = FetchListOnce(url, list);
@@ -835,7 +837,7 @@ int DownloadFile(WebDisplay& display, const char* discFolder, const char* fileNa
   for (int attempt = 1;; ++attempt) {
     if (attempt > 1) {
       char text[kTextSize];
-      FormatRetryStatus(attempt, kMaxAttempts, 0, status, text, sizeof text);
+      FormatRetryStatus(LoadResourceText(g_state.windows.instance, IDS_RETRY).c_str(), attempt, kMaxAttempts, 0, status, text, sizeof text);
       display.ShowStatus(text);
     }
     AttemptResult r = TryOnce(display, discFolder, fileName, &t);

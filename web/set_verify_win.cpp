@@ -7,18 +7,13 @@
 #include "base/message_box_win.h"
 #include "base/sizes.h"
 #include "state/install_state_win.h"
+#include "base/resource_text_win.h"
+#include "base/text.h"
 #include "res/resource.h"
 #include "web/ini_lookup.h"
 #include "web/set_crypto_win.h"
 
 namespace {
-
-// "A letöltött ' %s ' fájl sérült, a telepítés megszakad!" (the downloaded file %s is damaged, the
-// installation stops)
-const char kDamagedText[] = "A let\xf6lt\xf6tt ' %s ' f\xe1jl s\xe9r\xfclt, a telep\xedt\xe9s megszakad!";
-// "A telepítő készlet aláírása érvénytelen, a telepítés megszakad!" (the set's signature is not valid)
-const char kBadSignatureText[] =
-    "A telep\xedt\xf5 k\xe9szlet al\xe1\xedr\xe1sa \xe9rv\xe9nytelen, a telep\xedt\xe9s megszakad!";
 
 bool Matches(const HashEntry& e, const char* text, size_t size) {
   Sha256Hasher h;
@@ -132,18 +127,16 @@ SetVerifier::Expect SetVerifier::ExpectDescription(const HashEntry** entry) cons
 
 void ShowSetRefusal(HWND owner, const char* caption, SetRefusal why, const char* fileName) {
   char text[512];
-  char format[256] = "";
   const char* named = fileName != nullptr ? fileName : "";
   const char* logged = "";
-  UINT formatId = 0;
+  UINT formatId = IDS_SET_BAD_SIGNATURE;
   switch (why) {
     case SetRefusal::kDamaged:
-      // The format is our own; the server's name is only an argument.
-      snprintf(text, sizeof text, kDamagedText, named);
+      formatId = IDS_FILE_DAMAGED;
       logged = "a file is damaged (size or SHA-256 differs)";
       break;
     case SetRefusal::kBadSignature:
-      snprintf(text, sizeof text, "%s", kBadSignatureText);
+      formatId = IDS_SET_BAD_SIGNATURE;
       logged = "Sign.ini or its signature does not hold";
       break;
     case SetRefusal::kExpired:
@@ -159,13 +152,8 @@ void ShowSetRefusal(HWND owner, const char* caption, SetRefusal why, const char*
       logged = "the signed set's sequence is below this installer's minimum";
       break;
   }
-  if (formatId != 0) {
-    // The string table's format is our own; the set's value is only an argument.
-    if (LoadStringA(g_state.windows.instance, formatId, format, sizeof format) <= 0) {
-      snprintf(format, sizeof format, "%s", kBadSignatureText);
-    }
-    snprintf(text, sizeof text, format, named);
-  }
+  // The string table's text is our own; the server's or the set's value is only inserted into it.
+  CopyText(text, sizeof text, FillText(LoadResourceText(g_state.windows.instance, formatId).c_str(), {named}).c_str());
   LogEvent("set refused: %s", logged);
   // In a silent run no box appears; OK is its only answer.
   ShowBox(owner, text, caption, MB_ICONERROR | MB_OK, IDOK);

@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "base/install_log_win.h"
+#include "base/resource_text_win.h"
+#include "res/resource.h"
 #include "base/message_box_win.h"
 #include "layout/description.h"
 #include "layout/install_layout.h"
@@ -79,7 +81,7 @@ int CheckFreeSpace(HWND owner) {
     if (!GetDiskFreeSpaceExA(root, &available, nullptr, nullptr)) continue;
     if (available.QuadPart >= needs[i].bytes) continue;
     char text[kTextSize];
-    FormatSpaceShortage(needs[i].drive, needs[i].bytes, available.QuadPart, text, sizeof text);
+    FormatSpaceShortage(LoadResourceText(g_state.windows.instance, IDS_NO_SPACE).c_str(), needs[i].drive, needs[i].bytes, available.QuadPart, text, sizeof text);
     LogEvent("too little space on %c: (%llu bytes needed, %llu free): nothing fetched", needs[i].drive,
              static_cast<unsigned long long>(needs[i].bytes), static_cast<unsigned long long>(available.QuadPart));
     ShowBox(owner, text, g_state.process.caption, MB_ICONERROR | MB_OK, IDOK);

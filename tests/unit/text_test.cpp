@@ -29,3 +29,24 @@ TEST(BoundedText, StartsWith) {
   EXPECT_FALSE(StartsWith("[Create", "[CreateGroup("));
   EXPECT_TRUE(StartsWith("x", ""));
 }
+
+TEST(FillText, BlanksTakeTheValuesInOrderAsText) {
+  const struct {
+    const char* what;
+    const char* format;
+    std::initializer_list<std::string> values;
+    std::string expected;
+  } cases[] = {
+      {"one name", "A(z) ' %s ' f\xe1jl", {"a.dat"}, "A(z) ' a.dat ' f\xe1jl"},
+      {"numbers in order", "%d/%d ... (%d mp) ", {"3", "5", "4"}, "3/5 ... (4 mp) "},
+      {"a name is never a format", "[%s]", {"%s%d%n%%"}, "[%s%d%n%%]"},
+      {"a blank without a value is left out", "%d/%d ... ", {"3"}, "3/ ... "},
+      {"values beyond the blanks are not used", "%d/%d ... ", {"3", "5", "4"}, "3/5 ... "},
+      {"a percent sign", "100%% %s", {"x"}, "100% x"},
+      {"other specifiers stay text", "%n %x %", {"x"}, "%n %x %"},
+      {"no format", nullptr, {"x"}, ""},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(FillText(c.format, c.values), c.expected) << c.what;
+  }
+}
