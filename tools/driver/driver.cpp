@@ -750,10 +750,16 @@ int Run(const Args& a) {
 // program opens a new desktop of the same name, while a long-running driver would go on looking at the
 // closed one and see no window at all. Before each command the driver moves to the desktop the name now
 // stands for (the same one as a rule; the move is refused while this thread holds windows or hooks there).
+// A driver started on a desktop of its own (a test's private desktop) stays there.
 void FollowDefaultDesktop() {
+  HDESK before = GetThreadDesktop(GetCurrentThreadId());
+  wchar_t name[64] = L"";
+  if (!before || !GetUserObjectInformationW(before, UOI_NAME, name, sizeof name, nullptr) ||
+      _wcsicmp(name, L"Default") != 0) {
+    return;
+  }
   HDESK current = OpenDesktopW(L"Default", 0, FALSE, GENERIC_ALL);
   if (!current) return;
-  HDESK before = GetThreadDesktop(GetCurrentThreadId());
   if (!SetThreadDesktop(current)) {
     CloseDesktop(current);
   } else if (before && before != current) {
