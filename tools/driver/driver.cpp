@@ -744,28 +744,6 @@ int Run(const Args& a) {
   printf("unknown command %s (driver help lists them)\n", U8(a[0]).c_str());
   return 2;
 }
-// Wine's wineserver closes the default desktop one second after it takes the desktop to be left to its owner
-// (explorer) alone: it counts the desktop's users against the owner's running threads, so a driver waiting
-// between two programs can pass for one of those threads. It then unlinks the desktop's name and the next
-// program opens a new desktop of the same name, while a long-running driver would go on looking at the
-// closed one and see no window at all. Before each command the driver moves to the desktop the name now
-// stands for (the same one as a rule; the move is refused while this thread holds windows or hooks there).
-// A driver started on a desktop of its own (a test's private desktop) stays there.
-void FollowDefaultDesktop() {
-  HDESK before = GetThreadDesktop(GetCurrentThreadId());
-  wchar_t name[64] = L"";
-  if (!before || !GetUserObjectInformationW(before, UOI_NAME, name, sizeof name, nullptr) ||
-      _wcsicmp(name, L"Default") != 0) {
-    return;
-  }
-  HDESK current = OpenDesktopW(L"Default", 0, FALSE, GENERIC_ALL);
-  if (!current) return;
-  if (!SetThreadDesktop(current)) {
-    CloseDesktop(current);
-  } else if (before && before != current) {
-    CloseDesktop(before);  // (refused for the process's first desktop handle, which stays)
-  }
-}
 }  // namespace
 
 int main() {
@@ -786,7 +764,6 @@ int main() {
         pos = tab + 1;
       }
       if (cmd.size() == 1 && cmd[0] == L"quit") break;
-      FollowDefaultDesktop();
       int rc = Run(cmd);
       printf("@@END %d\n", rc);
       fflush(stdout);
