@@ -13,7 +13,7 @@ namespace {
 
 struct NameCase {
   const char* path;
-  bool special;
+  bool reserved;
 };
 
 // Paths as a set writes them; the same table drives every consumer below.
@@ -67,13 +67,13 @@ const NameCase kNames[] = {
 
 }  // namespace
 
-TEST(SpecialNames, FoundInAnyElement) {
-  for (const NameCase& c : kNames) EXPECT_EQ(HoldsSpecialWindowsName(c.path), c.special) << c.path;
+TEST(ReservedWindowsNames, FoundInAnyElement) {
+  for (const NameCase& c : kNames) EXPECT_EQ(HoldsSpecialWindowsName(c.path), c.reserved) << c.path;
   EXPECT_FALSE(HoldsSpecialWindowsName(nullptr));
   EXPECT_FALSE(HoldsSpecialWindowsName(""));
 }
 
-TEST(SpecialNames, RefusedAsServerNames) {
+TEST(ReservedWindowsNames, RefusedAsServerNames) {
   for (const NameCase& c : kNames) {
     // Server names have no leading backslash; "." and ".." and the bare separator are refused anyway.
     const std::string name = c.path[0] == '\\' ? c.path + 1 : c.path;
@@ -81,11 +81,11 @@ TEST(SpecialNames, RefusedAsServerNames) {
         name.compare(0, 2, ".\\") == 0) {
       continue;
     }
-    EXPECT_EQ(IsSafeServerName(name.c_str()), !c.special) << name;
+    EXPECT_EQ(IsSafeServerName(name.c_str()), !c.reserved) << name;
   }
 }
 
-TEST(SpecialNames, RefusedAsFileLineTargetsAndSources) {
+TEST(ReservedWindowsNames, RefusedAsFileLineTargetsAndSources) {
   for (const NameCase& c : kNames) {
     if (ContainsParentSegment(c.path) || c.path[0] != '\\' || c.path[1] == '\0') continue;
     SCOPED_TRACE(c.path);
@@ -93,42 +93,42 @@ TEST(SpecialNames, RefusedAsFileLineTargetsAndSources) {
     // As the target: the parser flags it, and the copy's own check refuses it again.
     const std::string asTarget = std::string("\\a.txt ") + c.path;
     const FileLineStatus target = ParseFileLine(asTarget.c_str(), &e);
-    EXPECT_EQ(target, c.special ? FileLineStatus::kUnsafePath : FileLineStatus::kOk);
+    EXPECT_EQ(target, c.reserved ? FileLineStatus::kUnsafePath : FileLineStatus::kOk);
     EXPECT_EQ(CheckTarget(e, "C:\\windows", TargetPathOf(e, "T:\\V92Demo", "C:\\windows")),
-              c.special ? TargetCheck::kOutsideBase : TargetCheck::kOk);
+              c.reserved ? TargetCheck::kOutsideBase : TargetCheck::kOk);
     // In the Windows folder too.
     const std::string inWindows = std::string("\\a.txt *%") + c.path;
-    ASSERT_EQ(ParseFileLine(inWindows.c_str(), &e), c.special ? FileLineStatus::kUnsafePath : FileLineStatus::kOk);
+    ASSERT_EQ(ParseFileLine(inWindows.c_str(), &e), c.reserved ? FileLineStatus::kUnsafePath : FileLineStatus::kOk);
     EXPECT_EQ(CheckTarget(e, "C:\\windows", TargetPathOf(e, "T:\\V92Demo", "C:\\windows")),
-              c.special ? TargetCheck::kOutsideBase : TargetCheck::kOk);
+              c.reserved ? TargetCheck::kOutsideBase : TargetCheck::kOk);
     // As the source (the staged file the copy reads).
     const std::string asSource = std::string(c.path) + " \\a.txt";
     if (strchr(c.path, ' ') == nullptr && strchr(c.path, '\t') == nullptr) {
-      EXPECT_EQ(ParseFileLine(asSource.c_str(), &e), c.special ? FileLineStatus::kUnsafePath : FileLineStatus::kOk);
+      EXPECT_EQ(ParseFileLine(asSource.c_str(), &e), c.reserved ? FileLineStatus::kUnsafePath : FileLineStatus::kOk);
     }
   }
 }
 
-TEST(SpecialNames, RefusedAsFoldersAndTheRoot) {
+TEST(ReservedWindowsNames, RefusedAsFoldersAndTheRoot) {
   for (const NameCase& c : kNames) {
     if (ContainsParentSegment(c.path) || c.path[0] != '\\' || c.path[1] == '\0') continue;
     if (strcmp(c.path, "\\.\\a") == 0) continue;  // "." is refused as a folder element on its own
     char out[256] = "old";
-    EXPECT_EQ(BuildSubfolderPath(out, sizeof out, "T:\\V92Demo", c.path), !c.special) << c.path;
-    if (c.special) {
+    EXPECT_EQ(BuildSubfolderPath(out, sizeof out, "T:\\V92Demo", c.path), !c.reserved) << c.path;
+    if (c.reserved) {
       EXPECT_STREQ(out, "") << c.path;
     }
     // The root is a single folder: only the one-element names apply.
     const char* root = c.path + 1;
     if (strpbrk(root, "\\/:") == nullptr) {
-      EXPECT_EQ(IsPlainFolderName(root), !c.special) << root;
-      EXPECT_EQ(BuildRootFolderPath(out, sizeof out, 20, root), !c.special) << root;
-      EXPECT_EQ(IsServerRootName(root), !c.special) << root;
+      EXPECT_EQ(IsPlainFolderName(root), !c.reserved) << root;
+      EXPECT_EQ(BuildRootFolderPath(out, sizeof out, 20, root), !c.reserved) << root;
+      EXPECT_EQ(IsServerRootName(root), !c.reserved) << root;
     }
   }
 }
 
-TEST(SpecialNames, DesktopLinkNamesThatOpenADevice) {
+TEST(ReservedWindowsNames, DesktopLinkNamesThatOpenADevice) {
   // The group name + ".lnk": a device name opens the device; a trailing dot or blank is inside the name.
   struct Case {
     const char* group;
@@ -141,7 +141,7 @@ TEST(SpecialNames, DesktopLinkNamesThatOpenADevice) {
   for (const Case& c : cases) EXPECT_EQ(IsPlainLinkName(c.group), c.ok) << c.group;
 }
 
-TEST(SpecialNames, RefusedAsFonts) {
+TEST(ReservedWindowsNames, RefusedAsFonts) {
   char out[256];
   struct Case {
     const char* font;
