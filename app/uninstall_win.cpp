@@ -87,20 +87,6 @@ bool PassesThroughLink(const std::string& root, const std::string& path) {
   return false;
 }
 
-// SHA-256 and size of an open file, read from its start.
-bool HashOpenFile(HANDLE file, uint64_t* size, std::string* sha256) {
-  std::vector<char> buffer(64 * 1024);
-  ContentHash hash;
-  for (;;) {
-    DWORD got = 0;
-    if (!ReadFile(file, buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr)) return false;
-    if (got == 0) break;
-    hash.Add(buffer.data(), got);
-  }
-  *size = hash.size();
-  return hash.Finish(sha256);
-}
-
 // Removes key and its parents while they are empty, never Software\Classes itself or above it.
 void PruneEmptyKeys(std::string key) {
   while (StartsWithNoCase(key, kClassesKey) && key.size() > strlen(kClassesKey)) {

@@ -21,16 +21,10 @@ bool HeldProgramIsInstalled(HANDLE file, const char* path) {
     LogEvent("launch %s: not installed by this run, so not started", path);
     return false;
   }
-  std::vector<char> buffer(64 * 1024);
-  ContentHash hash;
-  for (;;) {
-    DWORD got = 0;
-    if (!ReadFile(file, buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr)) return false;
-    if (got == 0) break;
-    hash.Add(buffer.data(), got);
-  }
+  uint64_t hashed = 0;
   std::string sha256;
-  if (hash.size() != size || !hash.Finish(&sha256) || sha256 != recorded) {
+  if (!HashOpenFile(file, &hashed, &sha256)) return false;
+  if (hashed != size || sha256 != recorded) {
     LogEvent("launch %s: changed since it was installed, so not started", path);
     return false;
   }

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "state/install_state_win.h"
 #include "base/install_log_win.h"
@@ -355,4 +356,17 @@ int SaveUninstallRecord() {
   LogEvent("uninstall list %s: %u files, %u folders, %u values", listPath.c_str(), fileCount,
            static_cast<unsigned>(m.folders.size()), static_cast<unsigned>(m.values.size()));
   return 0;
+}
+
+bool HashOpenFile(HANDLE file, uint64_t* size, std::string* sha256) {
+  std::vector<char> buffer(64 * 1024);
+  ContentHash hash;
+  for (;;) {
+    DWORD got = 0;
+    if (!ReadFile(file, buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr)) return false;
+    if (got == 0) break;
+    hash.Add(buffer.data(), got);
+  }
+  *size = hash.size();
+  return hash.Finish(sha256);
 }

@@ -28,6 +28,10 @@ class ContentHash {
   uint64_t size_ = 0;
 };
 
+// SHA-256 and size of an open file, read from its current position (its start, for a file just opened).
+// False when a read fails.
+bool HashOpenFile(HANDLE file, uint64_t* size, std::string* sha256);
+
 // A file the copy step wrote (created or replaced), with the size and hash of the bytes it wrote. The
 // file is not read back: that would change its last-access time, and a device (a target that names one)
 // may never end.
