@@ -213,12 +213,31 @@ class Driver:
 
     def __init__(self):
         self.log = open(os.path.join(BUILD, "driver.log"), "a", encoding="utf-8")
+        self.restarts = 0
+        self._start()
+
+    def _start(self):
         self.proc = subprocess.Popen(
             ["wine", os.path.join(BUILD, "driver.exe"), "serve"], stdin=subprocess.PIPE,
             stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, env=wine_env())
 
     def __call__(self, *args, check=True):
-        """Runs one driver command; returns (rc, list of output lines). check: raise on rc != 0."""
+        """Runs one driver command; returns (rc, list of output lines). check: raise on rc != 0.
+        Wine closes a desktop a second after its last program ends (between two runs of the installer, when
+        the next one starts late), and the next program gets a new desktop; a driver left on the closed one
+        answers "DESKTOP CLOSED" and is replaced by a new driver, which then runs the command."""
+        rc, out = self._send(args)
+        if rc == 3 and "DESKTOP CLOSED" in out:
+            self.log.write("the driver's desktop was closed: a new driver takes over\n")
+            self._stop()
+            self.restarts += 1
+            self._start()
+            rc, out = self._send(args)
+        if check and rc != 0:
+            raise AssertionError("driver %r failed: %s" % (args, "\n".join(out)))
+        return rc, out
+
+    def _send(self, args):
         line = "\t".join(str(a) for a in args) + "\n"
         self.proc.stdin.write(line.encode("utf-8"))
         self.proc.stdin.flush()
@@ -234,8 +253,6 @@ class Driver:
             out.append(text)
         self.log.write("%r -> %d %r\n" % (args, rc, out))
         self.log.flush()
-        if check and rc != 0:
-            raise AssertionError("driver %r failed: %s" % (args, "\n".join(out)))
         return rc, out
 
     def value(self, *args, key="text"):
@@ -259,7 +276,7 @@ class Driver:
         _, out = self("state", window, control)
         return dict(kv.split("=") for kv in out[0].split())
 
-    def close(self):
+    def _stop(self):
         if self.proc.poll() is None:
             try:
                 self.proc.stdin.write(b"quit\n")
@@ -267,6 +284,12 @@ class Driver:
                 self.proc.wait(timeout=10)
             except Exception:
                 self.proc.kill()
+                self.proc.wait()
+        for f in (self.proc.stdin, self.proc.stdout):
+            f.close()
+
+    def close(self):
+        self._stop()
         self.log.close()
 
 

@@ -7,7 +7,8 @@
 // A window is named by a title substring, or "class=NAME" for an exact class, or "hwnd=0x...".
 // A window may also be named "ctl=ID": a visible top-level window that has a control with that id.
 // Every command, its arguments and what it does are in the table kCommands below; `driver help` prints it.
-// Exit code 0 on success, 1 when not found / failed / timed out, 2 for a wrong command line.
+// Exit code 0 on success, 1 when not found / failed / timed out, 2 for a wrong command line, 3 in serve
+// mode when the desktop this driver watches was closed (see DesktopClosed).
 #include <windows.h>
 #include <dde.h>
 #include <objbase.h>
@@ -92,9 +93,29 @@ static HWND FindNow(const std::wstring& spec) {
   EnumWindows(FindTop, reinterpret_cast<LPARAM>(&f));
   return f.found;
 }
+// Wine closes a desktop a second after the last program on it (other than its own explorer) ends, and the
+// next program gets a new desktop of the same name. This process would stay on the closed one and see no
+// window at all. A closed desktop loses its name (no program can open it any more): each command (and each
+// wait) first checks that this driver's desktop still has one, and the answer "DESKTOP CLOSED" (exit code
+// 3) tells the test to start a new driver. Not checked after `desktop` moved this driver to a test's
+// private desktop, which the test ends itself.
+static bool g_onStartDesktop = true;
+static bool g_desktopClosed = false;
+static bool DesktopClosed() {
+  if (g_onStartDesktop && !g_desktopClosed) {
+    wchar_t name[256] = L"";
+    DWORD needed = 0;
+    if (!GetUserObjectInformationW(GetThreadDesktop(GetCurrentThreadId()), UOI_NAME, name, sizeof name, &needed) ||
+        name[0] == L'\0')
+      g_desktopClosed = true;
+  }
+  return g_desktopClosed;
+}
+
 static HWND WaitFor(const std::wstring& spec, DWORD ms) {
   DWORD t0 = GetTickCount();
   for (;;) {
+    if (DesktopClosed()) return nullptr;
     HWND h = FindNow(spec);
     if (h || GetTickCount() - t0 >= ms) return h;
     Sleep(30);
@@ -348,6 +369,7 @@ int CmdDesktop(const Call& c) {
     printf("desktop failed: %lu\n", GetLastError());
     return 1;
   }
+  g_onStartDesktop = false;
   printf("desktop=%s\n", U8(c.a[1]).c_str());
   return 0;
 }
@@ -764,7 +786,11 @@ int main() {
         pos = tab + 1;
       }
       if (cmd.size() == 1 && cmd[0] == L"quit") break;
-      int rc = Run(cmd);
+      int rc = DesktopClosed() ? 3 : Run(cmd);
+      if (DesktopClosed()) {
+        printf("DESKTOP CLOSED\n");
+        rc = 3;
+      }
       printf("@@END %d\n", rc);
       fflush(stdout);
     }
