@@ -20,6 +20,7 @@ windows in an ordinary start first, so that "nothing seen" means something. Then
 import os
 import shutil
 import subprocess
+import sys
 import unittest
 
 import harness
@@ -102,6 +103,11 @@ class Unattended(full.FullInstall):
         code = self.run_program(["/S", "/DRIVE=" + full.DRIVE, "/NOSTART"] + list(extra), name)
         seen = watcher.finish()
         self.assertEqual(seen, [], "a window of ours appeared in a silent run")
+        if code != 0:  # what the run said of its end, for the failure that follows
+            for path in (staging_log(), temp_log()):
+                if os.path.exists(path):
+                    with open(path, "rb") as f:
+                        sys.stderr.write("%s (last lines):\n%s\n" % (path, f.read()[-3000:].decode("cp1250", "replace")))
         return code
 
     def put_user_files(self):
