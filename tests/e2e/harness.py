@@ -75,9 +75,12 @@ def main():
     started outside Wine is ended however it ends (also on SIGTERM or Ctrl+C)."""
     parse_args()
     signal.signal(signal.SIGTERM, _interrupted)
+    keeper = keep_desktop()
     try:
         result = unittest.main(verbosity=2, exit=False).result
     finally:
+        keeper.kill()
+        keeper.wait()
         leftovers.end_all(BUILD, quiet=True)
     sys.stdout.flush()
     for test, reason in result.skipped:
@@ -88,6 +91,20 @@ def main():
         print("no test ran")
         sys.exit(1)
     sys.exit(SKIPPED_EXIT_CODE if result.skipped else 0)
+
+
+def keep_desktop():
+    """Starts `driver keep` for the module's run: Wine closes its desktop when it believes only its explorer
+    is left there, which between two runs of the installer can happen while the next one is starting, or
+    under the UI driver's feet; the keeper's threads hold it open (tools/driver, CmdKeep). Returns the
+    process (killed at the module's end; leftovers ends driver.exe programs a killed module left)."""
+    proc = subprocess.Popen(["wine", os.path.join(BUILD, "driver.exe"), "keep", "8"], stdin=subprocess.DEVNULL,
+                            stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, env=wine_env())
+    line = proc.stdout.readline()  # the keeper is on the desktop once it says so
+    proc.stdout.close()
+    if not line.startswith(b"keeping"):
+        raise RuntimeError("the desktop keeper did not start: %r" % line)
+    return proc
 
 
 def hosts():

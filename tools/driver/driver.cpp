@@ -404,6 +404,38 @@ int CmdCloseAll(const Call& c) {
   printf("closed=%d%s\n", closed, gone ? "" : " STILL THERE");
   return closed > 0 && gone ? 0 : 1;
 }
+// `keep N`: holds the desktop open for a test module. Wine closes a desktop a second after it believes
+// only its explorer is left on it, counting the threads on the desktop against the explorer's own; once
+// the explorer runs a thread that is not on the desktop (e.g. after opening a folder window), one other
+// program's thread no longer tips the count, and the desktop closes under it. N threads, each with a
+// hidden window that refuses WM_CLOSE, keep the count above any explorer. Ends when killed.
+static LRESULT CALLBACK KeeperProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+  if (msg == WM_CLOSE) return 0;
+  return DefWindowProcW(h, msg, wp, lp);
+}
+static DWORD WINAPI KeeperThread(void*) {
+  HWND h = CreateWindowExW(0, L"QuarnDesktopKeeper", L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                           GetModuleHandleW(nullptr), nullptr);
+  if (!h) return 1;
+  MSG m;
+  while (GetMessageW(&m, nullptr, 0, 0) > 0) DispatchMessageW(&m);
+  return 0;
+}
+int CmdKeep(const Call& c) {
+  WNDCLASSW wc = {};
+  wc.lpfnWndProc = KeeperProc;
+  wc.hInstance = GetModuleHandleW(nullptr);
+  wc.lpszClassName = L"QuarnDesktopKeeper";
+  RegisterClassW(&wc);
+  const int n = _wtoi(c.a[1].c_str());
+  for (int i = 0; i < n; ++i) {
+    ScopedKernelHandle t(CreateThread(nullptr, 0, KeeperThread, nullptr, 0, nullptr));
+  }
+  printf("keeping the desktop with %d threads\n", n);
+  fflush(stdout);
+  KeeperThread(nullptr);
+  return 0;
+}
 int CmdWait(const Call& c) {
   HWND h = WaitFor(c.a[1], Ms(c.a, 2, 10000));
   printf("%s %p\n", h ? "found" : "NOT FOUND", (void*)h);
@@ -672,6 +704,7 @@ const Command kCommands[] = {
     {L"help", 0, Target::kNone, CmdHelp, "", "this list"},
     {L"list", 0, Target::kNone, CmdList, "", "visible top-level windows: hwnd pid class title"},
     {L"wait", 1, Target::kNone, CmdWait, "WIN [ms]", "until a visible top-level window matches"},
+    {L"keep", 1, Target::kNone, CmdKeep, "N", "holds the desktop open with N threads until killed (not for serve)"},
     {L"gone", 1, Target::kNone, CmdGone, "WIN [ms]", "until no visible top-level window matches"},
     {L"dump", 1, Target::kWindow, CmdDump, "WIN", "child controls: id class vis en chk rect style text ansi"},
     {L"rect", 1, Target::kWindow, CmdRect, "WIN", "window rect: left top right bottom"},
