@@ -16,6 +16,7 @@ Also ends the programs of this build's Wine prefix that an earlier module may ha
 """
 import hashlib
 import os
+import re
 import signal
 import subprocess
 import sys
@@ -23,7 +24,7 @@ import time
 
 SOURCE = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 SERVE = os.path.join(SOURCE, "tools", "nginx", "serve_set.sh")
-PREFIX_PROGRAMS = (b"QuarnWebInstall.exe", b"QuarnWin32.exe", b"driver.exe")
+PREFIX_PROGRAMS = (b"QuarnWebInstall.exe", b"QuarnWebInstallShortStall.exe", b"QuarnWin32.exe", b"driver.exe")
 
 
 def _folder(build):
@@ -85,8 +86,10 @@ def _end_pid(pid, timeout=5.0):
 
 
 def prefix_processes(names=PREFIX_PROGRAMS, prefix=None):
-    """Host pids of the running processes of this Wine prefix whose command line holds one of names (None:
-    every process of the prefix)."""
+    """Host pids of the running processes of this Wine prefix that are one of the programs names (None:
+    every process of the prefix). A Wine process's command line begins with its program's path; only that
+    is compared, so a test that merely names the program file on its command line (the binary checks,
+    the signing test, running beside an e2e module) is never taken for it."""
     prefix = prefix or os.environ.get("WINEPREFIX")
     if not prefix:
         return []
@@ -94,7 +97,10 @@ def prefix_processes(names=PREFIX_PROGRAMS, prefix=None):
     found = []
     for pid in filter(str.isdigit, os.listdir("/proc")):
         cmdline = _cmdline(int(pid))
-        if not cmdline or (names is not None and not any(n in cmdline for n in names)):
+        if not cmdline:
+            continue
+        program = re.split(rb"[\\/]", cmdline.split(b"\0")[0])[-1].lower()
+        if names is not None and program not in {n.lower() for n in names}:
             continue
         try:
             with open("/proc/%s/environ" % pid, "rb") as f:
