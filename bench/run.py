@@ -2,9 +2,11 @@
 """Benchmarks of the installer against the physical limit, measured side by side in one run.
 
     bench/run.sh [--runs N] [--sets large,large-unverified,small,small-unverified,many] [--protocols http,https]
-                 [--out FILE] [--quick]
+                 [--rate BYTES] [--rtt MS] [--out FILE] [--quick]
 
---quick: the small and the large set, one run, HTTP only (a few minutes).
+--quick: the small and the large set, one run, HTTP only (a few minutes). --rtt MS puts tools/netdelay
+between every client and nginx: each direction delayed by half the round trip, a new connection's first
+byte by one round trip more (its handshake), as on a real link.
 
 For each set (large: 10 files of 50 MB; small: 2,000 files of 10 KB; many: a 10,000-entry file list of
 1 KB files) served by nginx on loopback, over HTTP and over HTTPS:
@@ -139,18 +141,37 @@ def unverified_copy(b, tree, name):
 RATE = "0"  # --rate: nginx's limit_rate per response (0: unlimited)
 
 
+RTT_MS = 0  # --rtt: the round trip every client sees (0: loopback as it is)
+INNER = 1000  # with --rtt, nginx listens this far above the public ports and the relay on them
+
+
 def serve(b, tree, https):
+    """nginx on the public ports, or with --rtt on inner ones behind tools/netdelay (the installer and every
+    bare loop then reach it through the same delay). Returns what stop_serving needs."""
     state = os.path.join(b, "nginx")
     serve_sh = os.path.join(SRC, "tools", "nginx", "serve_set.sh")
     subprocess.run([serve_sh, "stop", "--state", state], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    shift = INNER if RTT_MS else 0
     # HTTP runs: nothing listens on the HTTPS port, so the installer falls back at once.
     sh([serve_sh, "start", "--root", tree, "--state", state, "--pki", os.environ["QUARN_PKI"],
-        "--https-port", str(HTTPS_PORT if https else HTTPS_PORT + 1), "--http-port", str(HTTP_PORT),
+        "--https-port", str((HTTPS_PORT if https else HTTPS_PORT + 1) + shift), "--http-port", str(HTTP_PORT + shift),
         "--rate", RATE], stdout=subprocess.DEVNULL)
-    return state
+    relay = None
+    if RTT_MS:
+        ports = ["%d:%d" % (HTTP_PORT, HTTP_PORT + shift)] + (["%d:%d" % (HTTPS_PORT, HTTPS_PORT + shift)] if https else [])
+        relay = subprocess.Popen([sys.executable, os.path.join(SRC, "tools", "netdelay", "netdelay.py"),
+                                  "--rtt", str(RTT_MS)] + ports, stdout=subprocess.PIPE)
+        if relay.stdout.readline().strip() != b"ready":
+            raise RuntimeError("the latency relay did not start")
+    return state, relay
 
 
-def stop_serving(state):
+def stop_serving(served):
+    state, relay = served
+    if relay is not None:
+        relay.kill()
+        relay.wait()
+        relay.stdout.close()
     subprocess.run([os.path.join(SRC, "tools", "nginx", "serve_set.sh"), "stop", "--state", state],
                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
@@ -449,10 +470,14 @@ def main():
     ap.add_argument("--rate", default="0",
                     help="limit every response to this many bytes per second (nginx limit_rate, e.g. 100m for a "
                          "link of about 800 Mbit/s); the bare loops fetch through the same limit")
+    ap.add_argument("--rtt", type=int, default=0,
+                    help="a round trip of this many ms for every client (tools/netdelay between the clients and "
+                         "nginx; the bare loops go through it too)")
     ap.add_argument("--out", default=os.path.join(SRC, "build", "bench", "performance-table.md"))
     a = ap.parse_args()
-    global RATE
+    global RATE, RTT_MS
     RATE = a.rate
+    RTT_MS = a.rtt
     if a.quick:
         a.runs, a.sets, a.protocols = 1, "small,large", "http"
     b = os.path.join(SRC, "build", "bench")
@@ -500,7 +525,7 @@ def main():
                 results.append({
                     "set": name, "protocol": proto.upper(), "megabytes": round(total_bytes / 1e6, 1),
                     "verified": verified, "recorder_hooked": not a.unhooked and not a.silent, "silent": a.silent,
-                    "rate": RATE,
+                    "rate": RATE, "rtt_ms": RTT_MS,
                     "files": entries, "runs": a.runs,
                     "download_ratio_wininet": round(m["wininet"][0] / m["download"][0], 3),
                     "copy_ratio_floor": round(m["copy_floor"][0] / m["copy"][0], 3),
@@ -543,7 +568,8 @@ def table(results):
     def proto(r):
         return r["protocol"] + (" (/S)" if r.get("silent") else "" if r.get("recorder_hooked", True) else
                                 " (no recorder)") + \
-            ("" if r.get("rate", "0") == "0" else ", limit_rate %s" % r["rate"])
+            ("" if r.get("rate", "0") == "0" else ", limit_rate %s" % r["rate"]) + \
+            ("" if not r.get("rtt_ms") else ", RTT %d ms" % r["rtt_ms"])
     out = ["| set | protocol | MB | installer download s | bare WinINet s | ratio (goal >= 0.9) | curl s |"
            " installer copy s | copy floor s | ratio (goal >= 0.8) | cp s | vs cp |",
            "|---|---|---|---|---|---|---|---|---|---|---|---|"]
