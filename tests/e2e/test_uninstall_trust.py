@@ -13,8 +13,10 @@ the Windows folder already holds), is installed silently, then:
   - lines added to the list (a file outside the root with its right digest, a shortcut line naming
     another file, the root set to the drive, the record key set to another program's key): the list is
     refused with its box (exit code 13 with /S) and nothing at all is removed or marked;
-  - a reinstallation does not carry lines of an edited list into its new list, and keeps the mark of the
-    file the first installation created in the Windows folder (the reinstallation found it there);
+  - a reinstallation does not carry lines of an edited list into its new list (not even which files the
+    first installation created: the file it created in the Windows folder then stays); over the list the
+    first installation wrote, it keeps that file marked as the installation's own, and /UNINSTALL removes
+    it;
   - a folder of the root and a folder inside the staging folder replaced by links to a folder elsewhere on
     the drive holding the same files (their digests are in the list): /UNINSTALL /S follows neither link
     and removes nothing of what they point to. Wine presents a host symbolic link to a folder as a
@@ -217,15 +219,24 @@ class UninstallTrust(full.FullInstall):
         relisted_lines = relisted.split(b"\r\n")
         for line in added:
             self.assertNotIn(line, relisted_lines)
-        self.assertIn(("A\tC:\\windows\\" + WIN_CREATED).encode(), relisted_lines,
-                      "the reinstallation found the file there, but the first installation created it")
+        # The edited list is not the installation's: nothing of it is believed, not even which files the
+        # first installation created; the reinstallation found the file there, so it stays.
+        self.assertNotIn(("A\tC:\\windows\\" + WIN_CREATED).encode(), relisted_lines)
         self.assertEqual(self.uninstall("trust_uninstall_after_reinstall"), 0)
         self.assertTrue(os.path.exists(outside))
-        self.assertFalse(os.path.exists(windows_file(WIN_CREATED)))
+        self.assertTrue(os.path.exists(windows_file(WIN_CREATED)))
         self.assertTrue(os.path.exists(windows_file(WIN_REPLACED)))
 
     def test_30_no_link_is_followed(self):
         self.install()
+        # A reinstallation over the list the first one wrote finds the file it created in the Windows
+        # folder there, and keeps it marked as the installation's own.
+        self.assertEqual(self.silent(["/S", "/DRIVE=" + full.DRIVE, "/NOSTART"], "trust_reinstall_kept"), 0)
+        self.close_group_windows()
+        with open(list_path(), "rb") as f:
+            relisted_lines = f.read().split(b"\r\n")
+        self.assertIn(("A\tC:\\windows\\" + WIN_CREATED).encode(), relisted_lines)
+        self.assertNotIn(("A\tC:\\windows\\" + WIN_REPLACED).encode(), relisted_lines)
         program = os.path.join(full.target_root(), "QuarnWin32")
         # A folder of the root moved elsewhere on the drive, a link in its place: the list's lines for its
         # files (with their right digests) now lead there.
