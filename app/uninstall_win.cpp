@@ -7,8 +7,8 @@
 // The list lies in the program folder, which other users may write. It is used only when its SHA-256 is the
 // one the uninstall entry keeps (HKLM), and even then every line is held to what the installation can have
 // written (install/uninstall_bounds.h): the root folder comes from the entry's InstallLocation, nothing
-// outside it (or the Windows fonts folder, for fonts) is touched, and no junction or symbolic link is
-// followed.
+// outside it is touched but the files the installation created in the Windows folder (never one that was
+// there before it), and no junction or symbolic link is followed.
 #include "app/uninstall_win.h"
 
 #include <dde.h>
@@ -73,12 +73,15 @@ bool MayRemoveValue(const UninstallManifest& m, const ManifestValue& v) {
 }
 
 bool IsReparsePoint(const std::string& path) {
-  const DWORD attributes = GetFileAttributesA(path.c_str());
+  std::string p = path;
+  while (p.size() > 3 && p.back() == '\\') p.pop_back();  // "X\" asks for X itself
+  const DWORD attributes = GetFileAttributesA(p.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 }
 
 // True when the root folder or any folder between it and path is a junction or a symbolic link: a file
-// "below" the root would then lie wherever the link points.
+// "below" the root would then lie wherever the link points. (A path ending in a backslash names a folder:
+// that folder is checked too.)
 bool PassesThroughLink(const std::string& root, const std::string& path) {
   if (IsReparsePoint(root)) return true;
   for (size_t at = path.find('\\', root.size() + 1); at != std::string::npos; at = path.find('\\', at + 1)) {
@@ -163,12 +166,16 @@ void RemoveFontsFromSession(const UninstallManifest& m) {
 
 void RemoveFiles(const UninstallManifest& m, const UninstallBounds& bounds, std::vector<std::string>* kept) {
   for (const ManifestFile& f : m.files) {
-    if (!MayRemoveFileAt(bounds, f.path)) {
-      LogEvent("file %s left alone: outside the installation's folders", f.path.c_str());
+    const bool inRoot = IsPathInside(f.path, bounds.root);
+    if (!MayRemoveFileAt(bounds, f.path, f.created)) {
+      if (!inRoot && !f.created && IsPathInside(f.path, bounds.windowsFolder)) {
+        LogEvent("file %s left alone: it was in the Windows folder before the installation replaced it", f.path.c_str());
+      } else {
+        LogEvent("file %s left alone: outside the installation's folders", f.path.c_str());
+      }
       continue;
     }
-    const bool inFonts = !bounds.fontsFolder.empty() && IsPathInside(f.path, bounds.fontsFolder);
-    if (PassesThroughLink(inFonts ? bounds.fontsFolder : bounds.root, f.path)) {
+    if (PassesThroughLink(inRoot ? bounds.root : bounds.windowsFolder, f.path)) {
       LogEvent("file %s left alone: a folder on its way is a junction or a link", f.path.c_str());
       continue;
     }
@@ -201,10 +208,26 @@ void RemoveFiles(const UninstallManifest& m, const UninstallBounds& bounds, std:
   }
 }
 
-// Removes a folder with everything below it (the staging folder: all of it is the installer's).
-void RemoveTree(const std::string& folder) {
+// A junction or a symbolic link met on the way: it goes itself, what it points to is never entered.
+void RemoveLink(const std::string& path, DWORD attributes) {
+  const BOOL removed = (attributes & FILE_ATTRIBUTE_DIRECTORY) ? RemoveDirectoryA(path.c_str()) : DeleteFileA(path.c_str());
+  if (removed) {
+    LogEvent("link removed, not followed: %s", path.c_str());
+  } else {
+    LogEvent("link not followed: %s; it could not be removed (error %lu)", path.c_str(), GetLastError());
+  }
+}
+
+// Removes a folder with everything below it (the staging folder: all of it is the installer's). A folder
+// that is itself a link is removed as the link. true: the folder is gone.
+bool RemoveTree(const std::string& folder) {
   std::string base = folder;
   while (!base.empty() && base.back() == '\\') base.pop_back();
+  const DWORD own = GetFileAttributesA(base.c_str());
+  if (own != INVALID_FILE_ATTRIBUTES && (own & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+    RemoveLink(base, own);
+    return GetFileAttributesA(base.c_str()) == INVALID_FILE_ATTRIBUTES;
+  }
   WIN32_FIND_DATAA found;
   ScopedFind search(FindFirstFileA((base + "\\*").c_str(), &found));
   if (search) {
@@ -213,13 +236,7 @@ void RemoveTree(const std::string& folder) {
       if (name == "." || name == "..") continue;
       const std::string path = base + "\\" + name;
       if (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
-        // A junction or a link: removed itself, never followed.
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-          RemoveDirectoryA(path.c_str());
-        } else {
-          DeleteFileA(path.c_str());
-        }
-        LogEvent("link removed, not followed: %s", path.c_str());
+        RemoveLink(path, found.dwFileAttributes);
       } else if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
         RemoveTree(path);
       } else {
@@ -229,7 +246,7 @@ void RemoveTree(const std::string& folder) {
     } while (FindNextFileA(search.get(), &found));
     search.reset();  // the folder cannot go while a search in it is open
   }
-  RemoveDirectoryA(base.c_str());
+  return RemoveDirectoryA(base.c_str()) != FALSE;
 }
 
 // The Program Manager group, over DDE like its creation, with the same time-out for each answer.
@@ -359,6 +376,10 @@ void RemoveFolders(const UninstallManifest& m, const UninstallBounds& b, const s
   for (auto it = m.folders.rbegin(); it != m.folders.rend(); ++it) {
     if (!MayRemoveFolder(b, *it)) continue;
     const std::string folder = WithoutTrailingSeparator(*it);
+    if (PassesThroughLink(b.root, folder)) {
+      LogEvent("folder %s left alone: a folder on its way is a junction or a link", folder.c_str());
+      continue;
+    }
     if (GetFileAttributesA(folder.c_str()) == INVALID_FILE_ATTRIBUTES) continue;  // gone with the staging folder
     if (RemoveDirectoryA(folder.c_str())) {
       LogEvent("folder removed: %s", folder.c_str());
@@ -410,7 +431,7 @@ bool VerifyList(const std::string& text, const UninstallManifest& m, UninstallBo
   }
   b->root = location;
   while (b->root.size() > 3 && b->root.back() == '\\') b->root.pop_back();
-  b->fontsFolder = FontsFolder();
+  b->windowsFolder = g_state.process.windowsFolder;
   b->desktopFolder = DesktopFolder();
   b->entryKey = m.uninstallKey;
   return true;
@@ -462,9 +483,14 @@ ExitCode RunUninstall() {
   } else if (!m.group.empty()) {
     LogEvent("Program Manager group \"%s\" not removed: the name would carry another command", m.group.c_str());
   }
-  if (IsOwnStagingFolder(bounds, m.stagingFolder) && !PassesThroughLink(bounds.root, m.stagingFolder)) {
-    RemoveTree(m.stagingFolder);
+  if (!IsOwnStagingFolder(bounds, m.stagingFolder)) {
+    if (!m.stagingFolder.empty()) LogEvent("staging folder %s left alone: not this installation's", m.stagingFolder.c_str());
+  } else if (PassesThroughLink(bounds.root, m.stagingFolder)) {
+    LogEvent("staging folder %s left alone: a folder on its way is a junction or a link", m.stagingFolder.c_str());
+  } else if (RemoveTree(m.stagingFolder)) {
     LogEvent("staging folder removed: %s", m.stagingFolder.c_str());
+  } else {
+    LogEvent("staging folder kept: %s (not empty)", m.stagingFolder.c_str());
   }
   RemoveUninstallEntry(bounds);
   MarkRecord(m);

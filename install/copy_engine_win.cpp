@@ -90,7 +90,8 @@ void ShowStoppableError(WebDisplay& display, UINT textId, const char* arg1, cons
 // see whether the installed system's program is held). While another program holds it, it is tried again
 // for up to kInUseRetryMs (not at all first when waitFirst is false); then the box names it and offers
 // Retry (wait and try again) or Cancel (*gaveUp set; in a silent run Cancel is the answer). Any other
-// failure returns an empty owner with the error kept for GetLastError.
+// failure returns an empty owner with the error kept for GetLastError; so does a success (CREATE_ALWAYS
+// gives ERROR_ALREADY_EXISTS when it replaced a file).
 ScopedFile OpenUnlessHeld(WebDisplay& display, const char* path, DWORD disposition, DWORD attributes, bool waitFirst,
                           bool* gaveUp) {
   *gaveUp = false;
@@ -99,9 +100,11 @@ ScopedFile OpenUnlessHeld(WebDisplay& display, const char* path, DWORD dispositi
     for (bool held = false;; held = true) {
       ScopedFile file(CreateFileA(path, GENERIC_WRITE, 0, nullptr, disposition, attributes, nullptr));
       if (file) {
+        const DWORD opened = GetLastError();  // CREATE_ALWAYS: ERROR_ALREADY_EXISTS when a file was replaced
         if (held) {
           LogEvent("file free again: %s, after %lu ms", path, static_cast<unsigned long>(GetTickCount() - start));
         }
+        SetLastError(opened);
         return file;
       }
       const DWORD error = GetLastError();
@@ -267,12 +270,14 @@ void CopyOneFile(WebDisplay& display, const char* sourcePath, bool sourceFits, c
   const DWORD sourceSize = GetFileSize(source.get(), nullptr);
 
   ScopedFile target;
+  bool created = false;  // nothing was at the target's place: the uninstaller may remove it anywhere
   if (targetUsable) {
     // Normal and temporary (0x180): always created anew, shared with nobody while it is written. A target
     // another program holds is waited for, then asked about.
     bool gaveUp = false;
     target = OpenUnlessHeld(display, targetPath, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_ATTRIBUTE_TEMPORARY,
                             true, &gaveUp);
+    created = target && GetLastError() != ERROR_ALREADY_EXISTS;
     if (gaveUp) {
       g_inUse = true;
       g_stop = 1;
@@ -308,7 +313,7 @@ void CopyOneFile(WebDisplay& display, const char* sourcePath, bool sourceFits, c
   } else {
     hashed = HashSourcePrefix(source.get(), written, buffer, &sha256);
   }
-  if (hashed) RecordInstalledFile(targetPath, written, sha256);
+  if (hashed) RecordInstalledFile(targetPath, written, sha256, created);
   LogEvent(whole ? "file installed: %s (%lu bytes, from %s, %s%s)" : "file partly written: %s (%lu bytes, from %s, %s%s)",
            targetPath, static_cast<unsigned long>(written), sourcePath, g_policyTaken,
            known.known ? ", checked against the set's digest" : "");

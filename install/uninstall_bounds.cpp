@@ -64,11 +64,11 @@ bool IsUninstallEntryKey(const std::string& key) {
   return StartsWithNoCase(key, kUninstallRoot) && IsOneKeyName(key.substr(strlen(kUninstallRoot)));
 }
 
-bool MayRemoveFileAt(const UninstallBounds& b, const std::string& path) {
+bool MayRemoveFileAt(const UninstallBounds& b, const std::string& path, bool created) {
   if (ContainsParentSegment(path.c_str()) || HoldsSpecialWindowsName(path.size() > 2 ? path.c_str() + 2 : "")) {
     return false;
   }
-  return IsBelow(path, b.root) || IsBelow(path, b.fontsFolder);
+  return IsBelow(path, b.root) || (created && IsBelow(path, b.windowsFolder));
 }
 
 bool MayRemoveFolder(const UninstallBounds& b, const std::string& path) {

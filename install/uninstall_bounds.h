@@ -11,7 +11,7 @@
 // system (the Windows and desktop folders).
 struct UninstallBounds {
   std::string root;           // "X:\<root>": the entry's InstallLocation
-  std::string fontsFolder;    // "<windows>\Fonts" ("" unknown)
+  std::string windowsFolder;  // the Windows folder, fonts folder and all ("" unknown)
   std::string desktopFolder;  // the desktop the shortcut was made on ("" unknown)
   std::string entryKey;       // the uninstall entry whose stored digest the list matched
 };
@@ -28,8 +28,10 @@ bool IsInstallLocation(const std::string& location);
 // no "..").
 bool IsUninstallEntryKey(const std::string& key);
 
-// F lines: a file below the root folder, or in the fonts folder, and nowhere else.
-bool MayRemoveFileAt(const UninstallBounds& b, const std::string& path);
+// F lines: a file below the root folder; below the Windows folder (the fonts folder too) only a file the
+// installation created (an A line: nothing was at its place before), never one it replaced, which was
+// the system's or another program's first; nowhere else.
+bool MayRemoveFileAt(const UninstallBounds& b, const std::string& path, bool created);
 // D lines: a folder below the root folder (not the root's drive or anything above it).
 bool MayRemoveFolder(const UninstallBounds& b, const std::string& path);
 // S: only this system's desktop shortcut: "<desktop>\<group>.lnk" (the group of the G line).

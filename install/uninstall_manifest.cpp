@@ -66,8 +66,10 @@ bool ParseSize(const std::string& s, uint64_t* out) {
 char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
-// One line's fields into the manifest; false when they are wrong for a known kind.
-bool TakeLine(char kind, const std::vector<std::string>& raw, UninstallManifest* m, bool* known) {
+// One line's fields into the manifest (an A line's path into *created); false when they are wrong for a
+// known kind.
+bool TakeLine(char kind, const std::vector<std::string>& raw, UninstallManifest* m, std::vector<std::string>* created,
+              bool* known) {
   *known = true;
   std::vector<std::string> f;
   for (const std::string& r : raw) {
@@ -91,6 +93,10 @@ bool TakeLine(char kind, const std::vector<std::string>& raw, UninstallManifest*
       m->files.push_back(file);
       return true;
     }
+    case 'A':
+      if (f.size() != 1 || f[0].empty()) return false;
+      created->push_back(f[0]);
+      return true;
     case 'D':
       if (f.size() != 1 || f[0].empty()) return false;
       m->folders.push_back(f[0]);
@@ -205,12 +211,28 @@ bool ManifestFileSet::Put(ManifestFile file) {
     return it;
   }();
   if (found != index_.end()) {
+    file.created = file.created || files_[*found].created;
     files_[*found] = std::move(file);
     return false;
   }
   files_.push_back(std::move(file));
   index_.insert(files_.size() - 1);
   return true;
+}
+
+bool ManifestFileSet::MarkCreated(const std::string& path) {
+  probe_ = &path;
+  const auto found = index_.find(kProbe);
+  probe_ = nullptr;
+  if (found == index_.end()) return false;
+  files_[*found].created = true;
+  return true;
+}
+
+void InheritCreated(const std::vector<ManifestFile>& earlier, ManifestFileSet* recorded) {
+  for (const ManifestFile& f : earlier) {
+    if (f.created) recorded->MarkCreated(f.path);
+  }
 }
 
 bool ManifestFileSet::Contains(const std::string& path) const {
@@ -225,6 +247,7 @@ ManifestParseResult ParseManifest(const char* text, size_t size, UninstallManife
   ManifestParseResult result;
   if (size > kMaxManifestBytes) return result;
   const std::string all(text, size);
+  std::vector<std::string> created;  // the paths of the A lines
   size_t pos = 0;
   int number = 0;
   while (pos < all.size()) {
@@ -242,7 +265,7 @@ ManifestParseResult ParseManifest(const char* text, size_t size, UninstallManife
     // A last line without its CR LF was cut while being written: it is not trusted.
     bool known = true;
     const bool ok = terminated && line.size() >= 2 && line[1] == '\t' &&
-                    TakeLine(line[0], SplitTabs(line.substr(2)), out, &known);
+                    TakeLine(line[0], SplitTabs(line.substr(2)), out, &created, &known);
     if (ok) continue;
     if (!known && terminated) {
       ++result.unknownLines;
@@ -250,6 +273,12 @@ ManifestParseResult ParseManifest(const char* text, size_t size, UninstallManife
     }
     ++result.badLines;
     if (result.firstBadLine == 0) result.firstBadLine = number;
+  }
+  if (!created.empty()) {
+    // Through the set's index: a list of many files is not searched once per A line.
+    ManifestFileSet marks;
+    for (std::string& path : created) marks.Put({std::move(path), 0, std::string(), true});
+    for (ManifestFile& f : out->files) f.created = marks.Contains(f.path);
   }
   return result;
 }

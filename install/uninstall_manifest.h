@@ -7,6 +7,8 @@
 // line is one entry, a kind letter and its fields separated by TAB:
 //
 //   F <size> <sha256 hex> <path>     an installed file (created or replaced by the installation)
+//   A <path>                         the file of the F line with this path was created by the installation:
+//                                    nothing was at its place before (written right after that F line)
 //   D <path>                         a folder the installation made (in the order made)
 //   R <key> <name> <data>            a string value below HKEY_LOCAL_MACHINE (name empty: the default value)
 //   T <extension> <class>            a file type: "Software\Classes\<ext>" naming "<class>"
@@ -23,7 +25,9 @@
 //
 // Bytes below 0x20, '%' and 0x7F inside a field are written as %XX (two upper-case hex digits), so that a
 // field never holds a TAB or a line end. A line of an unknown kind is skipped (a newer writer); a known
-// line with wrong fields is skipped and counted, so that a damaged line removes nothing.
+// line with wrong fields is skipped and counted, so that a damaged line removes nothing. The A lines came
+// after the first lists were written: a reader that does not know them skips them as a newer writer's and
+// takes every F line as before, so a list stays readable by the installers that came before.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -40,7 +44,8 @@ constexpr size_t kMaxManifestField = 1024;
 struct ManifestFile {
   std::string path;
   uint64_t size = 0;
-  std::string sha256;  // 64 lower-case hex digits
+  std::string sha256;    // 64 lower-case hex digits
+  bool created = false;  // nothing was at `path` before the installation wrote it (an A line)
 };
 struct ManifestValue {
   std::string key, name, data;
@@ -64,7 +69,8 @@ struct UninstallManifest {
   std::string shortcut, group, stagingFolder, uninstallKey, installerCopy;
 };
 
-// The text of the list (header first; lines in the order: C K O D F R T N S G X U P).
+// The text of the list (header first; lines in the order: C K O D F R T N S G X U P; each A line
+// right after its F line).
 std::string WriteManifest(const UninstallManifest& manifest);
 
 // The same text handed to `sink` in pieces of about `pieceBytes` (the last may be shorter), so that a long
@@ -86,8 +92,11 @@ class ManifestFileSet {
   ManifestFileSet(const ManifestFileSet&) = delete;
   ManifestFileSet& operator=(const ManifestFileSet&) = delete;
 
-  // Adds `file`, or replaces the entry of its path. True when it was added.
+  // Adds `file`, or replaces the entry of its path. True when it was added. A path the installation
+  // created stays created when it is written again (a later part, or a later run, replaces its own file).
   bool Put(ManifestFile file);
+  // Marks the entry of `path` created; false when the path is not in the set.
+  bool MarkCreated(const std::string& path);
   bool Contains(const std::string& path) const;
   const std::vector<ManifestFile>& files() const { return files_; }
 
@@ -115,8 +124,15 @@ struct ManifestParseResult {
   int unknownLines = 0;   // unknown kinds, skipped
 };
 
-// Reads the text of a list. Text longer than kMaxManifestBytes is refused (headerOk false).
+// Reads the text of a list. Text longer than kMaxManifestBytes is refused (headerOk false). An A line
+// marks every F entry of its path created (SamePathNoCase), wherever it stands; one naming no F entry
+// changes nothing (there is no size or digest to check a file against).
 ManifestParseResult ParseManifest(const char* text, size_t size, UninstallManifest* out);
+
+// A reinstallation writes over the files the earlier one created: they are still the installation's
+// own. Every file of `recorded` (this run's) that `earlier` (the verified list of the earlier
+// installation) gives as created is marked created.
+void InheritCreated(const std::vector<ManifestFile>& earlier, ManifestFileSet* recorded);
 
 // Field escaping, exposed for the tests.
 std::string EscapeManifestField(const std::string& field);
@@ -151,7 +167,10 @@ bool WriteManifestTo(const UninstallManifest& m, std::initializer_list<const std
   if (!m.rootFolder.empty()) add(Line('O', {m.rootFolder}));
   for (const std::string& d : m.folders) add(Line('D', {d}));
   for (const std::vector<ManifestFile>* files : fileLists) {
-    for (const ManifestFile& f : *files) add(Line('F', {std::to_string(f.size), f.sha256, f.path}));
+    for (const ManifestFile& f : *files) {
+      add(Line('F', {std::to_string(f.size), f.sha256, f.path}));
+      if (f.created) add(Line('A', {f.path}));
+    }
   }
   for (const ManifestValue& v : m.values) add(Line('R', {v.key, v.name, v.data}));
   for (const ManifestFileType& t : m.fileTypes) add(Line('T', {t.extension, t.className}));

@@ -213,11 +213,12 @@ std::string UninstallKeyOf(const std::string& systemName) {
   return "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + systemName;
 }
 
-void RecordInstalledFile(const char* path, uint64_t size, const std::string& sha256) {
+void RecordInstalledFile(const char* path, uint64_t size, const std::string& sha256, bool created) {
   ManifestFile file;
   file.path = path;
   file.size = size;
   file.sha256 = sha256;
+  file.created = created;
   LockedFiles([&](ManifestFileSet& files) { files.Put(std::move(file)); });
 }
 
@@ -334,7 +335,10 @@ int SaveUninstallRecord() {
       const bool ours = verified && ParseManifest(earlier.data(), earlier.size(), &old).headerOk;
       if (!verified) LogEvent("uninstall list %s of an earlier installation not merged: it is not the one written", listPath.c_str());
       std::string().swap(earlier);
-      if (ours) MergeEarlier(old, recorder.files, &m, &earlierFiles);
+      if (ours) {
+        InheritCreated(old.files, &recorder.files);  // this run wrote over files the earlier one created
+        MergeEarlier(old, recorder.files, &m, &earlierFiles);
+      }
     }
   }
   const unsigned fileCount = static_cast<unsigned>(recorder.files.files().size() + earlierFiles.size());

@@ -32,10 +32,10 @@ class ContentHash {
 // False when a read fails.
 bool HashOpenFile(HANDLE file, uint64_t* size, std::string* sha256);
 
-// A file the copy step wrote (created or replaced), with the size and hash of the bytes it wrote. The
-// file is not read back: that would change its last-access time, and a device (a target that names one)
-// may never end.
-void RecordInstalledFile(const char* path, uint64_t size, const std::string& sha256);
+// A file the copy step wrote, with the size and hash of the bytes it wrote; `created`: nothing was at its
+// place before (the uninstaller removes a file outside the root folder only then). The file is not read
+// back: that would change its last-access time, and a device (a target that names one) may never end.
+void RecordInstalledFile(const char* path, uint64_t size, const std::string& sha256, bool created);
 // The size and hash recorded for an installed file (a search of the whole list, case-insensitive: for
 // the launch's check of the program file and for the tests). false: the path was not recorded.
 bool FindRecordedFile(const char* path, uint64_t* size, std::string* sha256);

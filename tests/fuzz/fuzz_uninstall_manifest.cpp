@@ -14,7 +14,7 @@ bool Same(const UninstallManifest& a, const UninstallManifest& b) {
   }
   for (size_t i = 0; i < a.files.size(); ++i) {
     if (a.files[i].path != b.files[i].path || a.files[i].size != b.files[i].size ||
-        a.files[i].sha256 != b.files[i].sha256) {
+        a.files[i].sha256 != b.files[i].sha256 || a.files[i].created != b.files[i].created) {
       return false;
     }
   }

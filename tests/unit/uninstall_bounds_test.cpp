@@ -9,7 +9,7 @@ namespace {
 UninstallBounds Bounds() {
   UninstallBounds b;
   b.root = "U:\\V92Demo";
-  b.fontsFolder = "C:\\windows\\Fonts";
+  b.windowsFolder = "C:\\windows";
   b.desktopFolder = "C:\\users\\u\\Desktop";
   b.entryKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\QuarnCAD";
   return b;
@@ -51,31 +51,46 @@ TEST(UninstallBounds, UninstallEntryKeys) {
   for (const Case& c : cases) EXPECT_EQ(IsUninstallEntryKey(c.key), c.ok) << c.key;
 }
 
-TEST(UninstallBounds, FilesOnlyBelowTheRootOrInTheFontsFolder) {
+// Below the root folder every file the installation wrote; in the Windows folder (the fonts folder too)
+// only a file it created, never one that was there before and was replaced; nowhere else.
+TEST(UninstallBounds, FilesBelowTheRootAndFilesCreatedInTheWindowsFolder) {
   struct Case {
     const char* path;
+    bool created;  // the list's A line: nothing was at the path before the installation
     bool ok;
   } const cases[] = {
-      {"U:\\V92Demo\\QuarnWin32\\QuarnWin32.exe", true},
-      {"U:\\V92Demo\\Drawings\\a.qdw", true},  // every folder of the root, not only the program folder
-      {"u:\\v92demo\\x.txt", true},
-      {"C:\\windows\\Fonts\\DejaVuSans.ttf", true},
-      {"U:\\V92Demo", false},                  // the root itself is no file of ours
-      {"U:\\V92Demo2\\x.txt", false},          // a sibling that starts alike
-      {"U:\\x.txt", false},                    // the drive
-      {"C:\\windows\\system32\\kernel32.dll", false},
-      {"C:\\windows\\Fonts2\\x.ttf", false},
-      {"U:\\V92Demo\\..\\Other\\x.txt", false},
-      {"U:\\V92Demo\\a\\..\\..\\x", false},
-      {"U:\\V92Demo\\x.txt:stream", false},
-      {"U:\\V92Demo\\CON", false},
-      {"D:\\V92Demo\\x.txt", false},
+      {"U:\\V92Demo\\QuarnWin32\\QuarnWin32.exe", true, true},
+      {"U:\\V92Demo\\QuarnWin32\\QuarnWin32.exe", false, true},  // replaced below the root: still ours
+      {"U:\\V92Demo\\Drawings\\a.qdw", false, true},  // every folder of the root, not only the program folder
+      {"u:\\v92demo\\x.txt", true, true},
+      {"C:\\windows\\Fonts\\DejaVuSans.ttf", true, true},
+      {"C:\\windows\\Fonts\\DejaVuSans.ttf", false, false},  // a font that was there before
+      {"C:\\windows\\QuarnWin.ini", true, true},
+      {"c:\\WINDOWS\\quarnwin.ini", true, true},
+      {"C:\\windows\\QuarnWin.ini", false, false},           // the system's or another program's file
+      {"C:\\windows\\system32\\quarn.dll", true, true},
+      {"C:\\windows\\system32\\kernel32.dll", false, false},
+      {"C:\\windows", true, false},                           // the folder itself is no file of ours
+      {"C:\\windows2\\x.ini", true, false},                 // a sibling that starts alike
+      {"C:\\windows\\..\\x.ini", true, false},
+      {"C:\\windows\\x.ini:stream", true, false},
+      {"C:\\windows\\NUL.ini", true, false},
+      {"C:\\x.ini", true, false},
+      {"U:\\V92Demo", true, false},                  // the root itself is no file of ours
+      {"U:\\V92Demo2\\x.txt", true, false},          // a sibling that starts alike
+      {"U:\\x.txt", true, false},                    // the drive
+      {"U:\\V92Demo\\..\\Other\\x.txt", true, false},
+      {"U:\\V92Demo\\a\\..\\..\\x", true, false},
+      {"U:\\V92Demo\\x.txt:stream", true, false},
+      {"U:\\V92Demo\\CON", true, false},
+      {"D:\\V92Demo\\x.txt", true, false},
   };
   const UninstallBounds b = Bounds();
-  for (const Case& c : cases) EXPECT_EQ(MayRemoveFileAt(b, c.path), c.ok) << c.path;
-  UninstallBounds noFonts = b;
-  noFonts.fontsFolder.clear();
-  EXPECT_FALSE(MayRemoveFileAt(noFonts, "C:\\windows\\Fonts\\DejaVuSans.ttf"));
+  for (const Case& c : cases) EXPECT_EQ(MayRemoveFileAt(b, c.path, c.created), c.ok) << c.path << " created=" << c.created;
+  UninstallBounds noWindows = b;
+  noWindows.windowsFolder.clear();
+  EXPECT_FALSE(MayRemoveFileAt(noWindows, "C:\\windows\\Fonts\\DejaVuSans.ttf", true));
+  EXPECT_FALSE(MayRemoveFileAt(noWindows, "C:\\windows\\QuarnWin.ini", true));
 }
 
 TEST(UninstallBounds, FoldersOnlyBelowTheRoot) {

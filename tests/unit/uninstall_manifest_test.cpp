@@ -20,7 +20,7 @@ UninstallManifest Sample() {
   m.rootFolder = "C:\\V92Demo";
   m.folders = {"C:\\V92Demo", "C:\\V92Demo\\QuarnWin32", "C:\\V92Demo\\Rajzok \xe1rv\xedz"};
   m.files = {{"C:\\V92Demo\\QuarnWin32\\QuarnWin32.exe", 123456, kHash},
-             {"C:\\windows\\Fonts\\quarn.ttf", 0, std::string(64, '0')},
+             {"C:\\windows\\Fonts\\quarn.ttf", 0, std::string(64, '0'), true},
              {"C:\\V92Demo\\odd%name\twith tab.txt", 18446744073709551615ull, kHash}};
   m.values = {{"Software\\QuarnSoft\\QuarnCAD", "SubSystem", "Demo"},
               {"Software\\Classes\\.qcd", "", "QuarnDoc"},
@@ -45,6 +45,7 @@ void ExpectSame(const UninstallManifest& a, const UninstallManifest& b) {
     EXPECT_EQ(a.files[i].path, b.files[i].path);
     EXPECT_EQ(a.files[i].size, b.files[i].size);
     EXPECT_EQ(a.files[i].sha256, b.files[i].sha256);
+    EXPECT_EQ(a.files[i].created, b.files[i].created) << a.files[i].path;
   }
   ASSERT_EQ(a.values.size(), b.values.size());
   for (size_t i = 0; i < a.values.size(); ++i) {
@@ -280,4 +281,92 @@ TEST(UninstallManifest, WritesInPiecesTheSameText) {
   int calls = 0;
   EXPECT_FALSE(WriteManifestTo(m, {&m.files}, 10, [&](const std::string&) { return ++calls == 3 ? false : true; }));
   EXPECT_EQ(calls, 3) << "nothing is handed on after a failed piece";
+}
+
+// Which files the installation created (nothing was at their place before) is told by A lines, each
+// right after its F line. A reader that does not know them skips them as a newer writer's lines and
+// finds the very F lines it always found.
+TEST(UninstallManifest, CreatedFilesAreMarkedByLinesOlderReadersSkip) {
+  UninstallManifest m = Sample();
+  m.files.push_back({"C:\\windows\\QuarnWin.ini", 5, kHash, true});
+  m.files.push_back({"C:\\windows\\QuarnRegi.ini", 6, kHash, false});
+  const std::string text = WriteManifest(m);
+  EXPECT_NE(text.find("F\t5\t" + kHash + "\tC:\\windows\\QuarnWin.ini\r\nA\tC:\\windows\\QuarnWin.ini\r\n"),
+            std::string::npos);
+  EXPECT_EQ(text.find("A\tC:\\windows\\QuarnRegi.ini"), std::string::npos);
+  UninstallManifest back;
+  const ManifestParseResult r = ParseManifest(text.data(), text.size(), &back);
+  EXPECT_EQ(r.badLines, 0);
+  EXPECT_EQ(r.unknownLines, 0);
+  ExpectSame(m, back);
+
+  // Without its A lines the text is exactly the list of the same files, none marked: what a reader of
+  // the earlier lists reads.
+  UninstallManifest unmarked = m;
+  for (ManifestFile& f : unmarked.files) f.created = false;
+  std::string withoutA;
+  for (size_t pos = 0; pos < text.size();) {
+    const size_t end = text.find("\r\n", pos) + 2;
+    if (text.compare(pos, 2, "A\t") != 0) withoutA += text.substr(pos, end - pos);
+    pos = end;
+  }
+  EXPECT_EQ(withoutA, WriteManifest(unmarked));
+}
+
+TEST(UninstallManifest, AnALineMarksTheFilesOfItsPathWhereverItStands) {
+  const std::string f1 = "F\t1\t" + kHash + "\tC:\\windows\\a.ini\r\n";
+  const std::string f2 = "F\t2\t" + kHash + "\tC:\\windows\\b.ini\r\n";
+  struct Case {
+    const char* name;
+    std::string lines;
+    bool a, b;
+    int bad;
+  } const cases[] = {
+      {"after its F line", f1 + "A\tC:\\windows\\a.ini\r\n" + f2, true, false, 0},
+      {"before its F line", "A\tC:\\windows\\b.ini\r\n" + f1 + f2, false, true, 0},
+      {"another case of the path", f1 + f2 + "A\tc:\\WINDOWS\\B.INI\r\n", false, true, 0},
+      {"a path with no F line", f1 + f2 + "A\tC:\\windows\\c.ini\r\n", false, false, 0},
+      {"a path one byte longer", f1 + f2 + "A\tC:\\windows\\a.ini \r\n", false, false, 0},
+      {"no path", f1 + "A\t\r\n" + f2, false, false, 1},
+      {"two fields", f1 + "A\tC:\\windows\\a.ini\tx\r\n" + f2, false, false, 1},
+      {"cut last line", f1 + f2 + "A\tC:\\windows\\a.ini", false, false, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string text = std::string(kManifestHeader) + "\r\n" + c.lines;
+    UninstallManifest m;
+    const ManifestParseResult r = ParseManifest(text.data(), text.size(), &m);
+    ASSERT_TRUE(r.headerOk);
+    ASSERT_EQ(m.files.size(), 2u);
+    EXPECT_EQ(m.files[0].created, c.a);
+    EXPECT_EQ(m.files[1].created, c.b);
+    EXPECT_EQ(r.badLines, c.bad);
+    EXPECT_EQ(r.unknownLines, 0);
+  }
+}
+
+// A file written twice stays created when the first write created it (a later part, or a
+// reinstallation over the earlier installation's own file, finds it there); one the earlier
+// installation replaced stays replaced.
+TEST(ManifestFileSet, AFileTheInstallationCreatedStaysCreated) {
+  ManifestFileSet set;
+  ASSERT_TRUE(set.Put({"C:\\windows\\a.ini", 1, kHash, true}));
+  EXPECT_FALSE(set.Put({"C:\\WINDOWS\\A.INI", 2, kHash, false}));
+  ASSERT_TRUE(set.Put({"C:\\windows\\b.ini", 1, kHash, false}));
+  ASSERT_TRUE(set.Put({"C:\\windows\\c.ini", 1, kHash, false}));
+  ASSERT_TRUE(set.Put({"C:\\windows\\d.ini", 1, kHash, false}));
+  EXPECT_TRUE(set.files()[0].created);
+  EXPECT_EQ(set.files()[0].size, 2u);
+
+  const std::vector<ManifestFile> earlier = {{"c:\\windows\\B.ini", 1, kHash, true},   // created by the earlier run
+                                             {"C:\\windows\\c.ini", 1, kHash, false},  // replaced by it
+                                             {"C:\\windows\\e.ini", 1, kHash, true}};  // not written this time
+  InheritCreated(earlier, &set);
+  ASSERT_EQ(set.files().size(), 4u) << "nothing of the earlier list is added here";
+  EXPECT_TRUE(set.files()[1].created);
+  EXPECT_FALSE(set.files()[2].created);
+  EXPECT_FALSE(set.files()[3].created);
+  EXPECT_FALSE(set.MarkCreated("C:\\windows\\e.ini"));
+  EXPECT_TRUE(set.MarkCreated("C:\\windows\\D.INI"));
+  EXPECT_TRUE(set.files()[3].created);
 }

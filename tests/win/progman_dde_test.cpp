@@ -193,7 +193,7 @@ class ConversationTest : public StagedDescriptionTest {
     uint64_t size = 0;
     std::string sha256;
     ASSERT_TRUE(HashFile((programFolder_ + "\\" + kStandinExe).c_str(), &size, &sha256));
-    RecordInstalledFile((programFolder_ + "\\" + kStandinExe).c_str(), size, sha256);
+    RecordInstalledFile((programFolder_ + "\\" + kStandinExe).c_str(), size, sha256, true);
   }
 
   std::string StartedLog() const { return programFolder_ + "\\started.log"; }
