@@ -31,7 +31,9 @@ void RegisterMainWindowClass(HINSTANCE instance) {
   RegisterClassA(&wc);  // a failure shows up as a failed CreateWindowExA below
 }
 
-LRESULT OnCreate(HWND window) {
+LRESULT OnCreate(HWND window, const CREATESTRUCTA* create) {
+  // The run's command line, for the options dialog (it outlives the window: RunInstaller's caller owns it).
+  SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
   ComposeBrandingPanel(window);
   // Posted, not sent: the options dialog opens once creation has finished and the loop runs, with the
   // backdrop already visible behind it.
@@ -41,7 +43,8 @@ LRESULT OnCreate(HWND window) {
 
 LRESULT OnCommand(HWND window, WPARAM wParam) {
   if (LOWORD(wParam) == IDM_OPEN_OPTIONS) {
-    DialogBoxParamA(g_state.windows.instance, "QuarnWin", window, OptionsDialogProc, 0);
+    DialogBoxParamA(g_state.windows.instance, "QuarnWin", window, OptionsDialogProc,
+                    GetWindowLongPtrA(window, GWLP_USERDATA));
   }
   return 0;
 }
@@ -56,7 +59,7 @@ LRESULT OnDestroy() {
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_CREATE:
-      return OnCreate(window);
+      return OnCreate(window, reinterpret_cast<const CREATESTRUCTA*>(lParam));
     case WM_COMMAND:
       return OnCommand(window, wParam);
     case WM_PAINT:
@@ -69,7 +72,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
   }
 }
 
-int RunInstaller(HINSTANCE instance) {
+int RunInstaller(HINSTANCE instance, const CommandLine& line) {
   RegisterMainWindowClass(instance);
   g_state.windows.instance = instance;
   LoadWindowsFolder(g_state.process.windowsFolder);
@@ -83,7 +86,8 @@ int RunInstaller(HINSTANCE instance) {
   WindowPlacement at =
       MainWindowPlacement(screenWidth, screenHeight, g_branding.width, g_branding.height, dialogFrame);
   HWND window = CreateWindowExA(0, kMainWindowClass, g_state.process.caption, WS_POPUPWINDOW | WS_VISIBLE, at.x, at.y,
-                                at.width, at.height, nullptr, nullptr, instance, nullptr);
+                                at.width, at.height, nullptr, nullptr, instance,
+                                const_cast<CommandLine*>(&line));
   if (!window) {
     // Without the window nothing could ever post the quit message: end instead of waiting forever.
     FreeBrandingBitmap();

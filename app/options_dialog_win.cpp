@@ -4,9 +4,10 @@
 #include <cstring>
 
 #include "state/install_state_win.h"
-#include "app/unattended_win.h"
+#include "app/command_line.h"
 #include "app/web_dialog_win.h"
 #include "layout/description.h"
+#include "install/launch_win.h"
 #include "install/progman_dde_win.h"
 #include "res/resource.h"
 #include "ui/about_box_win.h"
@@ -121,6 +122,26 @@ BOOL OnCommand(HWND dialog, int id, int notification) {
   return FALSE;
 }
 
+// Puts the dialog's choices to what /DRIVE, /PARTS and /NOSTART ask, after the dialog has set its
+// defaults. Nothing changes for a switch not given.
+void ApplyCommandLineToOptions(HWND dialog, const CommandLine& line) {
+  if (line.drive) {
+    const char field[3] = {static_cast<char>(64 + line.drive), ':', '\0'};
+    SetDlgItemTextA(dialog, IDC_DRIVE_EDIT, field);  // runs the change handling like any edit
+  }
+  if (line.partsGiven) {
+    for (const PartBox& b : kSelectableParts) {
+      g_state.choices.partSelected[b.part] = line.parts[b.part];
+      CheckDlgButton(dialog, b.id, line.parts[b.part] ? BST_CHECKED : BST_UNCHECKED);
+    }
+    g_state.choices.partSelected[kProjects] = line.parts[kProjects];
+  }
+  if (line.noStart) {
+    g_state.choices.startAfterInstall = 0;
+    CheckDlgButton(dialog, IDC_START_AFTER, BST_UNCHECKED);
+  }
+}
+
 }  // namespace
 
 void UpdatePartCheckboxes(HWND dialog) {
@@ -180,18 +201,18 @@ int RunWebInstallDialog(HWND dialog) {
   // -1: the dialog could not be created at all, which is no success either.
   if (result == -1) result = 0;
   if (result != 0) {
-    StartProgramManagerConversation(dialog);
+    StartProgramManagerConversation(dialog, LaunchInstalledSystem);
     return static_cast<int>(result);
   }
   DestroyWindow(dialog);
   return 0;
 }
 
-INT_PTR CALLBACK OptionsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+INT_PTR CALLBACK OptionsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_INITDIALOG:
       InitOptionsDialog(dialog);
-      ApplyCommandLineToOptions(dialog);
+      if (lParam) ApplyCommandLineToOptions(dialog, *reinterpret_cast<const CommandLine*>(lParam));
       SendDlgItemMessageA(dialog, IDC_DRIVE_EDIT, EM_LIMITTEXT, 3, 0);
       return TRUE;
     case WM_COMMAND:

@@ -31,6 +31,7 @@
 #include "install/uninstall_bounds.h"
 #include "install/uninstall_manifest.h"
 #include "install/uninstall_record_win.h"
+#include "install/uninstall_save_win.h"
 
 namespace {
 

@@ -8,8 +8,7 @@
 #include <cstring>
 
 #include "state/install_state_win.h"
-#include "app/unattended_win.h"
-#include "app/web_dialog_win.h"
+#include "app/run_end_win.h"
 #include "base/install_log_win.h"
 #include "base/resource_text_win.h"
 #include "res/resource.h"
@@ -23,7 +22,9 @@
 #include "install/fonts_win.h"
 #include "install/registry_win.h"
 #include "install/shortcut_win.h"
-#include "install/uninstall_record_win.h"
+#include "install/uninstall_save_win.h"
+#include "layout/description.h"
+#include "layout/install_layout.h"
 #include "ui/web_display_win.h"
 #include "web/network_texts.h"
 #include "web/session_win.h"

@@ -2,11 +2,24 @@
 #include "install/directories_win.h"
 
 #include <cstdio>
+#include <string>
 
 #include "state/install_state_win.h"
 #include "install/uninstall_record_win.h"
 #include "install/description_win.h"
 #include "layout/install_layout.h"
+#include "base/text.h"
+
+namespace {
+
+// After a failed CreateDirectoryA: "already exists" counts only when it is a folder, not a file.
+bool IsExistingFolder(const char* path) {
+  if (GetLastError() != ERROR_ALREADY_EXISTS) return false;
+  DWORD attributes = GetFileAttributesA(path);
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+}  // namespace
 
 void CreateSystemDirectories() {
   char root[kTextSize];
@@ -28,4 +41,21 @@ void CreateSystemDirectories() {
       RecordCreatedFolder(path);
     }
   }
+}
+
+int CreateStagingFolders() {
+  char path[kTextSize];
+  // Root folder, program folder, staging folder: each one level below the one before.
+  if (!BuildRootFolderPath(path, sizeof path, g_state.choices.targetDrive, g_state.choices.rootName)) return 1;
+  const std::string program = std::string("\\") + kProgramFolderName + "\\";
+  const char* const tails[] = {"", program.c_str(), kStagingFolderName};
+  for (const char* tail : tails) {
+    if (!AppendText(path, sizeof path, tail)) return 1;  // a cut path would name another folder
+    if (CreateDirectoryA(path, nullptr)) {
+      RecordCreatedFolder(path);
+    } else if (!IsExistingFolder(path)) {
+      return 1;
+    }
+  }
+  return 0;
 }

@@ -21,7 +21,6 @@
 #include "layout/install_layout.h"
 #include "layout/description.h"
 #include "install/description_win.h"
-#include "install/launch_win.h"
 
 namespace {
 
@@ -43,7 +42,8 @@ struct Conversation {
   int counter = 0;           // number of the last command read (Command1 is the first)
   HGLOBAL block = nullptr;   // the command in flight
   bool done = false;         // nothing more will be sent
-  bool ended = false;        // the launch step has run, or the client window is gone
+  bool ended = false;        // the end has been reported, or the client window is gone
+  ProgramManagerEnd onEnd = nullptr;
 };
 
 Conversation g_conv;
@@ -52,13 +52,13 @@ void ArmTimeout() {
   if (g_conv.client) SetTimer(g_conv.client, kTimeoutTimer, g_timeoutMs, nullptr);
 }
 
-// The chain is over: the launch step closes the installer (and starts the system if asked to). Runs at
-// most once, whichever way the chain ended.
+// The chain is over: its starter is told (the installation's launch step then closes the installer and
+// starts the system if asked to). Runs at most once, whichever way the chain ended.
 void EndConversation() {
   if (g_conv.ended) return;
   g_conv.ended = true;
   if (g_conv.client) KillTimer(g_conv.client, kTimeoutTimer);
-  LaunchInstalledSystem();
+  if (g_conv.onEnd) g_conv.onEnd();
 }
 
 void SendFirstCommand() {
@@ -239,7 +239,7 @@ void SendNextProgramManagerCommand() {
   ArmTimeout();
 }
 
-void StartProgramManagerConversation(HWND parent) {
+void StartProgramManagerConversation(HWND parent, ProgramManagerEnd onEnd) {
   WNDCLASSA wc = {};
   wc.lpfnWndProc = ClientWindowProc;
   wc.hInstance = g_state.windows.instance;
@@ -249,6 +249,7 @@ void StartProgramManagerConversation(HWND parent) {
 
   ReleaseProgramManagerCommandBlock();
   g_conv = Conversation{};
+  g_conv.onEnd = onEnd;
 
   const ATOM service = GlobalAddAtomA(kProgman);
   const ATOM topic = GlobalAddAtomA(kProgman);
@@ -277,7 +278,7 @@ void StartProgramManagerConversation(HWND parent) {
       EndConversation();
       return;
     }
-    // Nobody answered (yet): a late answer still starts the chain; otherwise the time-out launches.
+    // Nobody answered (yet): a late answer still starts the chain; otherwise the time-out ends it.
     ArmTimeout();
     return;
   }

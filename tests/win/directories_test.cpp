@@ -8,7 +8,6 @@
 #include <string>
 
 #include "state/install_state_win.h"
-#include "app/web_dialog_win.h"
 #include "install/directories_win.h"
 #include "test_files.h"
 
