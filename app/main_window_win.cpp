@@ -3,10 +3,10 @@
 // soon as its message loop runs. Destroying it ends the program.
 #include "app/main_window_win.h"
 
-#include "state/install_state_win.h"
 #include "app/options_dialog_win.h"
 #include "app/startup.h"
 #include "res/resource.h"
+#include "state/install_state_win.h"
 #include "ui/branding_win.h"
 
 void LoadWindowsFolder(char (&folder)[80]) {
@@ -18,6 +18,9 @@ void LoadWindowsFolder(char (&folder)[80]) {
 }
 
 namespace {
+
+LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
 void RegisterMainWindowClass(HINSTANCE instance) {
   WNDCLASSA wc;
   ZeroMemory(&wc, sizeof wc);
@@ -54,7 +57,6 @@ LRESULT OnDestroy() {
   PostQuitMessage(0);
   return 0;
 }
-}  // namespace
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
@@ -71,6 +73,8 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
       return DefWindowProcA(window, message, wParam, lParam);
   }
 }
+
+}  // namespace
 
 int RunInstaller(HINSTANCE instance, const CommandLine& line) {
   RegisterMainWindowClass(instance);

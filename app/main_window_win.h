@@ -10,8 +10,6 @@
 // created (there would be nothing to end the message loop).
 int RunInstaller(HINSTANCE instance, const CommandLine& line);
 
-LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-
 // Reads %windir% into the Windows folder buffer. A value of 80 characters or more, or none, leaves the
 // buffer empty (see StoreWindowsFolder); the buffer is never overrun.
 void LoadWindowsFolder(char (&folder)[80]);

@@ -3,18 +3,20 @@
 
 #include <cstring>
 
-#include "state/install_state_win.h"
 #include "app/command_line.h"
 #include "app/web_dialog_win.h"
-#include "layout/description.h"
 #include "install/launch_win.h"
 #include "install/progman_dde_win.h"
+#include "layout/description.h"
 #include "res/resource.h"
+#include "state/install_state_win.h"
 #include "ui/about_box_win.h"
 #include "ui/drive_chooser_win.h"
 #include "ui/drive_field.h"
 
 namespace {
+
+int RunWebInstallDialog(HWND dialog);
 
 // Keeps the drive field's change handling from running inside itself: it sets the field's text, which
 // raises another change notification while the first is still being handled.
@@ -142,8 +144,8 @@ void ApplyCommandLineToOptions(HWND dialog, const CommandLine& line) {
   }
 }
 
-}  // namespace
-
+// Shows the start-after box and the part boxes as the choices and the disc table have them: a part some
+// disc holds is enabled and selected, one no disc holds is disabled; Systems is always selected.
 void UpdatePartCheckboxes(HWND dialog) {
   CheckBox(dialog, IDC_START_AFTER, g_state.choices.startAfterInstall);
   EnableWindow(GetDlgItem(dialog, IDC_START_AFTER), TRUE);
@@ -160,6 +162,8 @@ void UpdatePartCheckboxes(HWND dialog) {
   }
 }
 
+// The dialog's defaults: drive C: (or the current drive), root "V92Demo", Setup and every part disc 1 is
+// taken to hold (all but the sample projects), the title from the string table.
 void InitOptionsDialog(HWND dialog) {
   SetCurrentDirectoryA("C:");  // prefer drive C:; if it cannot be made current the current drive stays
 
@@ -191,6 +195,9 @@ void InitOptionsDialog(HWND dialog) {
   UpdatePartCheckboxes(dialog);
 }
 
+// Runs the web installation dialog modally with the options locked. After a success the Program Manager
+// conversation starts and 1 is returned (its end closes the installer); otherwise the options dialog is
+// destroyed and 0 returned.
 int RunWebInstallDialog(HWND dialog) {
   g_state.windows.optionsDialog = dialog;
   // From Install on, only Cancel stays: after a success the Program Manager conversation runs with this
@@ -207,6 +214,8 @@ int RunWebInstallDialog(HWND dialog) {
   DestroyWindow(dialog);
   return 0;
 }
+
+}  // namespace
 
 INT_PTR CALLBACK OptionsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {

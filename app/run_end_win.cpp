@@ -28,3 +28,5 @@ void ReportRunEnd(ExitCode code) {
 }
 
 int ReportedRunEnd() { return g_endCode.load(); }
+
+void ResetRunEnd() { g_endCode = -1; }

@@ -16,5 +16,8 @@ void ReportRunEnd(ExitCode code);
 // The code the last run reported, or -1 when no run has reported one.
 int ReportedRunEnd();
 
+// Forgets the reported code: a run of its own starts with none.
+void ResetRunEnd();
+
 // Whether a code is one of a completed installation (with or without accepted errors).
 bool IsInstalledEnd(int code);

@@ -6,22 +6,22 @@
 #include <cstring>
 #include <string>
 
-#include "state/install_state_win.h"
 #include "app/command_line.h"
 #include "app/exit_codes.h"
 #include "app/main_window_win.h"
-#include "app/usage_texts.h"
-#include "base/resource_text_win.h"
 #include "app/run_end_win.h"
+#include "app/uninstall_win.h"
+#include "app/usage_texts.h"
 #include "app/worker_win.h"
-#include "base/private_folder_win.h"
 #include "base/install_log_win.h"
 #include "base/message_box_win.h"
+#include "base/private_folder_win.h"
+#include "base/resource_text_win.h"
 #include "base/scoped_handle_win.h"
 #include "install/launch_win.h"
 #include "install/progman_dde_win.h"
-#include "app/uninstall_win.h"
 #include "res/resource.h"
+#include "state/install_state_win.h"
 #include "ui/drive_chooser_win.h"
 #include "ui/drive_field.h"
 

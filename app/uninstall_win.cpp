@@ -18,12 +18,10 @@
 #include <string>
 #include <vector>
 
-#include "state/install_state_win.h"
 #include "app/usage_texts.h"
-#include "base/resource_text_win.h"
-#include "res/resource.h"
 #include "base/install_log_win.h"
 #include "base/message_box_win.h"
+#include "base/resource_text_win.h"
 #include "base/scoped_handle_win.h"
 #include "install/progman_dde_win.h"
 #include "install/registry.h"
@@ -32,6 +30,8 @@
 #include "install/uninstall_manifest.h"
 #include "install/uninstall_record_win.h"
 #include "install/uninstall_save_win.h"
+#include "res/resource.h"
+#include "state/install_state_win.h"
 
 namespace {
 
@@ -260,6 +260,7 @@ LRESULT CALLBACK GroupClientProc(HWND window, UINT message, WPARAM wParam, LPARA
 
 void RemoveProgramManagerGroup(const std::string& group) {
   if (group.empty()) return;
+  g_removal = GroupRemoval{};
   WNDCLASSA wc = {};
   wc.lpfnWndProc = GroupClientProc;
   wc.hInstance = g_state.windows.instance;

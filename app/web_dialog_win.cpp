@@ -8,12 +8,12 @@
 
 #include <string>
 
-#include "state/install_state_win.h"
 #include "app/worker_texts.h"
 #include "app/worker_win.h"
 #include "base/scoped_handle_win.h"
 #include "base/text.h"
 #include "res/resource.h"
+#include "state/install_state_win.h"
 #include "ui/centre_win.h"
 #include "ui/web_display_win.h"
 #include "web/remote_file_win.h"

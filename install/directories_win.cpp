@@ -2,13 +2,11 @@
 #include "install/directories_win.h"
 
 #include <cstdio>
-#include <string>
 
-#include "state/install_state_win.h"
-#include "install/uninstall_record_win.h"
 #include "install/description_win.h"
+#include "install/uninstall_record_win.h"
 #include "layout/install_layout.h"
-#include "base/text.h"
+#include "state/install_state_win.h"
 
 namespace {
 
@@ -22,8 +20,8 @@ bool IsExistingFolder(const char* path) {
 }  // namespace
 
 void CreateSystemDirectories() {
-  char root[kTextSize];
-  if (!BuildRootFolderPath(root, sizeof root, g_state.choices.targetDrive, g_state.choices.rootName)) return;
+  const char* root = g_state.paths.rootFolder;
+  if (root[0] == '\0') return;
   // Every result is ignored: an existing folder is fine, and a folder that could not be made shows up
   // later as copy errors.
   if (CreateDirectoryA(root, nullptr)) RecordCreatedFolder(root);
@@ -37,20 +35,17 @@ void CreateSystemDirectories() {
     // One level per entry: the list names parents before children. A value that would leave the root
     // folder or not fit into the path is skipped, like any other folder that cannot be made.
     char path[kTextSize];
-    if (BuildSubfolderPath(path, sizeof path, root, value) && CreateDirectoryA(path, nullptr)) {
+    if (BuildSubfolderPath(root, value, path, sizeof path) && CreateDirectoryA(path, nullptr)) {
       RecordCreatedFolder(path);
     }
   }
 }
 
 int CreateStagingFolders() {
-  char path[kTextSize];
   // Root folder, program folder, staging folder: each one level below the one before.
-  if (!BuildRootFolderPath(path, sizeof path, g_state.choices.targetDrive, g_state.choices.rootName)) return 1;
-  const std::string program = std::string("\\") + kProgramFolderName + "\\";
-  const char* const tails[] = {"", program.c_str(), kStagingFolderName};
-  for (const char* tail : tails) {
-    if (!AppendText(path, sizeof path, tail)) return 1;  // a cut path would name another folder
+  const char* const folders[] = {g_state.paths.rootFolder, g_state.paths.programFolder, g_state.paths.stagingFolder};
+  for (const char* path : folders) {
+    if (path[0] == '\0') return 1;  // no folders filled for this run
     if (CreateDirectoryA(path, nullptr)) {
       RecordCreatedFolder(path);
     } else if (!IsExistingFolder(path)) {

@@ -16,11 +16,11 @@
 #include <cstring>
 #include <string>
 
-#include "state/install_state_win.h"
 #include "base/install_log_win.h"
-#include "layout/install_layout.h"
-#include "layout/description.h"
 #include "install/description_win.h"
+#include "layout/description.h"
+#include "layout/install_layout.h"
+#include "state/install_state_win.h"
 
 namespace {
 
@@ -47,6 +47,10 @@ struct Conversation {
 };
 
 Conversation g_conv;
+
+// Reads, prepares and posts the next command, or marks the list done (no more commands, no server, or
+// the command could not be posted). Arms the acknowledgement time-out for a posted command.
+void SendNextProgramManagerCommand();
 
 void ArmTimeout() {
   if (g_conv.client) SetTimer(g_conv.client, kTimeoutTimer, g_timeoutMs, nullptr);
@@ -181,6 +185,8 @@ void ReleaseProgramManagerCommandBlock() {
   g_conv.block = nullptr;
 }
 
+namespace {
+
 void SendNextProgramManagerCommand() {
   if (g_conv.done || g_conv.ended || g_conv.block != nullptr) return;  // one command in flight at most
 
@@ -203,8 +209,7 @@ void SendNextProgramManagerCommand() {
     // The server's text is never a format string: the replacements are made by hand. Every '#' grows
     // the command by the root folder's length; the block is sized to carry the whole result rather than
     // a cut command, which would be another command.
-    const std::string root = RootFolderOf(g_state.choices.targetDrive, g_state.choices.rootName);
-    command = PrepareProgramManagerCommand(value, root.c_str(), g_state.process.windowsFolder);
+    command = PrepareProgramManagerCommand(value, g_state.paths.rootFolder, g_state.process.windowsFolder);
     // A group or item named to land outside the Program Manager's folder is not sent; the list goes
     // on, as after a command the service refused.
     if (!LeavesProgramManagerFolder(command)) break;
@@ -238,6 +243,8 @@ void SendNextProgramManagerCommand() {
   LogEvent("Program Manager command %d: %s", g_conv.counter, command.c_str());
   ArmTimeout();
 }
+
+}  // namespace
 
 void StartProgramManagerConversation(HWND parent, ProgramManagerEnd onEnd) {
   WNDCLASSA wc = {};

@@ -22,10 +22,6 @@ using ProgramManagerEnd = void (*)();
 // command to send, `onEnd` runs at once.
 void StartProgramManagerConversation(HWND parent, ProgramManagerEnd onEnd);
 
-// Reads, prepares and posts the next command, or marks the list done (no more commands, no server, or
-// the command could not be posted). Arms the acknowledgement time-out for a posted command.
-void SendNextProgramManagerCommand();
-
 // Unlocks and frees the memory block of the command in flight, if any. The end step calls it.
 void ReleaseProgramManagerCommandBlock();
 

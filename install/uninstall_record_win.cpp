@@ -9,6 +9,7 @@
 
 #include "base/install_log_win.h"
 #include "base/scoped_handle_win.h"
+#include "base/scoped_lock_win.h"
 
 namespace {
 
@@ -30,17 +31,15 @@ Recorder& TheRecorder() {
 template <typename F>
 void Locked(F f) {
   Recorder& r = TheRecorder();
-  EnterCriticalSection(&r.lock);
+  ScopedLock held(r.lock);
   f(r.manifest);
-  LeaveCriticalSection(&r.lock);
 }
 
 template <typename F>
 void LockedFiles(F f) {
   Recorder& r = TheRecorder();
-  EnterCriticalSection(&r.lock);
+  ScopedLock held(r.lock);
   f(r.files);
-  LeaveCriticalSection(&r.lock);
 }
 
 bool SameNoCase(const std::string& a, const std::string& b) { return _stricmp(a.c_str(), b.c_str()) == 0; }
@@ -179,7 +178,13 @@ bool HashOpenFile(HANDLE file, uint64_t* size, std::string* sha256) {
 
 void WithRecord(const std::function<void(const UninstallManifest& record, const ManifestFileSet& files)>& use) {
   Recorder& r = TheRecorder();
-  EnterCriticalSection(&r.lock);
+  ScopedLock held(r.lock);
   use(r.manifest, r.files);
-  LeaveCriticalSection(&r.lock);
+}
+
+void ForgetRecord() {
+  Recorder& r = TheRecorder();
+  ScopedLock held(r.lock);
+  r.manifest = UninstallManifest{};
+  r.files.Clear();
 }

@@ -46,6 +46,9 @@ void RecordRegistryValue(const char* keyPath, const char* valueName, const char*
 void RecordFont(const char* fontName, const char* fontFile);
 void RecordShortcut(const char* linkPath);
 
+// Forgets everything recorded: a run of its own starts with an empty record.
+void ForgetRecord();
+
 // Runs `use` with what was recorded so far: the folders, values, fonts and shortcut in `record` (its files
 // list is empty), the installed files in `files`. No Record* call changes either while `use` runs.
 void WithRecord(const std::function<void(const UninstallManifest& record, const ManifestFileSet& files)>& use);

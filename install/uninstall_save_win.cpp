@@ -109,11 +109,12 @@ uint64_t SelectedPartBytes() {
   return total;
 }
 
-}  // namespace
-
+// The uninstall entry's key for a system name.
 std::string UninstallKeyOf(const std::string& systemName) {
   return "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + systemName;
 }
+
+}  // namespace
 
 int SaveUninstallRecord() {
   char system[kTextSize], version[kTextSize], group[kTextSize];
@@ -121,9 +122,8 @@ int SaveUninstallRecord() {
   if (!ReadDescriptionValue("System", "Version", version, sizeof version)) version[0] = '\0';
   char recordKey[kTextSize];
   if (!BuildRecordKeyPath(system, recordKey, sizeof recordKey)) return 1;
-  char root[kTextSize];
-  if (!BuildInstalledProgramFolder(g_state.choices.targetDrive, g_state.choices.rootName, root, sizeof root)) return 1;
-  const std::string programFolder = root;
+  if (g_state.paths.programFolder[0] == '\0') return 1;
+  const std::string programFolder = g_state.paths.programFolder;
   const std::string listPath = programFolder + kManifestFileName;
   const std::string copyPath = programFolder + kInstallerCopyName;
   const std::string uninstallKey = UninstallKeyOf(system);
@@ -148,9 +148,7 @@ int SaveUninstallRecord() {
   WriteRegistryString(HKEY_LOCAL_MACHINE, uninstallKey.c_str(), "Publisher", "QuarnSoft");
   // The root folder holds everything the installation made on the target drive (the program folder is
   // below it), so it is the entry's location.
-  char rootFolder[kTextSize];
-  if (!BuildRootFolderPath(rootFolder, sizeof rootFolder, g_state.choices.targetDrive, g_state.choices.rootName))
-    return 1;
+  const char* rootFolder = g_state.paths.rootFolder;
   WriteRegistryString(HKEY_LOCAL_MACHINE, uninstallKey.c_str(), "InstallLocation", rootFolder);
   WriteRegistryString(HKEY_LOCAL_MACHINE, uninstallKey.c_str(), "UninstallString", (quoted + " /UNINSTALL").c_str());
   WriteRegistryString(HKEY_LOCAL_MACHINE, uninstallKey.c_str(), "QuietUninstallString",

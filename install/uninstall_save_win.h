@@ -9,8 +9,5 @@
 // list was written.
 int SaveUninstallRecord();
 
-// The uninstall entry's key for a system name.
-std::string UninstallKeyOf(const std::string& systemName);
-
 // The installer's copy in the program folder.
 constexpr char kInstallerCopyName[] = "QuarnWebInstall.exe";

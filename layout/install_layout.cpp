@@ -23,10 +23,28 @@ bool BuildBelow(char* out, size_t outSize, const char* folder, const char* tail)
 }  // namespace
 // ---- The installation's folders
 
-bool BuildRootFolderPath(char* out, size_t outSize, int32_t targetDrive, const char* rootName) {
-  if (targetDrive < 1 || targetDrive > 26 || !IsPlainFolderName(rootName)) return Fail(out, outSize);
-  const char drive[4] = {static_cast<char>(64 + targetDrive), ':', '\\', '\0'};
-  return BuildBelow(out, outSize, drive, rootName);
+bool BuildDriveFolder(int32_t drive, char* out, size_t outSize) {
+  if (drive < 1 || drive > 26) return Fail(out, outSize);
+  const char top[4] = {static_cast<char>(64 + drive), ':', '\\', '\0'};
+  return CopyText(out, outSize, top) || Fail(out, outSize);
+}
+
+bool BuildRootFolderPath(int32_t drive, const char* rootName, char* out, size_t outSize) {
+  char top[4];
+  if (!BuildDriveFolder(drive, top, sizeof top) || rootName == nullptr || !IsPlainFolderName(rootName)) return Fail(out, outSize);
+  return BuildBelow(out, outSize, top, rootName);
+}
+
+bool FillRunFolders(int32_t drive, const char* rootName, RunPaths* paths) {
+  const size_t size = sizeof paths->rootFolder;
+  if (BuildRootFolderPath(drive, rootName, paths->rootFolder, size) &&
+      BuildBelow(paths->programFolder, size, paths->rootFolder, "\\") &&
+      AppendText(paths->programFolder, size, kProgramFolderName) && AppendText(paths->programFolder, size, "\\") &&
+      BuildStagingFolderPath(paths->stagingFolder, size, paths->programFolder)) {
+    return true;
+  }
+  paths->rootFolder[0] = paths->programFolder[0] = paths->stagingFolder[0] = '\0';
+  return false;
 }
 
 std::string RootFolderOf(int targetDrive, const char* rootName) {
@@ -36,30 +54,30 @@ std::string RootFolderOf(int targetDrive, const char* rootName) {
   return s;
 }
 
-bool BuildInstalledProgramFolder(int drive, const char* rootName, char* out, size_t size) {
-  return BuildRootFolderPath(out, size, drive, rootName) && AppendText(out, size, "\\") &&
-         AppendText(out, size, kProgramFolderName) && AppendText(out, size, "\\");
-}
-
 bool AppendProgramFolder(char* folder, size_t size, const char* rootName) {
   return AppendText(folder, size, rootName) && AppendText(folder, size, "\\") &&
          AppendText(folder, size, kProgramFolderName) && AppendText(folder, size, "\\");
 }
 
-bool BuildProgramFilePaths(int drive, const char* rootName, char* workingFolder, size_t workingSize,
-                           char* programPath, size_t programSize) {
-  return BuildRootFolderPath(workingFolder, workingSize, drive, rootName) &&
-         AppendText(workingFolder, workingSize, "\\") && AppendText(workingFolder, workingSize, kProgramFolderName) &&
-         CopyText(programPath, programSize, workingFolder) && AppendText(programPath, programSize, "\\") &&
-         AppendText(programPath, programSize, kProgramFileName);
+bool BuildProgramFilePaths(const char* programFolder, char* workingFolder, size_t workingSize, char* programPath,
+                           size_t programSize) {
+  const size_t length = strlen(programFolder);
+  if (length < 2 || programFolder[length - 1] != '\\' || length > workingSize ||
+      !BuildBelow(programPath, programSize, programFolder, kProgramFileName)) {
+    Fail(programPath, programSize);
+    return Fail(workingFolder, workingSize);
+  }
+  memcpy(workingFolder, programFolder, length - 1);
+  workingFolder[length - 1] = '\0';
+  return true;
 }
 
-std::string InstalledSystemCommandLine(int32_t targetDrive, const char* rootName) {
-  if (targetDrive < 1 || targetDrive > 26 || rootName == nullptr) return std::string();
-  return RootFolderOf(targetDrive, rootName) + "\\" + kProgramFolderName + "\\" + kProgramFileName;
+std::string InstalledSystemCommandLine(const char* programFolder) {
+  if (programFolder == nullptr || programFolder[0] == '\0') return std::string();
+  return std::string(programFolder) + kProgramFileName;
 }
 
-bool BuildSubfolderPath(char* out, size_t outSize, const char* rootFolder, const char* value) {
+bool BuildSubfolderPath(const char* rootFolder, const char* value, char* out, size_t outSize) {
   if (value[0] != '\\') return Fail(out, outSize);
   const char* begin = value;
   for (const char* p = value;; ++p) {
@@ -80,7 +98,7 @@ bool BuildStagingFolderPath(char* out, size_t outSize, const char* programFolder
   return BuildBelow(out, outSize, programFolder, tail.c_str());
 }
 
-bool BuildDescriptionPath(char* out, size_t outSize, const char* programFolder) {
+bool BuildDescriptionPath(const char* programFolder, char* out, size_t outSize) {
   const std::string tail = std::string(kStagingFolderName) + "\\" + DiscFolderName(1) + "\\Install.ini";
   return BuildBelow(out, outSize, programFolder, tail.c_str());
 }

@@ -3,11 +3,11 @@
 // folders step, the copy engine, the record, the fonts, the shortcut, the Program Manager commands, the
 // launch and the uninstaller build their paths here.
 //
-//   X:\<root>                            root folder          BuildRootFolderPath, RootFolderOf
+//   X:\<root>                            root folder          FillRunFolders (BuildRootFolderPath), RootFolderOf
 //   X:\<root>\<Dir%i>                    system folders       BuildSubfolderPath
-//   X:\<root>\QuarnWin32\                program folder       BuildInstalledProgramFolder, AppendProgramFolder
+//   X:\<root>\QuarnWin32\                program folder       FillRunFolders, AppendProgramFolder
 //   X:\<root>\QuarnWin32\QuarnWin32.exe  the installed system InstalledSystemCommandLine, BuildProgramFilePaths
-//   X:\<root>\QuarnWin32\Install\        staging folder       BuildStagingFolderPath
+//   X:\<root>\QuarnWin32\Install\        staging folder       FillRunFolders (BuildStagingFolderPath)
 //   ...\Install\Disc_NN\<file>           staged set files     FormStagingPath, SourcePathOf, FileListPathOf
 //   ...\Install\Disc_01\Install.ini      staged description   BuildDescriptionPath
 //   X:\<root><target>, <windows><target> installed files      TargetPathOf, CheckTarget
@@ -23,6 +23,7 @@
 
 #include "base/sizes.h"
 #include "layout/name_rules.h"
+#include "state/install_state.h"
 
 struct FileEntry;  // a parsed file line (layout/description.h)
 
@@ -32,39 +33,45 @@ constexpr char kStagingFolderName[] = "Install";
 
 // ---- The installation's folders
 
-// "<letter>:\<root>" without a trailing backslash, the letter being 64 + targetDrive. False (out empty)
-// when the drive is not 1..26, the root is not a plain folder name or the path does not fit.
-bool BuildRootFolderPath(char* out, size_t outSize, int32_t targetDrive, const char* rootName);
+// "<letter>:\" (the drive's top folder), the letter being 64 + drive. False (out empty) when the drive is
+// not 1..26 or it does not fit.
+bool BuildDriveFolder(int32_t drive, char* out, size_t outSize);
 
-// The same as a text without a length limit, for the copy targets and the Program Manager's '#'. The
-// drive and root are used as the state holds them (the root name was checked when it was taken).
+// "<letter>:\<root>" without a trailing backslash. False (out empty) when the drive is not 1..26, the root
+// is not a plain folder name or the path does not fit.
+bool BuildRootFolderPath(int32_t drive, const char* rootName, char* out, size_t outSize);
+
+// The three folders of a run, each below the one before: root "X:\<root>", program "X:\<root>\QuarnWin32\"
+// and staging "X:\<root>\QuarnWin32\Install\". False, all three empty, as BuildRootFolderPath or when
+// one does not fit: a cut path would name another folder.
+bool FillRunFolders(int32_t drive, const char* rootName, RunPaths* paths);
+
+// The same root as a text without a length limit. The drive and root are used as the state holds them
+// (the root name was checked when it was taken).
 std::string RootFolderOf(int targetDrive, const char* rootName);
-
-// The installed program folder "X:\root\QuarnWin32\" (with the trailing backslash). False for a drive
-// number outside 1..26, a root that is not a plain folder name, or when the path does not fit.
-bool BuildInstalledProgramFolder(int drive, const char* rootName, char* out, size_t size);
 
 // Appends rootName + "\QuarnWin32\" to the drive's top folder already in folder ("X:\"): the program
 // folder as the download learns it. False when it does not fit (folder then holds a cut text).
 bool AppendProgramFolder(char* folder, size_t size, const char* rootName);
 
-// The installed system's working folder "X:\root\QuarnWin32" (no trailing backslash) and its program
-// "X:\root\QuarnWin32\QuarnWin32.exe". False as BuildInstalledProgramFolder.
-bool BuildProgramFilePaths(int drive, const char* rootName, char* workingFolder, size_t workingSize,
-                           char* programPath, size_t programSize);
+// The installed system's working folder "X:\root\QuarnWin32" (the program folder without its trailing
+// backslash) and its program "X:\root\QuarnWin32\QuarnWin32.exe". False (both empty) when the program
+// folder is empty or a path does not fit.
+bool BuildProgramFilePaths(const char* programFolder, char* workingFolder, size_t workingSize, char* programPath,
+                           size_t programSize);
 
-// "<drive>:\<root>\QuarnWin32\QuarnWin32.exe": the whole command line of the installed system, and the
-// program's full path. The command line is not quoted and carries no arguments; the start names the
-// program by this path as well, so that blanks in the root folder cannot make the platform start another
-// program. Empty when the drive is not 1..26.
-std::string InstalledSystemCommandLine(int32_t targetDrive, const char* rootName);
+// programFolder + "QuarnWin32.exe": the whole command line of the installed system, and the program's
+// full path. The command line is not quoted and carries no arguments; the start names the program by
+// this path as well, so that blanks in the root folder cannot make the platform start another program.
+// Empty when the program folder is empty (no run has filled it).
+std::string InstalledSystemCommandLine(const char* programFolder);
 
 // rootFolder followed directly by value, for a value of the description's folder list ("\QuarnWin32\X").
 // False (out empty) when the value does not begin with a backslash (it would name a sibling of the root
 // folder), when one of its components is made of dots and blanks only (it would climb out of the root
 // folder) or is a name Windows treats specially, or when the path does not fit: a cut path would name
 // another folder.
-bool BuildSubfolderPath(char* out, size_t outSize, const char* rootFolder, const char* value);
+bool BuildSubfolderPath(const char* rootFolder, const char* value, char* out, size_t outSize);
 
 // ---- The staged set
 
@@ -73,7 +80,7 @@ bool BuildStagingFolderPath(char* out, size_t outSize, const char* programFolder
 
 // programFolder + "Install\Disc_01\Install.ini" (the staged description). False and out empty when it
 // does not fit: a cut path would name another file.
-bool BuildDescriptionPath(char* out, size_t outSize, const char* programFolder);
+bool BuildDescriptionPath(const char* programFolder, char* out, size_t outSize);
 
 // stagingFolder + discFolder, then "\" + fileName when fileName is given (nullptr: the disc folder).
 // False when it does not fit (path then holds a cut text).

@@ -180,7 +180,7 @@ class ConversationTest : public StagedDescriptionTest {
   void SetRoot(const std::string& root, bool record = true) {
     RemoveRoot();
     ASSERT_LT(root.size(), sizeof g_state.choices.rootName);
-    strcpy(g_state.choices.rootName, root.c_str());
+    quarn_test::ChooseTarget('T' - 64, root.c_str());
     rootFolder_ = "T:\\" + root;
     programFolder_ = rootFolder_ + "\\QuarnWin32";
     CreateDirectoryA(rootFolder_.c_str(), nullptr);
