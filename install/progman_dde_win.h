@@ -10,8 +10,12 @@
 // an acknowledgement does not come within the time-out, the chain ends and reports its end all the same.
 // Destroying the client window (Cancel destroys the main window, which takes it along) ends the
 // conversation without reporting anything.
+//
+// The uninstaller uses the same conversation for its one command (SendProgramManagerCommand).
 #pragma once
 #include <windows.h>
+
+#include <string>
 
 // Called once when the conversation has ended (every command answered, or no server, a time-out or the
 // server's end), on the thread of the client window.
@@ -21,6 +25,17 @@ using ProgramManagerEnd = void (*)();
 // Program Manager service ("PROGMAN"/"PROGMAN") for a conversation and sends the first command. With no
 // command to send, `onEnd` runs at once.
 void StartProgramManagerConversation(HWND parent, ProgramManagerEnd onEnd);
+
+enum class ProgramManagerAnswer {
+  kNoServer,  // nobody answered the initiation
+  kAnswered,  // the server acknowledged the command (accepted or refused)
+  kNoAnswer,  // no acknowledgement within the time-out, or the command could not be posted
+};
+
+// Sends one prepared command over a conversation of its own (from a hidden top-level client window) and
+// waits for its answer, at most kProgramManagerTimeoutMs, pumping this thread's messages meanwhile. With
+// no server answering the initiation it returns at once.
+ProgramManagerAnswer SendProgramManagerCommand(const std::string& command);
 
 // Unlocks and frees the memory block of the command in flight, if any. The end step calls it.
 void ReleaseProgramManagerCommandBlock();
