@@ -19,7 +19,9 @@ bool IsInstalledEnd(int code) {
 
 void ReportRunEnd(ExitCode code) {
   int value = static_cast<int>(code);
-  if (code == ExitCode::kInstalled && AcceptedErrorCount() > 0) value = static_cast<int>(ExitCode::kInstalledWithErrors);
+  if (code == ExitCode::kInstalled && AcceptedErrorCount() > 0) {
+    value = static_cast<int>(ExitCode::kInstalledWithErrors);
+  }
   g_endCode = value;
   const ExitCodeInfo* info = FindExitCode(value);
   LogEvent("installation ended: %s (%d), %d error box(es) answered OK", info ? info->name : "?", value,
