@@ -3,10 +3,10 @@
 // soon as its message loop runs. Destroying it ends the program.
 #include "app/main_window_win.h"
 
-#include "state/install_state_win.h"
 #include "app/options_dialog_win.h"
 #include "app/startup.h"
 #include "res/resource.h"
+#include "state/install_state_win.h"
 #include "ui/branding_win.h"
 
 void LoadWindowsFolder(char (&folder)[80]) {
@@ -18,6 +18,9 @@ void LoadWindowsFolder(char (&folder)[80]) {
 }
 
 namespace {
+
+LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
 void RegisterMainWindowClass(HINSTANCE instance) {
   WNDCLASSA wc;
   ZeroMemory(&wc, sizeof wc);
@@ -31,7 +34,9 @@ void RegisterMainWindowClass(HINSTANCE instance) {
   RegisterClassA(&wc);  // a failure shows up as a failed CreateWindowExA below
 }
 
-LRESULT OnCreate(HWND window) {
+LRESULT OnCreate(HWND window, const CREATESTRUCTA* create) {
+  // The run's command line, for the options dialog (it outlives the window: RunInstaller's caller owns it).
+  SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
   ComposeBrandingPanel(window);
   // Posted, not sent: the options dialog opens once creation has finished and the loop runs, with the
   // backdrop already visible behind it.
@@ -41,7 +46,8 @@ LRESULT OnCreate(HWND window) {
 
 LRESULT OnCommand(HWND window, WPARAM wParam) {
   if (LOWORD(wParam) == IDM_OPEN_OPTIONS) {
-    DialogBoxParamA(g_state.windows.instance, "QuarnWin", window, OptionsDialogProc, 0);
+    DialogBoxParamA(g_state.windows.instance, "QuarnWin", window, OptionsDialogProc,
+                    GetWindowLongPtrA(window, GWLP_USERDATA));
   }
   return 0;
 }
@@ -51,12 +57,11 @@ LRESULT OnDestroy() {
   PostQuitMessage(0);
   return 0;
 }
-}  // namespace
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_CREATE:
-      return OnCreate(window);
+      return OnCreate(window, reinterpret_cast<const CREATESTRUCTA*>(lParam));
     case WM_COMMAND:
       return OnCommand(window, wParam);
     case WM_PAINT:
@@ -69,7 +74,9 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
   }
 }
 
-int RunInstaller(HINSTANCE instance) {
+}  // namespace
+
+int RunInstaller(HINSTANCE instance, const CommandLine& line) {
   RegisterMainWindowClass(instance);
   g_state.windows.instance = instance;
   LoadWindowsFolder(g_state.process.windowsFolder);
@@ -83,7 +90,8 @@ int RunInstaller(HINSTANCE instance) {
   WindowPlacement at =
       MainWindowPlacement(screenWidth, screenHeight, g_branding.width, g_branding.height, dialogFrame);
   HWND window = CreateWindowExA(0, kMainWindowClass, g_state.process.caption, WS_POPUPWINDOW | WS_VISIBLE, at.x, at.y,
-                                at.width, at.height, nullptr, nullptr, instance, nullptr);
+                                at.width, at.height, nullptr, nullptr, instance,
+                                const_cast<CommandLine*>(&line));
   if (!window) {
     // Without the window nothing could ever post the quit message: end instead of waiting forever.
     FreeBrandingBitmap();

@@ -3,17 +3,20 @@
 
 #include <cstring>
 
-#include "state/install_state_win.h"
-#include "app/unattended_win.h"
+#include "app/command_line.h"
 #include "app/web_dialog_win.h"
-#include "layout/description.h"
+#include "install/launch_win.h"
 #include "install/progman_dde_win.h"
+#include "layout/description.h"
 #include "res/resource.h"
+#include "state/install_state_win.h"
 #include "ui/about_box_win.h"
 #include "ui/drive_chooser_win.h"
 #include "ui/drive_field.h"
 
 namespace {
+
+int RunWebInstallDialog(HWND dialog);
 
 // Keeps the drive field's change handling from running inside itself: it sets the field's text, which
 // raises another change notification while the first is still being handled.
@@ -121,8 +124,28 @@ BOOL OnCommand(HWND dialog, int id, int notification) {
   return FALSE;
 }
 
-}  // namespace
+// Puts the dialog's choices to what /DRIVE, /PARTS and /NOSTART ask, after the dialog has set its
+// defaults. Nothing changes for a switch not given.
+void ApplyCommandLineToOptions(HWND dialog, const CommandLine& line) {
+  if (line.drive) {
+    const char field[3] = {static_cast<char>(64 + line.drive), ':', '\0'};
+    SetDlgItemTextA(dialog, IDC_DRIVE_EDIT, field);  // runs the change handling like any edit
+  }
+  if (line.partsGiven) {
+    for (const PartBox& b : kSelectableParts) {
+      g_state.choices.partSelected[b.part] = line.parts[b.part];
+      CheckDlgButton(dialog, b.id, line.parts[b.part] ? BST_CHECKED : BST_UNCHECKED);
+    }
+    g_state.choices.partSelected[kProjects] = line.parts[kProjects];
+  }
+  if (line.noStart) {
+    g_state.choices.startAfterInstall = 0;
+    CheckDlgButton(dialog, IDC_START_AFTER, BST_UNCHECKED);
+  }
+}
 
+// Shows the start-after box and the part boxes as the choices and the disc table have them: a part some
+// disc holds is enabled and selected, one no disc holds is disabled; Systems is always selected.
 void UpdatePartCheckboxes(HWND dialog) {
   CheckBox(dialog, IDC_START_AFTER, g_state.choices.startAfterInstall);
   EnableWindow(GetDlgItem(dialog, IDC_START_AFTER), TRUE);
@@ -139,6 +162,8 @@ void UpdatePartCheckboxes(HWND dialog) {
   }
 }
 
+// The dialog's defaults: drive C: (or the current drive), root "V92Demo", Setup and every part disc 1 is
+// taken to hold (all but the sample projects), the title from the string table.
 void InitOptionsDialog(HWND dialog) {
   SetCurrentDirectoryA("C:");  // prefer drive C:; if it cannot be made current the current drive stays
 
@@ -170,6 +195,9 @@ void InitOptionsDialog(HWND dialog) {
   UpdatePartCheckboxes(dialog);
 }
 
+// Runs the web installation dialog modally with the options locked. After a success the Program Manager
+// conversation starts and 1 is returned (its end closes the installer); otherwise the options dialog is
+// destroyed and 0 returned.
 int RunWebInstallDialog(HWND dialog) {
   g_state.windows.optionsDialog = dialog;
   // From Install on, only Cancel stays: after a success the Program Manager conversation runs with this
@@ -180,18 +208,20 @@ int RunWebInstallDialog(HWND dialog) {
   // -1: the dialog could not be created at all, which is no success either.
   if (result == -1) result = 0;
   if (result != 0) {
-    StartProgramManagerConversation(dialog);
+    StartProgramManagerConversation(dialog, LaunchInstalledSystem);
     return static_cast<int>(result);
   }
   DestroyWindow(dialog);
   return 0;
 }
 
-INT_PTR CALLBACK OptionsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+}  // namespace
+
+INT_PTR CALLBACK OptionsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_INITDIALOG:
       InitOptionsDialog(dialog);
-      ApplyCommandLineToOptions(dialog);
+      if (lParam) ApplyCommandLineToOptions(dialog, *reinterpret_cast<const CommandLine*>(lParam));
       SendDlgItemMessageA(dialog, IDC_DRIVE_EDIT, EM_LIMITTEXT, 3, 0);
       return TRUE;
     case WM_COMMAND:

@@ -3,36 +3,33 @@
 // the backdrop's does in an interactive run.
 #include "app/unattended_win.h"
 
-#include <atomic>
 #include <cstring>
 #include <string>
 
-#include "state/install_state_win.h"
+#include "app/command_line.h"
+#include "app/exit_codes.h"
 #include "app/main_window_win.h"
+#include "app/run_end_win.h"
+#include "app/uninstall_win.h"
 #include "app/usage_texts.h"
-#include "base/resource_text_win.h"
 #include "app/worker_win.h"
-#include "base/private_folder_win.h"
 #include "base/install_log_win.h"
 #include "base/message_box_win.h"
+#include "base/private_folder_win.h"
+#include "base/resource_text_win.h"
 #include "base/scoped_handle_win.h"
+#include "install/launch_win.h"
 #include "install/progman_dde_win.h"
-#include "app/uninstall_win.h"
 #include "res/resource.h"
+#include "state/install_state_win.h"
 #include "ui/drive_chooser_win.h"
 #include "ui/drive_field.h"
 
 namespace {
 
 constexpr char kSilentWindowClass[] = "QuarnCAD WEB Install (silent)";
-constexpr UINT kRunEndedMessage = WM_APP + 20;  // wParam: the exit code
 
 CommandLine g_line;
-std::atomic<int32_t> g_endCode{-1};
-
-bool IsInstalledEnd(int code) {
-  return code == static_cast<int>(ExitCode::kInstalled) || code == static_cast<int>(ExitCode::kInstalledWithErrors);
-}
 
 const char* CodeName(int code) {
   const ExitCodeInfo* info = FindExitCode(code);
@@ -75,7 +72,7 @@ LRESULT CALLBACK SilentWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
     case kRunEndedMessage:
       if (IsInstalledEnd(static_cast<int>(wParam))) {
         // Its end (the launch step) destroys this window.
-        StartProgramManagerConversation(window);
+        StartProgramManagerConversation(window, LaunchInstalledSystem);
       } else {
         DestroyWindow(window);
       }
@@ -129,7 +126,7 @@ ExitCode RunSilentInstall(HINSTANCE instance) {
     DispatchMessageA(&msg);
   }
   WaitForSingleObject(thread.get(), INFINITE);  // it has reported its end already; only its return is left
-  const int code = g_endCode.load();
+  const int code = ReportedRunEnd();
   return code < 0 ? ExitCode::kStartFailed : static_cast<ExitCode>(code);
 }
 
@@ -140,40 +137,6 @@ void LoadProcessValues(HINSTANCE instance) {
 }
 
 }  // namespace
-
-const CommandLine& TheCommandLine() { return g_line; }
-
-void ReportRunEnd(ExitCode code) {
-  int value = static_cast<int>(code);
-  if (code == ExitCode::kInstalled && AcceptedErrorCount() > 0) value = static_cast<int>(ExitCode::kInstalledWithErrors);
-  g_endCode = value;
-  LogEvent("installation ended: %s (%d), %d error box(es) answered OK", CodeName(value), value,
-           AcceptedErrorCount());
-  if (IsSilentRun() && g_state.windows.mainWindow) PostMessageA(g_state.windows.mainWindow, kRunEndedMessage, value, 0);
-}
-
-void ApplyCommandLineToOptions(HWND dialog) {
-  if (g_line.drive) {
-    const char field[3] = {static_cast<char>(64 + g_line.drive), ':', '\0'};
-    SetDlgItemTextA(dialog, IDC_DRIVE_EDIT, field);  // runs the change handling like any edit
-  }
-  if (g_line.partsGiven) {
-    const struct {
-      int id;
-      PartIndex part;
-    } boxes[] = {{IDC_PART_DRAWINGS, kDrawings}, {IDC_PART_BLOCKS, kBlocks}, {IDC_PART_DATAS, kDatas},
-                 {IDC_PART_HELP, kHelp}};
-    for (const auto& b : boxes) {
-      g_state.choices.partSelected[b.part] = g_line.parts[b.part];
-      CheckDlgButton(dialog, b.id, g_line.parts[b.part] ? BST_CHECKED : BST_UNCHECKED);
-    }
-    g_state.choices.partSelected[kProjects] = g_line.parts[kProjects];
-  }
-  if (g_line.noStart) {
-    g_state.choices.startAfterInstall = 0;
-    CheckDlgButton(dialog, IDC_START_AFTER, BST_UNCHECKED);
-  }
-}
 
 int RunProgram(HINSTANCE instance, const char* commandLine) {
   // The run's private copies of the verified description and lists go with the run, however it ends.
@@ -204,8 +167,8 @@ int RunProgram(HINSTANCE instance, const char* commandLine) {
   } else if (g_line.silent) {
     code = RunSilentInstall(instance);
   } else {
-    const int result = RunInstaller(instance);
-    const int end = g_endCode.load();
+    const int result = RunInstaller(instance, g_line);
+    const int end = ReportedRunEnd();
     if (!g_line.any) {
       LogEnd("end: exit code %d (a run without switches)", result);
       return result;

@@ -4,19 +4,5 @@
 #pragma once
 #include <windows.h>
 
-#include "app/command_line.h"
-#include "app/exit_codes.h"
-
 // WinMain's work: parse, log, run, end.
 int RunProgram(HINSTANCE instance, const char* commandLine);
-
-// The switches of this run (all zero for a run without them).
-const CommandLine& TheCommandLine();
-
-// Called by the worker at each of its ends (any thread). A silent run goes on from here: after success
-// with the Program Manager group, else it closes.
-void ReportRunEnd(ExitCode code);
-
-// Puts the options dialog's choices to what /DRIVE, /PARTS and /NOSTART ask, after the dialog has set its
-// defaults. Nothing changes for a switch not given.
-void ApplyCommandLineToOptions(HWND dialog);

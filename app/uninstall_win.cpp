@@ -11,19 +11,16 @@
 // there before it), and no junction or symbolic link is followed.
 #include "app/uninstall_win.h"
 
-#include <dde.h>
 #include <shlobj.h>
 
 #include <cstring>
 #include <string>
 #include <vector>
 
-#include "state/install_state_win.h"
 #include "app/usage_texts.h"
-#include "base/resource_text_win.h"
-#include "res/resource.h"
 #include "base/install_log_win.h"
 #include "base/message_box_win.h"
+#include "base/resource_text_win.h"
 #include "base/scoped_handle_win.h"
 #include "install/progman_dde_win.h"
 #include "install/registry.h"
@@ -31,6 +28,9 @@
 #include "install/uninstall_bounds.h"
 #include "install/uninstall_manifest.h"
 #include "install/uninstall_record_win.h"
+#include "install/uninstall_save_win.h"
+#include "res/resource.h"
+#include "state/install_state_win.h"
 
 namespace {
 
@@ -249,77 +249,17 @@ bool RemoveTree(const std::string& folder) {
   return RemoveDirectoryA(base.c_str()) != FALSE;
 }
 
-// The Program Manager group, over DDE like its creation, with the same time-out for each answer.
-struct GroupRemoval {
-  HWND server = nullptr;
-  bool acknowledged = false;
-};
-GroupRemoval g_removal;
-
-LRESULT CALLBACK GroupClientProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_DDE_ACK) {
-    if (g_removal.server == nullptr) {
-      g_removal.server = reinterpret_cast<HWND>(wParam);
-      if (LOWORD(lParam)) GlobalDeleteAtom(LOWORD(lParam));
-      if (HIWORD(lParam)) GlobalDeleteAtom(HIWORD(lParam));
-    } else if (reinterpret_cast<HWND>(wParam) == g_removal.server) {
-      UINT_PTR low = 0, high = 0;
-      UnpackDDElParam(WM_DDE_ACK, lParam, &low, &high);
-      FreeDDElParam(WM_DDE_ACK, lParam);
-      if (high) GlobalFree(reinterpret_cast<HGLOBAL>(high));
-      g_removal.acknowledged = true;
-    }
-    return 0;
-  }
-  return DefWindowProcA(window, message, wParam, lParam);
-}
-
+// The Program Manager group, over the same conversation as its creation, with the same time-out.
 void RemoveProgramManagerGroup(const std::string& group) {
   if (group.empty()) return;
-  WNDCLASSA wc = {};
-  wc.lpfnWndProc = GroupClientProc;
-  wc.hInstance = g_state.windows.instance;
-  wc.lpszClassName = "QuarnUninstallDDE";
-  RegisterClassA(&wc);
-  // Never shown; a top-level window so that the answer to the broadcast can reach it.
-  HWND client = CreateWindowA(wc.lpszClassName, "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, g_state.windows.instance, nullptr);
-  if (!client) return;
-  const ATOM service = GlobalAddAtomA("PROGMAN");
-  const ATOM topic = GlobalAddAtomA("PROGMAN");
-  DWORD_PTR result = 0;
-  SendMessageTimeoutA(HWND_BROADCAST, WM_DDE_INITIATE, reinterpret_cast<WPARAM>(client), MAKELPARAM(service, topic),
-                      SMTO_ABORTIFHUNG, 2000, &result);
-  if (service) GlobalDeleteAtom(service);
-  if (topic) GlobalDeleteAtom(topic);
-  if (g_removal.server == nullptr) {
+  const std::string command = "[DeleteGroup(" + group + ")]";
+  const ProgramManagerAnswer answer = SendProgramManagerCommand(command);
+  if (answer == ProgramManagerAnswer::kNoServer) {
     LogEvent("Program Manager: no answer; group \"%s\" not removed", group.c_str());
-    DestroyWindow(client);
     return;
   }
-  const std::string command = "[DeleteGroup(" + group + ")]";
-  HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_DDESHARE | GMEM_ZEROINIT, command.size() + 1);
-  char* text = block ? static_cast<char*>(GlobalLock(block)) : nullptr;
-  if (text) {
-    memcpy(text, command.c_str(), command.size() + 1);
-    GlobalUnlock(block);
-    const LPARAM lParam = PackDDElParam(WM_DDE_EXECUTE, 0, reinterpret_cast<UINT_PTR>(block));
-    if (PostMessageA(g_removal.server, WM_DDE_EXECUTE, reinterpret_cast<WPARAM>(client), lParam)) {
-      const DWORD start = GetTickCount();
-      while (!g_removal.acknowledged && GetTickCount() - start < kProgramManagerTimeoutMs) {
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 100, QS_ALLINPUT);
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
-      }
-    } else {
-      FreeDDElParam(WM_DDE_EXECUTE, lParam);
-      GlobalFree(block);
-    }
-  } else if (block) {
-    GlobalFree(block);
-  }
-  LogEvent("Program Manager command %s: %s", command.c_str(), g_removal.acknowledged ? "answered" : "no answer in time");
-  PostMessageA(g_removal.server, WM_DDE_TERMINATE, reinterpret_cast<WPARAM>(client), 0);
-  DestroyWindow(client);
+  LogEvent("Program Manager command %s: %s", command.c_str(),
+           answer == ProgramManagerAnswer::kAnswered ? "answered" : "no answer in time");
 }
 
 void MarkRecord(const UninstallManifest& m) {

@@ -8,14 +8,12 @@
 
 #include <string>
 
-#include "state/install_state_win.h"
 #include "app/worker_texts.h"
 #include "app/worker_win.h"
 #include "base/scoped_handle_win.h"
 #include "base/text.h"
-#include "layout/install_layout.h"
-#include "install/uninstall_record_win.h"
 #include "res/resource.h"
+#include "state/install_state_win.h"
 #include "ui/centre_win.h"
 #include "ui/web_display_win.h"
 #include "web/remote_file_win.h"
@@ -70,13 +68,6 @@ void CreateAnimationOver(HWND dialog, int frameId, int clipId) {
                0);
   ShowWindow(animation, SW_SHOW);
   OpenAndPlay(animation, clipId);
-}
-
-// After a failed CreateDirectoryA: "already exists" counts only when it is a folder, not a file.
-bool IsExistingFolder(const char* path) {
-  if (GetLastError() != ERROR_ALREADY_EXISTS) return false;
-  DWORD attributes = GetFileAttributesA(path);
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 void HideProgressControls(HWND dialog) {
@@ -217,21 +208,4 @@ void StartWorker(LPTHREAD_START_ROUTINE procedure, LPVOID parameter) {
   // worker's end instead of closing the dialog under a thread that is about to write to it.
   g_state.flags.workerRunning = 1;
   ResumeThread(thread);
-}
-
-int CreateStagingFolders() {
-  char path[kTextSize];
-  // Root folder, program folder, staging folder: each one level below the one before.
-  if (!BuildRootFolderPath(path, sizeof path, g_state.choices.targetDrive, g_state.choices.rootName)) return 1;
-  const std::string program = std::string("\\") + kProgramFolderName + "\\";
-  const char* const tails[] = {"", program.c_str(), kStagingFolderName};
-  for (const char* tail : tails) {
-    if (!AppendText(path, sizeof path, tail)) return 1;  // a cut path would name another folder
-    if (CreateDirectoryA(path, nullptr)) {
-      RecordCreatedFolder(path);
-    } else if (!IsExistingFolder(path)) {
-      return 1;
-    }
-  }
-  return 0;
 }

@@ -10,6 +10,3 @@ INT_PTR CALLBACK WebLoadDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
 // success the dialog counts the worker as running from this moment; if the thread cannot be created
 // nothing else happens.
 void StartWorker(LPTHREAD_START_ROUTINE procedure, LPVOID parameter = nullptr);
-
-// 0 when the root, program and staging folders exist afterwards, 1 otherwise.
-int CreateStagingFolders();

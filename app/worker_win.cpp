@@ -8,8 +8,7 @@
 #include <cstring>
 
 #include "state/install_state_win.h"
-#include "app/unattended_win.h"
-#include "app/web_dialog_win.h"
+#include "app/run_end_win.h"
 #include "base/install_log_win.h"
 #include "base/resource_text_win.h"
 #include "res/resource.h"
@@ -24,6 +23,9 @@
 #include "install/registry_win.h"
 #include "install/shortcut_win.h"
 #include "install/uninstall_record_win.h"
+#include "install/uninstall_save_win.h"
+#include "layout/description.h"
+#include "layout/install_layout.h"
 #include "ui/web_display_win.h"
 #include "web/network_texts.h"
 #include "web/session_win.h"
@@ -156,24 +158,28 @@ ExitCode StoppedDownloadCode(DownloadEnd end) {
 }
 
 void PrepareRun() {
-  g_copyBegan = false;  // a run of its own: an earlier run's copy says nothing about this one
+  // A run of its own: an earlier run's copy, record and end say nothing about this one.
+  g_copyBegan = false;
+  ForgetRecord();
+  ResetRunEnd();
   g_state.internet = InternetSession{nullptr, nullptr};
   g_state.download.remote = RemoteDescription{};
   for (int i = 0; i < kPartCount; ++i) g_state.download.downloadSelected[i] = g_state.choices.partSelected[i] ? 1 : 0;
   g_state.download.downloadSelected[kSetup] = 1;
   g_state.download.downloadSelected[kSystems] = 1;
-  // ReadRemoteDescription completes it with the root folder name and "\QuarnWin32\".
-  memset(g_state.paths.programFolder, 0, sizeof g_state.paths.programFolder);
-  g_state.paths.programFolder[0] = static_cast<char>(64 + g_state.choices.targetDrive);
-  g_state.paths.programFolder[1] = ':';
-  g_state.paths.programFolder[2] = '\\';
+  // The run's folders are filled once the description names the root (FillRunFolders); until then the
+  // program folder holds the drive's top folder, which ReadRemoteDescription completes with the root
+  // folder name and "\QuarnWin32\" to check that the paths below it fit.
+  g_state.paths.rootFolder[0] = g_state.paths.stagingFolder[0] = '\0';
+  BuildDriveFolder(g_state.choices.targetDrive, g_state.paths.programFolder, sizeof g_state.paths.programFolder);
   char parts[128] = "";
   for (int i = 0; i < kPartCount; ++i) {
     if (!g_state.choices.partSelected[i]) continue;
     if (parts[0]) strncat(parts, ",", sizeof parts - strlen(parts) - 1);
     strncat(parts, kPartNames[i], sizeof parts - strlen(parts) - 1);
   }
-  LogEvent("installation: drive %c:, parts %s, start afterwards %s", 64 + g_state.choices.targetDrive, parts,
+  // The drive as its letter and colon: the first two characters of its top folder.
+  LogEvent("installation: drive %.2s, parts %s, start afterwards %s", g_state.paths.programFolder, parts,
            g_state.choices.startAfterInstall ? "yes" : "no");
 }
 
@@ -203,10 +209,10 @@ DWORD WINAPI RunInstallation(LPVOID dialog) {
   bool descriptionFailed = false;
   DownloadOutcome downloaded;
   if (ReadRemoteDescription(display) == 0) {
-    // The download stages below this folder, so it is known before the first file arrives.
-    // The description's check leaves room for it; a path that does not fit is never used.
-    if (!BuildStagingFolderPath(g_state.paths.stagingFolder, sizeof g_state.paths.stagingFolder,
-                                g_state.paths.programFolder)) {
+    // The run's folders, filled once here and taken from g_state.paths by every step: the download
+    // stages below the staging folder, so it is known before the first file arrives. The description's
+    // check leaves room for them; a path that does not fit is never used.
+    if (!FillRunFolders(g_state.choices.targetDrive, g_state.choices.rootName, &g_state.paths)) {
       g_state.flags.cancelRequested = 1;
       CloseSession();
       return EndCancelled(display, ExitCode::kPathTooLong);
@@ -252,11 +258,6 @@ DWORD WINAPI RunInstallation(LPVOID dialog) {
   if (Cancelled()) return EndCancelled(display);
 
   display.ShowTitle(kTitleFiles);
-  if (!BuildStagingFolderPath(g_state.paths.stagingFolder, sizeof g_state.paths.stagingFolder,
-                              g_state.paths.programFolder)) {
-    g_state.flags.cancelRequested = 1;
-    return EndCancelled(display, ExitCode::kPathTooLong);
-  }
   LoadDiscTable();
   if (Cancelled()) return EndCancelled(display);
 

@@ -10,6 +10,7 @@
 
 #include "base/log_line.h"
 #include "base/scoped_handle_win.h"
+#include "base/scoped_lock_win.h"
 
 namespace {
 
@@ -81,7 +82,7 @@ void Write(const char* format, va_list args, bool last) {
   char text[4096];
   vsnprintf(text, sizeof text, format, args);
   Log& log = TheLog();
-  EnterCriticalSection(&log.lock);
+  ScopedLock held(log.lock);
   if (log.open) {
     const std::string line = FormatLogLine(Now(), text);
     switch (log.bound.Admit(line.size(), last)) {
@@ -100,14 +101,13 @@ void Write(const char* format, va_list args, bool last) {
       log.open = false;
     }
   }
-  LeaveCriticalSection(&log.lock);
 }
 
 }  // namespace
 
 void OpenInstallLog(const char* extraPath) {
   Log& log = TheLog();
-  EnterCriticalSection(&log.lock);
+  ScopedLock held(log.lock);
   char temp[MAX_PATH + 1] = "";
   const DWORD n = GetTempPathA(sizeof temp, temp);
   if (n > 0 && n < sizeof temp) {
@@ -118,7 +118,6 @@ void OpenInstallLog(const char* extraPath) {
   log.written.clear();
   log.holding = true;
   log.open = true;
-  LeaveCriticalSection(&log.lock);
 }
 
 void MoveInstallLog(const char* folder) {
@@ -127,7 +126,7 @@ void MoveInstallLog(const char* folder) {
   if (!path.empty() && path.back() != '\\') path += '\\';
   path += kLogName;
   if (path.size() >= MAX_PATH) return;
-  EnterCriticalSection(&log.lock);
+  ScopedLock held(log.lock);
   if (log.open && path != log.mainPath) {
     std::string earlier;
     if (log.holding) {
@@ -148,7 +147,6 @@ void MoveInstallLog(const char* folder) {
       log.mainPath = path;
     }
   }
-  LeaveCriticalSection(&log.lock);
 }
 
 void LogEvent(const char* format, ...) {

@@ -2,6 +2,7 @@
 // function in a traits struct; the owner closes the handle exactly once and is never copied.
 #pragma once
 #include <windows.h>
+
 #include <wininet.h>
 
 #include <utility>

@@ -48,8 +48,6 @@ constexpr DWORD kInUseRetryMs = 10000;
 constexpr DWORD kInUsePollMs = 100;
 
 bool IsHeldElsewhere(DWORD error) { return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION; }
-// How the current file's replace policy was applied, for its log line.
-const char* g_policyTaken = "";
 
 // Creation, last-access and last-write time of a source, carried over to its target.
 struct FileTimes {
@@ -233,15 +231,28 @@ bool HashSourcePrefix(HANDLE source, uint64_t bytes, char* buffer, std::string* 
   return hash.Finish(sha256);
 }
 
-// Copies one file whose source and target paths are known. `targetUsable` false: the target cannot be
-// written (its path is too long, or no Windows folder is known); the source is still opened so that a
-// missing source is reported as such, then the target is reported as not created.
-void CopyOneFile(WebDisplay& display, const char* sourcePath, bool sourceFits, const char* targetPath, bool targetUsable,
-              char* buffer, const std::string& fileList, const char* line, int disc) {
+// One file of a disc's list, as the copy sees it.
+struct FileCopy {
+  const char* sourcePath;       // in the staging folder
+  bool sourceFits;              // the source path fits the path buffer (else it is not opened)
+  const char* targetPath;       // where it is installed
+  bool targetUsable;            // false: the target cannot be written (its path is too long, or no Windows
+                                // folder is known)
+  const std::string* fileList;  // the disc's verified file list
+  const char* line;             // the file's line in it
+  int disc;
+  const char* policyTaken;      // how the replace policy was applied, for the file's log line
+};
+
+// Copies one file whose source and target paths are known. A target that is not usable: the source is
+// still opened so that a missing source is reported as such, then the target is reported as not created.
+void CopyOneFile(WebDisplay& display, const FileCopy& file, char* buffer) {
+  const char* const sourcePath = file.sourcePath;
+  const char* const targetPath = file.targetPath;
   display.ShowStatus(targetPath);
 
   ScopedFile source;
-  if (sourceFits) {
+  if (file.sourceFits) {
     // Read sharing only: nobody may write, replace or delete the staged file while it is checked and copied.
     source.reset(CreateFileA(sourcePath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                              FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -253,10 +264,10 @@ void CopyOneFile(WebDisplay& display, const char* sourcePath, bool sourceFits, c
   }
   // A set with hash data: the staged file must still be what the download checked, before anything of it
   // is written. Another user may have changed the staging folder since.
-  const KnownDigest known = ExpectedDigestOf(fileList, line, disc, sourcePath);
+  const KnownDigest known = ExpectedDigestOf(*file.fileList, file.line, file.disc, sourcePath);
   if (known.known && !SourceMatches(source.get(), known, buffer)) {
     char name[kTextSize];
-    FormServerName(line, name, sizeof name);
+    FormServerName(file.line, name, sizeof name);
     LogEvent("file damaged: %s differs from the set's hash data since it was staged; the installation ends",
              sourcePath);
     ShowSetRefusal(display.owner(), g_state.process.caption, SetRefusal::kDamaged, name);
@@ -271,7 +282,7 @@ void CopyOneFile(WebDisplay& display, const char* sourcePath, bool sourceFits, c
 
   ScopedFile target;
   bool created = false;  // nothing was at the target's place: the uninstaller may remove it anywhere
-  if (targetUsable) {
+  if (file.targetUsable) {
     // Normal and temporary (0x180): always created anew, shared with nobody while it is written. A target
     // another program holds is waited for, then asked about.
     bool gaveUp = false;
@@ -315,7 +326,7 @@ void CopyOneFile(WebDisplay& display, const char* sourcePath, bool sourceFits, c
   }
   if (hashed) RecordInstalledFile(targetPath, written, sha256, created);
   LogEvent(whole ? "file installed: %s (%lu bytes, from %s, %s%s)" : "file partly written: %s (%lu bytes, from %s, %s%s)",
-           targetPath, static_cast<unsigned long>(written), sourcePath, g_policyTaken,
+           targetPath, static_cast<unsigned long>(written), sourcePath, file.policyTaken,
            known.known ? ", checked against the set's digest" : "");
   CountDone(sourceSize);
   ShowProgressAtFileEnd(display);
@@ -337,7 +348,7 @@ void HandleFileLine(WebDisplay& display, int disc, const char* line, char* buffe
 
   const std::string sourcePath = SourcePathOf(g_state.paths.stagingFolder, disc, entry.source);
   const std::string targetPath =
-      TargetPathOf(entry, RootFolderOf(g_state.choices.targetDrive, g_state.choices.rootName), g_state.process.windowsFolder);
+      TargetPathOf(entry, g_state.paths.rootFolder, g_state.process.windowsFolder);
   const TargetCheck check = CheckTarget(entry, g_state.process.windowsFolder, targetPath);
   if (check == TargetCheck::kOutsideBase) {
     // A bad modifier has been reported already; any other such line is reported here, once.
@@ -346,7 +357,7 @@ void HandleFileLine(WebDisplay& display, int disc, const char* line, char* buffe
   }
   const bool targetUsable = check == TargetCheck::kOk;
 
-  g_policyTaken = entry.policy == ReplacePolicy::kReplace ? "policy replace"
+  const char* policyTaken = entry.policy == ReplacePolicy::kReplace ? "policy replace"
                   : entry.policy == ReplacePolicy::kAsk  ? "policy *?, no file there"
                                                          : "policy *-, no file there";
   if (targetUsable && entry.policy != ReplacePolicy::kReplace) {
@@ -355,7 +366,7 @@ void HandleFileLine(WebDisplay& display, int disc, const char* line, char* buffe
     if (existing) {
       bool keep = entry.policy == ReplacePolicy::kKeep;
       if (!keep) keep = ShowMessage(display.owner(), IDS_REPLACE_FILE, MB_YESNO | MB_ICONERROR, IDNO, targetPath.c_str()) != IDYES;
-      g_policyTaken = "policy *?, answered Yes";
+      policyTaken = "policy *?, answered Yes";
       if (keep) {
         LogEvent("file kept: %s exists (%s)", targetPath.c_str(),
                  entry.policy == ReplacePolicy::kKeep ? "policy *-" : "policy *?, answered No");
@@ -365,8 +376,9 @@ void HandleFileLine(WebDisplay& display, int disc, const char* line, char* buffe
       }
     }
   }
-  CopyOneFile(display, sourcePath.c_str(), FitsPathBuffer(sourcePath), targetPath.c_str(), targetUsable, buffer, fileList,
-              line, disc);
+  const FileCopy file = {sourcePath.c_str(), FitsPathBuffer(sourcePath), targetPath.c_str(), targetUsable, &fileList,
+                         line, disc, policyTaken};
+  CopyOneFile(display, file, buffer);
 }
 
 // Reads one value of a staged description file (default "*", 256 bytes).
@@ -440,8 +452,7 @@ bool PromptForDisc(HWND owner, const std::string& fileList, int discIndex) {
 int AskToCloseRunningSystem(WebDisplay& display) {
   char folder[kTextSize];
   char program[kTextSize];
-  if (!BuildProgramFilePaths(g_state.choices.targetDrive, g_state.choices.rootName, folder, sizeof folder, program,
-                             sizeof program)) {
+  if (!BuildProgramFilePaths(g_state.paths.programFolder, folder, sizeof folder, program, sizeof program)) {
     return 0;
   }
   bool gaveUp = false;
@@ -453,6 +464,11 @@ int AskToCloseRunningSystem(WebDisplay& display) {
   }
   return 0;
 }
+
+// Copies the selected parts of disc discIndex (0..14). 1 when a copy error box was answered with Cancel, or
+// a staged file differs from the set's hash data. The file lists are read from the run's verified copies
+// (RunPaths::verifiedFolder); a file the list's [Hashes] names is checked against it before it is copied.
+int CopyDiscFiles(WebDisplay& display, int discIndex);
 
 }  // namespace
 
@@ -476,6 +492,8 @@ int CopySelectedParts(WebDisplay& display) {
   return 0;
 }
 
+namespace {
+
 int CopyDiscFiles(WebDisplay& display, int discIndex) {
   LocalBuffer buffer(kCopyBlockSize);
   if (!buffer.p) {
@@ -497,6 +515,8 @@ int CopyDiscFiles(WebDisplay& display, int discIndex) {
   }
   return g_stop;
 }
+
+}  // namespace
 
 bool CopyFoundDamagedFile() { return g_damaged; }
 

@@ -11,11 +11,6 @@
 // bar through display, whose dialog also owns the boxes.
 int CopySelectedParts(WebDisplay& display);
 
-// Copies the selected parts of disc discIndex (0..14). 1 when a copy error box was answered with Cancel, or
-// a staged file differs from the set's hash data. The file lists are read from the run's verified copies
-// (RunPaths::verifiedFolder); a file the list's [Hashes] names is checked against it before it is copied.
-int CopyDiscFiles(WebDisplay& display, int discIndex);
-
 // True when the last copy stopped because a staged file no longer matched the set's hash data (its box was
 // shown; nothing of that file was written): the run ends as for a damaged download.
 bool CopyFoundDamagedFile();

@@ -3,8 +3,8 @@
 #include <cstring>
 #include <string>
 
-#include "state/install_state_win.h"
 #include "layout/description.h"
+#include "state/install_state_win.h"
 
 bool ReadProfileValue(const char* iniPath, const char* section, const char* key, char* out, size_t size) {
   if (out == nullptr || size == 0) return false;

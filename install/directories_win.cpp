@@ -3,14 +3,25 @@
 
 #include <cstdio>
 
-#include "state/install_state_win.h"
-#include "install/uninstall_record_win.h"
 #include "install/description_win.h"
+#include "install/uninstall_record_win.h"
 #include "layout/install_layout.h"
+#include "state/install_state_win.h"
+
+namespace {
+
+// After a failed CreateDirectoryA: "already exists" counts only when it is a folder, not a file.
+bool IsExistingFolder(const char* path) {
+  if (GetLastError() != ERROR_ALREADY_EXISTS) return false;
+  DWORD attributes = GetFileAttributesA(path);
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+}  // namespace
 
 void CreateSystemDirectories() {
-  char root[kTextSize];
-  if (!BuildRootFolderPath(root, sizeof root, g_state.choices.targetDrive, g_state.choices.rootName)) return;
+  const char* root = g_state.paths.rootFolder;
+  if (root[0] == '\0') return;
   // Every result is ignored: an existing folder is fine, and a folder that could not be made shows up
   // later as copy errors.
   if (CreateDirectoryA(root, nullptr)) RecordCreatedFolder(root);
@@ -24,8 +35,22 @@ void CreateSystemDirectories() {
     // One level per entry: the list names parents before children. A value that would leave the root
     // folder or not fit into the path is skipped, like any other folder that cannot be made.
     char path[kTextSize];
-    if (BuildSubfolderPath(path, sizeof path, root, value) && CreateDirectoryA(path, nullptr)) {
+    if (BuildSubfolderPath(root, value, path, sizeof path) && CreateDirectoryA(path, nullptr)) {
       RecordCreatedFolder(path);
     }
   }
+}
+
+int CreateStagingFolders() {
+  // Root folder, program folder, staging folder: each one level below the one before.
+  const char* const folders[] = {g_state.paths.rootFolder, g_state.paths.programFolder, g_state.paths.stagingFolder};
+  for (const char* path : folders) {
+    if (path[0] == '\0') return 1;  // no folders filled for this run
+    if (CreateDirectoryA(path, nullptr)) {
+      RecordCreatedFolder(path);
+    } else if (!IsExistingFolder(path)) {
+      return 1;
+    }
+  }
+  return 0;
 }

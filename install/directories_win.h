@@ -1,5 +1,9 @@
-// Creating the system's folders from the staged description.
+// Creating the run's folders: the staging folder the download fills, and the system's folders from the
+// staged description.
 #pragma once
 #include <windows.h>
 
 void CreateSystemDirectories();
+
+// 0 when the root, program and staging folders exist afterwards, 1 otherwise.
+int CreateStagingFolders();

@@ -14,11 +14,13 @@ bool Plan(DefaultValueWrite* w, const char* keyName, const char* keySuffix, cons
          AppendText(w->keyPath, sizeof w->keyPath, keySuffix) &&
          CopyText(w->text, sizeof w->text, textHead) && AppendText(w->text, sizeof w->text, textTail);
 }
-}  // namespace
-
+// True when the open command must quote the program's path: the folder holds a blank (and exeFile does not
+// begin with a quote of its own).
 bool OpenCommandNeedsQuotes(const char* programFolder, const char* exeFile) {
   return strchr(programFolder, ' ') != nullptr && exeFile[0] != '"';
 }
+
+}  // namespace
 
 int PlanFileTypeWrites(const char* programFolder, const char* extension, const char* className,
                        const char* exeFile, const char* iconFile, DefaultValueWrite out[kMaxFileTypeWrites]) {

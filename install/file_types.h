@@ -21,6 +21,3 @@ constexpr int kMaxFileTypeWrites = 4;
 int PlanFileTypeWrites(const char* programFolder, const char* extension, const char* className,
                        const char* exeFile, const char* iconFile, DefaultValueWrite out[kMaxFileTypeWrites]);
 
-// True when the open command must quote the program's path: the folder holds a blank (and exeFile does not
-// begin with a quote of its own).
-bool OpenCommandNeedsQuotes(const char* programFolder, const char* exeFile);

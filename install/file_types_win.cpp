@@ -3,13 +3,13 @@
 // ignored and the list goes on; the shell is not told about the change.
 #include "install/file_types_win.h"
 
-#include "state/install_state_win.h"
-#include "layout/description.h"
 #include "install/description_win.h"
 #include "install/file_types.h"
 #include "install/registry.h"
-#include "layout/install_layout.h"
 #include "install/registry_win.h"
+#include "layout/description.h"
+#include "layout/install_layout.h"
+#include "state/install_state_win.h"
 
 namespace {
 
@@ -25,11 +25,8 @@ bool ReadEntryValue(const char* name, int n, char* buffer, size_t size) {
 }  // namespace
 
 void RegisterFileTypes() {
-  char programFolder[kTextSize];
-  if (!BuildInstalledProgramFolder(g_state.choices.targetDrive, g_state.choices.rootName, programFolder,
-                                   sizeof programFolder)) {
-    return;
-  }
+  const char* programFolder = g_state.paths.programFolder;
+  if (programFolder[0] == '\0') return;
   for (int n = 1;; ++n) {
     char extension[kTextSize];
     char className[kTextSize];

@@ -3,13 +3,13 @@
 // at every start.
 #include "install/fonts_win.h"
 
-#include "state/install_state_win.h"
 #include "base/install_log_win.h"
-#include "install/uninstall_record_win.h"
-#include "layout/description.h"
 #include "install/description_win.h"
 #include "install/fonts.h"
 #include "install/registry_win.h"
+#include "install/uninstall_record_win.h"
+#include "layout/description.h"
+#include "state/install_state_win.h"
 
 namespace {
 

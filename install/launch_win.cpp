@@ -3,12 +3,12 @@
 #include <string>
 #include <vector>
 
-#include "state/install_state_win.h"
 #include "base/install_log_win.h"
 #include "base/scoped_handle_win.h"
-#include "layout/install_layout.h"
 #include "install/progman_dde_win.h"
 #include "install/uninstall_record_win.h"
+#include "layout/install_layout.h"
+#include "state/install_state_win.h"
 
 namespace {
 
@@ -41,7 +41,7 @@ void LaunchInstalledSystem() {
     return;
   }
 
-  const std::string commandLine = InstalledSystemCommandLine(g_state.choices.targetDrive, g_state.choices.rootName);
+  const std::string commandLine = InstalledSystemCommandLine(g_state.paths.programFolder);
   if (commandLine.empty()) {
     MessageBeep(0);
     return;

@@ -14,14 +14,14 @@
 #include <dde.h>
 
 #include <cstring>
+#include <functional>
 #include <string>
 
-#include "state/install_state_win.h"
 #include "base/install_log_win.h"
-#include "layout/install_layout.h"
-#include "layout/description.h"
 #include "install/description_win.h"
-#include "install/launch_win.h"
+#include "layout/description.h"
+#include "layout/install_layout.h"
+#include "state/install_state_win.h"
 
 namespace {
 
@@ -43,22 +43,30 @@ struct Conversation {
   int counter = 0;           // number of the last command read (Command1 is the first)
   HGLOBAL block = nullptr;   // the command in flight
   bool done = false;         // nothing more will be sent
-  bool ended = false;        // the launch step has run, or the client window is gone
+  bool ended = false;        // the end has been reported, or the client window is gone
+  bool answered = false;     // the server acknowledged a command
+  ProgramManagerEnd onEnd = nullptr;
+  // The next command to send and its number for the log; false when there is none.
+  std::function<bool(int* number, std::string* command)> next;
 };
 
 Conversation g_conv;
+
+// Reads, prepares and posts the next command, or marks the list done (no more commands, no server, or
+// the command could not be posted). Arms the acknowledgement time-out for a posted command.
+void SendNextProgramManagerCommand();
 
 void ArmTimeout() {
   if (g_conv.client) SetTimer(g_conv.client, kTimeoutTimer, g_timeoutMs, nullptr);
 }
 
-// The chain is over: the launch step closes the installer (and starts the system if asked to). Runs at
-// most once, whichever way the chain ended.
+// The chain is over: its starter is told (the installation's launch step then closes the installer and
+// starts the system if asked to). Runs at most once, whichever way the chain ended.
 void EndConversation() {
   if (g_conv.ended) return;
   g_conv.ended = true;
   if (g_conv.client) KillTimer(g_conv.client, kTimeoutTimer);
-  LaunchInstalledSystem();
+  if (g_conv.onEnd) g_conv.onEnd();
 }
 
 void SendFirstCommand() {
@@ -96,6 +104,7 @@ void OnInitiateAck(HWND sender, LPARAM lParam) {
 void OnExecuteAck(LPARAM lParam) {
   FreeDDElParam(WM_DDE_ACK, lParam);
   if (g_conv.block == nullptr || g_conv.ended) return;  // nothing in flight: a stray answer
+  g_conv.answered = true;
   KillTimer(g_conv.client, kTimeoutTimer);
   ReleaseProgramManagerCommandBlock();
   SendNextProgramManagerCommand();
@@ -181,35 +190,38 @@ void ReleaseProgramManagerCommandBlock() {
   g_conv.block = nullptr;
 }
 
-void SendNextProgramManagerCommand() {
-  if (g_conv.done || g_conv.ended || g_conv.block != nullptr) return;  // one command in flight at most
+namespace {
 
-  std::string command;
+// The description's commands (section Command, Command1 on), prepared for this run's folders. A group or
+// item named to land outside the Program Manager's folder is not sent; the list goes on, as after a
+// command the service refused.
+bool NextDescriptionCommand(int* number, std::string* command) {
   for (;;) {
     ++g_conv.counter;
     const std::string key = NumberedKey("Command", g_conv.counter);
     char value[kTextSize];
-    if (!ReadDescriptionValue("Command", key.c_str(), value, sizeof value)) {
-      g_conv.done = true;
-      return;
-    }
-    // Without a server window there is nobody to post to (a post to no window would land in our own
-    // queue and never be answered).
-    if (g_conv.server == nullptr || !IsWindow(g_conv.server)) {
-      g_conv.done = true;
-      return;
-    }
-
+    if (!ReadDescriptionValue("Command", key.c_str(), value, sizeof value)) return false;
     // The server's text is never a format string: the replacements are made by hand. Every '#' grows
     // the command by the root folder's length; the block is sized to carry the whole result rather than
     // a cut command, which would be another command.
-    const std::string root = RootFolderOf(g_state.choices.targetDrive, g_state.choices.rootName);
-    command = PrepareProgramManagerCommand(value, root.c_str(), g_state.process.windowsFolder);
-    // A group or item named to land outside the Program Manager's folder is not sent; the list goes
-    // on, as after a command the service refused.
-    if (!LeavesProgramManagerFolder(command)) break;
+    *command = PrepareProgramManagerCommand(value, g_state.paths.rootFolder, g_state.process.windowsFolder);
+    *number = g_conv.counter;
+    if (!LeavesProgramManagerFolder(*command)) return true;
     LogEvent("Program Manager command %d not sent (its group or item leaves the folder): %s", g_conv.counter,
-             command.c_str());
+             command->c_str());
+  }
+}
+
+void SendNextProgramManagerCommand() {
+  if (g_conv.done || g_conv.ended || g_conv.block != nullptr) return;  // one command in flight at most
+
+  // Without a server window there is nobody to post to (a post to no window would land in our own
+  // queue and never be answered).
+  int number = 0;
+  std::string command;
+  if (g_conv.server == nullptr || !IsWindow(g_conv.server) || !g_conv.next || !g_conv.next(&number, &command)) {
+    g_conv.done = true;
+    return;
   }
   const SIZE_T size = command.size() + 1 > kTextSize ? command.size() + 1 : kTextSize;
 
@@ -235,29 +247,42 @@ void SendNextProgramManagerCommand() {
     g_conv.done = true;
     return;
   }
-  LogEvent("Program Manager command %d: %s", g_conv.counter, command.c_str());
+  LogEvent("Program Manager command %d: %s", number, command.c_str());
   ArmTimeout();
 }
 
-void StartProgramManagerConversation(HWND parent) {
+}  // namespace
+
+namespace {
+
+// Opens a conversation from a client window below `parent` (none: a hidden top-level window) and sends
+// the first command `next` gives. With no server answering the initiation, `waitForLateAnswer` keeps
+// the conversation open until the time-out for an answer that comes late; otherwise it ends at once.
+// False when the client window could not be made (nothing else happens then).
+bool BeginConversation(HWND parent, std::function<bool(int*, std::string*)> next, bool waitForLateAnswer,
+                       ProgramManagerEnd onEnd) {
   WNDCLASSA wc = {};
   wc.lpfnWndProc = ClientWindowProc;
   wc.hInstance = g_state.windows.instance;
   wc.lpszClassName = kClientClass;
   // Already registered by an earlier conversation in this process is as good as registered now.
-  if (!RegisterClassA(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return;
+  if (!RegisterClassA(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return false;
 
   ReleaseProgramManagerCommandBlock();
   g_conv = Conversation{};
+  g_conv.onEnd = onEnd;
+  g_conv.next = std::move(next);
 
   const ATOM service = GlobalAddAtomA(kProgman);
   const ATOM topic = GlobalAddAtomA(kProgman);
-  HWND client = CreateWindowA(kClientClass, kClientTitle, WS_CHILD, 0, 0, 0, 0, parent, nullptr,
-                              g_state.windows.instance, nullptr);
+  // A child of the window that carries the installation's end; without one, a top-level window that is
+  // never shown, so that the answer to the broadcast can reach it.
+  HWND client = CreateWindowA(kClientClass, kClientTitle, parent ? WS_CHILD : WS_POPUP, 0, 0, 0, 0, parent,
+                              nullptr, g_state.windows.instance, nullptr);
   if (client == nullptr) {
     if (service) GlobalDeleteAtom(service);
     if (topic) GlobalDeleteAtom(topic);
-    return;
+    return false;
   }
   g_conv.client = client;
 
@@ -269,17 +294,48 @@ void StartProgramManagerConversation(HWND parent) {
   g_conv.broadcasting = false;
   if (service) GlobalDeleteAtom(service);
   if (topic) GlobalDeleteAtom(topic);
-  if (g_conv.ended) return;  // the client window went away during the broadcast
+  if (g_conv.ended) return true;  // the client window went away during the broadcast
 
   LogEvent("Program Manager: %s", g_conv.server ? "answered" : "no answer to the initiation yet");
   if (g_conv.server == nullptr) {
-    if (!HasCommand(1)) {
+    if (!waitForLateAnswer) {
       EndConversation();
-      return;
+      return true;
     }
-    // Nobody answered (yet): a late answer still starts the chain; otherwise the time-out launches.
+    // Nobody answered (yet): a late answer still starts the chain; otherwise the time-out ends it.
     ArmTimeout();
-    return;
+    return true;
   }
   SendFirstCommand();
+  return true;
+}
+
+}  // namespace
+
+void StartProgramManagerConversation(HWND parent, ProgramManagerEnd onEnd) {
+  // With no command to send there is nothing to wait for.
+  BeginConversation(parent, NextDescriptionCommand, HasCommand(1), onEnd);
+}
+
+ProgramManagerAnswer SendProgramManagerCommand(const std::string& command) {
+  bool taken = false;
+  const auto once = [&taken, command](int* number, std::string* out) {
+    if (taken) return false;
+    taken = true;
+    *number = 1;
+    *out = command;
+    return true;
+  };
+  if (!BeginConversation(nullptr, once, false, nullptr)) return ProgramManagerAnswer::kNoServer;
+  const bool hadServer = g_conv.server != nullptr;
+  // The conversation ends with the answer, the time-out or the server's end.
+  while (!g_conv.ended) {
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 100, QS_ALLINPUT);
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+  }
+  const bool answered = g_conv.answered;
+  if (g_conv.client) DestroyWindow(g_conv.client);  // tells the server the conversation is over
+  if (!hadServer) return ProgramManagerAnswer::kNoServer;
+  return answered ? ProgramManagerAnswer::kAnswered : ProgramManagerAnswer::kNoAnswer;
 }

@@ -9,13 +9,13 @@
 #include <cstdio>
 #include <cstring>
 
-#include "state/install_state_win.h"
 #include "base/install_log_win.h"
 #include "base/scoped_handle_win.h"
 #include "install/description_win.h"
 #include "install/registry.h"
-#include "layout/install_layout.h"
 #include "install/uninstall_record_win.h"
+#include "layout/install_layout.h"
+#include "state/install_state_win.h"
 
 namespace {
 
@@ -138,8 +138,8 @@ void WriteInstallationRecord() {
                       sizeof text);
   WriteRegistryString(HKEY_LOCAL_MACHINE, keyPath, "Installed Time", text, view);
 
-  if (BuildRootFolderPath(text, sizeof text, g_state.choices.targetDrive, g_state.choices.rootName)) {
-    WriteRegistryString(HKEY_LOCAL_MACHINE, keyPath, "Installed Path", text, view);
+  if (g_state.paths.rootFolder[0] != '\0') {
+    WriteRegistryString(HKEY_LOCAL_MACHINE, keyPath, "Installed Path", g_state.paths.rootFolder, view);
   }
 
   // Without a user name the previous installation's "Installed By" stays as it was.

@@ -9,6 +9,12 @@
 // A 32-bit Windows has one view and ignores the flag.
 constexpr REGSAM kRecordView = KEY_WOW64_32KEY;
 
+// Writes the installation record HKLM\Software\QuarnSoft\<CadSystem> (kRecordView) from the description's
+// section System: "SubSystem", "System Version", "Installed Time" (UTC), "Installed Path" (the run's root
+// folder), "Installed By" (kept as it was when the user name is unknown); an uninstaller's "UnInstalled By"
+// and "UnInstalled Time" are removed when "UnInstalled By" is there. Stops at the first of CadSystem,
+// SubSystem and Version that is absent or empty (what was written before it stays). Failures are logged,
+// never shown: the record is for the installed system, not for the user.
 void WriteInstallationRecord();
 
 // The small registry operations. Each returns the result of the Reg* call that decided it: ERROR_SUCCESS,

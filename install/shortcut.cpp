@@ -5,9 +5,9 @@
 #include "base/text.h"
 #include "layout/install_layout.h"
 
-bool PlanDesktopShortcut(const char* desktopFolder, int drive, const char* rootName, const char* name,
+bool PlanDesktopShortcut(const char* desktopFolder, const char* programFolder, const char* name,
                          ShortcutPlan* plan) {
   return BuildDesktopLinkPath(desktopFolder, name, plan->linkPath, sizeof plan->linkPath) &&
-         BuildProgramFilePaths(drive, rootName, plan->workingFolder, sizeof plan->workingFolder, plan->targetPath,
+         BuildProgramFilePaths(programFolder, plan->workingFolder, sizeof plan->workingFolder, plan->targetPath,
                                sizeof plan->targetPath);
 }

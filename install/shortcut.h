@@ -13,9 +13,10 @@ struct ShortcutPlan {
   char workingFolder[kTextSize];     // "X:\root\QuarnWin32"
 };
 
-// The link name rule is IsPlainLinkName (layout/install_layout.h).
+// The link name rule is IsPlainLinkName (layout/name_rules.h).
 
-// Fills plan for group name `name`, the desktop folder and the installation's drive and root folder.
-// False when the name is not a plain link name or a path does not fit: no shortcut is made then.
-bool PlanDesktopShortcut(const char* desktopFolder, int drive, const char* rootName, const char* name,
+// Fills plan for group name `name`, the desktop folder and the run's program folder ("X:\root\QuarnWin32\").
+// False when the name is not a plain link name, the program folder is empty or a path does not fit: no
+// shortcut is made then.
+bool PlanDesktopShortcut(const char* desktopFolder, const char* programFolder, const char* name,
                          ShortcutPlan* plan);

@@ -7,13 +7,13 @@
 
 #include <string>
 
-#include "state/install_state_win.h"
 #include "base/install_log_win.h"
-#include "install/uninstall_record_win.h"
 #include "base/text.h"
-#include "layout/description.h"
 #include "install/description_win.h"
 #include "install/shortcut.h"
+#include "install/uninstall_record_win.h"
+#include "layout/description.h"
+#include "state/install_state_win.h"
 
 namespace {
 
@@ -85,7 +85,7 @@ void CreateDesktopShortcut() {
   if (FAILED(SHGetFolderPathA(nullptr, CSIDL_DESKTOP, nullptr, SHGFP_TYPE_CURRENT, desktop))) return;
 
   ShortcutPlan plan;
-  if (!PlanDesktopShortcut(desktop, g_state.choices.targetDrive, g_state.choices.rootName, name, &plan)) return;
+  if (!PlanDesktopShortcut(desktop, g_state.paths.programFolder, name, &plan)) return;
   const int made = CreateShellLink(plan.targetPath, name, plan.workingFolder, plan.linkPath);
   LogEvent("shortcut %s -> %s: %s", plan.linkPath, plan.targetPath, made ? "made" : "not made");
   if (made) RecordShortcut(plan.linkPath);

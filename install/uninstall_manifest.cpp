@@ -179,6 +179,9 @@ std::string WriteManifest(const UninstallManifest& m) {
   return text;
 }
 
+namespace {
+
+// True when two paths name the same file for the list: equal but for the case of ASCII letters.
 bool SamePathNoCase(const std::string& a, const std::string& b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i) {
@@ -186,6 +189,8 @@ bool SamePathNoCase(const std::string& a, const std::string& b) {
   }
   return true;
 }
+
+}  // namespace
 
 ManifestFileSet::ManifestFileSet() : index_(16, Hash{this}, Equal{this}) {}
 

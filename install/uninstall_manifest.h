@@ -80,10 +80,8 @@ template <typename Sink>
 bool WriteManifestTo(const UninstallManifest& manifest, std::initializer_list<const std::vector<ManifestFile>*> fileLists,
                      size_t pieceBytes, Sink sink);
 
-// True when two paths name the same file for the list: equal but for the case of ASCII letters.
-bool SamePathNoCase(const std::string& a, const std::string& b);
-
-// The installed files of a run in the order first recorded, one entry per path (SamePathNoCase): a path
+// The installed files of a run in the order first recorded, one entry per path (paths equal but for the
+// case of ASCII letters name the same file): a path
 // recorded again replaces its entry where it stands. Adding and finding take constant time, so a run
 // of many files does not search the list for each one; no path is held twice.
 class ManifestFileSet {
@@ -99,6 +97,11 @@ class ManifestFileSet {
   bool MarkCreated(const std::string& path);
   bool Contains(const std::string& path) const;
   const std::vector<ManifestFile>& files() const { return files_; }
+  // Empties the set.
+  void Clear() {
+    index_.clear();
+    files_.clear();
+  }
 
  private:
   struct Hash {

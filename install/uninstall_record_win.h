@@ -1,10 +1,10 @@
-// What the running installation creates, gathered for the uninstall list (install/uninstall_manifest.h),
-// and its saving at the run's end together with the installer's copy and the uninstall entry. Every
-// Record* call may come from any thread.
+// What the running installation creates, gathered for the uninstall list (install/uninstall_manifest.h;
+// install/uninstall_save_win.h writes it at the run's end). Every Record* call may come from any thread.
 #pragma once
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "install/uninstall_manifest.h"
@@ -46,16 +46,13 @@ void RecordRegistryValue(const char* keyPath, const char* valueName, const char*
 void RecordFont(const char* fontName, const char* fontFile);
 void RecordShortcut(const char* linkPath);
 
-// Writes the list into the program folder (merged with the list of an earlier installation there),
-// copies the running installer beside it and registers the uninstall entry. The run's description gives
-// the system's name, version and group. Returns 0 when the list was written.
-int SaveUninstallRecord();
+// Forgets everything recorded: a run of its own starts with an empty record.
+void ForgetRecord();
+
+// Runs `use` with what was recorded so far: the folders, values, fonts and shortcut in `record` (its files
+// list is empty), the installed files in `files` (which `use` may mark, e.g. files an earlier installation
+// created). No Record* call changes either while `use` runs.
+void WithRecord(const std::function<void(const UninstallManifest& record, ManifestFileSet& files)>& use);
 
 // SHA-256 of a file as 64 lower-case hex digits, and its size; false when it cannot be read.
 bool HashFile(const char* path, uint64_t* size, std::string* sha256);
-
-// The uninstall entry's key for a system name.
-std::string UninstallKeyOf(const std::string& systemName);
-
-// The installer's copy in the program folder.
-constexpr char kInstallerCopyName[] = "QuarnWebInstall.exe";

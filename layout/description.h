@@ -9,7 +9,7 @@
 #include <string>
 
 #include "base/sizes.h"
-#include "layout/install_layout.h"
+#include "layout/name_rules.h"
 
 // The seven parts in their fixed order; the names are both INI section names and key names.
 enum PartIndex { kSetup = 0, kSystems, kDrawings, kBlocks, kProjects, kDatas, kHelp };
@@ -41,7 +41,7 @@ std::string FileListName(int disc);
 // A numbered key: stem + n in decimal without leading zeros ("File" 12 -> "File12").
 std::string NumberedKey(const char* stem, int n);
 
-// ContainsParentSegment (layout/install_layout.h) decides whether a path climbs out of its folder.
+// ContainsParentSegment (layout/name_rules.h) decides whether a path climbs out of its folder.
 
 // ---- File lines (File%i values of Fajls_N.ini) ----
 
@@ -98,7 +98,7 @@ bool IsHelpViewerCommand(const char* command);
 std::string PrepareProgramManagerCommand(const char* command, const char* rootFolder,
                                          const char* windowsFolder);
 
-// Whether a prepared command may be sent: LeavesProgramManagerFolder (layout/install_layout.h).
+// Whether a prepared command may be sent: LeavesProgramManagerFolder (layout/name_rules.h).
 
 enum class GroupCommand {
   kNotCreateGroup,  // does not begin with "[CreateGroup("

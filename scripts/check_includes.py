@@ -36,18 +36,6 @@ KNOWN = {
     "install/copy_engine_win.cpp includes web/server_layout.h (web/ and install/ are peers)",
     "install/copy_engine_win.cpp includes web/set_hashes.h (web/ and install/ are peers)",
     "install/copy_engine_win.cpp includes web/set_verify_win.h (web/ and install/ are peers)",
-    "include loop between app/main_window_win, app/options_dialog_win, app/unattended_win, app/web_dialog_win, "
-    "app/worker_win: app/main_window_win -> app/options_dialog_win; app/options_dialog_win -> app/unattended_win; "
-    "app/options_dialog_win -> app/web_dialog_win; app/unattended_win -> app/main_window_win; "
-    "app/unattended_win -> app/worker_win; app/web_dialog_win -> app/worker_win; app/worker_win -> app/unattended_win; "
-    "app/worker_win -> app/web_dialog_win",
-    "include loop between install/launch_win, install/progman_dde_win: install/launch_win -> install/progman_dde_win; "
-    "install/progman_dde_win -> install/launch_win",
-    "include loop between install/registry_win, install/shortcut_win, install/uninstall_record_win: "
-    "install/registry_win -> install/uninstall_record_win; install/shortcut_win -> install/uninstall_record_win; "
-    "install/uninstall_record_win -> install/registry_win; install/uninstall_record_win -> install/shortcut_win",
-    "include loop between layout/description, layout/install_layout: layout/description -> layout/install_layout; "
-    "layout/install_layout -> layout/description",
 }
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"', re.M)
 

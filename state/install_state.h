@@ -63,9 +63,11 @@ struct UserChoices {
                                            // completes it from the staged description
 };
 
-// The folders of one run, built by the worker.
+// The folders of one run, filled by the worker (FillRunFolders, layout/install_layout.h) once the root
+// name is known; every step takes its folders from here and none builds them from the drive again.
 struct RunPaths {
-  char programFolder[kTextSize] = {};    // "X:\" + rootName + "\QuarnWin32\"
+  char rootFolder[kTextSize] = {};       // "X:\" + rootName (no trailing backslash)
+  char programFolder[kTextSize] = {};    // rootFolder + "\QuarnWin32\"
   char stagingFolder[kTextSize] = {};    // programFolder + "Install\"
   char descriptionPath[kTextSize] = {};  // verifiedFolder + "Disc_01\Install.ini"
   // The run's private folder (base/private_folder_win.h), with a trailing backslash: the download keeps

@@ -4,6 +4,7 @@
 // as arguments.
 #pragma once
 #include <windows.h>
+
 #include <wininet.h>
 
 #include "state/install_state.h"

@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/scoped_lock_win.h"
 #include "res/resource.h"
 
 // The writes a display has made and the dialog's thread has not applied yet, in the order made. Shared
@@ -30,32 +31,31 @@ class WebWriteQueue {
   // on its way already; kDropped: the dialog is gone.
   // *pending: how many writes wait now, this one included.
   Added Add(Write write, size_t* pending) {
-    EnterCriticalSection(&lock_);
+    ScopedLock held(lock_);
     Added added = Added::kDropped;
     if (!closed_) {
       added = pending_.empty() ? Added::kFirst : Added::kJoined;
       pending_.push_back(std::move(write));
     }
     *pending = pending_.size();
-    LeaveCriticalSection(&lock_);
     return added;
   }
 
   // Moves every pending write into `batch` (emptied first); from now on the queue counts as empty.
   void TakeAll(std::vector<Write>* batch) {
     batch->clear();
-    EnterCriticalSection(&lock_);
+    ScopedLock held(lock_);
     batch->swap(pending_);
-    LeaveCriticalSection(&lock_);
   }
 
   // The dialog is being destroyed: pending writes are dropped, later ones are not kept.
   void Close() {
-    std::vector<Write> dropped;
-    EnterCriticalSection(&lock_);
-    closed_ = true;
-    dropped.swap(pending_);
-    LeaveCriticalSection(&lock_);
+    std::vector<Write> dropped;  // destroyed after the lock is left
+    {
+      ScopedLock held(lock_);
+      closed_ = true;
+      dropped.swap(pending_);
+    }
   }
 
  private:

@@ -19,26 +19,26 @@ TEST(RootFolderName, OnlyOneFolderBelowTheDriveTop) {
 
 TEST(RootFolderPath, DriveLetterColonBackslashName) {
   char out[256];
-  ASSERT_TRUE(BuildRootFolderPath(out, sizeof out, 20, "V92Demo"));
+  ASSERT_TRUE(BuildRootFolderPath(20, "V92Demo", out, sizeof out));
   EXPECT_STREQ(out, "T:\\V92Demo");
-  ASSERT_TRUE(BuildRootFolderPath(out, sizeof out, 1, "x"));
+  ASSERT_TRUE(BuildRootFolderPath(1, "x", out, sizeof out));
   EXPECT_STREQ(out, "A:\\x");
-  ASSERT_TRUE(BuildRootFolderPath(out, sizeof out, 26, "x"));
+  ASSERT_TRUE(BuildRootFolderPath(26, "x", out, sizeof out));
   EXPECT_STREQ(out, "Z:\\x");
 }
 
 TEST(RootFolderPath, RefusesBadDriveBadNameAndOverlongPath) {
   char out[256] = "old";
-  EXPECT_FALSE(BuildRootFolderPath(out, sizeof out, 0, "V92Demo"));
+  EXPECT_FALSE(BuildRootFolderPath(0, "V92Demo", out, sizeof out));
   EXPECT_STREQ(out, "");
-  EXPECT_FALSE(BuildRootFolderPath(out, sizeof out, 27, "V92Demo"));
-  EXPECT_FALSE(BuildRootFolderPath(out, sizeof out, 3, ".."));
+  EXPECT_FALSE(BuildRootFolderPath(27, "V92Demo", out, sizeof out));
+  EXPECT_FALSE(BuildRootFolderPath(3, "..", out, sizeof out));
   // 3 bytes of "C:\" + 252 characters + terminator = 256 fits exactly; one more does not.
   std::string name(252, 'n');
-  ASSERT_TRUE(BuildRootFolderPath(out, sizeof out, 3, name.c_str()));
+  ASSERT_TRUE(BuildRootFolderPath(3, name.c_str(), out, sizeof out));
   EXPECT_EQ(std::string(out), "C:\\" + name);
   name += 'n';
-  EXPECT_FALSE(BuildRootFolderPath(out, sizeof out, 3, name.c_str()));
+  EXPECT_FALSE(BuildRootFolderPath(3, name.c_str(), out, sizeof out));
   EXPECT_STREQ(out, "");
 }
 
@@ -62,7 +62,7 @@ TEST(SubfolderPath, RootPlusValueUnchanged) {
   };
   for (const Case& c : cases) {
     char out[256] = "old";
-    bool ok = BuildSubfolderPath(out, sizeof out, "T:\\V92Demo", c.value);
+    bool ok = BuildSubfolderPath("T:\\V92Demo", c.value, out, sizeof out);
     if (c.path) {
       EXPECT_TRUE(ok) << c.value;
       EXPECT_STREQ(out, c.path) << c.value;
@@ -77,9 +77,9 @@ TEST(SubfolderPath, RefusesAPathThatWouldBeCut) {
   const std::string root = "T:\\V92Demo";  // 10 characters
   std::string value = "\\" + std::string(244, 'd');  // 10 + 245 = 255 characters: fits
   char out[256];
-  ASSERT_TRUE(BuildSubfolderPath(out, sizeof out, root.c_str(), value.c_str()));
+  ASSERT_TRUE(BuildSubfolderPath(root.c_str(), value.c_str(), out, sizeof out));
   EXPECT_EQ(std::string(out), root + value);
   value += 'd';
-  EXPECT_FALSE(BuildSubfolderPath(out, sizeof out, root.c_str(), value.c_str()));
+  EXPECT_FALSE(BuildSubfolderPath(root.c_str(), value.c_str(), out, sizeof out));
   EXPECT_STREQ(out, "");
 }

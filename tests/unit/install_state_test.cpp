@@ -1,5 +1,5 @@
-// The portable groups of the shared installation state: start values, and a reset by one assignment
-// that leaves nothing of the previous run behind.
+// The portable groups of the shared installation state: a reset by one assignment leaves nothing of the
+// previous run behind.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -17,25 +17,6 @@ bool AllZeroBytes(const T& value, size_t from = 0) {
   return true;
 }
 
-TEST(InstallStateGroups, StartValuesOfAFreshProcess) {
-  const UserChoices choices;
-  EXPECT_EQ(choices.targetDrive, 0);
-  EXPECT_EQ(choices.rootName[0], '\0');
-  EXPECT_EQ(choices.startAfterInstall, 1);  // the one field that does not start at zero
-  for (int part = 0; part < kPartCount; ++part) EXPECT_EQ(choices.partSelected[part], 0) << part;
-  for (const DiscEntry& disc : choices.discTable) {
-    EXPECT_EQ(disc.label[0], '\0');
-    for (int part = 0; part < kPartCount; ++part) EXPECT_EQ(disc.present[part], 0);
-  }
-  EXPECT_TRUE(AllZeroBytes(RunPaths{}));
-  EXPECT_TRUE(AllZeroBytes(DownloadState{}));
-  EXPECT_TRUE(AllZeroBytes(CopyCounters{}));
-  EXPECT_TRUE(AllZeroBytes(ProcessTexts{}));
-  const WorkerFlags flags;
-  EXPECT_EQ(flags.cancelRequested.load(), 0);
-  EXPECT_EQ(flags.workerRunning.load(), 0);
-}
-
 TEST(InstallStateGroups, OneAssignmentClearsAWholeRun) {
   DownloadState download;
   download.httpsMode = 1;
@@ -46,7 +27,7 @@ TEST(InstallStateGroups, OneAssignmentClearsAWholeRun) {
   choices.startAfterInstall = 0;
   choices.discTable[kDiscCount - 1].label[kTextSize - 2] = 'x';
   RunPaths paths;
-  for (char* text : {paths.programFolder, paths.stagingFolder, paths.descriptionPath}) memset(text, 'p', kTextSize);
+  for (char* text : {paths.rootFolder, paths.programFolder, paths.stagingFolder, paths.descriptionPath}) memset(text, 'p', kTextSize);
   WorkerFlags flags;
   flags.cancelRequested = 1;
   flags.workerRunning.store(1);

@@ -118,7 +118,7 @@ TEST(FileTypeWrites, LeaveOutWhatWouldBeCut) {
 
 TEST(DesktopShortcut, LinkNamedAfterTheGroupPointsAtTheProgram) {
   ShortcutPlan p;
-  ASSERT_TRUE(PlanDesktopShortcut("C:\\users\\u\\Desktop", 20, "V92Demo", "QuarnCAD Demo,1", &p));
+  ASSERT_TRUE(PlanDesktopShortcut("C:\\users\\u\\Desktop", "T:\\V92Demo\\QuarnWin32\\", "QuarnCAD Demo,1", &p));
   EXPECT_STREQ(p.linkPath, "C:\\users\\u\\Desktop\\QuarnCAD Demo,1.lnk");
   EXPECT_STREQ(p.workingFolder, "T:\\V92Demo\\QuarnWin32");
   EXPECT_STREQ(p.targetPath, "T:\\V92Demo\\QuarnWin32\\QuarnWin32.exe");
@@ -136,8 +136,10 @@ TEST(DesktopShortcut, RefusesNamesThatLeaveTheDesktop) {
   for (const Case& c : cases) {
     ShortcutPlan p;
     EXPECT_EQ(IsPlainLinkName(c.name), c.ok) << c.name;
-    EXPECT_EQ(PlanDesktopShortcut("C:\\D", 3, "R", c.name, &p), c.ok) << c.name;
+    EXPECT_EQ(PlanDesktopShortcut("C:\\D", "C:\\R\\QuarnWin32\\", c.name, &p), c.ok) << c.name;
   }
   ShortcutPlan p;
-  EXPECT_FALSE(PlanDesktopShortcut("C:\\D", 3, std::string(240, 'r').c_str(), "Q", &p));
+  // The program folder at the buffer's limit leaves no room for the program's name.
+  EXPECT_FALSE(PlanDesktopShortcut("C:\\D", ("C:\\" + std::string(240, 'r') + "\\QuarnWin32\\").c_str(), "Q", &p));
+  EXPECT_FALSE(PlanDesktopShortcut("C:\\D", "", "Q", &p));
 }

@@ -16,18 +16,22 @@ TEST(InstalledSystemCommandLine, PathOfTheMainProgram) {
       {20, "Quarn Demo 9", "T:\\Quarn Demo 9\\QuarnWin32\\QuarnWin32.exe"},
       // Code page 1250 bytes pass through ("Próba").
       {4, "Pr\xf3" "ba", "D:\\Pr\xf3" "ba\\QuarnWin32\\QuarnWin32.exe"},
-      // No drive letter to build a path from.
+      // No drive letter to build a path from: no folders, so no command line.
       {0, "V92Demo", ""},
       {27, "V92Demo", ""},
       {-1, "V92Demo", ""},
   };
-  for (const Case& c : cases) EXPECT_EQ(InstalledSystemCommandLine(c.drive, c.root), c.want) << c.drive << " " << c.root;
-  EXPECT_EQ(InstalledSystemCommandLine(3, nullptr), "");
+  for (const Case& c : cases) {
+    RunPaths paths;
+    FillRunFolders(c.drive, c.root, &paths);
+    EXPECT_EQ(InstalledSystemCommandLine(paths.programFolder), c.want) << c.drive << " " << c.root;
+  }
+  EXPECT_EQ(InstalledSystemCommandLine(nullptr), "");
 }
 
-TEST(InstalledSystemCommandLine, LongRootIsNotCut) {
-  // The root name may take the whole 255 characters; the command line still names the program.
-  const std::string root(255, 'r');
-  const std::string line = InstalledSystemCommandLine(3, root.c_str());
-  EXPECT_EQ(line, "C:\\" + root + "\\QuarnWin32\\QuarnWin32.exe");
+TEST(InstalledSystemCommandLine, LongProgramFolderIsNotCut) {
+  // The program folder may take the whole 255 characters; the command line still names the program.
+  const std::string program = "C:\\" + std::string(240, 'r') + "\\QuarnWin32\\";
+  ASSERT_EQ(program.size(), 255u);
+  EXPECT_EQ(InstalledSystemCommandLine(program.c_str()), program + "QuarnWin32.exe");
 }

@@ -60,16 +60,27 @@ TEST(RootFolder, IsDriveLetterColonBackslashRoot) {
   };
   for (const Case& c : cases) {
     char folder[256];
-    char program[256];
-    EXPECT_EQ(BuildRootFolderPath(folder, sizeof folder, c.drive, c.root), c.ok) << c.drive;
-    EXPECT_EQ(BuildInstalledProgramFolder(c.drive, c.root, program, sizeof program), c.ok) << c.drive;
+    RunPaths paths;
+    EXPECT_EQ(BuildRootFolderPath(c.drive, c.root, folder, sizeof folder), c.ok) << c.drive;
+    EXPECT_EQ(FillRunFolders(c.drive, c.root, &paths), c.ok) << c.drive;
+    EXPECT_STREQ(paths.rootFolder, c.folder);
+    EXPECT_STREQ(paths.programFolder, c.program);
     if (c.ok) {
       EXPECT_STREQ(folder, c.folder);
-      EXPECT_STREQ(program, c.program);
+      EXPECT_EQ(std::string(paths.stagingFolder), std::string(c.program) + "Install\\");
     }
   }
-  // "C:\" + root + "\QuarnWin32\" is 255 characters with a root of 240: the buffer's limit.
-  char out[256];
-  EXPECT_TRUE(BuildInstalledProgramFolder(3, std::string(240, 'r').c_str(), out, sizeof out));
-  EXPECT_FALSE(BuildInstalledProgramFolder(3, std::string(241, 'r').c_str(), out, sizeof out));
+}
+
+TEST(RootFolder, RunFoldersFitTheBufferOrAreAllEmpty) {
+  // The staging folder "C:\" + root + "\QuarnWin32\Install\" is the longest: 255 characters with a root of
+  // 232, the buffer's limit. One more leaves all three empty, never a cut path.
+  RunPaths paths;
+  ASSERT_TRUE(FillRunFolders(3, std::string(232, 'r').c_str(), &paths));
+  EXPECT_EQ(strlen(paths.stagingFolder), 255u);
+  EXPECT_FALSE(FillRunFolders(3, std::string(233, 'r').c_str(), &paths));
+  EXPECT_STREQ(paths.rootFolder, "");
+  EXPECT_STREQ(paths.programFolder, "");
+  EXPECT_STREQ(paths.stagingFolder, "");
+  EXPECT_FALSE(FillRunFolders(3, nullptr, &paths));
 }

@@ -114,7 +114,7 @@ TEST(ReservedWindowsNames, RefusedAsFoldersAndTheRoot) {
     if (ContainsParentSegment(c.path) || c.path[0] != '\\' || c.path[1] == '\0') continue;
     if (strcmp(c.path, "\\.\\a") == 0) continue;  // "." is refused as a folder element on its own
     char out[256] = "old";
-    EXPECT_EQ(BuildSubfolderPath(out, sizeof out, "T:\\V92Demo", c.path), !c.reserved) << c.path;
+    EXPECT_EQ(BuildSubfolderPath("T:\\V92Demo", c.path, out, sizeof out), !c.reserved) << c.path;
     if (c.reserved) {
       EXPECT_STREQ(out, "") << c.path;
     }
@@ -122,7 +122,7 @@ TEST(ReservedWindowsNames, RefusedAsFoldersAndTheRoot) {
     const char* root = c.path + 1;
     if (strpbrk(root, "\\/:") == nullptr) {
       EXPECT_EQ(IsPlainFolderName(root), !c.reserved) << root;
-      EXPECT_EQ(BuildRootFolderPath(out, sizeof out, 20, root), !c.reserved) << root;
+      EXPECT_EQ(BuildRootFolderPath(20, root, out, sizeof out), !c.reserved) << root;
       EXPECT_EQ(IsServerRootName(root), !c.reserved) << root;
     }
   }

@@ -64,5 +64,3 @@ TEST(WindowsFolder, LongValueReplacesAnEarlierOne) {
   EXPECT_FALSE(StoreWindowsFolder(folder, sizeof folder, tooLong.c_str()));
   EXPECT_STREQ(folder, "");
 }
-
-TEST(MainWindowClass, Name) { EXPECT_STREQ(kMainWindowClass, "QuarnCAD WEB Install"); }

@@ -31,7 +31,7 @@ TEST(StagingPaths, BelowTheProgramFolder) {
   char out[256];
   ASSERT_TRUE(BuildStagingFolderPath(out, sizeof out, "T:\\V92Demo\\QuarnWin32\\"));
   EXPECT_STREQ(out, "T:\\V92Demo\\QuarnWin32\\Install\\");
-  ASSERT_TRUE(BuildDescriptionPath(out, sizeof out, "T:\\V92Demo\\QuarnWin32\\"));
+  ASSERT_TRUE(BuildDescriptionPath("T:\\V92Demo\\QuarnWin32\\", out, sizeof out));
   EXPECT_STREQ(out, "T:\\V92Demo\\QuarnWin32\\Install\\Disc_01\\Install.ini");
 }
 
@@ -40,10 +40,10 @@ TEST(StagingPaths, APathThatDoesNotFitIsRefusedNotCut) {
   std::string program(227, 'p');
   program += '\\';
   char out[256] = "old";
-  ASSERT_TRUE(BuildDescriptionPath(out, sizeof out, program.c_str()));
+  ASSERT_TRUE(BuildDescriptionPath(program.c_str(), out, sizeof out));
   EXPECT_EQ(std::string(out).size(), 255u);
   program.insert(0, "p");
-  EXPECT_FALSE(BuildDescriptionPath(out, sizeof out, program.c_str()));
+  EXPECT_FALSE(BuildDescriptionPath(program.c_str(), out, sizeof out));
   EXPECT_STREQ(out, "");
   std::string longFolder(250, 'q');
   EXPECT_FALSE(BuildStagingFolderPath(out, sizeof out, longFolder.c_str()));

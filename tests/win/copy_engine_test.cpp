@@ -319,8 +319,7 @@ class CopyEngine : public ::testing::Test {
     RemoveTree(kRoot);
     RemoveTree(kWindows);
     ResetInstallState();
-    g_state.choices.targetDrive = kDriveT;
-    strcpy(g_state.choices.rootName, kRootName);
+    quarn_test::ChooseTarget(kDriveT, kRootName);
     strcpy(g_state.paths.stagingFolder, kStaging.c_str());
     // The lists this test stages stand for the run's verified copies.
     strcpy(g_state.paths.verifiedFolder, kStaging.c_str());
@@ -801,8 +800,8 @@ TEST_F(CopyEngine, NoWindowsFolderMeansNoWindowsFolderTarget) {
 TEST_F(CopyEngine, WriteErrorIsReportedAndCancelStops) {
   // Wine maps Z: to the host's root, so the root folder "Z:\dev" and the target "\full" name the host's
   // /dev/full: it opens for writing and every write fails with "disk full".
-  g_state.choices.targetDrive = 'Z' - 64;
-  strcpy(g_state.choices.rootName, "dev");
+  quarn_test::ChooseTarget('Z' - 64, "dev");
+  strcpy(g_state.paths.stagingFolder, kStaging.c_str());  // the sources stay where the fixture stages them
   OneDisc({"\\a.txt \\full", "\\b.txt \\b.txt"});
   StageSource(1, "\\a.txt", "abc");
   StageSource(1, "\\b.txt", "b");
@@ -825,8 +824,8 @@ TEST_F(CopyEngine, WriteErrorIsReportedAndCancelStops) {
 // A large checked file cut by a write error is recorded with the hash of what reached the target (here
 // nothing: every write to the device fails), not with the set's digest of the whole file.
 TEST_F(CopyEngine, CutCheckedFileIsRecordedWithWhatWasWritten) {
-  g_state.choices.targetDrive = 'Z' - 64;
-  strcpy(g_state.choices.rootName, "dev");
+  quarn_test::ChooseTarget('Z' - 64, "dev");
+  strcpy(g_state.paths.stagingFolder, kStaging.c_str());  // the sources stay where the fixture stages them
   OneDisc({"\\a.dat \\full"});
   StageSource(1, "\\a.dat", Content(2 * kBlock + 5, 3));
   uint64_t stagedSize = 0;

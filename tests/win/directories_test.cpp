@@ -8,7 +8,6 @@
 #include <string>
 
 #include "state/install_state_win.h"
-#include "app/web_dialog_win.h"
 #include "install/directories_win.h"
 #include "test_files.h"
 
@@ -42,8 +41,7 @@ class SystemDirectories : public ::testing::Test {
  protected:
   void SetUp() override {
     ResetInstallState();
-    g_state.choices.targetDrive = kDriveT;
-    strcpy(g_state.choices.rootName, "WorkerDirTest");
+    quarn_test::ChooseTarget(kDriveT, "WorkerDirTest");
     root_ = "T:\\WorkerDirTest";
     RemoveTree(root_);
     RemoveTree("T:\\Escaped");
@@ -136,7 +134,7 @@ TEST_F(SystemDirectories, ValuesThatWouldLeaveTheRootFolderAreSkipped) {
 }
 
 TEST_F(SystemDirectories, NothingIsMadeForARootNameThatIsNotOneFolder) {
-  strcpy(g_state.choices.rootName, "..\\Escaped");
+  quarn_test::ChooseTarget(kDriveT, "..\\Escaped");
   WriteDescription("[Directorys]\r\nDir1=\\X\r\n");
   CreateSystemDirectories();
   EXPECT_FALSE(PathExists("T:\\Escaped"));
@@ -163,12 +161,11 @@ TEST_F(StagingFolders, AFileInTheWayIsAFailureAndStopsTheChain) {
 }
 
 TEST_F(StagingFolders, UnmappedDriveOrBadRootNameFails) {
-  g_state.choices.targetDrive = 17;  // Q: is not mapped in the test prefix
+  quarn_test::ChooseTarget(17, "WorkerDirTest");  // Q: is not mapped in the test prefix
   EXPECT_EQ(CreateStagingFolders(), 1);
-  g_state.choices.targetDrive = kDriveT;
-  strcpy(g_state.choices.rootName, "..");
+  quarn_test::ChooseTarget(kDriveT, "..");
   EXPECT_EQ(CreateStagingFolders(), 1);
-  strcpy(g_state.choices.rootName, "");
+  quarn_test::ChooseTarget(kDriveT, "");
   EXPECT_EQ(CreateStagingFolders(), 1);
 }
 

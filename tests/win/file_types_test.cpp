@@ -9,6 +9,7 @@
 #include "state/install_state_win.h"
 #include "install/file_types_win.h"
 #include "staged_description.h"
+#include "test_files.h"
 
 using namespace quarn_test;
 
@@ -19,8 +20,7 @@ class FileTypes : public StagedDescriptionTest {
   void SetUp() override {
     StagedDescriptionTest::SetUp();
     tag_ = std::to_string(GetCurrentProcessId());
-    g_state.choices.targetDrive = 20;  // T:
-    strcpy(g_state.choices.rootName, "V92Demo");
+    quarn_test::ChooseTarget(20, "V92Demo");  // T:
     Cleanup();
   }
   void TearDown() override {
@@ -97,8 +97,7 @@ TEST_F(FileTypes, AGapInTheExtensionsEndsTheList) {
 }
 
 TEST_F(FileTypes, FollowsTheTargetDriveAndRootOfThisInstallation) {
-  g_state.choices.targetDrive = 22;  // V:
-  strcpy(g_state.choices.rootName, "Quarn Demo");
+  quarn_test::ChooseTarget(22, "Quarn Demo");  // V:
   WriteDescription("[RegistryCommand]\nFileType1=" + Ext(1) + "\nClassName1=" + Cls(1) +
                    "\nExeFile1=QuarnWin32.exe\nIconFile1=QuarnWin32.exe,2\n");
   RegisterFileTypes();

@@ -180,7 +180,7 @@ class ConversationTest : public StagedDescriptionTest {
   void SetRoot(const std::string& root, bool record = true) {
     RemoveRoot();
     ASSERT_LT(root.size(), sizeof g_state.choices.rootName);
-    strcpy(g_state.choices.rootName, root.c_str());
+    quarn_test::ChooseTarget('T' - 64, root.c_str());
     rootFolder_ = "T:\\" + root;
     programFolder_ = rootFolder_ + "\\QuarnWin32";
     CreateDirectoryA(rootFolder_.c_str(), nullptr);
@@ -242,7 +242,7 @@ class WineProgramManagerTest : public ConversationTest {
   // Runs the conversation to its end: the launch step destroys the backdrop.
   void Converse() {
     windows_.Create();
-    StartProgramManagerConversation(windows_.options);
+    StartProgramManagerConversation(windows_.options, LaunchInstalledSystem);
     ASSERT_TRUE(PumpUntil([&] { return windows_.Closed(); }, 30000)) << "the conversation did not end";
   }
 
@@ -315,7 +315,7 @@ TEST_F(WineProgramManagerTest, CommandLongerThan255AfterReplacementArrivesWhole)
 }
 
 // ---------------------------------------------------------------------------------------------------
-// Nothing to send: the launch step runs at once, inside StartProgramManagerConversation.
+// Nothing to send: the end step (the launch) runs at once, inside StartProgramManagerConversation.
 
 TEST_F(ConversationTest, WithoutCommandsTheLaunchRunsAtOnce) {
   struct Case {
@@ -332,7 +332,7 @@ TEST_F(ConversationTest, WithoutCommandsTheLaunchRunsAtOnce) {
     WriteDescription(c.description);
     g_state.choices.startAfterInstall = c.startAfterInstall;
     windows_.Create();
-    StartProgramManagerConversation(windows_.options);
+    StartProgramManagerConversation(windows_.options, LaunchInstalledSystem);
     EXPECT_TRUE(windows_.Closed());
     if (c.startAfterInstall) {
       EXPECT_TRUE(WaitStarted());
@@ -538,7 +538,7 @@ TEST_F(ConversationTest, NobodyAnswersTheTimeOutLaunchesTheSystem) {
     WriteDescription(c.description);
     OnDesktopWithoutProgramManager([&] {
       windows_.Create();
-      StartProgramManagerConversation(windows_.options);
+      StartProgramManagerConversation(windows_.options, LaunchInstalledSystem);
       EXPECT_EQ(windows_.Closed(), !c.waits);
       EXPECT_TRUE(PumpUntil([&] { return windows_.Closed(); }, 20000)) << "the time-out did not end the wait";
       EXPECT_TRUE(WaitStarted());
@@ -553,7 +553,7 @@ TEST_F(ConversationTest, CancelDuringTheWaitStartsNothing) {
   SetProgramManagerTimeoutForTesting(200);
   OnDesktopWithoutProgramManager([&] {
     windows_.Create();
-    StartProgramManagerConversation(windows_.options);
+    StartProgramManagerConversation(windows_.options, LaunchInstalledSystem);
     ASSERT_FALSE(windows_.Closed());
     // Cancel destroys the backdrop, and the client window with it.
     windows_.Destroy();
@@ -599,7 +599,7 @@ TEST_F(ConversationTest, RecordingServerReceivesPreparedCommandsOneAtATime) {
       server.answer = c.answer;
       server.Create();
       windows_.Create();
-      StartProgramManagerConversation(windows_.options);
+      StartProgramManagerConversation(windows_.options, LaunchInstalledSystem);
       ASSERT_TRUE(PumpUntil([&] { return windows_.Closed(); }, 20000));
       EXPECT_EQ(server.commands, expected);
       EXPECT_FALSE(server.overlapped) << "a command was sent before the previous one was answered";
@@ -631,7 +631,7 @@ TEST_F(ConversationTest, NamesLeavingTheProgramsFolderAreNotSent) {
     server.answer = RecordingServer::Answer::kAccept;
     server.Create();
     windows_.Create();
-    StartProgramManagerConversation(windows_.options);
+    StartProgramManagerConversation(windows_.options, LaunchInstalledSystem);
     ASSERT_TRUE(PumpUntil([&] { return windows_.Closed(); }, 20000));
     EXPECT_EQ(server.commands, expected);
     EXPECT_TRUE(WaitStarted()) << "a skipped last command still ends the chain with the launch";
@@ -657,7 +657,7 @@ TEST_F(ConversationTest, ServerThatStopsAnsweringEndsTheChain) {
       server.answer = c.answer;
       server.Create();
       windows_.Create();
-      StartProgramManagerConversation(windows_.options);
+      StartProgramManagerConversation(windows_.options, LaunchInstalledSystem);
       ASSERT_TRUE(PumpUntil([&] { return windows_.Closed(); }, 20000));
       const size_t sent = c.answer == RecordingServer::Answer::kNever ? 1 : 2;
       EXPECT_EQ(server.commands.size(), sent);
@@ -677,7 +677,7 @@ TEST_F(ConversationTest, SecondServerIsDismissed) {
     one.Create();
     two.Create();
     windows_.Create();
-    StartProgramManagerConversation(windows_.options);
+    StartProgramManagerConversation(windows_.options, LaunchInstalledSystem);
     ASSERT_TRUE(PumpUntil([&] { return windows_.Closed(); }, 20000));
     RecordingServer& held = one.commands.empty() ? two : one;
     RecordingServer& dismissed = one.commands.empty() ? one : two;

@@ -14,6 +14,7 @@
 #include "state/install_state_win.h"
 #include "install/registry_win.h"
 #include "staged_description.h"
+#include "test_files.h"
 
 using namespace quarn_test;
 
@@ -31,8 +32,7 @@ class InstallationRecord : public StagedDescriptionTest {
     cad_ = Unique("QuarnTestCad");
     key_ = "QuarnSoft\\" + cad_;
     DeleteTree(root_, key_);
-    g_state.choices.targetDrive = 20;  // T:
-    strcpy(g_state.choices.rootName, "V92Demo");
+    quarn_test::ChooseTarget(20, "V92Demo");  // T:
   }
   void TearDown() override {
     if (root_ != nullptr) {
@@ -174,8 +174,7 @@ TEST_F(InstallationRecord, ASecondInstallationOverwritesTheFirst) {
   Seed("Installed By", "an earlier user");
   Seed("Unrelated", "kept");
 
-  g_state.choices.targetDrive = 21;  // U:
-  strcpy(g_state.choices.rootName, "Quarn Demo");
+  quarn_test::ChooseTarget(21, "Quarn Demo");  // U:
   WriteInstallationRecord();
 
   EXPECT_EQ(Value("SubSystem"), "Demo 2");

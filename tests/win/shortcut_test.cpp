@@ -75,9 +75,8 @@ class Shortcut : public StagedDescriptionTest {
     desktop_ = DesktopFolder();
     ASSERT_FALSE(desktop_.empty());
     ASSERT_TRUE(PathExists(desktop_));
-    g_state.choices.targetDrive = 20;  // T:, a folder of the build tree
     root_ = Unique("QuarnTestRoot");
-    strcpy(g_state.choices.rootName, root_.c_str());
+    quarn_test::ChooseTarget(20, root_.c_str());  // T:, a folder of the build tree
     // The installed program the link points at: a real executable with icons.
     program_ = "T:\\" + root_ + "\\QuarnWin32";
     CreateDirectoryA(("T:\\" + root_).c_str(), nullptr);

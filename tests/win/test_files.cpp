@@ -2,11 +2,21 @@
 
 #include <windows.h>
 
+#include <cstring>
+
 #include <gtest/gtest.h>
 
 #include "base/scoped_handle_win.h"
+#include "layout/install_layout.h"
+#include "state/install_state_win.h"
 
 namespace quarn_test {
+
+void ChooseTarget(int32_t drive, const char* rootName) {
+  g_state.choices.targetDrive = drive;
+  strcpy(g_state.choices.rootName, rootName);
+  FillRunFolders(drive, rootName, &g_state.paths);
+}
 
 bool MakeDirs(const std::string& path) {
   for (size_t i = 3; i <= path.size(); ++i) {

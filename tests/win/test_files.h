@@ -2,9 +2,14 @@
 // through the platform's own calls (the program under test uses the same ones). Paths are Windows paths
 // that start with a drive ("T:\..."); a folder path may end with '\' or not.
 #pragma once
+#include <cstdint>
 #include <string>
 
 namespace quarn_test {
+
+// Chooses the target drive and root folder name as the options dialog and the download do, and fills the
+// run's folders from them as the worker does (all empty when the root is not one plain folder).
+void ChooseTarget(int32_t drive, const char* rootName);
 
 // Every folder of the path, from the drive down; true when all of them are there afterwards.
 bool MakeDirs(const std::string& path);
