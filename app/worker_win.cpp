@@ -14,6 +14,7 @@
 #include "base/resource_text_win.h"
 #include "res/resource.h"
 #include "base/message_box_win.h"
+#include "app/set_policy_win.h"
 #include "app/worker_texts.h"
 #include "build_config.h"
 #include "install/copy_engine_win.h"
@@ -120,11 +121,11 @@ bool Connect() {
   return TryHost(1, QUARN_HTTPS_HOST) || TryHost(0, QUARN_HTTP_HOST);
 }
 
-DownloadOutcome Download(WebDisplay& display) {
+DownloadOutcome Download(WebDisplay& display, DownloadRun& run) {
   display.ShowTitle(kTitleDownloading);
   display.RevealProgress();
   display.ChangeClip(WebClip::kDownload);
-  return DownloadInstallationSet(display);
+  return run.DownloadInstallationSet(display);
 }
 
 // A file of the set could not be downloaded: the box names it and says so, then the run ends
@@ -162,7 +163,7 @@ void PrepareRun() {
   for (int i = 0; i < kPartCount; ++i) g_state.download.downloadSelected[i] = g_state.choices.partSelected[i] ? 1 : 0;
   g_state.download.downloadSelected[kSetup] = 1;
   g_state.download.downloadSelected[kSystems] = 1;
-  // ReadRemoteDescription completes it with the root folder name and "\QuarnWin32\".
+  // DownloadRun::ReadRemoteDescription completes it with the root folder name and "\QuarnWin32\".
   memset(g_state.paths.programFolder, 0, sizeof g_state.paths.programFolder);
   g_state.paths.programFolder[0] = static_cast<char>(64 + g_state.choices.targetDrive);
   g_state.paths.programFolder[1] = ':';
@@ -202,7 +203,8 @@ DWORD WINAPI RunInstallation(LPVOID dialog) {
   // A failed description has set cancelRequested; failed folders only skip the download.
   bool descriptionFailed = false;
   DownloadOutcome downloaded;
-  if (ReadRemoteDescription(display) == 0) {
+  DownloadRun run(kSetPolicy);
+  if (run.ReadRemoteDescription(display) == 0) {
     // The download stages below this folder, so it is known before the first file arrives.
     // The description's check leaves room for it; a path that does not fit is never used.
     if (!BuildStagingFolderPath(g_state.paths.stagingFolder, sizeof g_state.paths.stagingFolder,
@@ -214,7 +216,7 @@ DWORD WINAPI RunInstallation(LPVOID dialog) {
     if (CreateStagingFolders() == 0) {
       MoveInstallLog(g_state.paths.stagingFolder);
       LogEvent("staging folder %s", g_state.paths.stagingFolder);
-      downloaded = Download(display);
+      downloaded = Download(display, run);
     } else {
       LogEvent("staging folder %s could not be made (error %lu)", g_state.paths.stagingFolder, GetLastError());
     }
@@ -226,13 +228,13 @@ DWORD WINAPI RunInstallation(LPVOID dialog) {
   // A Cancel is the user's own end: a file failing after it is no news to them.
   if (Cancelled()) {
     // Cancel pressed while Sign.ini was waited for (its retries): the user's end, not a missing description.
-    const bool waitingForFile = descriptionFailed && FailedDescriptionFile()[0] != '\0';
-    return EndCancelled(display, SetWasRefused()                        ? ExitCode::kFileUnverified
+    const bool waitingForFile = descriptionFailed && run.FailedDescriptionFile()[0] != '\0';
+    return EndCancelled(display, run.SetWasRefused()                    ? ExitCode::kFileUnverified
                                  : waitingForFile                      ? ExitCode::kCancelled
                                  : descriptionFailed                   ? ExitCode::kDescriptionMissing
                                                                        : StoppedDownloadCode(downloaded.end));
   }
-  if (descriptionFailed && FailedDescriptionFile()[0] != '\0') return EndFileFailed(display, FailedDescriptionFile());
+  if (descriptionFailed && run.FailedDescriptionFile()[0] != '\0') return EndFileFailed(display, run.FailedDescriptionFile());
   if (downloaded.end == DownloadEnd::kFileFailed) return EndFileFailed(display, downloaded.failedFile);
 
   display.ShowTitle(kTitleDirectories);

@@ -12,7 +12,7 @@
 #include "ui/progress_text.h"
 #include "web/filler.h"
 #include "web/probe.h"
-#include "web/server_layout.h"
+#include "layout/server_layout.h"
 
 namespace {
 
