@@ -29,7 +29,7 @@
 #include "res/resource.h"  // the string table of the boxes
 #include "layout/server_layout.h"
 #include "layout/set_hashes.h"
-#include "ui/progress_text.h"
+#include "layout/progress_text.h"
 #include "ui/set_refusal_win.h"
 #include "ui/web_display_win.h"
 

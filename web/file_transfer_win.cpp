@@ -14,7 +14,7 @@
 #include "layout/install_layout.h"
 #include "layout/server_layout.h"
 #include "state/install_state_win.h"
-#include "ui/progress_text.h"
+#include "layout/progress_text.h"
 #include "web/bounded_read_win.h"
 #include "web/filler.h"
 #include "web/range_resume.h"

@@ -9,7 +9,7 @@
 
 #include "base/text.h"
 #include "unit/case_name.h"
-#include "ui/progress_text.h"
+#include "layout/progress_text.h"
 #include "web/filler.h"
 #include "web/probe.h"
 #include "layout/server_layout.h"
