@@ -1,8 +1,9 @@
 // The set policy of this program, from the build's configuration: the maker's public keys and the lowest
 // set sequence accepted. Compiled into each program on its own (not into the library), so that a test
 // build can carry no key beside the ordinary program.
+#include "app/set_policy_win.h"
+
 #include "build_config.h"
-#include "web/set_verify_win.h"
 
 #ifdef QUARN_SET_POLICY_UNKEYED
 extern const SetPolicy kSetPolicy = {"", "", 0};

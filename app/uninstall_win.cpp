@@ -22,6 +22,7 @@
 #include "base/message_box_win.h"
 #include "base/resource_text_win.h"
 #include "base/scoped_handle_win.h"
+#include "base/sha256_win.h"
 #include "install/progman_dde_win.h"
 #include "install/registry.h"
 #include "install/registry_win.h"
@@ -354,10 +355,10 @@ bool VerifyList(const std::string& text, const UninstallManifest& m, UninstallBo
     LogEvent("uninstall: HKLM\\%s keeps no digest of a list", m.uninstallKey.c_str());
     return false;
   }
-  ContentHash hash;
-  hash.Add(text.data(), text.size());
+  Sha256Hasher hash;
+  hash.Update(text.data(), text.size());
   std::string digest;
-  if (!hash.Finish(&digest) || _stricmp(digest.c_str(), stored) != 0) {
+  if (!hash.FinishHex(&digest) || _stricmp(digest.c_str(), stored) != 0) {
     LogEvent("uninstall: the list differs from the one the installation wrote (SHA-256 %s, kept %s)", digest.c_str(),
              stored);
     return false;

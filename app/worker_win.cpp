@@ -13,6 +13,7 @@
 #include "base/resource_text_win.h"
 #include "res/resource.h"
 #include "base/message_box_win.h"
+#include "app/set_policy_win.h"
 #include "app/worker_texts.h"
 #include "build_config.h"
 #include "install/copy_engine_win.h"
@@ -122,11 +123,11 @@ bool Connect() {
   return TryHost(1, QUARN_HTTPS_HOST) || TryHost(0, QUARN_HTTP_HOST);
 }
 
-DownloadOutcome Download(WebDisplay& display) {
+DownloadOutcome Download(WebDisplay& display, DownloadRun& run) {
   display.ShowTitle(kTitleDownloading);
   display.RevealProgress();
   display.ChangeClip(WebClip::kDownload);
-  return DownloadInstallationSet(display);
+  return run.DownloadInstallationSet(display);
 }
 
 // A file of the set could not be downloaded: the box names it and says so, then the run ends
@@ -168,7 +169,7 @@ void PrepareRun() {
   g_state.download.downloadSelected[kSetup] = 1;
   g_state.download.downloadSelected[kSystems] = 1;
   // The run's folders are filled once the description names the root (FillRunFolders); until then the
-  // program folder holds the drive's top folder, which ReadRemoteDescription completes with the root
+  // program folder holds the drive's top folder, which DownloadRun::ReadRemoteDescription completes with the root
   // folder name and "\QuarnWin32\" to check that the paths below it fit.
   g_state.paths.rootFolder[0] = g_state.paths.stagingFolder[0] = '\0';
   BuildDriveFolder(g_state.choices.targetDrive, g_state.paths.programFolder, sizeof g_state.paths.programFolder);
@@ -208,7 +209,8 @@ DWORD WINAPI RunInstallation(LPVOID dialog) {
   // A failed description has set cancelRequested; failed folders only skip the download.
   bool descriptionFailed = false;
   DownloadOutcome downloaded;
-  if (ReadRemoteDescription(display) == 0) {
+  DownloadRun run(kSetPolicy);
+  if (run.ReadRemoteDescription(display) == 0) {
     // The run's folders, filled once here and taken from g_state.paths by every step: the download
     // stages below the staging folder, so it is known before the first file arrives. The description's
     // check leaves room for them; a path that does not fit is never used.
@@ -220,7 +222,7 @@ DWORD WINAPI RunInstallation(LPVOID dialog) {
     if (CreateStagingFolders() == 0) {
       MoveInstallLog(g_state.paths.stagingFolder);
       LogEvent("staging folder %s", g_state.paths.stagingFolder);
-      downloaded = Download(display);
+      downloaded = Download(display, run);
     } else {
       LogEvent("staging folder %s could not be made (error %lu)", g_state.paths.stagingFolder, GetLastError());
     }
@@ -232,13 +234,13 @@ DWORD WINAPI RunInstallation(LPVOID dialog) {
   // A Cancel is the user's own end: a file failing after it is no news to them.
   if (Cancelled()) {
     // Cancel pressed while Sign.ini was waited for (its retries): the user's end, not a missing description.
-    const bool waitingForFile = descriptionFailed && FailedDescriptionFile()[0] != '\0';
-    return EndCancelled(display, SetWasRefused()                        ? ExitCode::kFileUnverified
+    const bool waitingForFile = descriptionFailed && run.FailedDescriptionFile()[0] != '\0';
+    return EndCancelled(display, run.SetWasRefused()                    ? ExitCode::kFileUnverified
                                  : waitingForFile                      ? ExitCode::kCancelled
                                  : descriptionFailed                   ? ExitCode::kDescriptionMissing
                                                                        : StoppedDownloadCode(downloaded.end));
   }
-  if (descriptionFailed && FailedDescriptionFile()[0] != '\0') return EndFileFailed(display, FailedDescriptionFile());
+  if (descriptionFailed && run.FailedDescriptionFile()[0] != '\0') return EndFileFailed(display, run.FailedDescriptionFile());
   if (downloaded.end == DownloadEnd::kFileFailed) return EndFileFailed(display, downloaded.failedFile);
 
   display.ShowTitle(kTitleDirectories);

@@ -18,6 +18,7 @@
 #include "base/install_log_win.h"
 #include "base/message_box_win.h"
 #include "base/scoped_handle_win.h"
+#include "base/sha256_win.h"
 #include "base/text.h"
 #include "layout/install_layout.h"
 #include "install/copy_progress.h"
@@ -26,11 +27,11 @@
 #include "layout/profile_section.h"
 #include "layout/profile_section_win.h"
 #include "res/resource.h"  // the string table of the boxes
-#include "ui/progress_text.h"
+#include "layout/server_layout.h"
+#include "layout/set_hashes.h"
+#include "layout/progress_text.h"
+#include "ui/set_refusal_win.h"
 #include "ui/web_display_win.h"
-#include "web/server_layout.h"
-#include "web/set_hashes.h"
-#include "web/set_verify_win.h"
 
 namespace {
 
@@ -150,7 +151,7 @@ void CountDone(DWORD bytes) { g_state.copy.copyBytesDone += bytes; }
 // block, or at the first read or write error (reported; the partial target stays). *written: the bytes
 // that reached the target, all of them hashed into *hash (when given).
 bool CopyBlocks(WebDisplay& display, HANDLE source, HANDLE target, char* buffer, const char* sourcePath, const char* targetPath,
-                ContentHash* hash, uint64_t* written) {
+                Sha256Hasher* hash, uint64_t* written) {
   *written = 0;
   int frame = 0;
   for (;;) {
@@ -163,12 +164,12 @@ bool CopyBlocks(WebDisplay& display, HANDLE source, HANDLE target, char* buffer,
     DWORD put = 0;
     if (!WriteFile(target, buffer, got, &put, nullptr) || put < got) {
       *written += put;
-      if (hash != nullptr) hash->Add(buffer, put);  // what did reach the file
+      if (hash != nullptr) hash->Update(buffer, put);  // what did reach the file
       ShowStoppableError(display, IDS_COPY_WRITE_ERR, sourcePath, targetPath);
       return false;
     }
     *written += put;
-    if (hash != nullptr) hash->Add(buffer, put);
+    if (hash != nullptr) hash->Update(buffer, put);
     if (got < kCopyBlockSize) return true;
     ShowProgressInFile(display, *written, frame++);
   }
@@ -203,16 +204,16 @@ KnownDigest ExpectedDigestOf(const std::string& fileList, const char* line, int 
 bool SourceMatches(HANDLE source, const KnownDigest& expected, char* buffer) {
   LARGE_INTEGER start{};
   if (!SetFilePointerEx(source, start, nullptr, FILE_BEGIN)) return false;
-  ContentHash hash;
+  Sha256Hasher hash;
   for (;;) {
     DWORD got = 0;
     if (!ReadFile(source, buffer, kCopyBlockSize, &got, nullptr)) return false;
     if (got == 0) break;
-    hash.Add(buffer, got);
-    if (hash.size() > expected.size) return false;
+    hash.Update(buffer, got);
+    if (hash.bytes() > expected.size) return false;
   }
   std::string hex;
-  return hash.size() == expected.size && hash.Finish(&hex) && hex == HexText(expected.sha256, kSha256Size) &&
+  return hash.bytes() == expected.size && hash.FinishHex(&hex) && hex == HexText(expected.sha256, kSha256Size) &&
          SetFilePointerEx(source, start, nullptr, FILE_BEGIN);
 }
 
@@ -220,15 +221,15 @@ bool SourceMatches(HANDLE source, const KnownDigest& expected, char* buffer) {
 bool HashSourcePrefix(HANDLE source, uint64_t bytes, char* buffer, std::string* sha256) {
   LARGE_INTEGER start{};
   if (!SetFilePointerEx(source, start, nullptr, FILE_BEGIN)) return false;
-  ContentHash hash;
+  Sha256Hasher hash;
   while (bytes > 0) {
     const DWORD want = bytes < kCopyBlockSize ? static_cast<DWORD>(bytes) : kCopyBlockSize;
     DWORD got = 0;
     if (!ReadFile(source, buffer, want, &got, nullptr) || got != want) return false;
-    hash.Add(buffer, got);
+    hash.Update(buffer, got);
     bytes -= got;
   }
-  return hash.Finish(sha256);
+  return hash.FinishHex(sha256);
 }
 
 // One file of a disc's list, as the copy sees it.
@@ -305,7 +306,7 @@ void CopyOneFile(WebDisplay& display, const FileCopy& file, char* buffer) {
 
   // What was written is what the uninstaller will find unchanged, a partial file after an error too:
   // the set's digest, checked above, or hashed as it is written when the set has none.
-  ContentHash hash;
+  Sha256Hasher hash;
   uint64_t written = 0;
   const bool whole = CopyBlocks(display, source.get(), target.get(), buffer, sourcePath, targetPath,
                                 known.known ? nullptr : &hash, &written);
@@ -317,7 +318,7 @@ void CopyOneFile(WebDisplay& display, const FileCopy& file, char* buffer) {
   std::string sha256;
   bool hashed = false;
   if (!known.known) {
-    hashed = hash.Finish(&sha256);
+    hashed = hash.FinishHex(&sha256);
   } else if (whole && written == known.size) {
     sha256 = HexText(known.sha256, kSha256Size);
     hashed = true;

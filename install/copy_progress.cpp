@@ -1,6 +1,6 @@
 #include "install/copy_progress.h"
 
-#include "ui/progress_text.h"
+#include "layout/progress_text.h"
 
 namespace {
 double Ratio(double done, uint32_t total) { return total == 0 ? 0.01 : done / static_cast<double>(total); }

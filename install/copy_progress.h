@@ -1,5 +1,5 @@
 // The copy step's progress arithmetic: the percentage text and the progress bar position. The text and
-// the spinner frames are those of the download display (ui/progress_text.h), so both phases look alike.
+// the spinner frames are those of the download display (layout/progress_text.h), so both phases look alike.
 // Portable so that the figures can be checked without a window.
 #pragma once
 #include <cstddef>

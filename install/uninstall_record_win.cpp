@@ -1,7 +1,5 @@
 #include "install/uninstall_record_win.h"
 
-#include <bcrypt.h>
-
 #include <cstdio>
 #include <cstring>
 #include <functional>
@@ -10,6 +8,7 @@
 #include "base/install_log_win.h"
 #include "base/scoped_handle_win.h"
 #include "base/scoped_lock_win.h"
+#include "base/sha256_win.h"
 
 namespace {
 
@@ -46,73 +45,22 @@ bool SameNoCase(const std::string& a, const std::string& b) { return _stricmp(a.
 
 }  // namespace
 
-namespace {
-
-// The SHA-256 algorithm, opened at first use and kept for the process (null when the platform refused):
-// opening it costs far more than hashing a small file.
-BCRYPT_ALG_HANDLE Sha256Algorithm() {
-  static const BCRYPT_ALG_HANDLE algorithm = [] {
-    BCRYPT_ALG_HANDLE h = nullptr;
-    if (!BCRYPT_SUCCESS(BCryptOpenAlgorithmProvider(&h, BCRYPT_SHA256_ALGORITHM, nullptr, 0))) h = nullptr;
-    return h;
-  }();
-  return algorithm;
-}
-
-}  // namespace
-
-ContentHash::ContentHash() {
-  BCRYPT_HASH_HANDLE h = nullptr;
-  const BCRYPT_ALG_HANDLE algorithm = Sha256Algorithm();
-  ok_ = algorithm && BCRYPT_SUCCESS(BCryptCreateHash(algorithm, &h, nullptr, 0, nullptr, 0, 0));
-  hash_ = ok_ ? h : nullptr;
-}
-
-ContentHash::~ContentHash() {
-  if (hash_) BCryptDestroyHash(static_cast<BCRYPT_HASH_HANDLE>(hash_));
-}
-
-void ContentHash::Add(const void* data, size_t size) {
-  size_ += size;
-  const UCHAR* p = static_cast<const UCHAR*>(data);
-  while (ok_ && size > 0) {
-    const ULONG take = size > 0x40000000u ? 0x40000000u : static_cast<ULONG>(size);
-    ok_ = BCRYPT_SUCCESS(BCryptHashData(static_cast<BCRYPT_HASH_HANDLE>(hash_), const_cast<UCHAR*>(p), take, 0));
-    p += take;
-    size -= take;
-  }
-}
-
-bool ContentHash::Finish(std::string* hex) {
-  UCHAR digest[32];
-  // A hash object gives its value once; a second Finish is refused rather than answered wrongly.
-  if (!ok_ || !BCRYPT_SUCCESS(BCryptFinishHash(static_cast<BCRYPT_HASH_HANDLE>(hash_), digest, sizeof digest, 0))) {
-    ok_ = false;
-    return false;
-  }
-  ok_ = false;
-  char text[65];
-  for (int i = 0; i < 32; ++i) snprintf(text + 2 * i, 3, "%02x", digest[i]);
-  *hex = text;
-  return true;
-}
-
 bool HashFile(const char* path, uint64_t* size, std::string* sha256) {
   ScopedFile f(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                            FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!f) return false;
   // Only plain files are ours to compare: a device would never end.
   if (GetFileType(f.get()) != FILE_TYPE_DISK) return false;
-  ContentHash hash;
+  Sha256Hasher hash;
   std::string buffer(64 * 1024, '\0');
   for (;;) {
     DWORD got = 0;
     if (!ReadFile(f.get(), &buffer[0], static_cast<DWORD>(buffer.size()), &got, nullptr)) return false;
     if (got == 0) break;
-    hash.Add(buffer.data(), got);
+    hash.Update(buffer.data(), got);
   }
-  *size = hash.size();
-  return hash.Finish(sha256);
+  *size = hash.bytes();
+  return hash.FinishHex(sha256);
 }
 
 void RecordInstalledFile(const char* path, uint64_t size, const std::string& sha256, bool created) {
@@ -166,15 +114,15 @@ void RecordShortcut(const char* linkPath) {
 
 bool HashOpenFile(HANDLE file, uint64_t* size, std::string* sha256) {
   std::vector<char> buffer(64 * 1024);
-  ContentHash hash;
+  Sha256Hasher hash;
   for (;;) {
     DWORD got = 0;
     if (!ReadFile(file, buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr)) return false;
     if (got == 0) break;
-    hash.Add(buffer.data(), got);
+    hash.Update(buffer.data(), got);
   }
-  *size = hash.size();
-  return hash.Finish(sha256);
+  *size = hash.bytes();
+  return hash.FinishHex(sha256);
 }
 
 void WithRecord(const std::function<void(const UninstallManifest& record, ManifestFileSet& files)>& use) {

@@ -9,25 +9,6 @@
 
 #include "install/uninstall_manifest.h"
 
-// SHA-256 over data handed in pieces (the platform's CNG). The algorithm is opened once per process and
-// shared; each ContentHash is one hash object of it. Not copyable.
-class ContentHash {
- public:
-  ContentHash();
-  ~ContentHash();
-  ContentHash(const ContentHash&) = delete;
-  ContentHash& operator=(const ContentHash&) = delete;
-  void Add(const void* data, size_t size);
-  uint64_t size() const { return size_; }
-  // 64 lower-case hex digits; false when the platform failed at any step.
-  bool Finish(std::string* hex);
-
- private:
-  void* hash_ = nullptr;  // BCRYPT_HASH_HANDLE
-  bool ok_ = false;
-  uint64_t size_ = 0;
-};
-
 // SHA-256 and size of an open file, read from its current position (its start, for a file just opened).
 // False when a read fails.
 bool HashOpenFile(HANDLE file, uint64_t* size, std::string* sha256);

@@ -8,6 +8,7 @@
 
 #include "base/install_log_win.h"
 #include "base/scoped_handle_win.h"
+#include "base/sha256_win.h"
 #include "install/description_win.h"
 #include "install/registry.h"
 #include "install/registry_win.h"
@@ -37,13 +38,13 @@ bool WriteList(const char* path, const UninstallManifest& m, const std::vector<M
                const std::vector<ManifestFile>& earlierFiles, std::string* sha256) {
   ScopedFile f(CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!f) return false;
-  ContentHash hash;
+  Sha256Hasher hash;
   const bool written = WriteManifestTo(m, {&recordedFiles, &earlierFiles}, 64 * 1024, [&](const std::string& piece) {
     DWORD put = 0;
-    hash.Add(piece.data(), piece.size());
+    hash.Update(piece.data(), piece.size());
     return WriteFile(f.get(), piece.data(), static_cast<DWORD>(piece.size()), &put, nullptr) && put == piece.size();
   });
-  return written && hash.Finish(sha256);
+  return written && hash.FinishHex(sha256);
 }
 
 // Whether a list's text is the one the installation wrote last: its SHA-256 against the value the uninstall
@@ -54,10 +55,10 @@ bool ListMatchesEntry(const std::string& text, const std::string& uninstallKey) 
       ERROR_SUCCESS) {
     return false;
   }
-  ContentHash hash;
-  hash.Add(text.data(), text.size());
+  Sha256Hasher hash;
+  hash.Update(text.data(), text.size());
   std::string hex;
-  return hash.Finish(&hex) && _stricmp(hex.c_str(), stored) == 0;
+  return hash.FinishHex(&hex) && _stricmp(hex.c_str(), stored) == 0;
 }
 
 bool SameNoCase(const std::string& a, const std::string& b) { return _stricmp(a.c_str(), b.c_str()) == 0; }

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <new>
 
-#include "web/ini_lines.h"
+#include "layout/ini_lines.h"
 #include "web/ini_lookup.h"
 
 namespace {

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "web/ini_lines.h"
+#include "layout/ini_lines.h"
 
 namespace {
 

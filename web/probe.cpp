@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "web/ini_lines.h"
+#include "layout/ini_lines.h"
 
 const char kProbeHeaderMarker[] = "QuarnCAD WEB update system: V9.21";
 const char kProbeCopyrightMarker[] = "QuarnSoft Ltd. 1992-2019.";

@@ -133,33 +133,6 @@ HINTERNET OpenFollowingRedirections(HINTERNET session, const char* url, const ch
   }
 }
 
-// Opens url on session and checks status 200 and 0 < Content-Length <= maxLength.
-int OpenChecked(HINTERNET session, const char* url, DWORD maxLength, HINTERNET* request,
-                DWORD* length) {
-  *length = 0;
-  *request = nullptr;
-  const DWORD started = GetTickCount();
-  ScopedInternet opened(session ? OpenFollowingRedirections(session, url) : nullptr);
-  if (!opened) {
-    const DWORD error = GetLastError();
-    LogEvent("request %s: failed, WinINet error %lu, %lu ms", url, error, GetTickCount() - started);
-    return 1;
-  }
-  int64_t status = 0;
-  int64_t announced = -1;
-  // Redirections have been followed: this is the final response.
-  bool ok = QueryHeaderNumber(opened.get(), HTTP_QUERY_STATUS_CODE, &status) && status == 200 &&
-            QueryHeaderNumber(opened.get(), HTTP_QUERY_CONTENT_LENGTH, &announced) && announced > 0 &&
-            announced <= static_cast<int64_t>(maxLength);
-  LogEvent("request %s: status %lld, %lld bytes announced, %lu ms%s", url, static_cast<long long>(status),
-           static_cast<long long>(announced), GetTickCount() - started,
-           ok ? "" : (status == 200 ? " (refused: length missing or out of bounds)" : " (refused)"));
-  if (!ok) return 1;
-  *length = static_cast<DWORD>(announced);
-  *request = opened.release();
-  return 0;
-}
-
 // A header's text into a buffer; empty when absent or longer than the buffer (a cut validator or date
 // would be wrong, not shorter).
 void QueryHeaderText(HINTERNET request, DWORD query, char* text, size_t textSize) {
@@ -172,12 +145,11 @@ void QueryHeaderText(HINTERNET request, DWORD query, char* text, size_t textSize
   text[size] = '\0';
 }
 
-}  // namespace
-
-int OpenRemoteAnswer(const char* url, const char* headers, HINTERNET* request, RemoteAnswer* answer) {
+// Opens url and follows redirections as OpenFollowingRedirections does, and describes the final answer
+// (OpenRemoteAnswer's 0, 1, 2).
+int OpenAnswer(HINTERNET session, const char* url, const char* headers, HINTERNET* request, RemoteAnswer* answer) {
   *answer = RemoteAnswer{};
   answer->length = -1;
-  HINTERNET session = g_state.internet.session;
   bool endless = false;
   *request = nullptr;
   ScopedInternet opened(session ? OpenFollowingRedirections(session, url, headers, &endless) : nullptr);
@@ -196,12 +168,111 @@ int OpenRemoteAnswer(const char* url, const char* headers, HINTERNET* request, R
   return 0;
 }
 
+// What OpenChecked found.
+enum class Checked {
+  kAccepted,    // status 200 and 0 < Content-Length <= the bound: the request is open
+  kNoAnswer,    // the connection failed or was cut before the headers
+  kEndless,     // the server's redirections led nowhere
+  kRefused,     // an answer with another status, or without a usable length (*answer says which)
+};
+
+// Opens url on session and checks status 200 and 0 < Content-Length <= maxLength; every request for a
+// file read whole goes through here and leaves one log line.
+Checked OpenChecked(HINTERNET session, const char* url, DWORD maxLength, HINTERNET* request, DWORD* length,
+                    RemoteAnswer* answer) {
+  *length = 0;
+  *request = nullptr;
+  const DWORD started = GetTickCount();
+  HINTERNET answered = nullptr;
+  int how = OpenAnswer(session, url, nullptr, &answered, answer);
+  if (how != 0) {
+    const DWORD error = GetLastError();
+    LogEvent("request %s: failed, WinINet error %lu, %lu ms", url, error, GetTickCount() - started);
+    return how == 2 ? Checked::kEndless : Checked::kNoAnswer;
+  }
+  ScopedInternet opened(answered);
+  // Redirections have been followed: this is the final response.
+  bool ok = answer->status == 200 && answer->length > 0 && answer->length <= static_cast<int64_t>(maxLength);
+  LogEvent("request %s: status %lld, %lld bytes announced, %lu ms%s", url, static_cast<long long>(answer->status),
+           static_cast<long long>(answer->length), GetTickCount() - started,
+           ok ? "" : (answer->status == 200 ? " (refused: length missing or out of bounds)" : " (refused)"));
+  if (!ok) return Checked::kRefused;
+  *length = static_cast<DWORD>(answer->length);
+  *request = opened.release();
+  return Checked::kAccepted;
+}
+
+int64_t UnixNow() {
+  FILETIME ft;
+  GetSystemTimeAsFileTime(&ft);
+  uint64_t t = (static_cast<uint64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
+  return static_cast<int64_t>(t / 10000000ull) - 11644473600ll;
+}
+
+}  // namespace
+
+int OpenRemoteAnswer(const char* url, const char* headers, HINTERNET* request, RemoteAnswer* answer) {
+  return OpenAnswer(g_state.internet.session, url, headers, request, answer);
+}
+
+bool RetryAfterOf(const RemoteAnswer& answer, uint32_t* delayMs) {
+  *delayMs = 0;
+  return answer.retryAfter[0] != '\0' && ParseRetryAfter(answer.retryAfter, UnixNow(), delayMs);
+}
+
 int OpenRemoteFile(const char* url, HINTERNET* request, DWORD* length) {
-  return OpenChecked(g_state.internet.session, url, 0xFFFFFFFFu, request, length);
+  RemoteAnswer answer;
+  return OpenChecked(g_state.internet.session, url, 0xFFFFFFFFu, request, length, &answer) == Checked::kAccepted ? 0 : 1;
 }
 
 int OpenRemoteTextFile(const char* url, HINTERNET* request, DWORD* length) {
-  return OpenChecked(g_state.internet.session, url, kMaxWholeFileLength, request, length);
+  RemoteAnswer answer;
+  return OpenChecked(g_state.internet.session, url, kMaxWholeFileLength, request, length, &answer) == Checked::kAccepted
+             ? 0
+             : 1;
+}
+
+AttemptResult FetchWholeFile(const char* url, WholeFile* file) {
+  AttemptResult result;
+  file->text.reset();
+  file->size = 0;
+  file->closeFailed = false;
+  HINTERNET opened = nullptr;
+  DWORD length = 0;
+  RemoteAnswer answer;
+  Checked checked = OpenChecked(g_state.internet.session, url, kMaxWholeFileLength, &opened, &length, &answer);
+  ScopedInternet request(opened);
+  switch (checked) {
+    case Checked::kAccepted:
+      break;
+    case Checked::kNoAnswer:
+      result.fault = TransferFault::kConnectFailed;  // no answer at all may come next time
+      return result;
+    case Checked::kEndless:
+      result.fault = TransferFault::kBadAnswer;  // redirections that lead nowhere will lead nowhere again
+      return result;
+    case Checked::kRefused:
+      result.status = answer.status;
+      result.haveRetryAfter = RetryAfterOf(answer, &result.retryAfterMs);
+      result.fault = answer.status != 200 ? TransferFault::kHttpStatus : TransferFault::kBadAnswer;
+      return result;
+  }
+  result.status = answer.status;
+  result.haveRetryAfter = RetryAfterOf(answer, &result.retryAfterMs);
+  file->text.reset(new (std::nothrow) char[length]);
+  if (!file->text) {
+    result.fault = TransferFault::kLocal;
+    return result;
+  }
+  int read = ReadRemoteFile(std::move(request), file->text.get(), length);
+  if (read == 1) {
+    file->text.reset();
+    result.fault = TransferFault::kReadFailed;  // a cut, reset or stalled body
+    return result;
+  }
+  file->size = static_cast<int>(length);
+  file->closeFailed = read == 2;
+  return result;
 }
 
 int ReadRemoteFile(ScopedInternet request, char* buffer, DWORD length) {
@@ -227,7 +298,8 @@ bool ProbeServer(HINTERNET session) {
 
   HINTERNET opened = nullptr;
   DWORD length = 0;
-  if (OpenChecked(session, url, kMaxWholeFileLength, &opened, &length) != 0) return false;
+  RemoteAnswer answer;
+  if (OpenChecked(session, url, kMaxWholeFileLength, &opened, &length, &answer) != Checked::kAccepted) return false;
   ScopedInternet request(opened);
   if (g_state.flags.cancelRequested.load() != 0) return false;
   BoundedReader reader(std::move(request), length);

@@ -4,8 +4,10 @@
 #include <wininet.h>
 
 #include <cstdint>
+#include <memory>
 
 #include "base/scoped_handle_win.h"
+#include "web/retry_policy.h"
 
 // Files read whole into memory (the probe file, Install.ini, the file lists) are small text files; a
 // length above this is not believed (a hostile or broken server must not make us allocate gigabytes).
@@ -35,6 +37,25 @@ struct RemoteAnswer {
 // any status); 1 when none did (the connection failed or was cut before the headers; nothing open); 2
 // when the server's redirections led nowhere (a loop, or a place that is no URL; nothing open).
 int OpenRemoteAnswer(const char* url, const char* headers, HINTERNET* request, RemoteAnswer* answer);
+
+// The server's Retry-After of an answer as a wait (web/retry_policy.h's ParseRetryAfter, taken from now);
+// false when it gave none or none that parses.
+bool RetryAfterOf(const RemoteAnswer& answer, uint32_t* delayMs);
+
+// A small text file read whole from the server: Sign.ini, Install.ini or a disc's list.
+struct WholeFile {
+  std::unique_ptr<char[]> text;
+  int size = 0;
+  bool closeFailed = false;  // every byte arrived, but closing the request failed
+};
+
+// One request for a file read whole: the checks of OpenRemoteTextFile (status 200, 0 < Content-Length <=
+// kMaxWholeFileLength) and its log line, then the body read whole as ReadRemoteFile does. fault kNone:
+// file holds the text (see closeFailed). Otherwise the fault and, for an answer that came, its status and
+// Retry-After, for web/retry_policy.h to judge: kConnectFailed (no answer), kBadAnswer (redirections that
+// lead nowhere, or status 200 without a usable length), kHttpStatus, kReadFailed (a cut, reset or
+// stalled body), kLocal (no memory).
+AttemptResult FetchWholeFile(const char* url, WholeFile* file);
 
 // The platform's credential dialog for a request a proxy answered with 407, owned by `owner` (or the
 // desktop when null) and run on the calling thread; InternetErrorDlg's answer (ERROR_INTERNET_FORCE_RETRY

@@ -17,6 +17,14 @@ enum class TransferFault {
   kHashMismatch,   // every byte arrived, but they are not the file the set describes
 };
 
+// How one attempt at a file ended: its fault, the final status (0: no answer) and the server's Retry-After.
+struct AttemptResult {
+  TransferFault fault = TransferFault::kNone;
+  int64_t status = 0;
+  bool haveRetryAfter = false;
+  uint32_t retryAfterMs = 0;
+};
+
 // The attempts at one file, the first one included.
 constexpr int kMaxAttempts = 5;
 // An attempt that receives no byte for this long counts as failed: the platform's own time-outs can be

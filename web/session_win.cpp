@@ -4,13 +4,13 @@
 
 #include <utility>
 
-#include "state/install_state_win.h"
 #include "base/install_log_win.h"
 #include "base/message_box_win.h"
 #include "base/scoped_handle_win.h"
-#include "build_config.h"
+#include "layout/server_layout.h"
+#include "state/install_state_win.h"
 #include "web/retry_policy.h"
-#include "web/server_layout.h"
+#include "web/server_hosts.h"
 
 namespace {
 

@@ -58,45 +58,6 @@ bool DecodeP256Point(const char* pem, unsigned char point[65]) {
 
 }  // namespace
 
-Sha256Hasher::Sha256Hasher() {
-  BCRYPT_ALG_HANDLE alg = nullptr;
-  if (!Ok(BCryptOpenAlgorithmProvider(&alg, BCRYPT_SHA256_ALGORITHM, nullptr, 0))) return;
-  BCRYPT_HASH_HANDLE hash = nullptr;
-  // No hash object buffer: CNG allocates it (Windows 7 and later).
-  if (!Ok(BCryptCreateHash(alg, &hash, nullptr, 0, nullptr, 0, 0))) {
-    BCryptCloseAlgorithmProvider(alg, 0);
-    return;
-  }
-  algorithm_ = alg;
-  hash_ = hash;
-}
-
-Sha256Hasher::~Sha256Hasher() {
-  if (hash_) BCryptDestroyHash(static_cast<BCRYPT_HASH_HANDLE>(hash_));
-  if (algorithm_) BCryptCloseAlgorithmProvider(static_cast<BCRYPT_ALG_HANDLE>(algorithm_), 0);
-}
-
-bool Sha256Hasher::Update(const void* data, size_t n) {
-  if (!hash_) return false;
-  const unsigned char* p = static_cast<const unsigned char*>(data);
-  while (n > 0) {
-    ULONG take = n > 0x40000000u ? 0x40000000u : static_cast<ULONG>(n);
-    if (!Ok(BCryptHashData(static_cast<BCRYPT_HASH_HANDLE>(hash_), const_cast<PUCHAR>(p), take, 0))) return false;
-    p += take;
-    n -= take;
-    bytes_ += take;
-  }
-  return true;
-}
-
-bool Sha256Hasher::Finish(unsigned char digest[kSha256Size]) {
-  if (!hash_) return false;
-  bool ok = Ok(BCryptFinishHash(static_cast<BCRYPT_HASH_HANDLE>(hash_), digest, kSha256Size, 0));
-  BCryptDestroyHash(static_cast<BCRYPT_HASH_HANDLE>(hash_));
-  hash_ = nullptr;
-  return ok;
-}
-
 SignatureVerdict VerifySetSignature(const char* publicKeyPem, const void* data, size_t n,
                                     const unsigned char signature[kSignatureSize]) {
   unsigned char point[65];

@@ -1,6 +1,6 @@
 // The checks of a set while it is downloaded: Sign.ini and its signature before the description is used,
 // Install.ini and every file list against Sign.ini before anything they name is fetched, and every file's
-// staged content against its list's [Hashes] (web/set_hashes.h). A set without this data (an old set)
+// staged content against its list's [Hashes] (layout/set_hashes.h). A set without this data (an old set)
 // passes every check unchanged.
 #pragma once
 #include <windows.h>
@@ -10,17 +10,16 @@
 #include <string>
 #include <vector>
 
-#include "web/set_hashes.h"
+#include "layout/set_hashes.h"
 
 // The build's policy: the maker's public keys (PEM; empty: none) and the lowest set sequence accepted.
-// With a key, every set must carry a good signature by the key or by the next key. Defined once per
-// program from the build's configuration (app/set_policy_win.cpp).
+// With a key, every set must carry a good signature by the key or by the next key. The program's own is
+// kSetPolicy (app/set_policy_win.h); the download receives it from the worker.
 struct SetPolicy {
   const char* publicKeyPem;
   const char* nextPublicKeyPem;  // the maker's next key ("" or nullptr: none)
   uint64_t minSequence;
 };
-extern const SetPolicy kSetPolicy;
 // Whether a policy holds a key (then every set must carry a good signature).
 bool PolicyHasKey(const SetPolicy& policy);
 
@@ -78,14 +77,3 @@ class SetVerifier {
   bool listHashed_ = false;
   std::vector<HashEntry> files_;  // the current list's [Hashes]
 };
-
-// Why a set or a file was refused; each has its message box (caption: the program's own).
-enum class SetRefusal {
-  kDamaged,        // "A letöltött ' %s ' fájl sérült, a telepítés megszakad!" (the file is named)
-  kBadSignature,   // "A telepítő készlet aláírása érvénytelen, a telepítés megszakad!"
-  kExpired,       // IDS_SET_EXPIRED (the date it was valid until is named)
-  kForeign,       // IDS_SET_FOREIGN (what the set is signed for is named)
-  kWithdrawn,     // IDS_SET_WITHDRAWN (the set's sequence is named)
-};
-// fileName: the damaged file (kDamaged) or the value the box names (kExpired, kForeign, kWithdrawn).
-void ShowSetRefusal(HWND owner, const char* caption, SetRefusal why, const char* fileName);

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "fuzz_common.h"
-#include "web/server_layout.h"
+#include "layout/server_layout.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string line = TakeField(data, size);

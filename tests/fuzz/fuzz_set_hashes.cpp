@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "web/set_hashes.h"
+#include "layout/set_hashes.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // An exact-size heap copy: ASan catches any read past the end of the text.

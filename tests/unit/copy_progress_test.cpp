@@ -4,7 +4,7 @@
 #include <string>
 
 #include "install/copy_progress.h"
-#include "ui/progress_text.h"
+#include "layout/progress_text.h"
 
 namespace {
 std::string Percent(double ratio) {

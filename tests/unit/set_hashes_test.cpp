@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "web/ini_lookup.h"
-#include "web/set_hashes.h"
+#include "layout/set_hashes.h"
 
 namespace {
 

@@ -9,10 +9,10 @@
 
 #include "base/text.h"
 #include "unit/case_name.h"
-#include "ui/progress_text.h"
+#include "layout/progress_text.h"
 #include "web/filler.h"
 #include "web/probe.h"
-#include "web/server_layout.h"
+#include "layout/server_layout.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 
 #include "tests/vectors/set_crypto_vectors.h"
 #include "web/set_crypto_win.h"
-#include "web/set_hashes.h"
+#include "layout/set_hashes.h"
 #include "web/set_verify_win.h"
 
 namespace {

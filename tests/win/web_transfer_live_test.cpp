@@ -20,16 +20,18 @@
 #include "state/install_state_win.h"
 #include "base/install_log_win.h"
 #include "base/message_box_win.h"
+#include "app/set_policy_win.h"
 #include "base/text.h"
 #include "live_web_support.h"
 #include "resource.h"
 #include "web/bounded_read_win.h"
+#include "web/file_transfer_win.h"
 #include "web/remote_file_win.h"
-#include "web/server_layout.h"
+#include "layout/server_layout.h"
 #include "web/session_win.h"
 #include "web/set_crypto_win.h"
 #include "web/set_download_win.h"
-#include "web/set_hashes.h"
+#include "layout/set_hashes.h"
 #include "ui/web_display_win.h"
 
 namespace {
@@ -190,6 +192,7 @@ class LiveWeb : public ::testing::TestWithParam<int> {
   std::string work_;
   std::string staging_;
   std::string installIni_;
+  DownloadRun run_{kSetPolicy};  // one test's download run
 };
 
 std::string ModeName(const ::testing::TestParamInfo<int>& info) { return info.param ? "Https" : "Http"; }
@@ -351,7 +354,7 @@ TEST_P(LiveWeb, WholeFileOpenRefusesAHugeAnnouncedLength) {
   EXPECT_EQ(request, nullptr);
   EXPECT_EQ(length, 0u);
   // Nothing was allocated for it either: the description read fails cleanly.
-  EXPECT_EQ(ReadRemoteDescription(NoDisplay()), 1);
+  EXPECT_EQ(run_.ReadRemoteDescription(NoDisplay()), 1);
   EXPECT_EQ(g_state.flags.cancelRequested.load(), 1);
 }
 
@@ -492,7 +495,7 @@ TEST_P(LiveWeb, RemoteDescriptionSetsRootSizesAndTotal) {
   Publish(set, o);
   Open();
   SelectForDownload({kSetup, kSystems, kDrawings, kDatas, kHelp});
-  ASSERT_EQ(ReadRemoteDescription(NoDisplay()), 0);
+  ASSERT_EQ(run_.ReadRemoteDescription(NoDisplay()), 0);
   EXPECT_STREQ(g_state.choices.rootName, "QTest");
   EXPECT_EQ(std::string(g_state.paths.programFolder), work_ + "\\QTest\\QuarnWin32\\");
   const RemoteDescription& r = g_state.download.remote;
@@ -515,7 +518,7 @@ TEST_P(LiveWeb, RemoteDescriptionSetsRootSizesAndTotal) {
 TEST_P(LiveWeb, RemoteDescriptionMissingOnTheServerCancels) {
   Open();
   g_state.download.downloadSelected[kSetup] = 1;
-  EXPECT_EQ(ReadRemoteDescription(NoDisplay()), 1);
+  EXPECT_EQ(run_.ReadRemoteDescription(NoDisplay()), 1);
   EXPECT_EQ(g_state.flags.cancelRequested.load(), 1);
 }
 
@@ -524,7 +527,7 @@ TEST_P(LiveWeb, RemoteDescriptionStopsWhenCancelled) {
   Open();
   g_state.download.downloadSelected[kSetup] = 1;
   g_state.flags.cancelRequested = 1;
-  EXPECT_EQ(ReadRemoteDescription(NoDisplay()), 1);
+  EXPECT_EQ(run_.ReadRemoteDescription(NoDisplay()), 1);
   EXPECT_EQ(g_state.download.remote.overallTotal, 0);
   EXPECT_EQ(g_state.download.remote.discs[0].present[kSetup], 0);
 }
@@ -536,8 +539,14 @@ struct BoxSeen {
   std::string text;
 };
 
-DWORD WINAPI ReadDescriptionThread(LPVOID result) {
-  *static_cast<int*>(result) = ReadRemoteDescription(NoDisplay());
+struct DescriptionCall {
+  DownloadRun* run;
+  int* result;
+};
+
+DWORD WINAPI ReadDescriptionThread(LPVOID p) {
+  DescriptionCall* call = static_cast<DescriptionCall*>(p);
+  *call->result = call->run->ReadRemoteDescription(NoDisplay());
   return 0;
 }
 
@@ -569,10 +578,11 @@ void HoldForScreenshot(HWND box) {
       << "no screenshot taken";
 }
 
-BoxSeen RunDescriptionExpectingBox(int* result) {
+BoxSeen RunDescriptionExpectingBox(DownloadRun& run, int* result) {
   BoxSeen seen;
   *result = -1;
-  HANDLE t = CreateThread(nullptr, 0, ReadDescriptionThread, result, 0, nullptr);
+  DescriptionCall call{&run, result};
+  HANDLE t = CreateThread(nullptr, 0, ReadDescriptionThread, &call, 0, nullptr);
   HWND box = nullptr;
   live::WaitFor([&] { return (box = FindWindowA("#32770", "QuarnCAD System Error!")) != nullptr ||
                              WaitForSingleObject(t, 0) == WAIT_OBJECT_0; }, 20000);
@@ -608,7 +618,7 @@ TEST_P(LiveWeb, MissingOrUnusableRootFolderIsReportedAndCancels) {
     Serve("KelvaranDemo/Disc_01/Install.ini", c.installIni);
     Open();
     int result = -1;
-    BoxSeen seen = RunDescriptionExpectingBox(&result);
+    BoxSeen seen = RunDescriptionExpectingBox(run_, &result);
     EXPECT_EQ(result, 1) << c.what;
     EXPECT_EQ(seen.caption, "QuarnCAD System Error!") << c.what;
     // "A telepítési könyvtár nem található a WEB-en!"
@@ -628,11 +638,11 @@ TEST_P(LiveWeb, StagesAThreeDiscSetByteForByte) {
   Publish(set);
   Open();
   SelectForDownload({kSetup, kSystems, kDrawings, kDatas, kHelp});
-  ASSERT_EQ(ReadRemoteDescription(NoDisplay()), 0);
+  ASSERT_EQ(run_.ReadRemoteDescription(NoDisplay()), 0);
   int installFetches = live::CountRequests(env_, "/Disc_01/Install.ini");
   EXPECT_EQ(installFetches, 1);
 
-  const DownloadOutcome outcome = DownloadInstallationSet(NoDisplay());
+  const DownloadOutcome outcome = run_.DownloadInstallationSet(NoDisplay());
   EXPECT_EQ(outcome.end, DownloadEnd::kComplete) << outcome.failedFile;
 
   for (const SetFile& f : set) {
@@ -711,8 +721,8 @@ TEST_P(LiveWeb, EarlierStagedFilesAreKeptWhenTheyMatchTheListsHashData) {
   ASSERT_TRUE(live::WriteFileBytes(Staged("Disc_01\\Help\\guide.hlp"), set[4].content));
   Open();
   SelectForDownload({kSetup, kSystems, kHelp});
-  ASSERT_EQ(ReadRemoteDescription(NoDisplay()), 0);
-  const DownloadOutcome outcome = DownloadInstallationSet(NoDisplay());
+  ASSERT_EQ(run_.ReadRemoteDescription(NoDisplay()), 0);
+  const DownloadOutcome outcome = run_.DownloadInstallationSet(NoDisplay());
   EXPECT_EQ(outcome.end, DownloadEnd::kComplete) << outcome.failedFile;
   const struct {
     const char* path;  // as requested
@@ -730,8 +740,8 @@ TEST_P(LiveWeb, ListIsWrittenLastSoADiscCutShortHasNone) {
   live::SetRules(env_, "[" + Rule("*/Disc_02/b.dwg", "\"action\": \"status\", \"status\": 404") + "]");
   Open();
   SelectForDownload({kSetup, kSystems, kDrawings, kDatas, kHelp});
-  ASSERT_EQ(ReadRemoteDescription(NoDisplay()), 0);
-  const DownloadOutcome outcome = DownloadInstallationSet(NoDisplay());
+  ASSERT_EQ(run_.ReadRemoteDescription(NoDisplay()), 0);
+  const DownloadOutcome outcome = run_.DownloadInstallationSet(NoDisplay());
   // The phase ends at the failed file and names it as the server does.
   EXPECT_EQ(outcome.end, DownloadEnd::kFileFailed);
   EXPECT_STREQ(outcome.failedFile, "b.dwg");
@@ -786,9 +796,9 @@ TEST_P(LiveWeb, DiscListEndsTheSetOnlyWhenTheServerSaysItIsNotThere) {
     NewRun();
     SelectForDownload({kSetup, kSystems, kDrawings, kDatas, kHelp});
     Open();
-    ASSERT_EQ(ReadRemoteDescription(NoDisplay()), 0) << c.what;
+    ASSERT_EQ(run_.ReadRemoteDescription(NoDisplay()), 0) << c.what;
     const int before = live::CountRequests(env_, "/Disc_02/Fajls_2.ini");
-    const DownloadOutcome outcome = DownloadInstallationSet(NoDisplay());
+    const DownloadOutcome outcome = run_.DownloadInstallationSet(NoDisplay());
     EXPECT_EQ(outcome.end, c.end) << c.what;
     EXPECT_STREQ(outcome.failedFile, c.failed) << c.what;
     EXPECT_EQ(live::CountRequests(env_, "/Disc_02/Fajls_2.ini") - before, c.requests) << c.what;
@@ -845,12 +855,12 @@ TEST_P(LiveWeb, ListNamedBySignIniIsRefusedWhenAbsentAndFailsWhenItDoesNotCome) 
     NewRun();
     SelectForDownload({kSetup, kSystems, kDrawings, kDatas, kHelp});
     Open();
-    ASSERT_EQ(ReadRemoteDescription(NoDisplay()), 0) << c.what;
+    ASSERT_EQ(run_.ReadRemoteDescription(NoDisplay()), 0) << c.what;
     const int before = live::CountRequests(env_, "/Disc_02/Fajls_2.ini");
-    const DownloadOutcome outcome = DownloadInstallationSet(NoDisplay());
+    const DownloadOutcome outcome = run_.DownloadInstallationSet(NoDisplay());
     EXPECT_EQ(outcome.end, c.end) << c.what;
     EXPECT_STREQ(outcome.failedFile, c.failed) << c.what;
-    EXPECT_EQ(SetWasRefused(), c.end == DownloadEnd::kRefused) << c.what;
+    EXPECT_EQ(run_.SetWasRefused(), c.end == DownloadEnd::kRefused) << c.what;
     EXPECT_EQ(live::CountRequests(env_, "/Disc_02/Fajls_2.ini") - before, c.requests) << c.what;
     EXPECT_TRUE(live::FileExists(Staged("Disc_01\\Fajls_1.ini"))) << c.what << ": disc 1 passed its check";
     EXPECT_FALSE(live::FileExists(Staged("Disc_02\\a.dwg"))) << c.what;
@@ -868,8 +878,8 @@ TEST_P(LiveWeb, DiscWithoutSectionStillHasItsListStaged) {
   Serve("KelvaranDemo/Disc_03/extra.blk", "xyz");
   Open();
   SelectForDownload({kSetup, kSystems, kDrawings, kBlocks, kDatas, kHelp});
-  ASSERT_EQ(ReadRemoteDescription(NoDisplay()), 0);
-  EXPECT_EQ(DownloadInstallationSet(NoDisplay()).end, DownloadEnd::kComplete);
+  ASSERT_EQ(run_.ReadRemoteDescription(NoDisplay()), 0);
+  EXPECT_EQ(run_.DownloadInstallationSet(NoDisplay()).end, DownloadEnd::kComplete);
   EXPECT_TRUE(live::FileExists(Staged("Disc_02\\Fajls_2.ini")));
   EXPECT_FALSE(live::FileExists(Staged("Disc_02\\a.dwg")));
   EXPECT_EQ(live::CountRequests(env_, "/Disc_02/a.dwg"), 0);
@@ -878,8 +888,14 @@ TEST_P(LiveWeb, DiscWithoutSectionStillHasItsListStaged) {
   EXPECT_TRUE(live::FileExists(Staged("Disc_03\\Fajls_3.ini")));
 }
 
-DWORD WINAPI DownloadSetThread(LPVOID outcome) {
-  *static_cast<DownloadOutcome*>(outcome) = DownloadInstallationSet(NoDisplay());
+struct DownloadCall {
+  DownloadRun* run;
+  DownloadOutcome outcome;
+};
+
+DWORD WINAPI DownloadSetThread(LPVOID p) {
+  DownloadCall* call = static_cast<DownloadCall*>(p);
+  call->outcome = call->run->DownloadInstallationSet(NoDisplay());
   return 0;
 }
 
@@ -890,15 +906,15 @@ TEST_P(LiveWeb, CancelIsObeyedBetweenFilesNeverInsideOne) {
   live::SetRules(env_, "[" + Rule("*/quarnex_32.exe", "\"action\": \"trickle\", \"chunk\": 100000, \"delay\": 0.05") + "]");
   Open();
   SelectForDownload({kSetup, kSystems, kDrawings, kDatas, kHelp});
-  ASSERT_EQ(ReadRemoteDescription(NoDisplay()), 0);
-  DownloadOutcome outcome;
-  outcome.end = DownloadEnd::kFileFailed;
-  HANDLE t = CreateThread(nullptr, 0, DownloadSetThread, &outcome, 0, nullptr);
+  ASSERT_EQ(run_.ReadRemoteDescription(NoDisplay()), 0);
+  DownloadCall call{&run_, DownloadOutcome{}};
+  call.outcome.end = DownloadEnd::kFileFailed;
+  HANDLE t = CreateThread(nullptr, 0, DownloadSetThread, &call, 0, nullptr);
   ASSERT_TRUE(live::WaitFor([&] { return live::CountRequests(env_, "/quarnex_32.exe") == 1; }, 30000));
   g_state.flags.cancelRequested = 1;
   ASSERT_EQ(WaitForSingleObject(t, 60000), WAIT_OBJECT_0);
   CloseHandle(t);
-  EXPECT_EQ(outcome.end, DownloadEnd::kCancelled);
+  EXPECT_EQ(call.outcome.end, DownloadEnd::kCancelled);
   ExpectStaged("Disc_01\\quarnex_32.exe", set[1].content);  // the file in transfer finished whole
   EXPECT_EQ(live::CountRequests(env_, "/qdl_core.dll"), 0);
   EXPECT_FALSE(live::FileExists(Staged("Disc_01\\qdl_core.dll")));
@@ -921,8 +937,8 @@ TEST_P(LiveWeb, ServerNamesLeavingTheDiscFolderFailAndWriteNothing) {
           "[System]\r\nRootDirectory=QTest\r\n[Disc01]\r\nSetup=4\r\nSystems=7\r\n");
     SelectForDownload({kSetup, kSystems});
     Open();
-    ASSERT_EQ(ReadRemoteDescription(NoDisplay()), 0) << name;
-    const DownloadOutcome outcome = DownloadInstallationSet(NoDisplay());
+    ASSERT_EQ(run_.ReadRemoteDescription(NoDisplay()), 0) << name;
+    const DownloadOutcome outcome = run_.DownloadInstallationSet(NoDisplay());
     EXPECT_EQ(outcome.end, DownloadEnd::kFileFailed) << name;
     EXPECT_STREQ(outcome.failedFile, name);
     ExpectStaged("Disc_01\\ok.txt", "fine");
@@ -954,9 +970,9 @@ TEST_P(LiveWeb, FailedFileLeavesNoCutCopyAndStopsThePhase) {
     NewRun();
     SelectForDownload({kSetup, kSystems, kDrawings, kDatas, kHelp});
     Open();
-    ASSERT_EQ(ReadRemoteDescription(NoDisplay()), 0);
+    ASSERT_EQ(run_.ReadRemoteDescription(NoDisplay()), 0);
     int before = live::CountRequests(env_, "/Disc_02/a.dwg");
-    const DownloadOutcome outcome = DownloadInstallationSet(NoDisplay());
+    const DownloadOutcome outcome = run_.DownloadInstallationSet(NoDisplay());
     EXPECT_EQ(outcome.end, DownloadEnd::kFileFailed) << how;
     EXPECT_STREQ(outcome.failedFile, "a.dwg") << how;
     EXPECT_EQ(live::CountRequests(env_, "/Disc_02/a.dwg") - before, 5) << how;  // every attempt used
@@ -1198,14 +1214,14 @@ TEST_P(LiveWeb, ListRetryWaitIsShownAndEndsAtCancel) {
                            "]");
   Open();
   SelectForDownload({kSetup, kSystems, kDrawings, kDatas, kHelp});
-  ASSERT_EQ(ReadRemoteDescription(NoDisplay()), 0);
+  ASSERT_EQ(run_.ReadRemoteDescription(NoDisplay()), 0);
   DisplayRecorder display;
   ASSERT_TRUE(display.ok());
   const std::string list = std::string(secure_ ? "https://... .../" : "http://... .../") +
                            "KelvaranDemo/Disc_02/Fajls_2.ini";
   DownloadOutcome outcome;
   display.RunOnWorker(
-      [&] { outcome = DownloadInstallationSet(display.display()); },
+      [&] { outcome = run_.DownloadInstallationSet(display.display()); },
       [&] {
         // On the window thread: once the wait is shown, Cancel.
         for (const std::string& t : display.texts(IDC_WEB_STATUS)) {

@@ -10,7 +10,7 @@
 #include <memory>
 #include <string>
 
-#include "web/set_hashes.h"
+#include "layout/set_hashes.h"
 
 namespace quarnset {
 

@@ -8,7 +8,7 @@
 #include "installer_rules.h"
 #include "text_util.h"
 #include "web/ini_lookup.h"
-#include "web/set_hashes.h"
+#include "layout/set_hashes.h"
 
 namespace quarnset {
 namespace {

@@ -7,7 +7,7 @@
 #include "profile_reader.h"
 #include "set_model.h"
 #include "text_util.h"
-#include "web/set_hashes.h"
+#include "layout/set_hashes.h"
 
 namespace quarnset {
 
@@ -227,7 +227,7 @@ void CheckIniKeys(const std::string& text, const IniScan& scan, IniKind kind, co
       findings->Error(at, "section [" + section.name + "] appears twice: only the first is read");
       continue;
     }
-    // The hash data of a list is read by the installer's own reader (web/set_hashes.h) and checked by
+    // The hash data of a list is read by the installer's own reader (layout/set_hashes.h) and checked by
     // hash_check.cpp, not by the description lookup.
     if (kind == IniKind::FileList && section.name == kHashSection) continue;
     SectionSchema schema;

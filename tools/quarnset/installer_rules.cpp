@@ -7,7 +7,7 @@
 #include "layout/description.h"
 #include "web/ini_lookup.h"
 #include "web/probe.h"
-#include "web/server_layout.h"
+#include "layout/server_layout.h"
 
 namespace quarnset::installer {
 

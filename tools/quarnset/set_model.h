@@ -10,7 +10,7 @@
 
 #include "findings.h"
 #include "layout/description.h"
-#include "web/server_layout.h"
+#include "layout/server_layout.h"
 
 namespace quarnset {
 

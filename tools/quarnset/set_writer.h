@@ -5,7 +5,7 @@
 //   OUTDIR/KelvaranDemo/Disc_01/Sign.ini              hashes of Install.ini and the lists, and the signature
 //   OUTDIR/KelvaranDemo/Disc_NN/<stored name>         the files; names holding "ex_" or "dl_" with filler bytes
 // Every text file has CR LF line ends and code page 1250 text. Every file list ends with a section
-// [Hashes]: the size and SHA-256 of every file's staged content (web/set_hashes.h).
+// [Hashes]: the size and SHA-256 of every file's staged content (layout/set_hashes.h).
 #pragma once
 
 #include <functional>
@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "set_model.h"
-#include "web/set_hashes.h"
+#include "layout/set_hashes.h"
 
 namespace quarnset {
 

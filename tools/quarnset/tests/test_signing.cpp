@@ -16,7 +16,7 @@
 #include "set_writer.h"
 #include "test_support.h"
 #include "tests/vectors/set_crypto_vectors.h"
-#include "web/set_hashes.h"
+#include "layout/set_hashes.h"
 
 namespace quarnset {
 namespace {

@@ -1,9 +1,9 @@
-#include "web/set_hashes.h"
+#include "layout/set_hashes.h"
 
 #include <cstdio>
 #include <cstring>
 
-#include "web/ini_lines.h"
+#include "layout/ini_lines.h"
 
 const char kSignFileName[] = "Sign.ini";
 const char kHashSection[] = "Hashes";

@@ -20,7 +20,8 @@
 #include <string>
 #include <vector>
 
-constexpr int kSha256Size = 32;
+#include "base/sizes.h"
+
 constexpr int kSignatureSize = 64;  // ECDSA P-256: r and s, 32 bytes each, big-endian
 
 extern const char kSignFileName[];         // "Sign.ini"

@@ -1,4 +1,5 @@
-// The download display: progress bar position, percentage text and the activity frames.
+// The progress texts the download and the copy both show: progress bar position, percentage text and the
+// activity frames (the display itself is ui/web_display_win.h).
 #pragma once
 #include <cstddef>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "web/server_layout.h"
+#include "layout/server_layout.h"
 
 #include <cstdio>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "ui/progress_text.h"
+#include "layout/progress_text.h"
 
 #include <climits>
 #include <cstdio>
