@@ -67,7 +67,7 @@ void OnDriveFieldChange(HWND dialog) {
 }
 
 void OnInstall(HWND dialog) {
-  if (ApplyTargetDrive(dialog) != 0) return;  // the check has shown why
+  if (!ApplyTargetDrive(dialog)) return;  // the check has shown why
   if (RunWebInstallDialog(dialog) == 0) DestroyWindow(g_state.windows.mainWindow);
   // Nonzero: the Program Manager conversation runs now; its end closes the program.
 }

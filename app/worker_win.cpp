@@ -219,7 +219,7 @@ DWORD WINAPI RunInstallation(LPVOID dialog) {
       CloseSession();
       return EndCancelled(display, ExitCode::kPathTooLong);
     }
-    if (CreateStagingFolders() == 0) {
+    if (CreateStagingFolders()) {
       MoveInstallLog(g_state.paths.stagingFolder);
       LogEvent("staging folder %s", g_state.paths.stagingFolder);
       downloaded = Download(display, run);
@@ -267,7 +267,7 @@ DWORD WINAPI RunInstallation(LPVOID dialog) {
   g_state.copy.copyBytesTotal = static_cast<uint32_t>(g_state.download.remote.overallTotal);
   g_state.copy.copyBytesDone = static_cast<uint32_t>(g_state.download.remote.bytesDone);
   g_copyBegan = true;
-  if (CopySelectedParts(display) != 0) {
+  if (!CopySelectedParts(display)) {
     return EndCancelled(display, CopyFoundDamagedFile() ? ExitCode::kFileUnverified
                                  : CopyFoundFileInUse() ? ExitCode::kFileInUse
                                                         : ExitCode::kCancelled);

@@ -75,7 +75,7 @@ int main(int argc, char** argv) {
   for (int r = 0; r < rounds; ++r) {
     QueryPerformanceCounter(&t0);
     WebDisplay none;
-    if (CopySelectedParts(none) != 0) {
+    if (!CopySelectedParts(none)) {
       fprintf(stderr, "the copy engine stopped\n");
       return 1;
     }

@@ -473,11 +473,11 @@ int CopyDiscFiles(WebDisplay& display, int discIndex);
 
 }  // namespace
 
-int CopySelectedParts(WebDisplay& display) {
+bool CopySelectedParts(WebDisplay& display) {
   g_stop = 0;
   g_damaged = false;
   g_inUse = false;
-  if (AskToCloseRunningSystem(display) != 0) return 1;
+  if (AskToCloseRunningSystem(display) != 0) return false;
   for (int i = 0; i < kDiscCount; ++i) {
     if (!DiscHasSelectedPart(i)) continue;
     const std::string fileList = FileListPathOf(g_state.paths.verifiedFolder, i + 1);
@@ -486,11 +486,11 @@ int CopySelectedParts(WebDisplay& display) {
       // reaches the cancelled end that waits for "Kilépés". Posted, it could arrive after the worker had
       // ended, and a Cancel then closed the dialog at once (which one happened depended on the load).
       display.AskCancel();
-      return 1;
+      return false;
     }
-    if (CopyDiscFiles(display, i) != 0) return 1;
+    if (CopyDiscFiles(display, i) != 0) return false;
   }
-  return 0;
+  return true;
 }
 
 namespace {

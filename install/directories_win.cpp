@@ -41,16 +41,16 @@ void CreateSystemDirectories() {
   }
 }
 
-int CreateStagingFolders() {
+bool CreateStagingFolders() {
   // Root folder, program folder, staging folder: each one level below the one before.
   const char* const folders[] = {g_state.paths.rootFolder, g_state.paths.programFolder, g_state.paths.stagingFolder};
   for (const char* path : folders) {
-    if (path[0] == '\0') return 1;  // no folders filled for this run
+    if (path[0] == '\0') return false;  // no folders filled for this run
     if (CreateDirectoryA(path, nullptr)) {
       RecordCreatedFolder(path);
     } else if (!IsExistingFolder(path)) {
-      return 1;
+      return false;
     }
   }
-  return 0;
+  return true;
 }

@@ -5,5 +5,5 @@
 
 void CreateSystemDirectories();
 
-// 0 when the root, program and staging folders exist afterwards, 1 otherwise.
-int CreateStagingFolders();
+// True when the root, program and staging folders exist afterwards.
+bool CreateStagingFolders();

@@ -104,17 +104,17 @@ LONG RegRemoveValue(HKEY root, const char* keyPath, const char* valueName, REGSA
   return RegDeleteValueA(key.get(), valueName);
 }
 
-int WriteRegistryString(HKEY root, const char* keyPath, const char* valueName, const char* text, REGSAM view) {
-  return RegWriteString(root, keyPath, valueName, text, view) == ERROR_SUCCESS ? 1 : 0;
+bool WriteRegistryString(HKEY root, const char* keyPath, const char* valueName, const char* text, REGSAM view) {
+  return RegWriteString(root, keyPath, valueName, text, view) == ERROR_SUCCESS;
 }
 
-int ReadRegistryValue(HKEY root, const char* keyPath, const char* valueName, char* buffer, DWORD size,
-                      REGSAM view) {
-  return RegReadString(root, keyPath, valueName, buffer, size, view) == ERROR_SUCCESS ? 1 : 0;
+bool ReadRegistryValue(HKEY root, const char* keyPath, const char* valueName, char* buffer, DWORD size,
+                       REGSAM view) {
+  return RegReadString(root, keyPath, valueName, buffer, size, view) == ERROR_SUCCESS;
 }
 
-int DeleteRegistryValue(HKEY root, const char* keyPath, const char* valueName, REGSAM view) {
-  return RegRemoveValue(root, keyPath, valueName, view) == ERROR_SUCCESS ? 1 : 0;
+bool DeleteRegistryValue(HKEY root, const char* keyPath, const char* valueName, REGSAM view) {
+  return RegRemoveValue(root, keyPath, valueName, view) == ERROR_SUCCESS;
 }
 
 void WriteInstallationRecord() {

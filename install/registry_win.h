@@ -32,11 +32,11 @@ LONG RegReadString(HKEY root, const char* keyPath, const char* valueName, char* 
                    REGSAM view = 0);
 LONG RegRemoveValue(HKEY root, const char* keyPath, const char* valueName, REGSAM view = 0);
 
-// The same operations for callers that only need to know whether it worked: 1 on success, else 0.
-int WriteRegistryString(HKEY root, const char* keyPath, const char* valueName, const char* text,
-                        REGSAM view = 0);
+// The same operations for callers that only need to know whether it worked: true when it did.
+bool WriteRegistryString(HKEY root, const char* keyPath, const char* valueName, const char* text,
+                         REGSAM view = 0);
 
-int ReadRegistryValue(HKEY root, const char* keyPath, const char* valueName, char* buffer, DWORD size,
-                      REGSAM view = 0);
+bool ReadRegistryValue(HKEY root, const char* keyPath, const char* valueName, char* buffer, DWORD size,
+                       REGSAM view = 0);
 
-int DeleteRegistryValue(HKEY root, const char* keyPath, const char* valueName, REGSAM view = 0);
+bool DeleteRegistryValue(HKEY root, const char* keyPath, const char* valueName, REGSAM view = 0);

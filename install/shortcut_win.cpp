@@ -56,47 +56,47 @@ class ComRef {
 
 }  // namespace
 
-int FindGroupName(const char* iniPath, char* name, int size) {
-  if (size <= 0) return 1;
+bool FindGroupName(const char* iniPath, char* name, int size) {
+  if (size <= 0) return false;
   name[0] = '\0';
   for (int n = 1;; ++n) {
     char command[kCommandSize];
     if (!ReadProfileValue(iniPath, "Command", NumberedKey("Command", n).c_str(), command, sizeof command)) {
-      return 1;
+      return false;
     }
     std::string group;
     switch (ParseGroupCommand(command, &group)) {
       case GroupCommand::kNotCreateGroup:
         continue;
       case GroupCommand::kNoName:
-        return 1;  // the first group command decides, even a malformed one
+        return false;  // the first group command decides, even a malformed one
       case GroupCommand::kNamed:
         CopyText(name, static_cast<size_t>(size), group.c_str());
-        return 0;
+        return true;
     }
   }
 }
 
 void CreateDesktopShortcut() {
   char name[kTextSize];
-  if (FindGroupName(g_state.paths.descriptionPath, name, sizeof name) != 0) return;
+  if (!FindGroupName(g_state.paths.descriptionPath, name, sizeof name)) return;
 
   char desktop[MAX_PATH];
   if (FAILED(SHGetFolderPathA(nullptr, CSIDL_DESKTOP, nullptr, SHGFP_TYPE_CURRENT, desktop))) return;
 
   ShortcutPlan plan;
   if (!PlanDesktopShortcut(desktop, g_state.paths.programFolder, name, &plan)) return;
-  const int made = CreateShellLink(plan.targetPath, name, plan.workingFolder, plan.linkPath);
+  const bool made = CreateShellLink(plan.targetPath, name, plan.workingFolder, plan.linkPath);
   LogEvent("shortcut %s -> %s: %s", plan.linkPath, plan.targetPath, made ? "made" : "not made");
   if (made) RecordShortcut(plan.linkPath);
 }
 
-int CreateShellLink(const char* targetPath, const char* description, const char* workingFolder,
-                    const char* linkPath) {
+bool CreateShellLink(const char* targetPath, const char* description, const char* workingFolder,
+                     const char* linkPath) {
   // COM lives only for this call: the worker thread does nothing else with it.
   ComScope com;
   ComRef<IShellLinkA> link;
-  if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_ALL, IID_IShellLinkA, link.out()))) return 0;
+  if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_ALL, IID_IShellLinkA, link.out()))) return false;
 
   link->SetPath(targetPath);
   link->SetDescription(description);
@@ -104,10 +104,10 @@ int CreateShellLink(const char* targetPath, const char* description, const char*
   link->SetWorkingDirectory(workingFolder);
 
   ComRef<IPersistFile> file;
-  if (FAILED(link->QueryInterface(IID_IPersistFile, file.out()))) return 0;
+  if (FAILED(link->QueryInterface(IID_IPersistFile, file.out()))) return false;
 
   WCHAR widePath[MAX_PATH + 1];
-  if (MultiByteToWideChar(CP_ACP, 0, linkPath, -1, widePath, MAX_PATH + 1) == 0) return 0;
+  if (MultiByteToWideChar(CP_ACP, 0, linkPath, -1, widePath, MAX_PATH + 1) == 0) return false;
   // An existing link of the same name is replaced. Only a saved link counts as success.
-  return SUCCEEDED(file->Save(widePath, TRUE)) ? 1 : 0;
+  return SUCCEEDED(file->Save(widePath, TRUE));
 }

@@ -117,18 +117,18 @@ std::string UninstallKeyOf(const std::string& systemName) {
 
 }  // namespace
 
-int SaveUninstallRecord() {
+bool SaveUninstallRecord() {
   char system[kTextSize], version[kTextSize], group[kTextSize];
-  if (!ReadDescriptionValue("System", "CadSystem", system, sizeof system) || system[0] == '\0') return 1;
+  if (!ReadDescriptionValue("System", "CadSystem", system, sizeof system) || system[0] == '\0') return false;
   if (!ReadDescriptionValue("System", "Version", version, sizeof version)) version[0] = '\0';
   char recordKey[kTextSize];
-  if (!BuildRecordKeyPath(system, recordKey, sizeof recordKey)) return 1;
-  if (g_state.paths.programFolder[0] == '\0') return 1;
+  if (!BuildRecordKeyPath(system, recordKey, sizeof recordKey)) return false;
+  if (g_state.paths.programFolder[0] == '\0') return false;
   const std::string programFolder = g_state.paths.programFolder;
   const std::string listPath = programFolder + kManifestFileName;
   const std::string copyPath = programFolder + kInstallerCopyName;
   const std::string uninstallKey = UninstallKeyOf(system);
-  const bool hasGroup = FindGroupName(g_state.paths.descriptionPath, group, sizeof group) == 0;
+  const bool hasGroup = FindGroupName(g_state.paths.descriptionPath, group, sizeof group);
 
   // The installer's copy: the uninstaller the entry names. A run started from that copy (a repair by
   // hand) finds itself in place already.
@@ -207,7 +207,7 @@ int SaveUninstallRecord() {
   if (!written) {
     LogEvent("uninstall list %s could not be written (error %lu)", listPath.c_str(), error);
     RegRemoveValue(HKEY_LOCAL_MACHINE, uninstallKey.c_str(), kListDigestValue);
-    return 1;
+    return false;
   }
   // Not listed itself: the entry's values go with its key.
   const LONG kept = RegWriteString(HKEY_LOCAL_MACHINE, uninstallKey.c_str(), kListDigestValue, listDigest.c_str());
@@ -217,5 +217,5 @@ int SaveUninstallRecord() {
   }
   LogEvent("uninstall list %s: %u files, %u folders, %u values", listPath.c_str(), fileCount,
            static_cast<unsigned>(m.folders.size()), static_cast<unsigned>(m.values.size()));
-  return 0;
+  return true;
 }

@@ -40,21 +40,14 @@ bool FillRunFolders(int32_t drive, const char* rootName, RunPaths* paths) {
   if (BuildRootFolderPath(drive, rootName, paths->rootFolder, size) &&
       BuildBelow(paths->programFolder, size, paths->rootFolder, "\\") &&
       AppendText(paths->programFolder, size, kProgramFolderName) && AppendText(paths->programFolder, size, "\\") &&
-      BuildStagingFolderPath(paths->stagingFolder, size, paths->programFolder)) {
+      BuildStagingFolderPath(paths->programFolder, paths->stagingFolder, size)) {
     return true;
   }
   paths->rootFolder[0] = paths->programFolder[0] = paths->stagingFolder[0] = '\0';
   return false;
 }
 
-std::string RootFolderOf(int targetDrive, const char* rootName) {
-  std::string s(1, static_cast<char>(64 + targetDrive));
-  s += ":\\";
-  s += rootName;
-  return s;
-}
-
-bool AppendProgramFolder(char* folder, size_t size, const char* rootName) {
+bool AppendProgramFolder(const char* rootName, char* folder, size_t size) {
   return AppendText(folder, size, rootName) && AppendText(folder, size, "\\") &&
          AppendText(folder, size, kProgramFolderName) && AppendText(folder, size, "\\");
 }
@@ -93,7 +86,7 @@ bool BuildSubfolderPath(const char* rootFolder, const char* value, char* out, si
 
 // ---- The staged set
 
-bool BuildStagingFolderPath(char* out, size_t outSize, const char* programFolder) {
+bool BuildStagingFolderPath(const char* programFolder, char* out, size_t outSize) {
   const std::string tail = std::string(kStagingFolderName) + "\\";
   return BuildBelow(out, outSize, programFolder, tail.c_str());
 }

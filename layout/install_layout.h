@@ -3,7 +3,7 @@
 // folders step, the copy engine, the record, the fonts, the shortcut, the Program Manager commands, the
 // launch and the uninstaller build their paths here.
 //
-//   X:\<root>                            root folder          FillRunFolders (BuildRootFolderPath), RootFolderOf
+//   X:\<root>                            root folder          FillRunFolders (BuildRootFolderPath)
 //   X:\<root>\<Dir%i>                    system folders       BuildSubfolderPath
 //   X:\<root>\QuarnWin32\                program folder       FillRunFolders, AppendProgramFolder
 //   X:\<root>\QuarnWin32\QuarnWin32.exe  the installed system InstalledSystemCommandLine, BuildProgramFilePaths
@@ -14,8 +14,8 @@
 //   <windows>\Fonts\<font>               fonts                BuildFontPath
 //   <desktop>\<group>.lnk                desktop shortcut     BuildDesktopLinkPath
 //
-// Builders write into a caller buffer and say whether the whole path fit; on false the buffer is empty
-// unless the function says otherwise. A cut path would name another file, so nothing is made from one.
+// Builders take what they build from first and the caller's buffer (and its size) last, and say whether
+// the whole path fit; on false the buffer is empty unless the function says otherwise. A cut path would name another file, so nothing is made from one.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -46,13 +46,9 @@ bool BuildRootFolderPath(int32_t drive, const char* rootName, char* out, size_t 
 // one does not fit: a cut path would name another folder.
 bool FillRunFolders(int32_t drive, const char* rootName, RunPaths* paths);
 
-// The same root as a text without a length limit. The drive and root are used as the state holds them
-// (the root name was checked when it was taken).
-std::string RootFolderOf(int targetDrive, const char* rootName);
-
 // Appends rootName + "\QuarnWin32\" to the drive's top folder already in folder ("X:\"): the program
 // folder as the download learns it. False when it does not fit (folder then holds a cut text).
-bool AppendProgramFolder(char* folder, size_t size, const char* rootName);
+bool AppendProgramFolder(const char* rootName, char* folder, size_t size);
 
 // The installed system's working folder "X:\root\QuarnWin32" (the program folder without its trailing
 // backslash) and its program "X:\root\QuarnWin32\QuarnWin32.exe". False (both empty) when the program
@@ -76,7 +72,7 @@ bool BuildSubfolderPath(const char* rootFolder, const char* value, char* out, si
 // ---- The staged set
 
 // programFolder + "Install\" (the staging folder). False and out empty when it does not fit.
-bool BuildStagingFolderPath(char* out, size_t outSize, const char* programFolder);
+bool BuildStagingFolderPath(const char* programFolder, char* out, size_t outSize);
 
 // programFolder + "Install\Disc_01\Install.ini" (the staged description). False and out empty when it
 // does not fit: a cut path would name another file.

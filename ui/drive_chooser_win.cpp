@@ -32,14 +32,14 @@ void ShowInvalidDrive(HWND owner) {
 
 }  // namespace
 
-int CheckChosenDrive(HWND chooser) {
+bool CheckChosenDrive(HWND chooser) {
   g_driveText[0] = '\0';
   GetDlgItemTextA(chooser, cmb2, g_driveText, sizeof g_driveText);
   // Windows' entries begin with the letter ("c: [LABEL]"), Wine's read "[-c-]": both name a drive.
-  if (DriveLetterOfListEntry(g_driveText) != 0) return 1;
+  if (DriveLetterOfListEntry(g_driveText) != 0) return true;
   LoadStringA(g_state.windows.instance, IDS_DRIVE_INVALID, g_driveText, sizeof g_driveText);
   ShowDriveError(chooser, g_driveText);
-  return 0;
+  return false;
 }
 
 UINT_PTR CALLBACK DriveChooserHook(HWND window, UINT message, WPARAM wParam, LPARAM) {
@@ -49,7 +49,7 @@ UINT_PTR CALLBACK DriveChooserHook(HWND window, UINT message, WPARAM wParam, LPA
     case WM_COMMAND:
       switch (LOWORD(wParam)) {
         case IDOK:
-          if (CheckChosenDrive(window) == 1) g_driveChosen = 1;
+          if (CheckChosenDrive(window)) g_driveChosen = 1;
           // The template has no file name for the common dialog to accept, so it would stay open: close
           // it ourselves, always as cancelled.
           PostMessageA(window, WM_COMMAND, IDCANCEL, 0);
@@ -103,24 +103,24 @@ bool EnterTargetDrive(int number, char* message, size_t messageSize) {
   return false;
 }
 
-int ApplyTargetDrive(HWND optionsDialog) {
+bool ApplyTargetDrive(HWND optionsDialog) {
   g_driveText[0] = '\0';
   GetDlgItemTextA(optionsDialog, IDC_DRIVE_EDIT, g_driveText, sizeof g_driveText);
   const char letter = g_driveText[0];
   const int number = DriveNumberOfLetter(letter);
   if (number == 0) {
     ShowInvalidDrive(optionsDialog);
-    return 1;
+    return false;
   }
   char message[kTextSize];
   if (!EnterTargetDrive(number, message, sizeof message)) {
     ShowDriveError(optionsDialog, message);
-    return 1;
+    return false;
   }
   // The target drive is the drive the process now stands on, as the system reports it.
   char current[MAX_PATH] = "";
   const DWORD n = GetCurrentDirectoryA(sizeof current, current);
   const int currentNumber = n > 0 && n < sizeof current ? DriveNumberOfLetter(current[0]) : 0;
   g_state.choices.targetDrive = currentNumber != 0 && current[1] == ':' ? currentNumber : number;
-  return 0;
+  return true;
 }

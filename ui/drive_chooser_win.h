@@ -11,9 +11,10 @@ void ChooseTargetDrive(HWND optionsDialog);
 // own text for it ("A cél meghajtó - X: - nem üzemképes, vagy más hiba!").
 bool EnterTargetDrive(int number, char* message, size_t messageSize);
 
-// 0 when the target drive was set from field 503; 1 when rejected (a message was shown).
-int ApplyTargetDrive(HWND optionsDialog);
+// True when the target drive was set from field 503; false when rejected (a message was shown).
+bool ApplyTargetDrive(HWND optionsDialog);
 
 UINT_PTR CALLBACK DriveChooserHook(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
-int CheckChosenDrive(HWND chooser);
+// True when the chooser's drive list names a drive; false after a message saying it does not.
+bool CheckChosenDrive(HWND chooser);

@@ -120,13 +120,13 @@ int DownloadRun::ReadRemoteDescription(WebDisplay& display) {
   // The program folder (drive + root + "\QuarnWin32\") must leave room for the staging paths below it.
   char programFolder[kTextSize];
   CopyText(programFolder, sizeof programFolder, g_state.paths.programFolder);
-  bool fits = AppendProgramFolder(programFolder, sizeof programFolder, root);
+  bool fits = AppendProgramFolder(root, programFolder, sizeof programFolder);
   // The staging folder and the longest name the run itself puts there (disc 15's list) must fit too: a
   // root that leaves no room ends the run here, before anything is written (its empty staging path once
   // put the whole set below the current folder).
   char stagingFolder[kTextSize];
   char longest[kTextSize];
-  fits = fits && BuildStagingFolderPath(stagingFolder, sizeof stagingFolder, programFolder) &&
+  fits = fits && BuildStagingFolderPath(programFolder, stagingFolder, sizeof stagingFolder) &&
          FormStagingPath(stagingFolder, "Disc_15", "Fajls_15.ini", longest, sizeof longest);
   if (!IsServerRootName(root) || !fits) {
     // Owned by the web dialog, as the copy engine's boxes are: this runs on the worker thread, which has

@@ -71,7 +71,7 @@ bool KeepVerifiedCopy(const char* discFolder, const char* fileName, const char* 
 
 DownloadOutcome DownloadRun::DownloadInstallationSet(WebDisplay& display) {
   // A drive without room for the set ends the run before anything is fetched.
-  if (CheckFreeSpace(display.owner()) != 0) {
+  if (!CheckFreeSpace(display.owner())) {
     g_state.flags.cancelRequested = 1;
     return Ended(DownloadEnd::kNoSpace);
   }

@@ -33,7 +33,7 @@ uint64_t FileBytes(const std::string& path) {
 SpaceOnDisk CountFilesOnDisk(char targetDrive) {
   SpaceOnDisk onDisk;
   const RemoteDescription& remote = g_state.download.remote;
-  const std::string root = RootFolderOf(g_state.choices.targetDrive, g_state.choices.rootName);
+  const std::string root = g_state.paths.rootFolder;
   for (int disc = 1; disc <= kDiscCount; ++disc) {
     // Only a list an earlier run staged whole names the files on the disk; the files of a disc whose
     // list is missing are counted as new.
@@ -60,9 +60,10 @@ SpaceOnDisk CountFilesOnDisk(char targetDrive) {
   return onDisk;
 }
 
-int CheckFreeSpace(HWND owner) {
-  char target = static_cast<char>('A' + g_state.choices.targetDrive - 1);
-  if (g_state.choices.targetDrive < 1 || g_state.choices.targetDrive > 26) return 0;
+bool CheckFreeSpace(HWND owner) {
+  // The run's root folder ("X:\<root>") names the target drive; without one nothing is known to check.
+  const char target = DriveOfPath(g_state.paths.rootFolder);
+  if (target == '\0') return true;
   // A repeated run (a repair, or one after a failed download) writes only what is not there yet.
   const SpaceOnDisk onDisk = CountFilesOnDisk(target);
   if (onDisk.staged != 0 || onDisk.installed != 0) {
@@ -85,7 +86,7 @@ int CheckFreeSpace(HWND owner) {
     LogEvent("too little space on %c: (%llu bytes needed, %llu free): nothing fetched", needs[i].drive,
              static_cast<unsigned long long>(needs[i].bytes), static_cast<unsigned long long>(available.QuadPart));
     ShowBox(owner, text, g_state.process.caption, MB_ICONERROR | MB_OK, IDOK);
-    return 1;
+    return false;
   }
-  return 0;
+  return true;
 }

@@ -10,6 +10,7 @@ SpaceOnDisk CountFilesOnDisk(char targetDrive);
 
 // Before the first set file is requested: compares what the selected parts need (the remote
 // description's sizes, less what CountFilesOnDisk finds already there) with the free space of the target drive and of the Windows folder's drive.
-// 0 when they fit (or a drive's free space cannot be read: the download then meets a full disk as
-// before); 1 after a message box (owned by owner) naming the drive, the megabytes needed and free.
-int CheckFreeSpace(HWND owner);
+// True when they fit (or a drive's free space cannot be read: the download then meets a full disk as
+// before); false after a message box (owned by owner) naming the drive, the megabytes needed and free.
+// The target drive and root are the run's folders (RunPaths::rootFolder).
+bool CheckFreeSpace(HWND owner);

@@ -12,8 +12,6 @@ TEST(CopyPaths, SourceAndFileListBelowTheDiscFolder) {
             "T:\\V92Demo\\QuarnWin32\\Install\\Disc_01\\QuarnWin32\\a.exe");
   EXPECT_EQ(FileListPathOf(staging, 1), "T:\\V92Demo\\QuarnWin32\\Install\\Disc_01\\Fajls_1.ini");
   EXPECT_EQ(FileListPathOf(staging, 12), "T:\\V92Demo\\QuarnWin32\\Install\\Disc_12\\Fajls_12.ini");
-  EXPECT_EQ(RootFolderOf(20, "V92Demo"), "T:\\V92Demo");
-  EXPECT_EQ(RootFolderOf(3, "x"), "C:\\x");
 }
 
 TEST(CopyPaths, TargetsOfFileLines) {

@@ -29,7 +29,7 @@ TEST(NoConnectionText, NeverOverrunsASmallBuffer) {
 
 TEST(StagingPaths, BelowTheProgramFolder) {
   char out[256];
-  ASSERT_TRUE(BuildStagingFolderPath(out, sizeof out, "T:\\V92Demo\\QuarnWin32\\"));
+  ASSERT_TRUE(BuildStagingFolderPath("T:\\V92Demo\\QuarnWin32\\", out, sizeof out));
   EXPECT_STREQ(out, "T:\\V92Demo\\QuarnWin32\\Install\\");
   ASSERT_TRUE(BuildDescriptionPath("T:\\V92Demo\\QuarnWin32\\", out, sizeof out));
   EXPECT_STREQ(out, "T:\\V92Demo\\QuarnWin32\\Install\\Disc_01\\Install.ini");
@@ -46,6 +46,6 @@ TEST(StagingPaths, APathThatDoesNotFitIsRefusedNotCut) {
   EXPECT_FALSE(BuildDescriptionPath(program.c_str(), out, sizeof out));
   EXPECT_STREQ(out, "");
   std::string longFolder(250, 'q');
-  EXPECT_FALSE(BuildStagingFolderPath(out, sizeof out, longFolder.c_str()));
+  EXPECT_FALSE(BuildStagingFolderPath(longFolder.c_str(), out, sizeof out));
   EXPECT_STREQ(out, "");
 }

@@ -231,28 +231,28 @@ std::string Buttons(HWND box) {
 
 struct ThreadArgs {
   WebDisplay* display;
-  int result;
+  bool copied = false;
 };
 
 DWORD WINAPI CopyThread(LPVOID p) {
   auto* a = static_cast<ThreadArgs*>(p);
-  a->result = CopySelectedParts(*a->display);
+  a->copied = CopySelectedParts(*a->display);
   return 0;
 }
 
 // Runs CopySelectedParts on a thread of its own, as the worker does, and answers its boxes in order.
 // withDialog: the host window is the display's dialog (owner of the boxes, holder of the fields, receiver
 // of the Cancel command); without it the engine runs with no dialog at all.
-int RunCopy(Record* rec, std::vector<Answer> answers, bool withDialog) {
+bool RunCopy(Record* rec, std::vector<Answer> answers, bool withDialog) {
   Host host;
   g_record = rec;
   rec->host = host.window;
   WebDisplay display(withDialog ? host.window : nullptr);
-  ThreadArgs args{&display, -1};
+  ThreadArgs args{&display, false};
   DWORD tid = 0;
   HANDLE thread = CreateThread(nullptr, 0, CopyThread, &args, 0, &tid);
   EXPECT_TRUE(thread != nullptr);
-  if (!thread) return -1;
+  if (!thread) return false;
   size_t next = 0;
   HWND answered = nullptr;
   const DWORD start = GetTickCount();
@@ -297,7 +297,7 @@ int RunCopy(Record* rec, std::vector<Answer> answers, bool withDialog) {
   while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&m);
   EXPECT_EQ(next, answers.size()) << "not every expected message box came up";
   g_record = nullptr;
-  return args.result;
+  return args.copied;
 }
 
 // ---- The fixture: a staged set on T: ----
@@ -402,7 +402,7 @@ TEST_F(CopyEngine, ReplacePolicies) {
     g_state.copy.copyBytesDone = 100;
     std::vector<Answer> answers;
     for (int a : c.answers) answers.push_back({a, nullptr});
-    EXPECT_EQ(RunCopy(&rec, answers, false), 0);
+    EXPECT_TRUE(RunCopy(&rec, answers, false));
     EXPECT_EQ(FileBytes(target), c.replaced ? source : old);
     EXPECT_EQ(g_state.copy.copyBytesDone, 100u + (c.replaced ? source.size() : old.size()));
     ASSERT_EQ(rec.boxes.size(), c.answers.size());
@@ -419,7 +419,7 @@ TEST_F(CopyEngine, WindowsFolderModifierLandsInTheWindowsFolder) {
   OneDisc({"\\Fonts\\quarn.ttf *%\\Fonts\\quarn.ttf", "\\QuarnWin32\\a.txt, \t \\QuarnWin32\\a.txt"});
   StageSource(1, "\\Fonts\\quarn.ttf", "font bytes");
   StageSource(1, "\\QuarnWin32\\a.txt", "a");
-  EXPECT_EQ(RunCopy(&rec, {}, false), 0);
+  EXPECT_TRUE(RunCopy(&rec, {}, false));
   EXPECT_EQ(FileBytes(kWindows + "\\Fonts\\quarn.ttf"), "font bytes");
   EXPECT_FALSE(PathExists(kRoot + "\\Fonts\\quarn.ttf"));
   EXPECT_EQ(FileBytes(kRoot + "\\QuarnWin32\\a.txt"), "a");  // comma and blanks as separator
@@ -445,7 +445,7 @@ TEST_F(CopyEngine, TargetGetsTheSourceTimesAndContent) {
   const Times kept = GetTimes(DiscFolder(1) + "\\QuarnWin32\\small.dat");
   ASSERT_EQ(Ticks(kept.written), Ticks(times.written));
   ASSERT_EQ(Ticks(kept.accessed), Ticks(times.accessed));
-  EXPECT_EQ(RunCopy(&rec, {}, false), 0);
+  EXPECT_TRUE(RunCopy(&rec, {}, false));
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     const std::string target = kRoot + "\\QuarnWin32\\" + c.name;
@@ -514,9 +514,10 @@ TEST_F(CopyEngine, StagedFilesAreCheckedAgainstTheSetsDigestBeforeTheyAreWritten
     const std::string target = kRoot + rel;
     PutFile(target, "the user's old file");
     // Only the damaged-file box is asked; an installed file asks nothing.
-    const int result =
+    const bool copied =
         RunCopy(&rec, c.installed ? std::vector<Answer>{} : std::vector<Answer>{{IDOK, nullptr}}, false);
     if (c.installed) {
+      EXPECT_TRUE(copied);
       EXPECT_EQ(FileBytes(target), content);
       uint64_t size = 0;
       std::string recorded;
@@ -528,7 +529,7 @@ TEST_F(CopyEngine, StagedFilesAreCheckedAgainstTheSetsDigestBeforeTheyAreWritten
       EXPECT_EQ(recorded, hashed);
       EXPECT_FALSE(CopyFoundDamagedFile());
     } else {
-      EXPECT_EQ(result, 1);
+      EXPECT_FALSE(copied);
       EXPECT_TRUE(CopyFoundDamagedFile());
       // Nothing of the file or after it: the old target is untouched, the next file never came.
       EXPECT_EQ(FileBytes(target), "the user's old file");
@@ -555,7 +556,7 @@ TEST_F(CopyEngine, StagedFileOpenForWritingElsewhereIsNotCopied) {
   HANDLE writer = CreateFileA((DiscFolder(1) + "\\a.txt").c_str(), GENERIC_WRITE,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(writer, INVALID_HANDLE_VALUE) << GetLastError();
-  EXPECT_EQ(RunCopy(&rec, {{IDCANCEL, nullptr}}, false), 1);
+  EXPECT_FALSE(RunCopy(&rec, {{IDCANCEL, nullptr}}, false));
   CloseHandle(writer);
   ASSERT_EQ(rec.boxes.size(), 1u);
   EXPECT_NE(rec.boxes[0].text.find(DiscFolder(1) + "\\a.txt"), std::string::npos) << rec.boxes[0].text;
@@ -569,7 +570,7 @@ TEST_F(CopyEngine, DisplayPerBlockAndPerFile) {
   StageSource(1, "\\one.dat", Content(kBlock, 2));
   g_state.copy.copyBytesTotal = 5120000;
   g_state.copy.copyBytesDone = 0;
-  EXPECT_EQ(RunCopy(&rec, {}, true), 0);
+  EXPECT_TRUE(RunCopy(&rec, {}, true));
   EXPECT_EQ(FileBytes(kRoot + "\\QuarnWin32\\one.dat"), Content(kBlock, 2));
   EXPECT_EQ(FileBytes(kRoot + "\\QuarnWin32\\big.dat"), Content(3 * kBlock + 7, 1));
   // Spinner per full block, restarting at "|" for every file; emptied at each file end.
@@ -585,7 +586,7 @@ TEST_F(CopyEngine, ZeroTotalShowsOnePercentAndBarTen) {
   OneDisc({"\\a \\a", "\\b \\b"});
   StageSource(1, "\\a", "aa");
   StageSource(1, "\\b", "bbb");
-  EXPECT_EQ(RunCopy(&rec, {}, true), 0);
+  EXPECT_TRUE(RunCopy(&rec, {}, true));
   // Both files show the same: the second changes nothing.
   EXPECT_EQ(rec.percent, (std::vector<std::string>{"  1.0%"}));
   EXPECT_EQ(rec.bar, (std::vector<int>{10}));
@@ -598,7 +599,7 @@ TEST_F(CopyEngine, SeededCountersEndAtOneHundredPercent) {
   StageSource(1, "\\b", Content(700, 4));
   g_state.copy.copyBytesTotal = 2000;
   g_state.copy.copyBytesDone = 1000;
-  EXPECT_EQ(RunCopy(&rec, {}, true), 0);
+  EXPECT_TRUE(RunCopy(&rec, {}, true));
   EXPECT_EQ(rec.percent, (std::vector<std::string>{" 65.0%", "100.0%"}));
   EXPECT_EQ(rec.bar, (std::vector<int>{650, 1000}));
 }
@@ -610,7 +611,7 @@ TEST_F(CopyEngine, MissingSourceOkSkipsCancelStopsAtOnce) {
     rec = Record{};
     OneDisc({"\\gone.txt \\gone.txt", "\\next.txt \\next.txt"});
     StageSource(1, "\\next.txt", "next");
-    EXPECT_EQ(RunCopy(&rec, {{answer, nullptr}}, true), answer == IDOK ? 0 : 1);
+    EXPECT_EQ(RunCopy(&rec, {{answer, nullptr}}, true), answer == IDOK);
     ASSERT_EQ(rec.boxes.size(), 1u);
     EXPECT_EQ(rec.boxes[0].text, OpenSourceText(DiscFolder(1) + "\\gone.txt"));
     EXPECT_EQ(rec.boxes[0].buttons, "ok cancel");
@@ -633,7 +634,7 @@ TEST_F(CopyEngine, TargetThatCannotBeCreatedStillCounts) {
     OneDisc({"\\a.txt \\NoSuchFolder\\a.txt", "\\b.txt \\b.txt"});
     StageSource(1, "\\a.txt", "12345");
     StageSource(1, "\\b.txt", "bb");
-    EXPECT_EQ(RunCopy(&rec, {{answer, nullptr}}, false), answer == IDOK ? 0 : 1);
+    EXPECT_EQ(RunCopy(&rec, {{answer, nullptr}}, false), answer == IDOK);
     ASSERT_EQ(rec.boxes.size(), 1u);
     EXPECT_EQ(rec.boxes[0].text, CreateTargetText(kRoot + "\\NoSuchFolder\\a.txt"));
     EXPECT_EQ(rec.boxes[0].buttons, "ok cancel");
@@ -649,7 +650,7 @@ TEST_F(CopyEngine, WrongDiscPromptsUntilCancelThenPosts403) {
   Select({kSystems});
   StageList(1, "OTHER", {{kSystems, {"\\a \\a"}}});
   StageSource(1, "\\a", "a");
-  EXPECT_EQ(RunCopy(&rec, {{IDOK, nullptr}, {IDOK, nullptr}, {IDCANCEL, nullptr}}, true), 1);
+  EXPECT_FALSE(RunCopy(&rec, {{IDOK, nullptr}, {IDOK, nullptr}, {IDCANCEL, nullptr}}, true));
   ASSERT_EQ(rec.boxes.size(), 3u);
   EXPECT_EQ(rec.boxes[0].text, InsertDiscText(kStaging, "DISK1"));
   EXPECT_EQ(rec.boxes[0].icon, "information");
@@ -666,7 +667,7 @@ TEST_F(CopyEngine, CancelAtTheSecondPromptPosts403) {
   Mark(1, "DISK1", {kSystems});
   Select({kSystems});
   // No file list at all: the label reads as absent.
-  EXPECT_EQ(RunCopy(&rec, {{IDOK, nullptr}, {IDCANCEL, nullptr}}, true), 1);
+  EXPECT_FALSE(RunCopy(&rec, {{IDOK, nullptr}, {IDCANCEL, nullptr}}, true));
   ASSERT_EQ(rec.boxes.size(), 2u);
   EXPECT_EQ(rec.boxes[1].text, WrongDiscText(kStaging, "DISK1"));
   EXPECT_EQ(rec.commands, (std::vector<UINT>{IDM_WEB_ABORT}));
@@ -678,7 +679,7 @@ TEST_F(CopyEngine, RightDiscInsertedWhileAskedIsCopied) {
   StageList(1, "disk1", {{kSystems, {"\\a \\a"}}});  // labels compare case-sensitively
   StageSource(1, "\\a", "a");
   auto insert = [this] { StageList(1, "DISK1", {{kSystems, {"\\a \\a"}}}); };
-  EXPECT_EQ(RunCopy(&rec, {{IDOK, insert}}, false), 0);
+  EXPECT_TRUE(RunCopy(&rec, {{IDOK, insert}}, false));
   EXPECT_EQ(rec.boxes.size(), 1u);
   EXPECT_EQ(FileBytes(kRoot + "\\a"), "a");
   EXPECT_TRUE(rec.commands.empty());
@@ -695,7 +696,7 @@ TEST_F(CopyEngine, VisitsTheDiscsThatHoldASelectedPart) {
   StageList(3, "DISK3", {{kHelp, {"\\h3 \\h3"}}});
   for (const char* f : {"\\h1", "\\p1", "\\s1"}) StageSource(1, f, f);
   StageSource(3, "\\h3", "h3");
-  EXPECT_EQ(RunCopy(&rec, {}, false), 0);
+  EXPECT_TRUE(RunCopy(&rec, {}, false));
   EXPECT_TRUE(rec.boxes.empty());  // disc 2 was never asked for
   EXPECT_TRUE(PathExists(kRoot + "\\h1"));
   EXPECT_TRUE(PathExists(kRoot + "\\h3"));
@@ -708,7 +709,7 @@ TEST_F(CopyEngine, OnlySetupDiscIsCopiedWhenSetupIsSelected) {
   Select({kSetup});
   StageList(2, "DISK2", {{kSetup, {"\\QuarnWin32\\s.ini \\QuarnWin32\\s.ini"}}});
   StageSource(2, "\\QuarnWin32\\s.ini", "[s]");
-  EXPECT_EQ(RunCopy(&rec, {}, false), 0);
+  EXPECT_TRUE(RunCopy(&rec, {}, false));
   EXPECT_EQ(FileBytes(kRoot + "\\QuarnWin32\\s.ini"), "[s]");
 }
 
@@ -732,7 +733,7 @@ TEST_F(CopyEngine, TargetsOutsideTheirFolderAreRefused) {
     OneDisc({c.line, "\\b.txt \\b.txt"});
     StageSource(1, "\\a.txt", "a");
     StageSource(1, "\\b.txt", "b");
-    EXPECT_EQ(RunCopy(&rec, {{IDOK, nullptr}}, false), 0);
+    EXPECT_TRUE(RunCopy(&rec, {{IDOK, nullptr}}, false));
     ASSERT_EQ(rec.boxes.size(), 1u);
     EXPECT_EQ(rec.boxes[0].text, BadCodeText(c.code));
     EXPECT_EQ(rec.boxes[0].buttons, "ok cancel");
@@ -751,7 +752,7 @@ TEST_F(CopyEngine, CancelAtABadTargetCodeStopsAfterThatFile) {
   OneDisc({"\\a.txt *y\\a.txt", "\\b.txt \\b.txt"});
   StageSource(1, "\\a.txt", "a");
   StageSource(1, "\\b.txt", "b");
-  EXPECT_EQ(RunCopy(&rec, {{IDCANCEL, nullptr}}, false), 1);
+  EXPECT_FALSE(RunCopy(&rec, {{IDCANCEL, nullptr}}, false));
   EXPECT_FALSE(PathExists(kRoot + "\\b.txt"));
   EXPECT_TRUE(rec.commands.empty());
 }
@@ -760,7 +761,7 @@ TEST_F(CopyEngine, MalformedLineIsReportedAndSkipped) {
   OneDisc({"\\nosep", "\\b.txt \\b.txt"});
   StageSource(1, "\\nosep", "x");
   StageSource(1, "\\b.txt", "b");
-  EXPECT_EQ(RunCopy(&rec, {{IDOK, nullptr}}, false), 0);
+  EXPECT_TRUE(RunCopy(&rec, {{IDOK, nullptr}}, false));
   ASSERT_EQ(rec.boxes.size(), 1u);
   EXPECT_EQ(rec.boxes[0].text, BadCodeText("\\nosep"));
   EXPECT_EQ(FileBytes(kRoot + "\\b.txt"), "b");
@@ -775,7 +776,7 @@ TEST_F(CopyEngine, PathsTooLongForTheBuffersAreReportedNotCut) {
   OneDisc({"\\a.txt " + longTarget, sourceRel + " \\s.txt", "\\b.txt \\b.txt"});
   StageSource(1, "\\a.txt", "aaa");
   StageSource(1, "\\b.txt", "b");
-  EXPECT_EQ(RunCopy(&rec, {{IDOK, nullptr}, {IDOK, nullptr}}, false), 0);
+  EXPECT_TRUE(RunCopy(&rec, {{IDOK, nullptr}, {IDOK, nullptr}}, false));
   ASSERT_EQ(rec.boxes.size(), 2u);
   EXPECT_EQ(rec.boxes[0].text, CreateTargetText(kRoot + longTarget));
   EXPECT_EQ(rec.boxes[1].text, OpenSourceText(DiscFolder(1) + sourceRel));
@@ -790,7 +791,7 @@ TEST_F(CopyEngine, NoWindowsFolderMeansNoWindowsFolderTarget) {
   g_state.process.windowsFolder[0] = '\0';
   OneDisc({"\\a.ttf *%\\Fonts\\a.ttf"});
   StageSource(1, "\\a.ttf", "ttf");
-  EXPECT_EQ(RunCopy(&rec, {{IDOK, nullptr}}, false), 0);
+  EXPECT_TRUE(RunCopy(&rec, {{IDOK, nullptr}}, false));
   ASSERT_EQ(rec.boxes.size(), 1u);
   EXPECT_EQ(rec.boxes[0].text, CreateTargetText("\\Fonts\\a.ttf"));
   EXPECT_FALSE(PathExists("\\Fonts\\a.ttf"));
@@ -810,7 +811,7 @@ TEST_F(CopyEngine, WriteErrorIsReportedAndCancelStops) {
   HANDLE hold = CreateFileA((DiscFolder(1) + "\\a.txt").c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                             nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(hold, INVALID_HANDLE_VALUE);
-  EXPECT_EQ(RunCopy(&rec, {{IDCANCEL, nullptr}}, false), 1);
+  EXPECT_FALSE(RunCopy(&rec, {{IDCANCEL, nullptr}}, false));
   CloseHandle(hold);
   ASSERT_EQ(rec.boxes.size(), 1u);
   // "A(z) ' %s ' - ' %s ' fájl másolás írás hiba!"
@@ -836,7 +837,7 @@ TEST_F(CopyEngine, CutCheckedFileIsRecordedWithWhatWasWritten) {
   HANDLE hold = CreateFileA((DiscFolder(1) + "\\a.dat").c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                             nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(hold, INVALID_HANDLE_VALUE);
-  EXPECT_EQ(RunCopy(&rec, {{IDCANCEL, nullptr}}, false), 1);
+  EXPECT_FALSE(RunCopy(&rec, {{IDCANCEL, nullptr}}, false));
   CloseHandle(hold);
   ASSERT_EQ(rec.boxes.size(), 1u);
   uint64_t size = 1;

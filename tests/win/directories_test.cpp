@@ -143,11 +143,11 @@ TEST_F(SystemDirectories, NothingIsMadeForARootNameThatIsNotOneFolder) {
 class StagingFolders : public SystemDirectories {};
 
 TEST_F(StagingFolders, MakesRootProgramAndStagingFolder) {
-  EXPECT_EQ(CreateStagingFolders(), 0);
+  EXPECT_TRUE(CreateStagingFolders());
   EXPECT_TRUE(DirExists(root_ + "\\QuarnWin32\\Install"));
   // Present already: still 0, nothing changed.
   std::set<std::string> before = Tree();
-  EXPECT_EQ(CreateStagingFolders(), 0);
+  EXPECT_TRUE(CreateStagingFolders());
   EXPECT_EQ(Tree(), before);
 }
 
@@ -156,17 +156,17 @@ TEST_F(StagingFolders, AFileInTheWayIsAFailureAndStopsTheChain) {
   FILE* f = fopen((root_ + "\\QuarnWin32").c_str(), "wb");
   ASSERT_NE(f, nullptr);
   fclose(f);
-  EXPECT_EQ(CreateStagingFolders(), 1);
+  EXPECT_FALSE(CreateStagingFolders());
   EXPECT_FALSE(DirExists(root_ + "\\QuarnWin32"));
 }
 
 TEST_F(StagingFolders, UnmappedDriveOrBadRootNameFails) {
   quarn_test::ChooseTarget(17, "WorkerDirTest");  // Q: is not mapped in the test prefix
-  EXPECT_EQ(CreateStagingFolders(), 1);
+  EXPECT_FALSE(CreateStagingFolders());
   quarn_test::ChooseTarget(kDriveT, "..");
-  EXPECT_EQ(CreateStagingFolders(), 1);
+  EXPECT_FALSE(CreateStagingFolders());
   quarn_test::ChooseTarget(kDriveT, "");
-  EXPECT_EQ(CreateStagingFolders(), 1);
+  EXPECT_FALSE(CreateStagingFolders());
 }
 
 }  // namespace

@@ -333,10 +333,10 @@ TEST_F(OptionsDialog, AnyFieldTextIsCheckedSafely) {
     // Set through the field's own text (as the program does), then check it as Install would.
     SendMessageA(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(c.text.c_str()));
     Boxes();
-    const int rc = ApplyTargetDrive(dialog_);
+    const bool applied = ApplyTargetDrive(dialog_);
     auto boxes = Boxes();
     SCOPED_TRACE("field \"" + c.text.substr(0, 8) + "\"");
-    EXPECT_EQ(rc, c.box == 0 ? 0 : 1);
+    EXPECT_EQ(applied, c.box == 0);
     EXPECT_EQ(g_state.choices.targetDrive, c.drive);
     if (c.box == 0) {
       EXPECT_TRUE(boxes.empty());
@@ -347,7 +347,7 @@ TEST_F(OptionsDialog, AnyFieldTextIsCheckedSafely) {
     }
     // Twice gives the same state as once.
     if (c.box == 0) {
-      EXPECT_EQ(ApplyTargetDrive(dialog_), 0);
+      EXPECT_TRUE(ApplyTargetDrive(dialog_));
       EXPECT_EQ(g_state.choices.targetDrive, c.drive);
     }
   }
@@ -445,14 +445,15 @@ TEST_F(DriveChooser, ListEntriesAreCheckedForALetterInBothForms) {
   HWND list = GetDlgItem(chooser, cmb2);
   struct Case {
     const char* entry;
-    int result;
-  } cases[] = {{"d: [DATA]", 1}, {"[-d-]", 1}, {"W:", 1}, {"1: [x]", 0}, {" c:", 0}, {"\xe9:", 0}, {"[-?-]", 0}};
+    bool named;
+  } cases[] = {{"d: [DATA]", true}, {"[-d-]", true},  {"W:", true},     {"1: [x]", false},
+               {" c:", false},       {"\xe9:", false}, {"[-?-]", false}};
   for (const Case& c : cases) {
     SendMessageA(list, CB_RESETCONTENT, 0, 0);
     SendMessageA(list, CB_SETCURSEL, SendMessageA(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(c.entry)), 0);
-    EXPECT_EQ(CheckChosenDrive(chooser), c.result) << c.entry;
+    EXPECT_EQ(CheckChosenDrive(chooser), c.named) << c.entry;
     auto boxes = Boxes();
-    if (c.result == 1) {
+    if (c.named) {
       EXPECT_TRUE(boxes.empty()) << c.entry;
     } else {
       ASSERT_EQ(boxes.size(), 1u) << c.entry;

@@ -43,7 +43,7 @@ class InstallationRecord : public StagedDescriptionTest {
   }
   std::string Value(const char* name) const { return ReadString(root_, key_, name); }
   void Seed(const char* name, const char* text) {
-    ASSERT_EQ(WriteRegistryString(HKEY_LOCAL_MACHINE, ("Software\\" + key_).c_str(), name, text, kRecordView), 1);
+    ASSERT_TRUE(WriteRegistryString(HKEY_LOCAL_MACHINE, ("Software\\" + key_).c_str(), name, text, kRecordView));
   }
   HKEY root_ = nullptr;
   std::string cad_, key_;
@@ -202,28 +202,28 @@ class RegistryOperations : public StagedDescriptionTest {
 
 TEST_F(RegistryOperations, WriteCreatesMissingParentsAndStoresTheTerminator) {
   std::string deep = base_ + "\\a\\b c\\d";
-  EXPECT_EQ(WriteRegistryString(HKEY_LOCAL_MACHINE, deep.c_str(), "Name", "text"), 1);
+  EXPECT_TRUE(WriteRegistryString(HKEY_LOCAL_MACHINE, deep.c_str(), "Name", "text"));
   EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, deep, "Name"), "text");  // checks REG_SZ and size 5
-  EXPECT_EQ(WriteRegistryString(HKEY_LOCAL_MACHINE, deep.c_str(), nullptr, "default"), 1);
+  EXPECT_TRUE(WriteRegistryString(HKEY_LOCAL_MACHINE, deep.c_str(), nullptr, "default"));
   EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, deep, nullptr), "default");
-  EXPECT_EQ(WriteRegistryString(HKEY_LOCAL_MACHINE, deep.c_str(), "Empty", ""), 1);
+  EXPECT_TRUE(WriteRegistryString(HKEY_LOCAL_MACHINE, deep.c_str(), "Empty", ""));
   EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, deep, "Empty"), "");
 }
 
 TEST_F(RegistryOperations, ReadAndDeleteNeedAnExistingKeyAndValue) {
   char buf[16] = "unchanged";
-  EXPECT_EQ(ReadRegistryValue(HKEY_LOCAL_MACHINE, base_.c_str(), "Name", buf, sizeof buf), 0);
+  EXPECT_FALSE(ReadRegistryValue(HKEY_LOCAL_MACHINE, base_.c_str(), "Name", buf, sizeof buf));
   EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, base_)) << "reading must not create the key";
-  EXPECT_EQ(DeleteRegistryValue(HKEY_LOCAL_MACHINE, base_.c_str(), "Name"), 0);
+  EXPECT_FALSE(DeleteRegistryValue(HKEY_LOCAL_MACHINE, base_.c_str(), "Name"));
   EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, base_)) << "deleting must not create the key";
 
-  ASSERT_EQ(WriteRegistryString(HKEY_LOCAL_MACHINE, base_.c_str(), "Name", "value"), 1);
-  EXPECT_EQ(ReadRegistryValue(HKEY_LOCAL_MACHINE, base_.c_str(), "Other", buf, sizeof buf), 0);
-  EXPECT_EQ(ReadRegistryValue(HKEY_LOCAL_MACHINE, base_.c_str(), "Name", buf, sizeof buf), 1);
+  ASSERT_TRUE(WriteRegistryString(HKEY_LOCAL_MACHINE, base_.c_str(), "Name", "value"));
+  EXPECT_FALSE(ReadRegistryValue(HKEY_LOCAL_MACHINE, base_.c_str(), "Other", buf, sizeof buf));
+  EXPECT_TRUE(ReadRegistryValue(HKEY_LOCAL_MACHINE, base_.c_str(), "Name", buf, sizeof buf));
   EXPECT_STREQ(buf, "value");
-  EXPECT_EQ(DeleteRegistryValue(HKEY_LOCAL_MACHINE, base_.c_str(), "Name"), 1);
-  EXPECT_EQ(DeleteRegistryValue(HKEY_LOCAL_MACHINE, base_.c_str(), "Name"), 0);
-  EXPECT_EQ(ReadRegistryValue(HKEY_LOCAL_MACHINE, base_.c_str(), "Name", buf, sizeof buf), 0);
+  EXPECT_TRUE(DeleteRegistryValue(HKEY_LOCAL_MACHINE, base_.c_str(), "Name"));
+  EXPECT_FALSE(DeleteRegistryValue(HKEY_LOCAL_MACHINE, base_.c_str(), "Name"));
+  EXPECT_FALSE(ReadRegistryValue(HKEY_LOCAL_MACHINE, base_.c_str(), "Name", buf, sizeof buf));
   EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, base_));
 }
 
@@ -239,13 +239,13 @@ TEST_F(RegistryOperations, ReadNeverHandsBackAnUnterminatedString) {
 
   char buf[8];
   memset(buf, 'x', sizeof buf);
-  EXPECT_EQ(ReadRegistryValue(HKEY_LOCAL_MACHINE, base_.c_str(), "Bare", buf, sizeof buf), 1);
+  EXPECT_TRUE(ReadRegistryValue(HKEY_LOCAL_MACHINE, base_.c_str(), "Bare", buf, sizeof buf));
   EXPECT_STREQ(buf, "abcd");
   // A value that needs the whole buffer without leaving room for a terminator, or more: not read, and
   // the buffer is still a terminated string.
   for (const char* name : {"Full", "Long"}) {
     memset(buf, 'x', sizeof buf);
-    EXPECT_EQ(ReadRegistryValue(HKEY_LOCAL_MACHINE, base_.c_str(), name, buf, sizeof buf), 0) << name;
+    EXPECT_FALSE(ReadRegistryValue(HKEY_LOCAL_MACHINE, base_.c_str(), name, buf, sizeof buf)) << name;
     EXPECT_LT(strnlen(buf, sizeof buf), sizeof buf) << name;
   }
 }

@@ -118,36 +118,36 @@ class Shortcut : public StagedDescriptionTest {
 TEST_F(Shortcut, GroupNameIsTheFirstCreateGroupCommand) {
   struct Case {
     const char* commands;
-    int result;
+    bool found;
     const char* name;
   } cases[] = {
-      {"Command1=[CreateGroup(QuarnCAD Demo,1)]\n", 0, "QuarnCAD Demo,1"},  // taken whole, comma and all
-      {"Command1=[ShowGroup(X,1)]\nCommand2=[CreateGroup(First)]\nCommand3=[CreateGroup(Second)]\n", 0, "First"},
-      {"Command1=[CreateGroup(A)][ShowGroup(A,1)]\n", 0, "A"},  // up to the first ")]"
-      {"Command1=[AddItem(#\\QuarnWin32\\QuarnWin32.exe,Q)]\nCommand2=[DeleteGroup(X)]\n", 1, ""},
-      {"Command2=[CreateGroup(Hidden)]\n", 1, ""},                         // a gap before it ends the list
-      {"Command1=[ShowGroup(X)]\nCommand2=*[CreateGroup(Starred)]\nCommand3=[CreateGroup(Late)]\n", 1, ""},
-      {"Command1=[CreateGroup(Broken]\nCommand2=[CreateGroup(Second)]\n", 1, ""},  // the first one decides
-      {"Command1=[CreateGroup()]\nCommand2=[CreateGroup(Second)]\n", 1, ""},       // an empty name
-      {"Command1= [CreateGroup(Blank)]\n", 0, "Blank"},  // the reader drops the blank after "="
-      {"Command1=[creategroup(Lower)]\n", 1, ""},         // the command word is matched exactly
+      {"Command1=[CreateGroup(QuarnCAD Demo,1)]\n", true, "QuarnCAD Demo,1"},  // taken whole, comma and all
+      {"Command1=[ShowGroup(X,1)]\nCommand2=[CreateGroup(First)]\nCommand3=[CreateGroup(Second)]\n", true, "First"},
+      {"Command1=[CreateGroup(A)][ShowGroup(A,1)]\n", true, "A"},  // up to the first ")]"
+      {"Command1=[AddItem(#\\QuarnWin32\\QuarnWin32.exe,Q)]\nCommand2=[DeleteGroup(X)]\n", false, ""},
+      {"Command2=[CreateGroup(Hidden)]\n", false, ""},                         // a gap before it ends the list
+      {"Command1=[ShowGroup(X)]\nCommand2=*[CreateGroup(Starred)]\nCommand3=[CreateGroup(Late)]\n", false, ""},
+      {"Command1=[CreateGroup(Broken]\nCommand2=[CreateGroup(Second)]\n", false, ""},  // the first one decides
+      {"Command1=[CreateGroup()]\nCommand2=[CreateGroup(Second)]\n", false, ""},       // an empty name
+      {"Command1= [CreateGroup(Blank)]\n", true, "Blank"},  // the reader drops the blank after "="
+      {"Command1=[creategroup(Lower)]\n", false, ""},         // the command word is matched exactly
   };
   for (const Case& c : cases) {
     WriteDescription(std::string("[Command]\n") + c.commands);
     char name[256] = "junk";
-    EXPECT_EQ(FindGroupName(g_state.paths.descriptionPath, name, sizeof name), c.result) << c.commands;
-    if (c.result == 0) {
+    EXPECT_EQ(FindGroupName(g_state.paths.descriptionPath, name, sizeof name), c.found) << c.commands;
+    if (c.found) {
       EXPECT_STREQ(name, c.name) << c.commands;
     }
   }
   // The name is bounded by the caller's buffer.
   WriteDescription("[Command]\nCommand1=[CreateGroup(QuarnCAD Demo)]\n");
   char small[6];
-  EXPECT_EQ(FindGroupName(g_state.paths.descriptionPath, small, sizeof small), 0);
+  EXPECT_TRUE(FindGroupName(g_state.paths.descriptionPath, small, sizeof small));
   EXPECT_STREQ(small, "Quarn");
   // No description at all: no name.
   char name[256];
-  EXPECT_EQ(FindGroupName((folder_ + "\\missing.ini").c_str(), name, sizeof name), 1);
+  EXPECT_FALSE(FindGroupName((folder_ + "\\missing.ini").c_str(), name, sizeof name));
 }
 
 TEST_F(Shortcut, DesktopLinkNamedAfterTheGroupPointsAtTheInstalledProgram) {
@@ -199,8 +199,8 @@ TEST_F(Shortcut, AGroupNameCannotPlaceTheLinkOutsideTheDesktop) {
 
 TEST_F(Shortcut, ShellLinkReplacesAnExistingLink) {
   std::string link = Link(Unique("QuarnTest Replace "));
-  ASSERT_EQ(CreateShellLink("C:\\windows\\notepad.exe", "old", "C:\\windows", link.c_str()), 1);
-  ASSERT_EQ(CreateShellLink((program_ + "\\QuarnWin32.exe").c_str(), "new", program_.c_str(), link.c_str()), 1);
+  ASSERT_TRUE(CreateShellLink("C:\\windows\\notepad.exe", "old", "C:\\windows", link.c_str()));
+  ASSERT_TRUE(CreateShellLink((program_ + "\\QuarnWin32.exe").c_str(), "new", program_.c_str(), link.c_str()));
   LinkFields f = ReadLink(link);
   ASSERT_EQ(f.loaded, S_OK);
   EXPECT_STRCASEEQ(f.path.c_str(), (program_ + "\\QuarnWin32.exe").c_str());
@@ -209,7 +209,7 @@ TEST_F(Shortcut, ShellLinkReplacesAnExistingLink) {
 
 TEST_F(Shortcut, ShellLinkReportsALinkItCouldNotSave) {
   std::string link = "T:\\" + Unique("QuarnTestNoSuchFolder") + "\\x.lnk";
-  EXPECT_EQ(CreateShellLink((program_ + "\\QuarnWin32.exe").c_str(), "x", program_.c_str(), link.c_str()), 0);
+  EXPECT_FALSE(CreateShellLink((program_ + "\\QuarnWin32.exe").c_str(), "x", program_.c_str(), link.c_str()));
   EXPECT_FALSE(PathExists(link));
 }
 
@@ -220,13 +220,13 @@ TEST_F(Shortcut, ComIsInitialisedOnlyForTheDurationOfTheCall) {
   // On a thread without COM: afterwards the thread is free to choose the multithreaded apartment, which
   // it could not if the single-threaded one had been left behind.
   HRESULT afterwards = E_FAIL;
-  int result = 0;
+  bool result = false;
   std::thread([&] {
     result = CreateShellLink(target.c_str(), "com", program_.c_str(), link.c_str());
     afterwards = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
     if (SUCCEEDED(afterwards)) CoUninitialize();
   }).join();
-  EXPECT_EQ(result, 1);
+  EXPECT_TRUE(result);
   EXPECT_EQ(afterwards, S_OK);
 
   // On a thread already in the multithreaded apartment the link is still made, and the thread's own COM
@@ -242,7 +242,7 @@ TEST_F(Shortcut, ComIsInitialisedOnlyForTheDurationOfTheCall) {
     if (probe) probe->Release();
     CoUninitialize();
   }).join();
-  EXPECT_EQ(result, 1);
+  EXPECT_TRUE(result);
   EXPECT_EQ(stillUsable, S_OK);
   EXPECT_EQ(ReadLink(link).description, "mta");
 }

@@ -52,8 +52,12 @@ TEST(TreeCheck, BuiltTreeIsCleanAndExact) {
     const std::string text = testing::ReadBytes(root + "/" + file);
     ASSERT_FALSE(text.empty()) << file;
     for (size_t i = 0; i < text.size(); ++i) {
-      if (text[i] == '\n') EXPECT_TRUE(i > 0 && text[i - 1] == '\r') << file << " offset " << i;
-      if (text[i] == '\r') EXPECT_TRUE(i + 1 < text.size() && text[i + 1] == '\n') << file << " offset " << i;
+      if (text[i] == '\n') {
+        EXPECT_TRUE(i > 0 && text[i - 1] == '\r') << file << " offset " << i;
+      }
+      if (text[i] == '\r') {
+        EXPECT_TRUE(i + 1 < text.size() && text[i + 1] == '\n') << file << " offset " << i;
+      }
     }
     EXPECT_EQ(text.substr(text.size() - 2), "\r\n") << file;
   }
