@@ -127,6 +127,7 @@ def check_three_failing(test, run):
         test.assertEqual(len(log_lines(test, "mirror %d %s left out for the rest of the run" % (n, mirror_url(n)))), 1)
     for n in (2, 3):
         test.assertEqual(len(asked(test.mirrors[n])), 2, "never asked once left out: %s" % asked(test.mirrors[n]))
+    test.assertEqual(asked(test.mirrors[4]), [], "a mirror the signed list does not name is never asked")
     # Every file came from the origin, after the mirrors failed.
     test.assertEqual(log_lines(test, "from mirror"), [l for l in log_lines(test, "from mirror") if "failover" in l])
 
