@@ -76,6 +76,43 @@ TEST(SetVerify, SignFileDecisions) {
   }
 }
 
+// The mirror list a run follows: only from the signed part of a Sign.ini the run accepted.
+TEST(SetVerify, MirrorsOnlyFromAnAcceptedSignIni) {
+  const std::string list = "[Mirrors]\r\n1=http://127.0.0.2:8080/UpDate-V9.20\r\n";
+  const std::string signedText = SignedSignIni();
+  const std::string message = SignIniVector().message;
+  const struct {
+    const char* name;
+    const char* key;
+    std::string text;
+    SetTrust trust;
+    size_t mirrors;
+    MirrorData data;
+  } cases[] = {
+      {"key: a list after the signature is not read", kPublicKey, signedText + list, SetTrust::kSigned, 0,
+       MirrorData::kAbsent},
+      {"key: a list put into the signed part breaks the signature", kPublicKey,
+       message + list + signedText.substr(message.size()), SetTrust::kRefused, 0, MirrorData::kPresent},
+      {"no key: an unsigned list is followed", "", message + list, SetTrust::kUnsigned, 1, MirrorData::kPresent},
+      {"no key: a page without hashes holding a list", "", "<html>\r\n" + list, SetTrust::kUnsigned, 0,
+       MirrorData::kPresent},
+      {"no key: a malformed list", "", message + "[Mirrors]\r\n1=ftp://x/y\r\n", SetTrust::kUnsigned, 0,
+       MirrorData::kMalformed},
+      {"no key: no list", "", message, SetTrust::kUnsigned, 0, MirrorData::kAbsent},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    SetVerifier v;
+    v.Reset(SetPolicy{c.key, "", 0});
+    EXPECT_EQ(v.AcceptSignFile(true, c.text.data(), c.text.size(), true), c.trust);
+    EXPECT_EQ(v.Mirrors().size(), c.mirrors);
+    EXPECT_EQ(v.MirrorListData(), c.data);
+    EXPECT_EQ(v.MirrorProblem().empty(), c.data != MirrorData::kMalformed);
+    v.Reset(SetPolicy{c.key, "", 0});
+    EXPECT_TRUE(v.Mirrors().empty()) << "a new run forgets the list";
+  }
+}
+
 // A page served for a missing Sign.ini checks nothing: the description is taken as it comes.
 TEST(SetVerify, PageForSignFileCountsAsAbsent) {
   const std::string junk = "<html>404</html>\r\n";
