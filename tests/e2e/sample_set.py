@@ -4,7 +4,7 @@ served by nginx (tools/nginx/serve_set.sh) on this build's ports, both hosts' la
     root = sample_set.publish(os.path.join(harness.BUILD, "my-work"))
     with sample_set.Nginx(harness.BUILD, root, state=...) as srv:
         ... run the installer ...
-        srv.requests()      # [(scheme, method, path, status, bytes, user agent), ...]
+        srv.requests()      # [(scheme, method, path, status, bytes, user agent, URI as asked, cookie), ...]
 """
 import itertools
 import json
@@ -143,8 +143,8 @@ class Nginx:
                            what="nginx to log the marker %s" % mark)
 
     def requests(self):
-        """Every request so far (once settled): (scheme, method, path, status, bytes, user agent), oldest
-        first; the markers left out."""
+        """Every request so far (once settled): (scheme, method, path, status, bytes, user agent, the URI as
+        asked, the Cookie header or "-"), oldest first; the markers left out."""
         self.settle()
         return [r for r in self._lines() if not (len(r) > 2 and r[2].startswith(self.MARK))]
 
