@@ -7,7 +7,7 @@ that the native script tests use it too.
     copy = mirrors.Mirror(build, state2, "127.0.0.21:34301", root=mirrors.copy_set(set_dir, dest)).start()
     edge.url()           # http://127.0.0.20:34300/UpDate-V9.20, for quarnset build --mirror
     edge.requests()      # [Request(scheme, method, uri, status, bytes, agent, cache, etag, last_modified,
-                         #          cookie, range), ...]; "-" stands for an empty field
+                         #          cookie, range, cache_control, pragma), ...]; "-" stands for an empty field
 """
 import collections
 import itertools
@@ -27,7 +27,7 @@ MARK = "/quarn-log-mark/"
 _marks = itertools.count(1)
 
 Request = collections.namedtuple("Request", "scheme method uri status bytes agent cache etag last_modified "
-                                            "cookie range")
+                                            "cookie range cache_control pragma")
 
 
 def _unescape(field):

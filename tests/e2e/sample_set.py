@@ -68,13 +68,13 @@ def sign_args():
     return ["--sign", key] if key else []
 
 
-def publish(work, sign=True):
+def publish(work, sign=True, options=()):
     """Publishes the sample set into work/set (replacing an earlier one), signed with the build's key when it
-    has one, and returns that folder."""
+    has one, and returns that folder. options: more options of quarnset build (e.g. --mirror URL)."""
     out = os.path.join(work, "set")
     key = signing_key() if sign else None
     subprocess.run([quarnset(), "build", "-q", "-D", "STANDIN=" + standin()] + (["--sign", key] if key else []) +
-                   [MANIFEST, out], check=True)
+                   list(options) + [MANIFEST, out], check=True)
     return out
 
 

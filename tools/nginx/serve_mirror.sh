@@ -17,7 +17,7 @@
 # --rate: bytes per second per response (nginx limit_rate, e.g. 300k); 0 (the default): unlimited.
 # STATE/access.log has one tab-separated line per request: scheme, method, URI as asked, status, bytes,
 # user agent, cache status (MISS, HIT, REVALIDATED, EXPIRED...; "-" on a static mirror), ETag and
-# Last-Modified of the answer, the request's Cookie and Range ("-": none).
+# Last-Modified of the answer, the request's Cookie, Range, Cache-Control and Pragma ("-": none).
 # start returns once the port answers (or fails with the error log); stop waits until nginx has ended.
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
