@@ -162,6 +162,26 @@ def stored_content(disc_dir, name):
     return data[1::2] if ("ex_" in name or "dl_" in name) else data
 
 
+def stored_files(set_dir):
+    """The paths below the set's folder of every file the set's file lists name (the files a mirror
+    serves; Update.ini, Install.ini, Sign.ini and the lists themselves are not among them), sorted."""
+    names = set()
+    base = os.path.join(set_dir, "KelvaranDemo")
+    for disc in sorted(os.listdir(base)):
+        number = int(disc.split("_")[1])
+        with open(os.path.join(base, disc, "Fajls_%d.ini" % number), "rb") as f:
+            text = f.read().decode("cp1250")
+        section = ""
+        for line in text.split("\r\n"):
+            if line.startswith("["):
+                section = line
+            if section == "[Hashes]" or not line.startswith("File"):
+                continue
+            source = line.split("=", 1)[1].replace(",", " ", 1).split(" ", 1)[0]
+            names.add("KelvaranDemo/%s/%s" % (disc, source.lstrip("\\").replace("\\", "/")))
+    return sorted(names)
+
+
 def expected_files(set_dir, target_root):
     """{installed host path: expected bytes}, from the file lists of the set published in set_dir, for an
     installation into target_root (the root folder on the test drive)."""
