@@ -11,6 +11,8 @@
 #include "fetcher.h"
 #include "hash_check.h"
 #include "manifest.h"
+#include "mirror_check.h"
+#include "layout/mirror_list.h"
 #include "set_reader.h"
 #include "set_rules.h"
 #include "set_writer.h"
@@ -52,6 +54,10 @@ const char kBuildHelp[] =
     "  --valid-days N        or: valid for N days from today (default 365)\n"
     "  --sequence N          the set's sequence number (default: one more than the signed set in OUTDIR,\n"
     "                        else 1); raise it with every set, an installer may refuse older ones\n"
+    "  --mirror URL          a mirror of the set (repeatable, at most 8): an https:// or http:// server\n"
+    "                        directory holding a copy of the set's folder as on the origin. Listed in the\n"
+    "                        signed part of Sign.ini ([Mirrors]); the installer may fetch the set's files\n"
+    "                        from it, each checked against the hash data, the origin being the last resort\n"
     "  -D NAME=VALUE         set the manifest variable ${NAME} (overrides [variables])\n"
     "  --https-url URL       the HTTPS server directory the set will be published at\n"
     "  --http-url URL        the HTTP server directory (both used for the URL length limit)\n"
@@ -89,6 +95,9 @@ const char kCheckHelp[] =
     "                        and the signed identity: folder, CadSystem and Version against Install.ini,\n"
     "                        an expired set (an error), one that expires within 30 days (a warning)\n"
     "  --cacert FILE         trust this CA certificate too (a test CA)\n"
+    "  --mirrors             also fetch the mirror list from Sign.ini's signed part and compare every file\n"
+    "                        the installer may take from a mirror with the hash data: per mirror, what is\n"
+    "                        missing, what differs, or that it cannot be reached\n"
     "  --timeout SECONDS     give up on one request after this long (default 120)\n"
     "  --windir-length N     length of the Windows folder path to allow for (default 10)\n"
     "  -q, --quiet           no progress output\n";
@@ -149,6 +158,7 @@ int Build(const std::vector<std::string>& args, std::ostream& out, std::ostream&
   SetIdentity identity;
   bool haveExpires = false, haveValidDays = false, haveSequence = false;
   long validDays = 365;
+  std::vector<MirrorUrl> mirrors;
   std::vector<std::string> positional;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
@@ -173,6 +183,30 @@ int Build(const std::vector<std::string>& args, std::ostream& out, std::ostream&
       if (!value.empty() && std::filesystem::path(value).is_relative() && std::filesystem::exists(value, ec))
         value = std::filesystem::absolute(value, ec).string();
       options.variables[def.substr(0, eq)] = value;
+    } else if (a == "--mirror") {
+      if (i + 1 >= args.size()) {
+        err << "quarnset build: --mirror needs a URL\n";
+        return kExitUsage;
+      }
+      const std::string& url = args[++i];
+      MirrorUrl mirror;
+      const MirrorUrlProblem problem = CheckMirrorUrl(url.data(), url.size(), &mirror);
+      if (problem != MirrorUrlProblem::kNone) {
+        err << "quarnset build: --mirror " << Quote(url) << ": the URL " << MirrorUrlProblemText(problem)
+            << " (an https:// or http:// server directory is expected)\n";
+        return kExitUsage;
+      }
+      for (const MirrorUrl& earlier : mirrors) {
+        if (ToLowerAscii(earlier.url) == ToLowerAscii(mirror.url)) {
+          err << "quarnset build: --mirror " << Quote(url) << " is given twice\n";
+          return kExitUsage;
+        }
+      }
+      if (mirrors.size() == kMaxMirrors) {
+        err << "quarnset build: at most " << kMaxMirrors << " mirrors (the installer uses no longer list)\n";
+        return kExitUsage;
+      }
+      mirrors.push_back(mirror);
     } else if (a == "--sign") {
       if (i + 1 >= args.size()) {
         err << "quarnset build: --sign needs a KEYFILE\n";
@@ -285,7 +319,7 @@ int Build(const std::vector<std::string>& args, std::ostream& out, std::ostream&
     err << "quarnset build: a signed set names its CadSystem and Version: the manifest's [system] needs both\n";
     return kExitUsage;
   }
-  if (!WriteSetTree(set, outDir, progress, &error, signKey, &identity)) {
+  if (!WriteSetTree(set, outDir, progress, &error, signKey, &identity, mirrors)) {
     Report(findings, out, err, manifest);
     err << "quarnset build: " << error << "\n";
     return kExitUsage;
@@ -313,6 +347,7 @@ int Check(const std::vector<std::string>& args, std::ostream& out, std::ostream&
   Common common;
   HttpOptions http;
   std::string httpsUrl, httpUrl, dir, key;
+  bool mirrors = false;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
     const int c = CommonOption(args, &i, &common, err);
@@ -322,7 +357,9 @@ int Check(const std::vector<std::string>& args, std::ostream& out, std::ostream&
       out << kCheckHelp;
       return kExitClean;
     }
-    if (a == "--https" || a == "--http" || a == "--cacert" || a == "--timeout" || a == "--key") {
+    if (a == "--mirrors") {
+      mirrors = true;
+    } else if (a == "--https" || a == "--http" || a == "--cacert" || a == "--timeout" || a == "--key") {
       if (i + 1 >= args.size()) {
         err << "quarnset check: " << a << " needs a value\n";
         return kExitUsage;
@@ -378,6 +415,7 @@ int Check(const std::vector<std::string>& args, std::ostream& out, std::ostream&
     }
     auto fetcher = MakeDirectoryFetcher(dir);
     CheckPublishedSet(*fetcher, common.limits, &findings, progress, nullptr, key);
+    if (mirrors) CheckMirrors(*fetcher, http, &findings, progress);
     return Report(findings, out, err, dir);
   }
   if (!httpsUrl.empty()) common.limits.httpsDirectoryUrl = httpsUrl;
@@ -395,6 +433,8 @@ int Check(const std::vector<std::string>& args, std::ostream& out, std::ostream&
     }
     if (!common.quiet) err << "checking " << url << "\n";
     CheckPublishedSet(*fetcher, common.limits, &findings, progress, &descriptions[index - 1], key);
+    // The mirror list once, from the first host given (both serve the same Sign.ini, or a warning says not).
+    if (mirrors && index == (httpsUrl.empty() ? 2 : 1)) CheckMirrors(*fetcher, http, &findings, progress);
   }
   if (!httpsUrl.empty() && !httpUrl.empty() && descriptions[0] != descriptions[1])
     findings.Warning({httpUrl, 0}, "the two hosts serve different Install.ini files: users on the HTTP fallback get another set");

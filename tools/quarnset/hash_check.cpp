@@ -8,6 +8,7 @@
 #include "installer_rules.h"
 #include "text_util.h"
 #include "web/ini_lookup.h"
+#include "layout/mirror_list.h"
 #include "layout/set_hashes.h"
 
 namespace quarnset {
@@ -113,6 +114,16 @@ void CheckSetHashes(Fetcher& fetcher, const SetModel& set, const std::string& pu
         if (!expected.count(e.name))
           findings->Error({signName, 0}, "names " + Quote(e.name) + ", which is not a description file of the set as served (" +
                                              set.setEndReason + "): the installer refuses the set");
+    }
+    // The mirror list: read as the installer reads it, from the signed part only.
+    std::vector<MirrorUrl> mirrors;
+    std::string problem;
+    if (ReadSignedMirrorList(sign.body.data(), sign.body.size(), &mirrors, &problem) == MirrorData::kMalformed) {
+      findings->Error({signName, 0}, problem + ": the installer uses no mirror of this set");
+    } else if (ReadMirrorSection(sign.body.data() + signedSize, sign.body.size() - signedSize, &mirrors) !=
+               MirrorData::kAbsent) {
+      findings->Warning({signName, 0}, "has a [Mirrors] section after [Signature], which the signature does not cover: "
+                                       "the installer never reads it");
     }
     if (!publicKeyFile.empty()) {
       if (sig == SignatureData::kAbsent) {

@@ -216,7 +216,8 @@ std::string FileListText(const Disc& disc) {
 }
 
 bool WriteSetTree(const SetModel& set, const std::string& outDir, const Progress& progress, std::string* error,
-                  const std::string& signKeyFile, const SetIdentity* identity) {
+                  const std::string& signKeyFile, const SetIdentity* identity,
+                  const std::vector<MirrorUrl>& mirrors) {
   fs::path out = fs::path(outDir);
   if (out.filename().empty()) out = out.parent_path();  // "dir/" names dir
   if (!IsReplaceable(out, error)) return false;
@@ -273,7 +274,9 @@ bool WriteSetTree(const SetModel& set, const std::string& outDir, const Progress
     descriptions.push_back(HashOf(FileListName(d.number), list));
   }
   if (ok) {
-    std::string sign = SignFileText(descriptions);
+    // The mirror list before the identity and the signature: the signature covers it, and the
+    // installer reads it only from the signed part.
+    std::string sign = SignFileText(descriptions) + FormatMirrorSection(mirrors);
     if (!signKeyFile.empty()) {
       SetIdentity id = identity != nullptr ? *identity : SetIdentity();
       id.folder = kSetFolder;

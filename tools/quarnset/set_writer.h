@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "set_model.h"
+#include "layout/mirror_list.h"
 #include "layout/set_hashes.h"
 
 namespace quarnset {
@@ -33,10 +34,11 @@ std::string AddFillerBytes(const std::string& content, uint64_t offset);
 // Writes the tree into outDir, replacing an earlier set there (a folder holding only Update.ini and
 // KelvaranDemo). Writes into a sibling folder first, so a failed build leaves the earlier set untouched.
 // With signKeyFile, Sign.ini carries the set's identity (Folder, CadSystem and Version from the set, the
-// sequence and expiry date of `identity`) and is signed with that private key. Returns false with *error
-// set on failure.
+// sequence and expiry date of `identity`) and is signed with that private key. With mirrors, Sign.ini
+// lists them in its signed part ([Mirrors], layout/mirror_list.h). Returns false with *error set on failure.
 bool WriteSetTree(const SetModel& set, const std::string& outDir, const Progress& progress, std::string* error,
-                  const std::string& signKeyFile = "", const SetIdentity* identity = nullptr);
+                  const std::string& signKeyFile = "", const SetIdentity* identity = nullptr,
+                  const std::vector<MirrorUrl>& mirrors = {});
 // The Sequence of a signed set already written in outDir, or false when there is none (or it is unreadable).
 bool ExistingSetSequence(const std::string& outDir, uint64_t* sequence);
 
