@@ -262,17 +262,17 @@ if [ -f "$log" ]; then
 fi
 if [ "$mirrors" -gt 0 ]; then
   echo "mirrors (their logs: $build/mirrors/K/access.log; fields: scheme, method, URI, status, bytes,"
-  echo "user agent, cache status, ETag, Last-Modified, Cookie, Range):"
+  echo "user agent, cache status, ETag, Last-Modified, Cookie, Range, Cache-Control, Pragma):"
   for k in $(seq 1 "$mirrors"); do
     log="$build/mirrors/$k/access.log"
     kind="a static copy"; [ "$k" = 1 ] && kind="the caching edge"
-    printf '   %s (%s): %s requests of files of the set\n' "$(mirror_url "$k")" "$kind" \
+    printf '   %s (%s): %s requests below the set'"'"'s folder\n' "$(mirror_url "$k")" "$kind" \
       "$(grep -c $'\t/UpDate-V9.20/' "$log" || true)"
   done
   # What the edge shows: the check's requests went on to the origin, the installer's were answered from
   # the cache; every answer carried the origin's validators, and no URL carried a query string.
   summary() { # first_line last_line: counts of the edge's cache statuses for the set's files
-    sed -n "$1,$2p" "$edge_log" | awk -F'\t' '$3 ~ /^\/UpDate-V9.20\// { n[$7]++ } END { for (s in n) printf " %s %d", s, n[s] }'
+    sed -n "$1,$2p" "$edge_log" | awk -F'\t' '$3 ~ /^\/UpDate-V9.20\// { n[$7]++; any = 1 } END { for (s in n) printf " %s %d", s, n[s]; if (!any) printf " no request" }'
   }
   echo "   the edge, for the check:    $(summary 1 "$edge_checked")"
   echo "   the edge, for the installer:$(summary $((edge_checked + 1)) '$')"
