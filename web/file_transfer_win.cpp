@@ -17,6 +17,7 @@
 #include "layout/progress_text.h"
 #include "web/bounded_read_win.h"
 #include "web/filler.h"
+#include "web/mirror_sources.h"
 #include "web/range_resume.h"
 #include "web/remote_file_win.h"
 #include "web/session_win.h"
@@ -233,6 +234,73 @@ AttemptResult TryOnce(WebDisplay& display, const char* discFolder, const char* f
   return result;
 }
 
+// Begins the file afresh from another source: nothing staged counts for it, no range is asked, the
+// running hash starts over (the staging file is replaced at the next attempt). The progress ledger stays,
+// so the display counts no byte twice.
+void StartOver(FileTransfer* t, const char* url) {
+  t->url = url;
+  t->staged = 0;
+  t->serverTotal = 0;
+  t->validator[0] = '\0';
+  t->etag[0] = '\0';
+  t->hasher.reset();
+}
+
+enum class MirrorEnd {
+  kStaged,  // a mirror served the file whole and it matched the hash data
+  kOrigin,  // no mirror served it: the origin's turn
+  kFailed,  // this computer's fault or Cancel: the file fails here
+};
+
+// The file's mirrors in its spreading order, one attempt each; a fault moves it to the next at once.
+MirrorEnd TryMirrors(WebDisplay& display, const FileToStage& file, FileTransfer* t) {
+  MirrorPool& pool = *file.mirrors;
+  const std::vector<int> sources = pool.SourcesFor(file.fileName, true);
+  for (size_t i = 0; i < sources.size() && sources[i] != kOriginSource; ++i) {
+    const int mirror = sources[i];
+    if (g_state.flags.cancelRequested.load() != 0) return MirrorEnd::kFailed;
+    if (pool.LeftOut(mirror)) continue;  // left out meanwhile by another file's faults
+    const std::string base = pool.Url(mirror);
+    char url[kTextSize];
+    AttemptResult r;
+    if (!FormServerUrl(base.c_str(), file.discFolder, file.fileName, url, sizeof url)) {
+      LogEvent("mirror %d: the URL of %s does not fit; next source", mirror + 1, file.fileName);
+      continue;
+    }
+    StartOver(t, url);
+    r = TryOnce(display, file.discFolder, file.fileName, t);
+    if (r.fault == TransferFault::kNone && !StagedBytesMatch(*t)) r.fault = TransferFault::kHashMismatch;
+    if (r.fault == TransferFault::kNone) {
+      LogEvent("file staged: %s (%llu bytes, from mirror %d %s)", t->path, static_cast<unsigned long long>(t->staged),
+               mirror + 1, url);
+      return MirrorEnd::kStaged;
+    }
+    if (g_state.flags.cancelRequested.load() != 0) return MirrorEnd::kFailed;
+    if (StepAfterMirrorFault(r.fault) == MirrorFaultStep::kEndFile) {
+      LogEvent("file failed: %s from mirror %d %s (%s on this computer)", file.fileName, mirror + 1, url,
+               TransferFaultName(r.fault));
+      return MirrorEnd::kFailed;
+    }
+    const bool leftOut = pool.ReportFault(mirror);
+    // The next source, as it stands now (another transfer may leave a mirror out meanwhile).
+    std::string next = "the origin";
+    for (size_t j = i + 1; j < sources.size() && sources[j] != kOriginSource; ++j) {
+      if (!pool.LeftOut(sources[j])) {
+        next = "mirror " + std::to_string(sources[j] + 1) + " " + pool.Url(sources[j]);
+        break;
+      }
+    }
+    LogEvent("mirror failover: %s from mirror %d %s failed (%s, status %lld, %llu bytes staged); next: %s",
+             file.fileName, mirror + 1, url, TransferFaultName(r.fault), static_cast<long long>(r.status),
+             static_cast<unsigned long long>(t->staged), next.c_str());
+    if (leftOut) {
+      LogEvent("mirror %d %s left out for the rest of the run (%d faults)", mirror + 1, base.c_str(),
+               kMirrorFaultLimit);
+    }
+  }
+  return MirrorEnd::kOrigin;
+}
+
 }  // namespace
 
 bool BuildServerUrl(const char* discFolder, const char* fileName, char* url, size_t urlSize) {
@@ -314,6 +382,15 @@ FileResult TransferSetFile(WebDisplay& display, const FileToStage& file) {
   t.filler = IsFillerName(fileName);
   t.countProgress = file.countProgress;
   t.expected = expected;
+  if (expected != nullptr && file.mirrors != nullptr && file.mirrors->Count() > 0) {
+    const MirrorEnd fromMirror = TryMirrors(display, file, &t);
+    if (fromMirror == MirrorEnd::kStaged) return FileResult::kStaged;
+    if (fromMirror == MirrorEnd::kFailed) {
+      if (t.written) DeleteFileA(path);
+      return FileResult::kFailed;
+    }
+    StartOver(&t, url);
+  }
   const RetryOutcome outcome = RunAttempts(
       display, status,
       [&](int) {
@@ -332,8 +409,8 @@ FileResult TransferSetFile(WebDisplay& display, const FileToStage& file) {
                  static_cast<unsigned long long>(t.staged), again ? "; tried again" : "");
       });
   if (outcome.end == RetryEnd::kSucceeded) {
-    LogEvent("file staged: %s (%llu bytes, attempt %d)", path, static_cast<unsigned long long>(t.staged),
-             outcome.attempts);
+    LogEvent("file staged: %s (%llu bytes, attempt %d, from %s)", path, static_cast<unsigned long long>(t.staged),
+             outcome.attempts, url);
     return FileResult::kStaged;
   }
   if (outcome.last.fault == TransferFault::kHashMismatch) {

@@ -11,6 +11,7 @@
 
 #include "layout/set_hashes.h"
 #include "ui/web_display_win.h"
+#include "web/mirror_pool_win.h"
 
 // The transfer buffer: every file streams through one buffer of this size.
 constexpr DWORD kTransferBufferSize = 512000;
@@ -51,6 +52,8 @@ struct FileToStage {
   bool countProgress = true;        // its bytes count in the progress display
   const HashEntry* expected = nullptr;       // the set's hash data for it, or none
   const StagedNames* stagedBefore = nullptr;  // what its disc's staging folder held (null: look)
+  // The run's mirrors (null or empty: the origin only). Asked only for a file with `expected`.
+  MirrorPool* mirrors = nullptr;
 };
 
 enum class FileResult {
@@ -61,7 +64,11 @@ enum class FileResult {
 
 // A transient fault is retried, continuing with a guarded range request. With expected, a file an
 // earlier run staged with that size and SHA-256 is kept and nothing is requested; a fetched file must
-// have them (checked whole once it arrived).
+// have them (checked whole once it arrived). With expected and mirrors, the file is asked of its mirrors
+// first (web/mirror_sources.h: one attempt each, any fault moves it to the next source at once, a fault
+// counts against the mirror), then of the origin with the retries above. Each source starts the file
+// over: a range is asked only of the source that served the first part. Only the origin's bytes can make
+// the file kDamaged; a mirror's wrong bytes only move it on.
 FileResult TransferSetFile(WebDisplay& display, const FileToStage& file);
 
 // The same for one file outside a disc's loop: 0 staged, 1 failed; *damaged (when given) set when it

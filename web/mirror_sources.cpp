@@ -62,6 +62,22 @@ std::vector<int> SourcesFor(const std::vector<MirrorUrl>& mirrors, const MirrorH
   return sources;
 }
 
+const char* TransferFaultName(TransferFault fault) {
+  switch (fault) {
+    case TransferFault::kNone: return "none";
+    case TransferFault::kConnectFailed: return "no connection";
+    case TransferFault::kReadFailed: return "read failed";
+    case TransferFault::kCutBody: return "cut";
+    case TransferFault::kStalled: return "stalled";
+    case TransferFault::kHttpStatus: return "error status";
+    case TransferFault::kBadAnswer: return "unusable answer";
+    case TransferFault::kRangeMismatch: return "range mismatch";
+    case TransferFault::kLocal: return "local fault";
+    case TransferFault::kHashMismatch: return "hash mismatch";
+  }
+  return "fault";
+}
+
 MirrorFaultStep StepAfterMirrorFault(TransferFault fault) {
   return fault == TransferFault::kLocal ? MirrorFaultStep::kEndFile : MirrorFaultStep::kNextSource;
 }

@@ -62,3 +62,6 @@ enum class MirrorFaultStep {
   kEndFile,     // this computer's fault (the staging disk): the file fails as it would at the origin
 };
 MirrorFaultStep StepAfterMirrorFault(TransferFault fault);
+
+// A short English name of a fault, for the log ("no connection", "hash mismatch" ...).
+const char* TransferFaultName(TransferFault fault);

@@ -64,10 +64,34 @@ bool DownloadRun::RefuseForeignSet(WebDisplay& display, const char* description,
   return true;
 }
 
+void DownloadRun::TakeMirrorList() {
+  mirrors_.Use(verifier_.Mirrors());
+  switch (verifier_.MirrorListData()) {
+    case MirrorData::kAbsent:
+      return;  // as before: no line, every file from the origin
+    case MirrorData::kMalformed:
+      LogEvent("mirrors: none used (%s)", verifier_.MirrorProblem().c_str());
+      return;
+    case MirrorData::kPresent:
+      break;
+  }
+  if (verifier_.Mirrors().empty()) {
+    LogEvent("mirrors: none used (the list is empty, or its Sign.ini was not used)");
+    return;
+  }
+  LogEvent("mirrors: %u listed in the signed part of Sign.ini, asked only for files with hash data%s",
+           static_cast<unsigned>(verifier_.Mirrors().size()),
+           verifier_.Keyed() ? "" : " (no key in this build: the hashes come from the origin)");
+  for (size_t i = 0; i < verifier_.Mirrors().size(); ++i) {
+    LogEvent("mirror %u: %s", static_cast<unsigned>(i + 1), verifier_.Mirrors()[i].url.c_str());
+  }
+}
+
 int DownloadRun::ReadRemoteDescription(WebDisplay& display) {
   // Sign.ini before the description: a set refused here has nothing staged. A server without one
   // serves an unsigned (or old) set.
   verifier_.Reset(policy_);
+  mirrors_.Use({});
   refused_ = false;
   failedDescription_[0] = '\0';
   // Sign.ini gets the retries a list gets: a busy or cut answer is tried again, and one that never
@@ -85,9 +109,11 @@ int DownloadRun::ReadRemoteDescription(WebDisplay& display) {
   LogEvent("set trust: %s (%s)", trust == SetTrust::kSigned ? "signed" : trust == SetTrust::kUnsigned ? "unsigned" : "refused",
            verifier_.TrustReason());
   if (trust == SetTrust::kRefused) {
+    mirrors_.Use({});
     RefuseSet(display, SetRefusal::kBadSignature, nullptr);
     return 1;
   }
+  TakeMirrorList();
 
   // Install.ini gets one attempt: a description that does not come whole ends the run.
   WholeFile description;

@@ -128,6 +128,7 @@ DownloadOutcome DownloadRun::DownloadInstallationSet(WebDisplay& display) {
     FileToStage file;
     file.discFolder = discFolder;
     file.stagedBefore = &stagedBefore;
+    file.mirrors = &mirrors_;
     for (int part = 0; part < kPartCount; ++part) {
       if (!g_state.download.remote.discs[disc - 1].present[part]) continue;
       if (g_state.flags.cancelRequested.load() != 0) return cancelled;

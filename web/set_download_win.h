@@ -15,6 +15,7 @@
 #include "base/sizes.h"
 #include "ui/set_refusal_win.h"
 #include "ui/web_display_win.h"
+#include "web/mirror_pool_win.h"
 #include "web/set_verify_win.h"
 
 // How the download phase ended.
@@ -65,9 +66,12 @@ class DownloadRun {
   // The identity check of a signed set against the verified Install.ini: true when refused (box shown).
   bool RefuseForeignSet(WebDisplay& display, const char* description, size_t size);
   DownloadOutcome Refused(WebDisplay& display, SetRefusal why, const char* fileName);
+  // Hands the mirrors of the accepted Sign.ini to the pool and logs them (or why none are used).
+  void TakeMirrorList();
 
   SetPolicy policy_;
   SetVerifier verifier_;  // the checks of this run's set (Sign.ini, the lists' [Hashes])
+  MirrorPool mirrors_;    // the mirrors the run's Sign.ini lists, and their faults (shared by transfers)
   bool refused_ = false;
   // A file read before the description (Sign.ini) that did not come after its attempts.
   char failedDescription_[kTextSize] = "";

@@ -6,6 +6,7 @@
 #include "base/sizes.h"
 #include "base/text.h"
 #include "web/ini_lookup.h"
+#include "web/mirror_sources.h"
 #include "web/set_crypto_win.h"
 
 namespace {
@@ -30,6 +31,9 @@ void SetVerifier::Reset(const SetPolicy& policy) {
   descriptions_.clear();
   listHashed_ = false;
   files_.clear();
+  mirrorData_ = MirrorData::kAbsent;
+  mirrorProblem_.clear();
+  mirrors_.clear();
 }
 
 bool PolicyHasKey(const SetPolicy& policy) { return HasKey(policy.publicKeyPem) || HasKey(policy.nextPublicKeyPem); }
@@ -64,6 +68,11 @@ SetTrust SetVerifier::AcceptSignFile(bool found, const char* text, size_t size, 
   // A Sign.ini without hashes (a page served for a missing file) checks nothing: as if there were none.
   signFile_ = found && in.hashes == HashData::kPresent && trust != SetTrust::kRefused;
   if (!signFile_) descriptions_.clear();
+  // The mirror list only from the signed part, and only of a Sign.ini the run goes on with.
+  mirrors_.clear();
+  mirrorProblem_.clear();
+  mirrorData_ = found ? ReadSignedMirrorList(text, size, &mirrors_, &mirrorProblem_) : MirrorData::kAbsent;
+  if (!FollowMirrorList(trust, signFile_, mirrorData_)) mirrors_.clear();
   return trust;
 }
 

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "layout/mirror_list.h"
 #include "layout/set_hashes.h"
 
 // The build's policy: the maker's public keys (PEM; empty: none) and the lowest set sequence accepted.
@@ -67,6 +68,13 @@ class SetVerifier {
   // Install.ini's entry in Sign.ini (its second, staged copy is checked as a file).
   Expect ExpectDescription(const HashEntry** entry) const;
 
+  // The mirrors the run may ask for files with hash data: the [Mirrors] of the signed part of the
+  // Sign.ini AcceptSignFile accepted (empty when it refused it, found none, or the list is malformed).
+  const std::vector<MirrorUrl>& Mirrors() const { return mirrors_; }
+  // For the log: how the list was read, and what is wrong with a malformed one.
+  MirrorData MirrorListData() const { return mirrorData_; }
+  const std::string& MirrorProblem() const { return mirrorProblem_; }
+
  private:
   SetPolicy policy_{"", "", 0};
   bool signFile_ = false;
@@ -76,4 +84,7 @@ class SetVerifier {
   std::vector<HashEntry> descriptions_;  // Sign.ini's [Hashes]
   bool listHashed_ = false;
   std::vector<HashEntry> files_;  // the current list's [Hashes]
+  MirrorData mirrorData_ = MirrorData::kAbsent;
+  std::string mirrorProblem_;
+  std::vector<MirrorUrl> mirrors_;
 };

@@ -41,9 +41,9 @@ def build_ports(build):
     return host_port(hosts["https_host"], 443), host_port(hosts["http_host"], 80)
 
 
-def _listening(port, timeout=0.2):
+def _listening(port, timeout=0.2, host="127.0.0.1"):
     try:
-        with socket.create_connection(("127.0.0.1", port), timeout=timeout):
+        with socket.create_connection((host, port), timeout=timeout):
             return True
     except OSError:
         return False
@@ -52,11 +52,13 @@ def _listening(port, timeout=0.2):
 class TestServers:
     """Both servers in one child process. root: the published tree (Update.ini, KelvaranDemo/...).
     https_root/http_root: other trees per host. workdir: where the rules file and the request log go
-    (a new temporary folder by default). https/http: False leaves that server out."""
+    (a new temporary folder by default). https/http: False leaves that server out. bind: the loopback
+    address to listen on (another 127.0.0.x stands for another machine, e.g. a mirror)."""
 
     def __init__(self, build, root, https_root=None, http_root=None, workdir=None, pki=None,
-                 https=True, http=True, ports=None):
+                 https=True, http=True, ports=None, bind="127.0.0.1"):
         self.build = build
+        self.bind = bind
         self.root = root
         self.https_root = https_root
         self.http_root = http_root
@@ -76,7 +78,7 @@ class TestServers:
 
     def start(self, timeout=20.0):
         for port in (self.https_port, self.http_port):
-            if port and _listening(port):
+            if port and _listening(port, host=self.bind):
                 raise RuntimeError("port %d is already in use, not by a server this build started (those were "
                                    "ended): another checkout testing on the same ports? (QUARN_TEST_PORT_BASE)"
                                    % port)
@@ -85,7 +87,7 @@ class TestServers:
         open(self.transfer_log_path, "w").close()
         cmd = [sys.executable, SERVER, "--root", self.root, "--rules", self.rules_path,
                "--log", self.log_path, "--transfer-log", self.transfer_log_path, "--https-port", str(self.https_port),
-               "--http-port", str(self.http_port)]
+               "--http-port", str(self.http_port), "--bind", self.bind]
         if self.https_root:
             cmd += ["--https-root", self.https_root]
         if self.http_root:
@@ -102,7 +104,7 @@ class TestServers:
         if not line.startswith("ready"):
             self.stop()
             raise RuntimeError("test servers did not start: %r; stderr: %s" % (line, self.stderr()))
-        while not all(_listening(p) for p in (self.https_port, self.http_port) if p):
+        while not all(_listening(p, host=self.bind) for p in (self.https_port, self.http_port) if p):
             if time.monotonic() > end or self.proc.poll() is not None:
                 self.stop()
                 raise RuntimeError("test servers do not listen; stderr: %s" % self.stderr())
@@ -158,7 +160,7 @@ class TestServers:
         """A URL into the served tree: scheme 'https' or 'http', rel relative to the server directory."""
         if scheme == "https":
             return "https://%s:%d/Download/UpDate-V9.20/%s" % (host or "localhost", self.https_port, rel)
-        return "http://%s:%d/UpDate-V9.20/%s" % (host or "127.0.0.1", self.http_port, rel)
+        return "http://%s:%d/UpDate-V9.20/%s" % (host or self.bind, self.http_port, rel)
 
 
 class TestProxy:
