@@ -118,8 +118,10 @@ if [ "$mirrors" -gt 0 ]; then
 fi
 
 step "checking the live server as the installer will read it (every hash, and the signature)"
+check_mirrors=()
+[ "$mirrors" = 0 ] || check_mirrors=(--mirrors)
 "$quarnset" check --key "$set_key.pub" --https "$https_url" --http "$http_url" --cacert "$QUARN_PKI/ca.crt" \
-  $([ "$mirrors" = 0 ] || echo --mirrors)
+  "${check_mirrors[@]}"
 if [ "$mirrors" -gt 0 ]; then
   # The check asked the edge for every file first: each came from the origin once (MISS) and stays in
   # the edge's cache, so the installer, another client, is served from the cache (HIT).
