@@ -10,27 +10,43 @@
 #      on that display for you to drive;
 #   6. prints where the screenshots are and what was installed.
 #
-#   scripts/demo.sh [--auto] [--xvfb] [--keep]
-#     --auto   drive the installation automatically also on your $DISPLAY
-#     --xvfb   use a private Xvfb even when $DISPLAY is set (implies --auto)
-#     --keep   keep an earlier installation in the demo prefix (default: start from a clean target)
-# Ports: QUARN_DEMO_HTTPS_PORT (28443) and QUARN_DEMO_HTTP_PORT (28080); QUARN_DEMO_RATE (250k) slows
-# the server down so that the download can be watched (0: full speed).
+#   scripts/demo.sh [--auto] [--xvfb] [--keep] [--mirrors N]
+#     --auto       drive the installation automatically also on your $DISPLAY
+#     --xvfb       use a private Xvfb even when $DISPLAY is set (implies --auto)
+#     --keep       keep an earlier installation in the demo prefix (default: start from a clean target)
+#     --mirrors N  publish the set with N mirrors (1..9) and serve them too: the first a caching edge
+#                  (nginx proxy_cache) in front of the HTTP host, the others static copies of the set
+# Ports: QUARN_DEMO_HTTPS_PORT (28443) and QUARN_DEMO_HTTP_PORT (28080); mirror K listens on 127.0.0.1K,
+# port QUARN_DEMO_MIRROR_PORT (28180) + K. QUARN_DEMO_RATE (250k) slows the servers down so that the
+# download can be watched (0: full speed).
 set -euo pipefail
 src="$(cd "$(dirname "$0")/.." && pwd)"
 build="$src/build/demo"
 https_port="${QUARN_DEMO_HTTPS_PORT:-28443}"
 http_port="${QUARN_DEMO_HTTP_PORT:-28080}"
-auto=0 xvfb=0 keep=0
-for a in "$@"; do
-  case "$a" in
+mirror_port="${QUARN_DEMO_MIRROR_PORT:-28180}"
+rate="${QUARN_DEMO_RATE:-250k}"
+auto=0 xvfb=0 keep=0 mirrors=0
+while [ $# -gt 0 ]; do
+  case "$1" in
     --auto) auto=1 ;;
     --xvfb) xvfb=1; auto=1 ;;
     --keep) keep=1 ;;
-    -h|--help) sed -n '2,17p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
-    *) echo "demo: unknown option $a (see --help)" >&2; exit 2 ;;
+    --mirrors) [ $# -ge 2 ] || { echo "demo: --mirrors needs a number" >&2; exit 2; }; mirrors="$2"; shift ;;
+    --mirrors=*) mirrors="${1#--mirrors=}" ;;
+    -h|--help) sed -n '2,21p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    *) echo "demo: unknown option $1 (see --help)" >&2; exit 2 ;;
   esac
+  shift
 done
+[[ "$mirrors" =~ ^[0-9]$ ]] || { echo "demo: --mirrors takes a number of mirrors, 1..9" >&2; exit 2; }
+[[ "$mirror_port" =~ ^[0-9]+$ ]] && [ "$mirror_port" -ge 1024 ] && [ "$((mirror_port + mirrors))" -le 65535 ] ||
+  { echo "demo: QUARN_DEMO_MIRROR_PORT must leave room for the mirrors' ports (1024..65535)" >&2; exit 2; }
+# Mirror K: its address and port, and the set's folder there (the URL the set's signed list names).
+mirror_listen() { echo "127.0.0.1$1:$((mirror_port + $1))"; }
+mirror_url() { echo "http://$(mirror_listen "$1")/UpDate-V9.20"; }
+mirror_args=()
+for k in $(seq 1 "$mirrors"); do mirror_args+=(--mirror "$(mirror_url "$k")"); done
 [ -z "${DISPLAY:-}" ] && xvfb=1 && auto=1
 step() { printf '\n== %s\n' "$*"; }
 
@@ -58,15 +74,18 @@ cmake -S "$src" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DQUARN_SITE_NAME="localhost" -DQUARN_SET_PUBLIC_KEY="$set_key.pub" >/dev/null
 cmake --build "$build" -j 2 --target QuarnWebInstall QuarnWin32 driver certtool
 
-step "publishing the sample set, signed with the demo's key"
-"$quarnset" build --sign "$set_key" -D STANDIN="$build/tools/standin/QuarnWin32.exe" "$src/sample/sample.qset" "$build/set"
+step "publishing the sample set, signed with the demo's key$([ "$mirrors" = 0 ] || echo ", with $mirrors mirror(s)")"
+"$quarnset" build --sign "$set_key" "${mirror_args[@]}" -D STANDIN="$build/tools/standin/QuarnWin32.exe" \
+  "$src/sample/sample.qset" "$build/set"
 
 # The Wine environment (prefix, locale, PKI, display) of this build folder.
 [ "$xvfb" = 0 ] && export QUARN_USE_DISPLAY=1
 # shellcheck source=wine-env.sh
 . "$src/scripts/wine-env.sh" "$build"
 serve="$src/tools/nginx/serve_set.sh"
+serve_mirror="$src/tools/nginx/serve_mirror.sh"
 cleanup() {
+  for k in $(seq 1 "$mirrors"); do "$serve_mirror" stop --state "$build/mirrors/$k" >/dev/null 2>&1 || true; done
   "$serve" stop --state "$build/nginx" >/dev/null 2>&1 || true
   quarn_wine_stop
 }
@@ -82,12 +101,36 @@ mkdir -p "$build/signed"
 step "serving the set with nginx"
 # Slowed down (QUARN_DEMO_RATE bytes per second per file) so that the download can be watched.
 "$serve" start --root "$build/set" --state "$build/nginx" --pki "$QUARN_PKI" \
-  --https-port "$https_port" --http-port "$http_port" --rate "${QUARN_DEMO_RATE:-250k}"
+  --https-port "$https_port" --http-port "$http_port" --rate "$rate"
 https_url="https://localhost:$https_port/Download/UpDate-V9.20"
 http_url="http://127.0.0.1:$http_port/UpDate-V9.20"
 
+if [ "$mirrors" -gt 0 ]; then
+  step "serving the mirrors: 1 a caching edge in front of $http_url, 2..$mirrors static copies of the set"
+  # The edge starts with an empty cache; each static mirror gets a fresh copy of the set.
+  "$serve_mirror" start --state "$build/mirrors/1" --listen "$(mirror_listen 1)" --origin "$http_url" --rate "$rate"
+  for k in $(seq 2 "$mirrors"); do
+    rm -rf "$build/mirrors/$k/set"
+    mkdir -p "$build/mirrors/$k"
+    cp -a "$build/set" "$build/mirrors/$k/set"
+    "$serve_mirror" start --state "$build/mirrors/$k" --listen "$(mirror_listen "$k")" --root "$build/mirrors/$k/set" --rate "$rate"
+  done
+fi
+
 step "checking the live server as the installer will read it (every hash, and the signature)"
-"$quarnset" check --key "$set_key.pub" --https "$https_url" --http "$http_url" --cacert "$QUARN_PKI/ca.crt"
+check_mirrors=()
+[ "$mirrors" = 0 ] || check_mirrors=(--mirrors)
+"$quarnset" check --key "$set_key.pub" --https "$https_url" --http "$http_url" --cacert "$QUARN_PKI/ca.crt" \
+  "${check_mirrors[@]}"
+if [ "$mirrors" -gt 0 ]; then
+  # The check asked the edge for every file first: each came from the origin once (MISS) and stays in
+  # the edge's cache, so the installer, another client, is served from the cache (HIT).
+  # nginx logs a request after its answer: once a marker asked for now is in the log, so is the check.
+  edge_log="$build/mirrors/1/access.log"
+  curl -s -o /dev/null --max-time 10 "http://$(mirror_listen 1)/quarn-log-mark/checked" || true
+  for _ in $(seq 1 200); do grep -q '/quarn-log-mark/checked' "$edge_log" && break; sleep 0.05; done
+  edge_checked=$(wc -l < "$edge_log")
+fi
 
 step "starting Wine"
 quarn_wine_start_display
@@ -218,5 +261,24 @@ reg_show 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\Fonts' 'DejaVu Sans 
 log="$target/QuarnWin32/started.log"
 if [ -f "$log" ]; then
   echo "the installed system was started: $(tail -1 "$log" | tr -d '\r')"
+fi
+if [ "$mirrors" -gt 0 ]; then
+  echo "mirrors (their logs: $build/mirrors/K/access.log; fields: scheme, method, URI, status, bytes,"
+  echo "user agent, cache status, ETag, Last-Modified, Cookie, Range, Cache-Control, Pragma):"
+  for k in $(seq 1 "$mirrors"); do
+    log="$build/mirrors/$k/access.log"
+    kind="a static copy"; [ "$k" = 1 ] && kind="the caching edge"
+    printf '   %s (%s): %s requests below the set'"'"'s folder\n' "$(mirror_url "$k")" "$kind" \
+      "$(grep -c $'\t/UpDate-V9.20/' "$log" || true)"
+  done
+  # What the edge shows: the check's requests went on to the origin, the installer's were answered from
+  # the cache; every answer carried the origin's validators, and no URL carried a query string.
+  summary() { # first_line last_line: counts of the edge's cache statuses for the set's files
+    sed -n "$1,$2p" "$edge_log" | awk -F'\t' '$3 ~ /^\/UpDate-V9.20\// { n[$7]++; any = 1 } END { for (s in n) printf " %s %d", s, n[s]; if (!any) printf " no request" }'
+  }
+  echo "   the edge, for the check:    $(summary 1 "$edge_checked")"
+  echo "   the edge, for the installer:$(summary $((edge_checked + 1)) '$')"
+  echo "   answers of the edge without ETag or Last-Modified: $(awk -F'\t' '$3 ~ /^\/UpDate-V9.20\// && $4 ~ /^20/ && ($8 == "-" || $9 == "-")' "$edge_log" | wc -l);" \
+       "URLs with a query string: $(awk -F'\t' 'index($3, "?")' "$build"/mirrors/*/access.log | wc -l)"
 fi
 if [ "$auto" = 1 ]; then echo "screenshots: $shots"; fi

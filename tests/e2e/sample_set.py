@@ -4,7 +4,7 @@ served by nginx (tools/nginx/serve_set.sh) on this build's ports, both hosts' la
     root = sample_set.publish(os.path.join(harness.BUILD, "my-work"))
     with sample_set.Nginx(harness.BUILD, root, state=...) as srv:
         ... run the installer ...
-        srv.requests()      # [(scheme, method, path, status, bytes, user agent), ...]
+        srv.requests()      # [(scheme, method, path, status, bytes, user agent, URI as asked, cookie), ...]
 """
 import itertools
 import json
@@ -68,13 +68,13 @@ def sign_args():
     return ["--sign", key] if key else []
 
 
-def publish(work, sign=True):
+def publish(work, sign=True, options=()):
     """Publishes the sample set into work/set (replacing an earlier one), signed with the build's key when it
-    has one, and returns that folder."""
+    has one, and returns that folder. options: more options of quarnset build (e.g. --mirror URL)."""
     out = os.path.join(work, "set")
     key = signing_key() if sign else None
     subprocess.run([quarnset(), "build", "-q", "-D", "STANDIN=" + standin()] + (["--sign", key] if key else []) +
-                   [MANIFEST, out], check=True)
+                   list(options) + [MANIFEST, out], check=True)
     return out
 
 
@@ -143,8 +143,8 @@ class Nginx:
                            what="nginx to log the marker %s" % mark)
 
     def requests(self):
-        """Every request so far (once settled): (scheme, method, path, status, bytes, user agent), oldest
-        first; the markers left out."""
+        """Every request so far (once settled): (scheme, method, path, status, bytes, user agent, the URI as
+        asked, the Cookie header or "-"), oldest first; the markers left out."""
         self.settle()
         return [r for r in self._lines() if not (len(r) > 2 and r[2].startswith(self.MARK))]
 
@@ -160,6 +160,26 @@ def stored_content(disc_dir, name):
     with open(os.path.join(disc_dir, name.replace("\\", "/")), "rb") as f:
         data = f.read()
     return data[1::2] if ("ex_" in name or "dl_" in name) else data
+
+
+def stored_files(set_dir):
+    """The paths below the set's folder of every file the set's file lists name (the files a mirror
+    serves; Update.ini, Install.ini, Sign.ini and the lists themselves are not among them), sorted."""
+    names = set()
+    base = os.path.join(set_dir, "KelvaranDemo")
+    for disc in sorted(os.listdir(base)):
+        number = int(disc.split("_")[1])
+        with open(os.path.join(base, disc, "Fajls_%d.ini" % number), "rb") as f:
+            text = f.read().decode("cp1250")
+        section = ""
+        for line in text.split("\r\n"):
+            if line.startswith("["):
+                section = line
+            if section == "[Hashes]" or not line.startswith("File"):
+                continue
+            source = line.split("=", 1)[1].replace(",", " ", 1).split(" ", 1)[0]
+            names.add("KelvaranDemo/%s/%s" % (disc, source.lstrip("\\").replace("\\", "/")))
+    return sorted(names)
 
 
 def expected_files(set_dir, target_root):

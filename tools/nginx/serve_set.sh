@@ -10,7 +10,8 @@
 #   serve_set.sh stop --state DIR
 #   serve_set.sh status --state DIR
 #
-# STATE/access.log has one line per request: scheme, method, path, status, bytes, user agent (tabs).
+# STATE/access.log has one line per request: scheme, method, path, status, bytes, user agent, the URI as
+# asked (query string included), the request's Cookie header (tabs).
 # --rate limits each response to BYTES per second (nginx limit_rate, e.g. 300k), so that a download
 # lasts long enough to be watched; 0 (the default) is unlimited.
 # start returns once both ports answer (or fails with the error log); stop waits until nginx has ended.
@@ -18,7 +19,7 @@ set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 src="$(cd "$here/../.." && pwd)"
 
-usage() { sed -n '2,17p' "$0" | sed 's/^# \{0,1\}//' >&2; exit 2; }
+usage() { sed -n '2,18p' "$0" | sed 's/^# \{0,1\}//' >&2; exit 2; }
 
 cmd="${1:-}"; [ -n "$cmd" ] || usage; shift
 root="" state="" https_port=18443 http_port=18080 cert="" key="" pki="" bind=127.0.0.1 rate=0
