@@ -1,3 +1,4 @@
+// The rules that keep every name from a set inside its folder: a server name stays inside its disc folder.
 // Names Windows does not take as written (devices, streams, trailing dots and blanks) are refused wherever
 // a set names a file or a folder, like "..": server names, file line sources and targets, folders, the
 // root, fonts and the desktop link.
@@ -154,4 +155,16 @@ TEST(ReservedWindowsNames, RefusedAsFonts) {
     EXPECT_EQ(IsFontFileInsideFontsFolder(c.font), c.ok) << c.font;
     EXPECT_EQ(BuildFontPath("C:\\windows", c.font, out, sizeof out), c.ok) << c.font;
   }
+}
+
+TEST(ServerName, SafeOnlyInsideTheDiscFolder) {
+  const char* safe[] = {"a.txt", "quarnex_32.exe", "Help\\guide.hlp", "a\\b\\c.d", "x..y",
+                        "..a", "\xE1rv\xED.txt"};
+  for (const char* n : safe) EXPECT_TRUE(IsSafeServerName(n)) << n;
+  const char* unsafe[] = {"",        "..",         "..\\x",     "a\\..\\..\\x", "a\\..",   ".",
+                          ".\\a",    "...",        "C:\\x",     "C:x",          "a:b",     "\\x",
+                          "\\\\srv\\share\\x", "a\\\\b", "a\\", "../x", "a/b",  "a*b",     "a?b",
+                          "a|b",     "a<b",        "a>b",       "a\"b",         ". .",     "a\\. \\b",
+                          "a\tb",   "file.",      "file ",     "CON",          "Help\\nul.txt"};
+  for (const char* n : unsafe) EXPECT_FALSE(IsSafeServerName(n)) << n;
 }
