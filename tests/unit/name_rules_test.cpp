@@ -1,4 +1,5 @@
-// The rules that keep every name from a set inside its folder: a server name stays inside its disc folder.
+// The rules that keep every name from a set inside its folder: the root folder is one folder below the
+// drive's top, a server name stays inside its disc folder.
 // Names Windows does not take as written (devices, streams, trailing dots and blanks) are refused wherever
 // a set names a file or a folder, like "..": server names, file line sources and targets, folders, the
 // root, fonts and the desktop link.
@@ -155,6 +156,19 @@ TEST(ReservedWindowsNames, RefusedAsFonts) {
     EXPECT_EQ(IsFontFileInsideFontsFolder(c.font), c.ok) << c.font;
     EXPECT_EQ(BuildFontPath("C:\\windows", c.font, out, sizeof out), c.ok) << c.font;
   }
+}
+
+TEST(RootFolderName, OnlyOneFolderBelowTheDriveTop) {
+  struct Case {
+    const char* name;
+    bool plain;
+  } const cases[] = {
+      {"V92Demo", true},       {"Quarn CAD 9.2", true}, {".hidden", true},  {"a.b", true},
+      {"", false},             {".", false},            {"..", false},      {"...", false},
+      {". .", false},          {"..\\Windows", false},  {"a\\b", false},    {"a/b", false},
+      {"C:", false},           {"\\", false},           {"x:y", false},
+  };
+  for (const Case& c : cases) EXPECT_EQ(IsPlainFolderName(c.name), c.plain) << "[" << c.name << "]";
 }
 
 TEST(ServerName, SafeOnlyInsideTheDiscFolder) {
