@@ -1,9 +1,10 @@
-// The paths of an installation, refused rather than cut: the root folder, the subfolders the description
-// names, where the staged set files and the disc lists land, where a file line's target lands and which
-// targets the copy engine refuses to write, and the installed system's command line (the one path,
-// unquoted, no arguments).
+// The paths of an installation, refused rather than cut: the root folder and the run's folders filled
+// from it, the subfolders the description names, the staging folder and where the staged set files and the
+// disc lists land, where a file line's target lands and which targets the copy engine refuses to write,
+// and the installed system's command line (the one path, unquoted, no arguments).
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 
 #include "layout/description.h"
@@ -32,6 +33,47 @@ TEST(RootFolderPath, RefusesBadDriveBadNameAndOverlongPath) {
   name += 'n';
   EXPECT_FALSE(BuildRootFolderPath(3, name.c_str(), out, sizeof out));
   EXPECT_STREQ(out, "");
+}
+
+TEST(RootFolder, IsDriveLetterColonBackslashRoot) {
+  struct Case {
+    int drive;
+    const char* root;
+    bool ok;
+    const char* folder;
+    const char* program;
+  } cases[] = {
+      {1, "V92Demo", true, "A:\\V92Demo", "A:\\V92Demo\\QuarnWin32\\"},
+      {20, "Quarn Demo", true, "T:\\Quarn Demo", "T:\\Quarn Demo\\QuarnWin32\\"},
+      {26, "X", true, "Z:\\X", "Z:\\X\\QuarnWin32\\"},
+      {0, "X", false, "", ""},  // no drive chosen
+      {27, "X", false, "", ""},
+  };
+  for (const Case& c : cases) {
+    char folder[256];
+    RunPaths paths;
+    EXPECT_EQ(BuildRootFolderPath(c.drive, c.root, folder, sizeof folder), c.ok) << c.drive;
+    EXPECT_EQ(FillRunFolders(c.drive, c.root, &paths), c.ok) << c.drive;
+    EXPECT_STREQ(paths.rootFolder, c.folder);
+    EXPECT_STREQ(paths.programFolder, c.program);
+    if (c.ok) {
+      EXPECT_STREQ(folder, c.folder);
+      EXPECT_EQ(std::string(paths.stagingFolder), std::string(c.program) + "Install\\");
+    }
+  }
+}
+
+TEST(RootFolder, RunFoldersFitTheBufferOrAreAllEmpty) {
+  // The staging folder "C:\" + root + "\QuarnWin32\Install\" is the longest: 255 characters with a root of
+  // 232, the buffer's limit. One more leaves all three empty, never a cut path.
+  RunPaths paths;
+  ASSERT_TRUE(FillRunFolders(3, std::string(232, 'r').c_str(), &paths));
+  EXPECT_EQ(strlen(paths.stagingFolder), 255u);
+  EXPECT_FALSE(FillRunFolders(3, std::string(233, 'r').c_str(), &paths));
+  EXPECT_STREQ(paths.rootFolder, "");
+  EXPECT_STREQ(paths.programFolder, "");
+  EXPECT_STREQ(paths.stagingFolder, "");
+  EXPECT_FALSE(FillRunFolders(3, nullptr, &paths));
 }
 
 TEST(SubfolderPath, RootPlusValueUnchanged) {
@@ -89,6 +131,29 @@ TEST(StagingPaths, DiscFolderAndFile) {
   EXPECT_STREQ(path, "C:\\R\\QuarnWin32\\Install\\Disc_01\\Help\\a.hlp");
   std::string folder = "C:\\" + std::string(240, 'r') + "\\";
   EXPECT_FALSE(FormStagingPath(folder.c_str(), "Disc_01", "Install.ini", path, sizeof path));
+}
+
+TEST(StagingPaths, BelowTheProgramFolder) {
+  char out[256];
+  ASSERT_TRUE(BuildStagingFolderPath("T:\\V92Demo\\QuarnWin32\\", out, sizeof out));
+  EXPECT_STREQ(out, "T:\\V92Demo\\QuarnWin32\\Install\\");
+  ASSERT_TRUE(BuildDescriptionPath("T:\\V92Demo\\QuarnWin32\\", out, sizeof out));
+  EXPECT_STREQ(out, "T:\\V92Demo\\QuarnWin32\\Install\\Disc_01\\Install.ini");
+}
+
+TEST(StagingPaths, APathThatDoesNotFitIsRefusedNotCut) {
+  // "Install\Disc_01\Install.ini" is 27 characters: a program folder of 228 fits exactly in 256 bytes.
+  std::string program(227, 'p');
+  program += '\\';
+  char out[256] = "old";
+  ASSERT_TRUE(BuildDescriptionPath(program.c_str(), out, sizeof out));
+  EXPECT_EQ(std::string(out).size(), 255u);
+  program.insert(0, "p");
+  EXPECT_FALSE(BuildDescriptionPath(program.c_str(), out, sizeof out));
+  EXPECT_STREQ(out, "");
+  std::string longFolder(250, 'q');
+  EXPECT_FALSE(BuildStagingFolderPath(longFolder.c_str(), out, sizeof out));
+  EXPECT_STREQ(out, "");
 }
 
 TEST(CopyPaths, SourceAndFileListBelowTheDiscFolder) {
