@@ -1,7 +1,8 @@
 // The paths of an installation, refused rather than cut: the root folder and the run's folders filled
 // from it, the subfolders the description names, the staging folder and where the staged set files and the
 // disc lists land, where a file line's target lands and which targets the copy engine refuses to write,
-// and the installed system's command line (the one path, unquoted, no arguments).
+// the installed system's command line (the one path, unquoted, no arguments), and a font's path inside the
+// fonts folder.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -248,4 +249,32 @@ TEST(InstalledSystemCommandLine, LongProgramFolderIsNotCut) {
   const std::string program = "C:\\" + std::string(240, 'r') + "\\QuarnWin32\\";
   ASSERT_EQ(program.size(), 255u);
   EXPECT_EQ(InstalledSystemCommandLine(program.c_str()), program + "QuarnWin32.exe");
+}
+
+TEST(FontPath, StaysInsideTheFontsFolder) {
+  struct Case {
+    const char* file;
+    bool ok;
+    const char* path;
+  } cases[] = {
+      {"QuarnIso.ttf", true, "C:\\windows\\Fonts\\QuarnIso.ttf"},
+      {"Quarn Iso 2.ttf", true, "C:\\windows\\Fonts\\Quarn Iso 2.ttf"},
+      {"a..b.ttf", true, "C:\\windows\\Fonts\\a..b.ttf"},
+      {"Sub\\Q.ttf", true, "C:\\windows\\Fonts\\Sub\\Q.ttf"},
+      {"", false, ""},
+      {"..\\system32\\evil.ttf", false, ""},
+      {"Sub\\..\\..\\evil.ttf", false, ""},
+      {"../evil.ttf", false, ""},
+      {"\\evil.ttf", false, ""},
+      {"C:\\evil.ttf", false, ""},
+      {"..", false, ""},
+      {"Sub\\.. \\evil.ttf", false, ""},  // Windows drops the blank: still a climb
+  };
+  for (const Case& c : cases) {
+    char out[256] = "x";
+    EXPECT_EQ(BuildFontPath("C:\\windows", c.file, out, sizeof out), c.ok) << c.file;
+    EXPECT_STREQ(out, c.path) << c.file;
+  }
+  char out[256];
+  EXPECT_FALSE(BuildFontPath("C:\\windows", std::string(240, 'f').c_str(), out, sizeof out));
 }
