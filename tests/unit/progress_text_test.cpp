@@ -41,4 +41,10 @@ TEST(ProgressText, ActivityFramesCycle) {
   for (int i = 0; i < 7; ++i) EXPECT_STREQ(ActivityFrame(i), expected[i]) << i;
 }
 
+TEST(CopyProgress, SpinnerOrderRepeatsAfterFiveFrames) {
+  // The copy engine shows frame 0 after a file's first full block, frame 1 after its second, ...
+  const char* expected[] = {"|", "/", "-", "\\", "", "|", "/"};
+  for (int i = 0; i < 7; ++i) EXPECT_STREQ(ActivityFrame(i), expected[i]) << "frame " << i;
+}
+
 }  // namespace
