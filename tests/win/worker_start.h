@@ -1,0 +1,22 @@
+// A thread procedure that records how a worker thread begins: the priority its first instruction runs at
+// and whether the installation already counted a worker as running then (-100 and -1 until a thread has
+// run it).
+#pragma once
+#include <windows.h>
+
+#include <atomic>
+
+#include "state/install_state_win.h"
+
+namespace quarn_test {
+
+inline std::atomic<int> g_seenPriority{-100};
+inline std::atomic<int> g_seenRunning{-1};
+
+inline DWORD WINAPI RecordStart(LPVOID) {
+  g_seenPriority = GetThreadPriority(GetCurrentThread());
+  g_seenRunning = g_state.flags.workerRunning.load();
+  return 0;
+}
+
+}  // namespace quarn_test
