@@ -1,12 +1,10 @@
 // The command line: switches in any case, values as written, quotes, every error as data with the token
-// it is about, the first error kept; and the exit-code table (distinct codes, names, lookup).
+// it is about, the first error kept.
 #include <gtest/gtest.h>
 
-#include <set>
 #include <string>
 
 #include "app/command_line.h"
-#include "app/exit_codes.h"
 
 namespace {
 
@@ -137,31 +135,6 @@ TEST(CommandLine, NullTextIsNoSwitch) {
   ParseCommandLine(nullptr, &line);
   EXPECT_FALSE(line.any);
   EXPECT_EQ(line.error, CommandLineError::kNone);
-}
-
-TEST(ExitCodes, AreDistinctNumberedInOrderAndNamed) {
-  std::set<int> codes;
-  std::set<std::string> names;
-  for (int i = 0; i < kExitCodeCount; ++i) {
-    const ExitCodeInfo& e = kExitCodes[i];
-    EXPECT_EQ(static_cast<int>(e.code), i) << e.name;  // the README's table is in this order
-    codes.insert(static_cast<int>(e.code));
-    names.insert(e.name);
-    EXPECT_GT(std::string(e.meaning).size(), 5u);
-    EXPECT_EQ(FindExitCode(static_cast<int>(e.code)), &e);
-  }
-  EXPECT_EQ(codes.size(), static_cast<size_t>(kExitCodeCount));
-  EXPECT_EQ(names.size(), static_cast<size_t>(kExitCodeCount));
-  EXPECT_EQ(FindExitCode(-1), nullptr);
-  EXPECT_EQ(FindExitCode(kExitCodeCount), nullptr);
-  // Every bad end has its own code, none of them 0.
-  const ExitCode ends[] = {ExitCode::kCancelled,      ExitCode::kNoConnection,    ExitCode::kDescriptionMissing,
-                           ExitCode::kPathTooLong,    ExitCode::kFileFailed,      ExitCode::kFileUnverified,
-                           ExitCode::kNotEnoughSpace, ExitCode::kInstalledWithErrors, ExitCode::kBadCommandLine};
-  std::set<int> distinct;
-  for (ExitCode e : ends) distinct.insert(static_cast<int>(e));
-  EXPECT_EQ(distinct.size(), sizeof ends / sizeof ends[0]);
-  EXPECT_EQ(distinct.count(0), 0u);
 }
 
 }  // namespace

@@ -47,19 +47,6 @@ TEST(DescriptionNames, SectionsFoldersListsAndKeys) {
   EXPECT_STREQ(kPartNames[kHelp], "Help");
 }
 
-TEST(DescriptionPath, ParentSegmentsAreFound) {
-  struct Case {
-    const char* path;
-    bool climbs;
-  } cases[] = {
-      {"\\QuarnWin32\\a.exe", false}, {"\\a..b\\c", false},   {"\\.\\a", false},     {"\\..a\\b", false},
-      {"\\..\\a", true},              {"\\a\\..", true},       {"..", true},          {"\\a/../b", true},
-      {"\\a\\...\\b", true},          {"\\a\\.. \\b", true},   {"\\a\\. .\\b", true}, {"", false},
-      {"\\\\", false},
-  };
-  for (const Case& c : cases) EXPECT_EQ(ContainsParentSegment(c.path), c.climbs) << c.path;
-}
-
 namespace {
 const char* Name(FileLineStatus s) {
   switch (s) {
@@ -214,35 +201,4 @@ TEST(ProgramManagerCommand, GroupNameOfCreateGroup) {
     EXPECT_EQ(name, c.name) << c.command;
   }
   EXPECT_EQ(ParseGroupCommand(nullptr, nullptr), GroupCommand::kNotCreateGroup);
-}
-
-// The Program Manager joins group and item names to its own folder and resolves a ".." that begins a
-// name or a component into the folder above it, whatever follows the two dots (seen with Wine's
-// service: "..x" became a folder beside the programs folder). Such commands are not sent.
-TEST(ProgramManagerCommand, NamesLeavingTheProgramsFolderAreFound) {
-  struct Case {
-    const char* command;
-    bool leaves;
-  } cases[] = {
-      {"[CreateGroup(QuarnCAD 9.20 Demo)]", false},
-      {"[AddItem(V:\\V92Demo\\QuarnWin32\\QuarnWin32.exe,QuarnCAD 9.20)]", false},
-      {"[AddItem(C:\\windows\\hh.exe V:\\r\\Help\\a.chm,S\xfag\xf3...)]", false},  // dots inside a name
-      {"[CreateGroup(Sub\\Group)]", false},
-      {"[CreateGroup(. .\\x)]", false},
-      {"[ShowGroup(QuarnCAD,1)]", false},
-      {"[CreateGroup(..)]", true},
-      {"[CreateGroup(..\\..\\x)]", true},
-      {"[CreateGroup(..x)]", true},
-      {"[CreateGroup(...)]", true},
-      {"[CreateGroup(  ..x)]", true},
-      {"[CreateGroup(\"..x\")]", true},
-      {"[CreateGroup(Sub\\..\\..\\x)]", true},
-      {"[CreateGroup(Sub/..x)]", true},
-      {"[AddItem(a.exe,..\\Item)]", true},
-      {"[AddItem(a.exe, ..Item)]", true},
-      {"[AddItem(..\\a.exe,Item)]", true},
-      {"[CreateGroup(A)][ShowGroup(..x,1)]", true},
-      {"", false},
-  };
-  for (const Case& c : cases) EXPECT_EQ(LeavesProgramManagerFolder(c.command), c.leaves) << c.command;
 }

@@ -1,10 +1,11 @@
+// The installation record's data: the installation time's text and the record's key below the maker's key,
+// refused rather than cut.
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
 
 #include "install/registry.h"
-#include "layout/install_layout.h"
 
 TEST(InstalledTime, FormatsYearMonthDayAndTimeWithLeadingZeros) {
   struct Case {
@@ -42,45 +43,4 @@ TEST(RecordKey, IsBelowTheMakersKeyOrNotWrittenWhenTooLong) {
   // 19 bytes of prefix + 236 = 255 characters fit exactly; one more would be cut, so it is refused.
   EXPECT_TRUE(BuildRecordKeyPath(std::string(236, 'a').c_str(), out, sizeof out));
   EXPECT_FALSE(BuildRecordKeyPath(std::string(237, 'a').c_str(), out, sizeof out));
-}
-
-TEST(RootFolder, IsDriveLetterColonBackslashRoot) {
-  struct Case {
-    int drive;
-    const char* root;
-    bool ok;
-    const char* folder;
-    const char* program;
-  } cases[] = {
-      {1, "V92Demo", true, "A:\\V92Demo", "A:\\V92Demo\\QuarnWin32\\"},
-      {20, "Quarn Demo", true, "T:\\Quarn Demo", "T:\\Quarn Demo\\QuarnWin32\\"},
-      {26, "X", true, "Z:\\X", "Z:\\X\\QuarnWin32\\"},
-      {0, "X", false, "", ""},  // no drive chosen
-      {27, "X", false, "", ""},
-  };
-  for (const Case& c : cases) {
-    char folder[256];
-    RunPaths paths;
-    EXPECT_EQ(BuildRootFolderPath(c.drive, c.root, folder, sizeof folder), c.ok) << c.drive;
-    EXPECT_EQ(FillRunFolders(c.drive, c.root, &paths), c.ok) << c.drive;
-    EXPECT_STREQ(paths.rootFolder, c.folder);
-    EXPECT_STREQ(paths.programFolder, c.program);
-    if (c.ok) {
-      EXPECT_STREQ(folder, c.folder);
-      EXPECT_EQ(std::string(paths.stagingFolder), std::string(c.program) + "Install\\");
-    }
-  }
-}
-
-TEST(RootFolder, RunFoldersFitTheBufferOrAreAllEmpty) {
-  // The staging folder "C:\" + root + "\QuarnWin32\Install\" is the longest: 255 characters with a root of
-  // 232, the buffer's limit. One more leaves all three empty, never a cut path.
-  RunPaths paths;
-  ASSERT_TRUE(FillRunFolders(3, std::string(232, 'r').c_str(), &paths));
-  EXPECT_EQ(strlen(paths.stagingFolder), 255u);
-  EXPECT_FALSE(FillRunFolders(3, std::string(233, 'r').c_str(), &paths));
-  EXPECT_STREQ(paths.rootFolder, "");
-  EXPECT_STREQ(paths.programFolder, "");
-  EXPECT_STREQ(paths.stagingFolder, "");
-  EXPECT_FALSE(FillRunFolders(3, nullptr, &paths));
 }

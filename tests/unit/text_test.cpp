@@ -1,5 +1,8 @@
+// The bounded text helpers: a copy or an append that fits or says it was cut, FillText's blanks taken in
+// order as text, and the decimal reader.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstring>
 
 #include "base/text.h"
@@ -49,4 +52,17 @@ TEST(FillText, BlanksTakeTheValuesInOrderAsText) {
   for (const auto& c : cases) {
     EXPECT_EQ(FillText(c.format, c.values), c.expected) << c.what;
   }
+}
+
+TEST(ProgressText, DecimalNumbers) {
+  struct Case {
+    const char* text;
+    int64_t value;
+  } cases[] = {
+      {"12", 12},        {"12abc", 12},  {"  42", 42},  {"-7", -7},
+      {"+8", 8},         {"abc", 0},     {"", 0},       {" - 3", 0},
+      {"0012", 12},      {"4294967296", 4294967296LL},
+      {"99999999999999999999999", INT64_MAX},
+  };
+  for (const Case& c : cases) EXPECT_EQ(ParseDecimal(c.text), c.value) << c.text;
 }

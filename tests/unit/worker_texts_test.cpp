@@ -1,5 +1,6 @@
+// The worker's texts: the no-connection message with the site's name inserted as text, never past its
+// buffer.
 #include "app/worker_texts.h"
-#include "layout/install_layout.h"
 
 #include <gtest/gtest.h>
 
@@ -25,27 +26,4 @@ TEST(NoConnectionText, NeverOverrunsASmallBuffer) {
   EXPECT_FALSE(BuildNoConnectionText(out, 20, "www.quarnsoft.hu"));
   EXPECT_EQ(std::string(out).size(), 19u);
   EXPECT_EQ(out[23], 'Z');
-}
-
-TEST(StagingPaths, BelowTheProgramFolder) {
-  char out[256];
-  ASSERT_TRUE(BuildStagingFolderPath("T:\\V92Demo\\QuarnWin32\\", out, sizeof out));
-  EXPECT_STREQ(out, "T:\\V92Demo\\QuarnWin32\\Install\\");
-  ASSERT_TRUE(BuildDescriptionPath("T:\\V92Demo\\QuarnWin32\\", out, sizeof out));
-  EXPECT_STREQ(out, "T:\\V92Demo\\QuarnWin32\\Install\\Disc_01\\Install.ini");
-}
-
-TEST(StagingPaths, APathThatDoesNotFitIsRefusedNotCut) {
-  // "Install\Disc_01\Install.ini" is 27 characters: a program folder of 228 fits exactly in 256 bytes.
-  std::string program(227, 'p');
-  program += '\\';
-  char out[256] = "old";
-  ASSERT_TRUE(BuildDescriptionPath(program.c_str(), out, sizeof out));
-  EXPECT_EQ(std::string(out).size(), 255u);
-  program.insert(0, "p");
-  EXPECT_FALSE(BuildDescriptionPath(program.c_str(), out, sizeof out));
-  EXPECT_STREQ(out, "");
-  std::string longFolder(250, 'q');
-  EXPECT_FALSE(BuildStagingFolderPath(longFolder.c_str(), out, sizeof out));
-  EXPECT_STREQ(out, "");
 }

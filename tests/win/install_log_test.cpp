@@ -1,5 +1,5 @@
 // The installation log's files under the platform: where they are, what they hold, that they are closed
-// at the end; and the registry writes' lines in it (a refused write names its error).
+// at the end.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -7,38 +7,14 @@
 #include <string>
 
 #include "base/install_log_win.h"
-#include "install/registry_win.h"
+#include "install_log_fixture.h"
 #include "test_files.h"
 
 namespace {
 
 using quarn_test::FileBytes;
+using quarn_test::InstallLog;
 using quarn_test::PathExists;
-
-class InstallLog : public ::testing::Test {
- protected:
-  void SetUp() override {
-    char temp[MAX_PATH];
-    ASSERT_GT(GetTempPathA(sizeof temp, temp), 0u);
-    temp_ = temp;
-    folder_ = temp_ + "quarn_log_" + std::to_string(GetCurrentProcessId());
-    quarn_test::RemoveTree(folder_);
-    ASSERT_TRUE(quarn_test::MakeDirs(folder_ + "\\staging"));
-    copy_ = folder_ + "\\copy.log";
-  }
-  void TearDown() override {
-    LogEnd("test over");  // the log is process-wide: no other test may find it open
-    quarn_test::RemoveTree(folder_);
-  }
-  // Opened without sharing, which fails while the log holds the file.
-  static bool Held(const std::string& path) {
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_SHARING_VIOLATION;
-    CloseHandle(h);
-    return false;
-  }
-  std::string temp_, folder_, copy_;
-};
 
 TEST_F(InstallLog, MovesWithItsLinesKeepsTheCopyAndClosesBothAtTheEnd) {
   OpenInstallLog(copy_.c_str());
@@ -101,28 +77,6 @@ TEST_F(InstallLog, MovedTwiceCarriesEveryLineAndANewRunStartsEmpty) {
   const std::string next = FileBytes(staging + "\\QuarnInstall.log");
   EXPECT_NE(next.find(" next run\r\n"), std::string::npos) << next;
   EXPECT_EQ(next.find(" line "), std::string::npos) << "nothing of the run before\n" << next;
-}
-
-// Each write's line, in the form the log reader sees; a refusal is never logged as a value written.
-TEST_F(InstallLog, RegistryWritesNameTheirRefusal) {
-  const std::string key = "Software\\QuarnTestLog" + std::to_string(GetCurrentProcessId());
-  const HKEY bogus = reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(0x7ff0));  // not a key of this process
-  OpenInstallLog(copy_.c_str());
-  ASSERT_EQ(RegWriteString(HKEY_LOCAL_MACHINE, key.c_str(), "Name", "value"), ERROR_SUCCESS);
-  ASSERT_EQ(RegWriteDword(HKEY_LOCAL_MACHINE, key.c_str(), "Size", 42), ERROR_SUCCESS);
-  ASSERT_NE(RegWriteString(bogus, "Sub", "Name", "lost"), ERROR_SUCCESS);
-  ASSERT_NE(RegWriteDword(bogus, "Sub", "Size", 7), ERROR_SUCCESS);
-  LogEnd("end");
-  RegDeleteKeyA(HKEY_LOCAL_MACHINE, key.c_str());
-
-  const std::string text = FileBytes(copy_);
-  const std::string lines[] = {
-      "registry HKLM\\" + key + " [Name] = \"value\"\r\n",
-      "registry HKLM\\" + key + " [Size] = 42 (DWORD)\r\n",
-      "registry HK?\\Sub [Name] = \"lost\" (refused, error 6)\r\n",
-      "registry HK?\\Sub [Size] = 7 (DWORD) (refused, error 6)\r\n",
-  };
-  for (const std::string& line : lines) EXPECT_NE(text.find(" " + line), std::string::npos) << line << "\n" << text;
 }
 
 }  // namespace

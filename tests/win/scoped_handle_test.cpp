@@ -1,18 +1,15 @@
 // The handle owners: each closes what it holds exactly once, at the end of its scope or on reset, hands
 // it over on a move without closing it, and closes nothing once released or when it holds the kind's
-// empty value. The scoped lock holds its critical section exactly while its scope runs, whichever way the
-// scope is left. "Closed" is seen from outside: a file opened without sharing can be opened again, a
+// empty value. "Closed" is seen from outside: a file opened without sharing can be opened again, a
 // closed registry key, event or search answers as an invalid handle.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
 #include <string>
-#include <thread>
 #include <utility>
 
 #include "base/scoped_handle_win.h"
-#include "base/scoped_lock_win.h"
 #include "test_files.h"
 
 namespace {
@@ -140,39 +137,6 @@ TEST_F(ScopedHandles, KeysEventsAndSearchesAreClosedAtTheEndOfTheirScope) {
   SetLastError(0);
   EXPECT_FALSE(FindNextFileA(search, &found));
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
-}
-
-// Whether another thread can enter the section now (a critical section is re-entrant for its owner, so
-// only another thread sees it held).
-bool FreeForAnotherThread(CRITICAL_SECTION& section) {
-  bool entered = false;
-  std::thread other([&] {
-    entered = TryEnterCriticalSection(&section) != FALSE;
-    if (entered) LeaveCriticalSection(&section);
-  });
-  other.join();
-  return entered;
-}
-
-// Leaves through an early return while the lock is held.
-int HeldUntilReturn(CRITICAL_SECTION& section, bool early, bool* heldInside) {
-  ScopedLock held(section);
-  *heldInside = !FreeForAnotherThread(section);
-  if (early) return 1;
-  return 0;
-}
-
-TEST(ScopedLock, HeldForItsScopeAndLeftOnEveryWayOut) {
-  CRITICAL_SECTION section;
-  InitializeCriticalSection(&section);
-  ASSERT_TRUE(FreeForAnotherThread(section));
-  for (bool early : {false, true}) {
-    bool heldInside = false;
-    HeldUntilReturn(section, early, &heldInside);
-    EXPECT_TRUE(heldInside) << (early ? "early return" : "end of scope");
-    EXPECT_TRUE(FreeForAnotherThread(section)) << (early ? "early return" : "end of scope");
-  }
-  DeleteCriticalSection(&section);
 }
 
 }  // namespace

@@ -16,10 +16,10 @@
 
 #include "state/install_state_win.h"
 #include "app/web_dialog_win.h"
-#include "app/worker_win.h"
 #include "app/worker_texts.h"
 #include "build_config.h"
 #include "resource.h"
+#include "worker_start.h"
 
 namespace {
 
@@ -238,13 +238,9 @@ TEST(AnimationClips, TheAnimationControlOpensEachOne) {
 }
 
 // ---- the worker thread start ---------------------------------------------------------------------------
-std::atomic<int> g_seenPriority{-100};
-std::atomic<int> g_seenRunning{-1};
-DWORD WINAPI RecordStart(LPVOID) {
-  g_seenPriority = GetThreadPriority(GetCurrentThread());
-  g_seenRunning = g_state.flags.workerRunning.load();
-  return 0;
-}
+using quarn_test::g_seenPriority;
+using quarn_test::g_seenRunning;
+using quarn_test::RecordStart;
 
 bool WaitUntil(const std::function<bool()>& condition, DWORD ms = 15000) {
   DWORD start = GetTickCount();
@@ -262,23 +258,6 @@ TEST(StartWorker, BelowNormalPriorityAndCountedAsRunningFromTheStart) {
   EXPECT_EQ(g_seenPriority, THREAD_PRIORITY_BELOW_NORMAL);
   EXPECT_EQ(g_seenRunning, 1);
   ResetInstallState();
-}
-
-// The silent run starts its worker through CreateWorkerThread too: suspended (nothing runs before the
-// caller resumes it) and already at below-normal priority when its first instruction runs.
-TEST(CreateWorkerThread, SuspendedAtBelowNormalPriority) {
-  g_seenPriority = -100;
-  HANDLE thread = CreateWorkerThread(RecordStart, nullptr);
-  ASSERT_NE(thread, nullptr);
-  EXPECT_EQ(GetThreadPriority(thread), THREAD_PRIORITY_BELOW_NORMAL);
-  // Suspended once: suspending it again reports a count of 1 (0 for a thread already running).
-  EXPECT_EQ(SuspendThread(thread), 1u);
-  EXPECT_EQ(ResumeThread(thread), 2u);
-  EXPECT_EQ(g_seenPriority, -100);
-  EXPECT_EQ(ResumeThread(thread), 1u);
-  EXPECT_EQ(WaitForSingleObject(thread, 15000), WAIT_OBJECT_0);
-  EXPECT_EQ(g_seenPriority, THREAD_PRIORITY_BELOW_NORMAL);
-  CloseHandle(thread);
 }
 
 // ---- the dialog with its worker ------------------------------------------------------------------------

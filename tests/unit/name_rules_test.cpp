@@ -1,3 +1,6 @@
+// The rules that keep every name from a set inside its folder: a path that climbs out of it is found, the
+// root folder is one folder below the drive's top, a server name stays inside its disc folder, and a
+// Program Manager command that would leave the Program Manager's folder is found.
 // Names Windows does not take as written (devices, streams, trailing dots and blanks) are refused wherever
 // a set names a file or a folder, like "..": server names, file line sources and targets, folders, the
 // root, fonts and the desktop link.
@@ -154,4 +157,73 @@ TEST(ReservedWindowsNames, RefusedAsFonts) {
     EXPECT_EQ(IsFontFileInsideFontsFolder(c.font), c.ok) << c.font;
     EXPECT_EQ(BuildFontPath("C:\\windows", c.font, out, sizeof out), c.ok) << c.font;
   }
+}
+
+TEST(RootFolderName, OnlyOneFolderBelowTheDriveTop) {
+  struct Case {
+    const char* name;
+    bool plain;
+  } const cases[] = {
+      {"V92Demo", true},       {"Quarn CAD 9.2", true}, {".hidden", true},  {"a.b", true},
+      {"", false},             {".", false},            {"..", false},      {"...", false},
+      {". .", false},          {"..\\Windows", false},  {"a\\b", false},    {"a/b", false},
+      {"C:", false},           {"\\", false},           {"x:y", false},
+  };
+  for (const Case& c : cases) EXPECT_EQ(IsPlainFolderName(c.name), c.plain) << "[" << c.name << "]";
+}
+
+TEST(ServerName, SafeOnlyInsideTheDiscFolder) {
+  const char* safe[] = {"a.txt", "quarnex_32.exe", "Help\\guide.hlp", "a\\b\\c.d", "x..y",
+                        "..a", "\xE1rv\xED.txt"};
+  for (const char* n : safe) EXPECT_TRUE(IsSafeServerName(n)) << n;
+  const char* unsafe[] = {"",        "..",         "..\\x",     "a\\..\\..\\x", "a\\..",   ".",
+                          ".\\a",    "...",        "C:\\x",     "C:x",          "a:b",     "\\x",
+                          "\\\\srv\\share\\x", "a\\\\b", "a\\", "../x", "a/b",  "a*b",     "a?b",
+                          "a|b",     "a<b",        "a>b",       "a\"b",         ". .",     "a\\. \\b",
+                          "a\tb",   "file.",      "file ",     "CON",          "Help\\nul.txt"};
+  for (const char* n : unsafe) EXPECT_FALSE(IsSafeServerName(n)) << n;
+}
+
+TEST(DescriptionPath, ParentSegmentsAreFound) {
+  struct Case {
+    const char* path;
+    bool climbs;
+  } cases[] = {
+      {"\\QuarnWin32\\a.exe", false}, {"\\a..b\\c", false},   {"\\.\\a", false},     {"\\..a\\b", false},
+      {"\\..\\a", true},              {"\\a\\..", true},       {"..", true},          {"\\a/../b", true},
+      {"\\a\\...\\b", true},          {"\\a\\.. \\b", true},   {"\\a\\. .\\b", true}, {"", false},
+      {"\\\\", false},
+  };
+  for (const Case& c : cases) EXPECT_EQ(ContainsParentSegment(c.path), c.climbs) << c.path;
+}
+
+// The Program Manager joins group and item names to its own folder and resolves a ".." that begins a
+// name or a component into the folder above it, whatever follows the two dots (seen with Wine's
+// service: "..x" became a folder beside the programs folder). Such commands are not sent.
+TEST(ProgramManagerCommand, NamesLeavingTheProgramsFolderAreFound) {
+  struct Case {
+    const char* command;
+    bool leaves;
+  } cases[] = {
+      {"[CreateGroup(QuarnCAD 9.20 Demo)]", false},
+      {"[AddItem(V:\\V92Demo\\QuarnWin32\\QuarnWin32.exe,QuarnCAD 9.20)]", false},
+      {"[AddItem(C:\\windows\\hh.exe V:\\r\\Help\\a.chm,S\xfag\xf3...)]", false},  // dots inside a name
+      {"[CreateGroup(Sub\\Group)]", false},
+      {"[CreateGroup(. .\\x)]", false},
+      {"[ShowGroup(QuarnCAD,1)]", false},
+      {"[CreateGroup(..)]", true},
+      {"[CreateGroup(..\\..\\x)]", true},
+      {"[CreateGroup(..x)]", true},
+      {"[CreateGroup(...)]", true},
+      {"[CreateGroup(  ..x)]", true},
+      {"[CreateGroup(\"..x\")]", true},
+      {"[CreateGroup(Sub\\..\\..\\x)]", true},
+      {"[CreateGroup(Sub/..x)]", true},
+      {"[AddItem(a.exe,..\\Item)]", true},
+      {"[AddItem(a.exe, ..Item)]", true},
+      {"[AddItem(..\\a.exe,Item)]", true},
+      {"[CreateGroup(A)][ShowGroup(..x,1)]", true},
+      {"", false},
+  };
+  for (const Case& c : cases) EXPECT_EQ(LeavesProgramManagerFolder(c.command), c.leaves) << c.command;
 }

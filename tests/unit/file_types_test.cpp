@@ -1,39 +1,10 @@
-// The data the font, file type and shortcut steps carry out: font paths, registry writes, link paths.
+// The registry writes of the file type step: the four keys of an entry, the open command quoting a program
+// path with a blank, and what would be cut left out.
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "install/file_types.h"
-#include "install/fonts.h"
-#include "install/shortcut.h"
-
-TEST(FontPath, StaysInsideTheFontsFolder) {
-  struct Case {
-    const char* file;
-    bool ok;
-    const char* path;
-  } cases[] = {
-      {"QuarnIso.ttf", true, "C:\\windows\\Fonts\\QuarnIso.ttf"},
-      {"Quarn Iso 2.ttf", true, "C:\\windows\\Fonts\\Quarn Iso 2.ttf"},
-      {"a..b.ttf", true, "C:\\windows\\Fonts\\a..b.ttf"},
-      {"Sub\\Q.ttf", true, "C:\\windows\\Fonts\\Sub\\Q.ttf"},
-      {"", false, ""},
-      {"..\\system32\\evil.ttf", false, ""},
-      {"Sub\\..\\..\\evil.ttf", false, ""},
-      {"../evil.ttf", false, ""},
-      {"\\evil.ttf", false, ""},
-      {"C:\\evil.ttf", false, ""},
-      {"..", false, ""},
-      {"Sub\\.. \\evil.ttf", false, ""},  // Windows drops the blank: still a climb
-  };
-  for (const Case& c : cases) {
-    char out[256] = "x";
-    EXPECT_EQ(BuildFontPath("C:\\windows", c.file, out, sizeof out), c.ok) << c.file;
-    EXPECT_STREQ(out, c.path) << c.file;
-  }
-  char out[256];
-  EXPECT_FALSE(BuildFontPath("C:\\windows", std::string(240, 'f').c_str(), out, sizeof out));
-}
 
 namespace {
 std::string Describe(const DefaultValueWrite* w, int n) {
@@ -114,32 +85,4 @@ TEST(FileTypeWrites, LeaveOutWhatWouldBeCut) {
   EXPECT_EQ(Describe(w, n),
             "Software\\Classes\\.qdw = C\nSoftware\\Classes\\C = C\n"
             "Software\\Classes\\C\\DefaultIcon = T:\\R\\QuarnWin32\\Q.ico\n");
-}
-
-TEST(DesktopShortcut, LinkNamedAfterTheGroupPointsAtTheProgram) {
-  ShortcutPlan p;
-  ASSERT_TRUE(PlanDesktopShortcut("C:\\users\\u\\Desktop", "T:\\V92Demo\\QuarnWin32\\", "QuarnCAD Demo,1", &p));
-  EXPECT_STREQ(p.linkPath, "C:\\users\\u\\Desktop\\QuarnCAD Demo,1.lnk");
-  EXPECT_STREQ(p.workingFolder, "T:\\V92Demo\\QuarnWin32");
-  EXPECT_STREQ(p.targetPath, "T:\\V92Demo\\QuarnWin32\\QuarnWin32.exe");
-}
-
-TEST(DesktopShortcut, RefusesNamesThatLeaveTheDesktop) {
-  struct Case {
-    const char* name;
-    bool ok;
-  } cases[] = {
-      {"QuarnCAD", true},       {"Quarn CAD 9.2, 1", true}, {"..Quarn", true},
-      {"", false},              {".", false},               {"..", false},
-      {"..\\Startup\\Q", false}, {"a/b", false},             {"Quarn: Demo", false},
-  };
-  for (const Case& c : cases) {
-    ShortcutPlan p;
-    EXPECT_EQ(IsPlainLinkName(c.name), c.ok) << c.name;
-    EXPECT_EQ(PlanDesktopShortcut("C:\\D", "C:\\R\\QuarnWin32\\", c.name, &p), c.ok) << c.name;
-  }
-  ShortcutPlan p;
-  // The program folder at the buffer's limit leaves no room for the program's name.
-  EXPECT_FALSE(PlanDesktopShortcut("C:\\D", ("C:\\" + std::string(240, 'r') + "\\QuarnWin32\\").c_str(), "Q", &p));
-  EXPECT_FALSE(PlanDesktopShortcut("C:\\D", "", "Q", &p));
 }

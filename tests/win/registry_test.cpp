@@ -1,5 +1,6 @@
 // The installation record and the registry operations, against the real registry of the test prefix
-// (HKEY_LOCAL_MACHINE is writable without elevation under Wine).
+// (HKEY_LOCAL_MACHINE is writable without elevation under Wine); and the registry writes' lines in the
+// installation log (a refused write names its error).
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -11,8 +12,10 @@
 #include <utility>
 #include <vector>
 
+#include "base/install_log_win.h"
 #include "state/install_state_win.h"
 #include "install/registry_win.h"
+#include "install_log_fixture.h"
 #include "staged_description.h"
 #include "test_files.h"
 
@@ -323,4 +326,26 @@ TEST_F(RegistryOperations, DwordValuesAreStoredAsFourBytesOfTypeDword) {
     EXPECT_EQ(size, sizeof(DWORD)) << want.first;
     EXPECT_EQ(data, want.second) << want.first;
   }
+}
+
+// Each write's line, in the form the log reader sees; a refusal is never logged as a value written.
+TEST_F(InstallLog, RegistryWritesNameTheirRefusal) {
+  const std::string key = "Software\\QuarnTestLog" + std::to_string(GetCurrentProcessId());
+  const HKEY bogus = reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(0x7ff0));  // not a key of this process
+  OpenInstallLog(copy_.c_str());
+  ASSERT_EQ(RegWriteString(HKEY_LOCAL_MACHINE, key.c_str(), "Name", "value"), ERROR_SUCCESS);
+  ASSERT_EQ(RegWriteDword(HKEY_LOCAL_MACHINE, key.c_str(), "Size", 42), ERROR_SUCCESS);
+  ASSERT_NE(RegWriteString(bogus, "Sub", "Name", "lost"), ERROR_SUCCESS);
+  ASSERT_NE(RegWriteDword(bogus, "Sub", "Size", 7), ERROR_SUCCESS);
+  LogEnd("end");
+  RegDeleteKeyA(HKEY_LOCAL_MACHINE, key.c_str());
+
+  const std::string text = FileBytes(copy_);
+  const std::string lines[] = {
+      "registry HKLM\\" + key + " [Name] = \"value\"\r\n",
+      "registry HKLM\\" + key + " [Size] = 42 (DWORD)\r\n",
+      "registry HK?\\Sub [Name] = \"lost\" (refused, error 6)\r\n",
+      "registry HK?\\Sub [Size] = 7 (DWORD) (refused, error 6)\r\n",
+  };
+  for (const std::string& line : lines) EXPECT_NE(text.find(" " + line), std::string::npos) << line << "\n" << text;
 }
