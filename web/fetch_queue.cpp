@@ -5,6 +5,25 @@ int TransfersFor(size_t files, bool listHashed, int limit) {
   return files < static_cast<size_t>(limit) ? static_cast<int>(files) : limit;
 }
 
+std::vector<FetchBatch> PlanBatches(const std::vector<uint64_t>& sizes, bool listHashed, int limit, uint64_t large) {
+  std::vector<FetchBatch> batches;
+  if (sizes.empty()) return batches;
+  if (!listHashed) {
+    batches.push_back(FetchBatch{0, sizes.size(), 1});
+    return batches;
+  }
+  size_t begin = 0;
+  for (size_t i = 0; i <= sizes.size(); ++i) {
+    const bool isLarge = i < sizes.size() && sizes[i] >= large;
+    if (i == sizes.size() || isLarge) {
+      if (i > begin) batches.push_back(FetchBatch{begin, i, TransfersFor(i - begin, true, limit)});
+      if (isLarge) batches.push_back(FetchBatch{i, i + 1, 1});
+      begin = i + 1;
+    }
+  }
+  return batches;
+}
+
 bool FetchQueue::Take(size_t* index) {
   std::lock_guard<std::mutex> held(lock_);
   if (stopped_ || failed_ || next_ >= count_) return false;

@@ -4,7 +4,9 @@
 // start next; every call may come from any of them.
 #pragma once
 #include <cstddef>
+#include <cstdint>
 #include <mutex>
+#include <vector>
 
 #include "web/parallel_limit.h"
 
@@ -16,6 +18,23 @@ static_assert(kParallelTransfers >= 1 && kParallelTransfers <= 16, "QUARN_PARALL
 // order: every file it names is checked against its hash whichever connection brought it. A list without
 // it is fetched one file after the other, as the list names them.
 int TransfersFor(size_t files, bool listHashed, int limit = kParallelTransfers);
+
+// A file of at least this many bytes is fetched on its own: its transfer takes many round trips anyway,
+// and several large files at once only share the link, the disk and the hashing between them.
+constexpr uint64_t kLargeFileBytes = 4 * 512000;
+
+// A run of a disc's files fetched together: [begin, end) of the list, `transfers` of them at once.
+struct FetchBatch {
+  size_t begin;
+  size_t end;
+  int transfers;
+};
+
+// The batches of a disc's files, in the list's order: without hash data one batch fetched one file after
+// the other; with it, each run of smaller files together (TransfersFor) and each large file alone.
+// sizes: each file's size from the hash data (ignored without it).
+std::vector<FetchBatch> PlanBatches(const std::vector<uint64_t>& sizes, bool listHashed,
+                                    int limit = kParallelTransfers, uint64_t large = kLargeFileBytes);
 
 // How one file of the batch ended.
 enum class FetchEnd { kStaged, kFailed, kDamaged };

@@ -58,7 +58,7 @@ struct BatchEnd {
 struct DiscBatch {
   WebDisplay* display;
   const FileToStage* common;  // the disc's folder and what its staging folder held
-  const std::vector<DiscFile>* files;
+  const DiscFile* files;      // the batch's files, handed out by index
   FetchQueue* queue;
 };
 
@@ -70,8 +70,8 @@ void RunTransfers(DiscBatch* batch) {
     if (g_state.flags.cancelRequested.load() != 0) batch->queue->Stop();
     if (!batch->queue->Take(&index)) return;
     FileToStage file = *batch->common;
-    file.fileName = (*batch->files)[index].name.c_str();
-    file.expected = (*batch->files)[index].expected;
+    file.fileName = batch->files[index].name.c_str();
+    file.expected = batch->files[index].expected;
     file.countProgress = true;
     const FileResult result = TransferSetFile(*batch->display, file);
     batch->queue->Finish(index, result == FileResult::kStaged   ? FetchEnd::kStaged
@@ -85,14 +85,14 @@ DWORD WINAPI TransferThread(LPVOID parameter) {
   return 0;
 }
 
-// Stages a disc's files with up to `transfers` of them in flight at once, each on its own connection
-// and with its own buffers; with one, strictly one after the other in the list's order. This thread
-// runs one of the transfers itself; the others run on threads of their own, made for the disc (a thread
-// that cannot be made leaves its share to the others).
-BatchEnd FetchDiscFiles(WebDisplay& display, const FileToStage& common, const std::vector<DiscFile>& files,
-                        int transfers) {
-  FetchQueue queue(files.size());
-  DiscBatch batch{&display, &common, &files, &queue};
+// Stages a batch of a disc's files with up to `transfers` of them in flight at once, each on its own
+// connection and with its own buffers; with one, strictly one after the other in the list's order. This
+// thread runs one of the transfers itself; the others run on threads of their own, made for the batch (a
+// thread that cannot be made leaves its share to the others).
+BatchEnd FetchFiles(WebDisplay& display, const FileToStage& common, const DiscFile* files, size_t count,
+                    int transfers) {
+  FetchQueue queue(count);
+  DiscBatch batch{&display, &common, files, &queue};
   std::vector<ScopedKernelHandle> threads;
   for (int i = 1; i < transfers; ++i) {
     ScopedKernelHandle thread(CreateThread(nullptr, 0, TransferThread, &batch, 0, nullptr));
@@ -102,7 +102,9 @@ BatchEnd FetchDiscFiles(WebDisplay& display, const FileToStage& common, const st
     }
     threads.push_back(std::move(thread));
   }
-  if (transfers > 1) LogEvent("download: %d files in flight at once", static_cast<int>(threads.size()) + 1);
+  if (transfers > 1) {
+    LogEvent("download: %d files, %d in flight at once", static_cast<int>(count), static_cast<int>(threads.size()) + 1);
+  }
   RunTransfers(&batch);
   for (const ScopedKernelHandle& thread : threads) WaitForSingleObject(thread.get(), INFINITE);
 
@@ -233,11 +235,17 @@ DownloadOutcome DownloadRun::DownloadInstallationSet(WebDisplay& display) {
       }
     }
     if (g_state.flags.cancelRequested.load() != 0) return cancelled;
-    const BatchEnd batch = FetchDiscFiles(display, file, files, TransfersFor(files.size(), verifier_.ListHashed()));
-    if (batch.cancelled) return cancelled;
-    if (batch.failed != nullptr) {
-      if (batch.end == FetchEnd::kDamaged) return Refused(display, SetRefusal::kDamaged, batch.failed->name.c_str());
-      return FileFailed(batch.failed->name.c_str());
+    std::vector<uint64_t> sizes;
+    for (const DiscFile& f : files) sizes.push_back(f.expected != nullptr ? f.expected->size : 0);
+    for (const FetchBatch& part : PlanBatches(sizes, verifier_.ListHashed())) {
+      if (g_state.flags.cancelRequested.load() != 0) return cancelled;
+      const BatchEnd batch =
+          FetchFiles(display, file, files.data() + part.begin, part.end - part.begin, part.transfers);
+      if (batch.cancelled) return cancelled;
+      if (batch.failed != nullptr) {
+        if (batch.end == FetchEnd::kDamaged) return Refused(display, SetRefusal::kDamaged, batch.failed->name.c_str());
+        return FileFailed(batch.failed->name.c_str());
+      }
     }
     // A Cancel pressed while the last files arrived ends the run before anything else is fetched.
     if (g_state.flags.cancelRequested.load() != 0) return cancelled;

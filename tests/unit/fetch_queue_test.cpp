@@ -1,5 +1,6 @@
-// How a disc's files are handed out to the transfers that run at once: how many run, the list's order,
-// the first failure ending the batch, Cancel, and every file handed out exactly once from several threads.
+// How a disc's files are handed out to the transfers that run at once: how many run, which go together
+// and which alone, the list's order, the first failure ending the batch, Cancel, and every file handed
+// out exactly once from several threads.
 #include "web/fetch_queue.h"
 
 #include <gtest/gtest.h>
@@ -47,6 +48,50 @@ TEST(Transfers, TheBuildSettingIsWithinItsBounds) {
   EXPECT_LE(kParallelTransfers, 16);
   EXPECT_EQ(TransfersFor(1000, true), kParallelTransfers);
   EXPECT_EQ(TransfersFor(1000, false), 1);
+}
+
+struct PlanCase {
+  const char* name;
+  std::vector<uint64_t> sizes;
+  bool hashed;
+  std::vector<FetchBatch> batches;
+};
+
+void PrintTo(const PlanCase& c, std::ostream* os) { *os << c.name; }
+
+class Plan : public ::testing::TestWithParam<PlanCase> {};
+
+TEST_P(Plan, SmallFilesTogetherLargeFilesAloneInTheListsOrder) {
+  const PlanCase& c = GetParam();
+  const std::vector<FetchBatch> got = PlanBatches(c.sizes, c.hashed, 4, 1000);
+  ASSERT_EQ(got.size(), c.batches.size());
+  for (size_t i = 0; i < got.size(); ++i) {
+    SCOPED_TRACE("batch " + std::to_string(i));
+    EXPECT_EQ(got[i].begin, c.batches[i].begin);
+    EXPECT_EQ(got[i].end, c.batches[i].end);
+    EXPECT_EQ(got[i].transfers, c.batches[i].transfers);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, Plan,
+    ::testing::Values(
+        PlanCase{"no_file", {}, true, {}},
+        PlanCase{"small_files_together", {10, 20, 30, 40, 50, 60}, true, {{0, 6, 4}}},
+        PlanCase{"unhashed_one_after_the_other", {10, 5000, 20, 30}, false, {{0, 4, 1}}},
+        PlanCase{"large_files_alone", {5000, 1000, 999999}, true, {{0, 1, 1}, {1, 2, 1}, {2, 3, 1}}},
+        PlanCase{"large_file_between_small_runs", {1, 2, 3, 4000, 5, 6}, true, {{0, 3, 3}, {3, 4, 1}, {4, 6, 2}}},
+        PlanCase{"just_below_large", {999, 999}, true, {{0, 2, 2}}},
+        PlanCase{"one_small_after_large", {1000, 7}, true, {{0, 1, 1}, {1, 2, 1}}}),
+    [](const ::testing::TestParamInfo<PlanCase>& i) { return std::string(i.param.name); });
+
+TEST(Plan, TheShippedLargeBoundIsSomeChunks) {
+  // The large set's 50 MB files go alone; the small set's 10 KB files together.
+  const std::vector<FetchBatch> got = PlanBatches({10240, 10240, 52428800, 10240}, true);
+  ASSERT_EQ(got.size(), 3u);
+  EXPECT_EQ(got[0].transfers, kParallelTransfers >= 2 ? 2 : 1);
+  EXPECT_EQ(got[1].transfers, 1);
+  EXPECT_EQ(got[2].transfers, 1);
 }
 
 // One step of a batch, played on one queue: take (expecting an index, or -1: nothing more), finish a
