@@ -2,7 +2,7 @@
 """Benchmarks of the installer against the physical limit, measured side by side in one run.
 
     bench/run.sh [--runs N] [--sets large,large-unverified,small,small-unverified,many] [--protocols http,https]
-                 [--rate BYTES] [--rtt MS] [--out FILE] [--quick]
+                 [--rate BYTES] [--rtt MS[,MS...]] [--keep] [--out FILE] [--quick]
 
 --quick: the small and the large set, one run, HTTP only (a few minutes). --rtt MS puts tools/netdelay
 between every client and nginx: each direction delayed by half the round trip, a new connection's first
@@ -470,14 +470,17 @@ def main():
     ap.add_argument("--rate", default="0",
                     help="limit every response to this many bytes per second (nginx limit_rate, e.g. 100m for a "
                          "link of about 800 Mbit/s); the bare loops fetch through the same limit")
-    ap.add_argument("--rtt", type=int, default=0,
+    ap.add_argument("--rtt", default="0",
                     help="a round trip of this many ms for every client (tools/netdelay between the clients and "
-                         "nginx; the bare loops go through it too)")
+                         "nginx; the bare loops go through it too); a comma-separated list measures each in turn")
+    ap.add_argument("--keep", action="store_true",
+                    help="keep the rows of the last results.json that this run does not measure again (same set, "
+                         "protocol, rate, round trip and kind of run), so that several runs fill one table")
     ap.add_argument("--out", default=os.path.join(SRC, "build", "bench", "performance-table.md"))
     a = ap.parse_args()
     global RATE, RTT_MS
     RATE = a.rate
-    RTT_MS = a.rtt
+    rtts = [int(v) for v in a.rtt.split(",")]
     if a.quick:
         a.runs, a.sets, a.protocols = 1, "small,large", "http"
     b = os.path.join(SRC, "build", "bench")
@@ -486,13 +489,14 @@ def main():
     dlls = installer_dlls(b)
     drive_dir = os.path.join(b, "drives", "t")
     results = []
+    kept = kept_rows(b) if a.keep else []
     started = time.time()
     for name in a.sets.split(","):
         tree = make_set(b, quarnset, name)
         disc = os.path.join(tree, "KelvaranDemo", "Disc_01")
         verified = os.path.exists(os.path.join(disc, "Sign.ini"))
         total_bytes = sum(os.path.getsize(os.path.join(disc, f)) for f in os.listdir(disc) if f.endswith(".dat"))
-        for proto in a.protocols.split(","):
+        for proto, RTT_MS in [(p, r) for p in a.protocols.split(",") for r in rtts]:
             https = proto == "https"
             state = serve(b, tree, https)
             try:
@@ -541,13 +545,33 @@ def main():
                     "floor_peak_mb_all": [round(x / 1024, 1) for x in r["floor_kb"]],
                     "load_average": {"min": min(r["load"]), "max": max(r["load"])},
                 })
-                write_results(b, a.out, results, started)
+                write_results(b, a.out, merged(kept, results), started)
                 print("bench: %s %s done (load %s): %s" % (name, proto, r["load"], json.dumps(
                     {k: v for k, v in results[-1].items() if k != "seconds"})), flush=True)
             finally:
                 stop_serving(state)
-    write_results(b, a.out, results, started)
+    write_results(b, a.out, merged(kept, results), started)
     print(open(a.out).read())
+
+
+def row_key(r):
+    return (r["set"], r["protocol"], r.get("rate", "0"), r.get("rtt_ms", 0), r.get("silent", False),
+            r.get("recorder_hooked", True))
+
+
+def kept_rows(b):
+    """The rows of the last results.json (--keep), or none."""
+    try:
+        with open(os.path.join(b, "results.json")) as f:
+            return json.load(f)["results"]
+    except (OSError, ValueError, KeyError):
+        return []
+
+
+def merged(kept, results):
+    """The kept rows this run did not measure again, then this run's rows."""
+    new = {row_key(r) for r in results}
+    return [r for r in kept if row_key(r) not in new] + results
 
 
 def write_results(b, out, results, started):

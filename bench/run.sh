@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs the benchmarks (not part of the test command): bench/run.sh [--quick] [--runs N] [--sets large,small,many]
-# [--protocols http,https]. --quick: the small and the large set, one run, HTTP (a few minutes).
+# [--protocols http,https] [--rate BYTES] [--rtt MS[,MS...]] [--keep]. --quick: the small and the large set,
+# one run, HTTP (a few minutes).
 # Builds into build/bench, serves generated sets with nginx on ports 19443/19080 (QUARN_BENCH_PORT_BASE=N
 # moves them to N+443/N+80), writes
 # build/bench/performance-table.md and build/bench/results.json (docs/performance.md explains the figures).

@@ -133,12 +133,17 @@ bool HandleWebDisplayMessage(HWND window, UINT message, WPARAM, LPARAM lParam) {
 
 WebDisplay::WebDisplay(HWND dialog)
     : dialog_(dialog), dialogThread_(dialog ? GetWindowThreadProcessId(dialog, nullptr) : 0) {
+  InitializeCriticalSection(&lock_);
   if (dialog_ != nullptr) SendMessageA(dialog_, kWebWriteQueueMessage, 0, reinterpret_cast<LPARAM>(&queue_));
 }
 
-WebDisplay::~WebDisplay() { Flush(); }
+WebDisplay::~WebDisplay() {
+  Flush();
+  DeleteCriticalSection(&lock_);
+}
 
 void WebDisplay::Queue(int controlId, bool bar, int position, const char* text) {
+  ScopedLock held(lock_);
   WebWriteQueue::Write write{controlId, bar, position, text != nullptr ? text : ""};
   if (!queue_) {  // a host that keeps no queue: written at once
     Apply(dialog_, write);
@@ -159,7 +164,11 @@ void WebDisplay::Queue(int controlId, bool bar, int position, const char* text) 
 }
 
 void WebDisplay::Flush() {
-  if (dialog_ == nullptr || !unflushed_) return;
+  if (dialog_ == nullptr) return;
+  // Held while the dialog's thread applies the writes: a write another thread makes meanwhile waits, so
+  // a flush returns only once everything queued before it is on the screen.
+  ScopedLock held(lock_);
+  if (!unflushed_) return;
   unflushed_ = false;
   // Sent: carried out on the dialog's thread, after every batch posted before it (that thread applies
   // one batch at a time), and the worker waits until it is.
@@ -167,7 +176,9 @@ void WebDisplay::Flush() {
 }
 
 void WebDisplay::Write(WebField field, int controlId, const char* text) {
-  if (dialog_ == nullptr || !shown_.TextChanges(field, text)) return;
+  if (dialog_ == nullptr) return;
+  ScopedLock held(lock_);
+  if (!shown_.TextChanges(field, text)) return;
   Queue(controlId, false, 0, text);
 }
 
@@ -178,7 +189,9 @@ void WebDisplay::ShowActivity(const char* text) { Write(WebField::kActivity, IDC
 void WebDisplay::ShowFrameText(const char* text) { Write(WebField::kFrame, IDC_WEB_FRAME, text); }
 
 void WebDisplay::ShowBar(int position) {
-  if (dialog_ == nullptr || !shown_.BarChanges(position)) return;
+  if (dialog_ == nullptr) return;
+  ScopedLock held(lock_);
+  if (!shown_.BarChanges(position)) return;
   Queue(IDC_WEB_PROGRESS, true, position, nullptr);
 }
 

@@ -12,7 +12,9 @@
 // of the steps below the worker) every call does nothing and message boxes have no owner.
 //
 // All writes go through one object: what it remembers as shown is exact only if nothing else writes
-// the same controls. The dialog itself only hides and shows them.
+// the same controls. The dialog itself only hides and shows them. Several threads may write through the
+// same display (the transfers of a download in flight at once): each call is carried out whole before
+// the next one, in the order the calls were made.
 #pragma once
 #include <windows.h>
 
@@ -54,7 +56,7 @@ constexpr size_t kMaxPendingWebWrites = 1024;
 
 class WebDisplay {
  public:
-  WebDisplay() = default;  // no dialog: nothing is shown
+  WebDisplay() { InitializeCriticalSection(&lock_); }  // no dialog: nothing is shown
   // Asks the dialog for its queue (one wait on the dialog's thread). A window that does not answer gets
   // every write at once, waiting on its thread as each is carried out.
   explicit WebDisplay(HWND dialog);
@@ -105,6 +107,9 @@ class WebDisplay {
   void Queue(int controlId, bool bar, int position, const char* text);
   HWND Animation() const;
 
+  // Held by every write, flush and wait: the transfers of a download write through one display from
+  // several threads, and what it remembers as shown must follow the writes in the order queued.
+  CRITICAL_SECTION lock_;
   HWND dialog_ = nullptr;
   DWORD dialogThread_ = 0;
   std::shared_ptr<WebWriteQueue> queue_;

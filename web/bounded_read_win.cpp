@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "base/install_log_win.h"
+#include "web/fetch_queue.h"
 #include "web/retry_policy.h"
 
 // Why a helper thread: a server that accepts a request, sends part of the body and then sends nothing
@@ -20,7 +21,7 @@
 // InternetQueryDataAvailable first would show every arrival, but under Wine it hands out a few kilobytes
 // at a time and made a fast download about ten times slower.)
 //
-// One helper serves one transfer after the other (starting a thread per file cost about 10 ms per file
+// A helper serves one transfer after the other (starting a thread per file cost about 10 ms per file
 // under Wine); a helper left inside a stalled read is abandoned, and the next transfer starts another.
 //
 // Closing: the request handle is closed by the reader only, under the lock the helper takes before each
@@ -71,8 +72,9 @@ struct BoundedReadShared {
 namespace {
 
 std::atomic<uint32_t> g_stallBoundMs{kStallBoundMs};
-// The helper waiting for the next transfer, if any.
-std::atomic<BoundedReadShared*> g_idleHelper{nullptr};
+// The helpers waiting for the next transfer: one per transfer that may be in flight at once.
+constexpr int kIdleHelpers = kParallelTransfers;
+std::atomic<BoundedReadShared*> g_idleHelpers[kIdleHelpers] = {};
 
 // How long Close waits for a helper still inside a read after closing the request. Where closing ends a
 // waiting read, the helper is back at once; where it does not, this is what a stall costs beyond its
@@ -140,8 +142,10 @@ DWORD WINAPI HelperThread(LPVOID parameter) {
 
 // The idle helper, or a new one; null when none could be made.
 BoundedReadShared* TakeHelper() {
-  BoundedReadShared* s = g_idleHelper.exchange(nullptr);
-  if (s != nullptr) return s;
+  for (std::atomic<BoundedReadShared*>& slot : g_idleHelpers) {
+    BoundedReadShared* s = slot.exchange(nullptr);
+    if (s != nullptr) return s;
+  }
   std::unique_ptr<BoundedReadShared> made(new (std::nothrow) BoundedReadShared);
   if (!made) return nullptr;
   made->wantChunk.reset(CreateEventA(nullptr, FALSE, FALSE, nullptr));
@@ -161,14 +165,18 @@ void EndHelper(BoundedReadShared* s) {
   s->Release();
 }
 
-// An idle helper waits for the next transfer (one is kept; another ends).
+// An idle helper waits for the next transfer (one per transfer that may run at once is kept; another
+// ends).
 void ReturnHelper(BoundedReadShared* s) {
   s->buffers[0].reset();
   s->buffers[1].reset();
   s->target = nullptr;
   s->size = 0;
-  BoundedReadShared* none = nullptr;
-  if (!g_idleHelper.compare_exchange_strong(none, s)) EndHelper(s);
+  for (std::atomic<BoundedReadShared*>& slot : g_idleHelpers) {
+    BoundedReadShared* none = nullptr;
+    if (slot.compare_exchange_strong(none, s)) return;
+  }
+  EndHelper(s);
 }
 
 }  // namespace

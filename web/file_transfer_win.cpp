@@ -9,6 +9,7 @@
 
 #include "base/install_log_win.h"
 #include "base/scoped_handle_win.h"
+#include "base/scoped_lock_win.h"
 #include "base/sha256_win.h"
 #include "base/text.h"
 #include "layout/install_layout.h"
@@ -437,7 +438,24 @@ int DownloadFile(WebDisplay& display, const char* discFolder, const char* fileNa
   return result == FileResult::kStaged ? 0 : 1;
 }
 
+namespace {
+
+// The progress of the whole download: the transfers in flight at once all count into one total, and the
+// bar and the percentage are written under the same lock, so each byte counts once and what is shown
+// only grows (a later total is never overwritten by an earlier one).
+CRITICAL_SECTION& ProgressLock() {
+  static CRITICAL_SECTION* lock = [] {
+    CRITICAL_SECTION* made = new CRITICAL_SECTION;
+    InitializeCriticalSection(made);
+    return made;
+  }();
+  return *lock;
+}
+
+}  // namespace
+
 void AdvanceProgress(WebDisplay& display, DWORD bytes) {
+  ScopedLock held(ProgressLock());
   RemoteDescription& remote = g_state.download.remote;
   // Wraps like the 32-bit counter it is instead of overflowing a signed value.
   remote.bytesDone = static_cast<int32_t>(static_cast<uint32_t>(remote.bytesDone) + bytes);

@@ -13,7 +13,8 @@
 #include "ui/web_display_win.h"
 #include "web/mirror_pool_win.h"
 
-// The transfer buffer: every file streams through one buffer of this size.
+// The transfer buffer: every file streams through a buffer of this size (each transfer in flight has its
+// own).
 constexpr DWORD kTransferBufferSize = 512000;
 
 // The URL of a set file in the current mode, and its staging path (fileName nullptr: the disc folder).
@@ -24,7 +25,8 @@ bool BuildStagingPath(const char* discFolder, const char* fileName, char* path, 
 // The status field's text for a file: the server directory hidden, the set's path shown.
 void FormStatus(const char* discFolder, const char* fileName, char* status, size_t statusSize);
 
-// Counts bytes as downloaded and shows the bar and the percentage of the whole.
+// Counts bytes as downloaded and shows the bar and the percentage of the whole. Safe from several
+// transfers at once: one total under a lock, and what is shown follows it in order.
 void AdvanceProgress(WebDisplay& display, DWORD bytes);
 
 // The names of the files a disc's staging folder holds, read once before its files are fetched: a file

@@ -1,5 +1,6 @@
 #include "web/remote_file_win.h"
 
+#include <atomic>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -9,6 +10,7 @@
 #include "state/install_state_win.h"
 #include "base/install_log_win.h"
 #include "base/message_box_win.h"
+#include "base/scoped_lock_win.h"
 #include "web/bounded_read_win.h"
 #include "web/probe.h"
 #include "base/text.h"
@@ -44,8 +46,30 @@ bool IsScheme(const char* url, const char* scheme) {
 // answer, and the run would wait for ever), and once the user cancels the dialog the run asks no more:
 // the request keeps its 407 and fails like an unreachable host. Returns the final status (0 when
 // unknown). The user name and password stay inside WinINet; nothing of them is logged.
+//
+// The transfers in flight at once may all meet the proxy's 407 together: one asks at a time (a second
+// dialog on top of the first would ask the user twice for the same thing), and a transfer that waited
+// while another's dialog was answered first sends its request again with what the user gave.
+std::atomic<uint32_t> g_credentialsGiven{0};
+
+CRITICAL_SECTION& CredentialLock() {
+  static CRITICAL_SECTION* lock = [] {
+    CRITICAL_SECTION* made = new CRITICAL_SECTION;
+    InitializeCriticalSection(made);
+    return made;
+  }();
+  return *lock;
+}
+
 int64_t AskProxyCredentials(HINTERNET request) {
+  const uint32_t givenBefore = g_credentialsGiven.load();
+  ScopedLock held(CredentialLock());
   int64_t status = 407;
+  if (g_credentialsGiven.load() != givenBefore) {
+    if (!HttpSendRequestA(request, nullptr, 0, nullptr, 0)) return 0;
+    if (!QueryHeaderNumber(request, HTTP_QUERY_STATUS_CODE, &status)) return 0;
+    if (status != 407) return status;
+  }
   for (int asked = 0; asked < 3 && status == 407; ++asked) {
     if (g_state.flags.cancelRequested.load() != 0) break;
     if (!MayAskProxyCredentials()) {
@@ -64,6 +88,7 @@ int64_t AskProxyCredentials(HINTERNET request) {
       NoteProxyCredentialsRefused();
       break;
     }
+    g_credentialsGiven.fetch_add(1);
     if (!HttpSendRequestA(request, nullptr, 0, nullptr, 0)) return 0;
     if (!QueryHeaderNumber(request, HTTP_QUERY_STATUS_CODE, &status)) return 0;
     LogEvent("proxy credentials: %s", status == 407 ? "refused by the proxy" : "accepted by the proxy");

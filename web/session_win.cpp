@@ -2,6 +2,7 @@
 
 #include <wininet.h>
 
+#include <atomic>
 #include <utility>
 
 #include "base/install_log_win.h"
@@ -9,6 +10,7 @@
 #include "base/scoped_handle_win.h"
 #include "layout/server_layout.h"
 #include "state/install_state_win.h"
+#include "web/fetch_queue.h"
 #include "web/retry_policy.h"
 #include "web/server_hosts.h"
 
@@ -19,9 +21,10 @@ const char kUserAgent[] = "QuarnCAD UpDate";
 // Made before the first open of the process only.
 bool g_precheckDone = false;
 SessionRoute g_route = SessionRoute::kDirect;
-bool g_gotAnswer = false;
-bool g_credentialsRefused = false;
-const char* g_certificateProblem = nullptr;
+// Written by every transfer in flight, whichever thread it runs on.
+std::atomic<bool> g_gotAnswer{false};
+std::atomic<bool> g_credentialsRefused{false};
+std::atomic<const char*> g_certificateProblem{nullptr};
 
 // Is the server reachable at all? WinINet's answer without a URL is useless for this: on Windows it
 // pings "the nearest server of its internal database", which is empty until some server has been
@@ -42,6 +45,24 @@ bool ServerReachable(int secure, const char* serverName) {
   return false;
 }
 
+// The files of a set with hash data are fetched several at once, each on its own connection to the same
+// server. WinINet allows few connections per server by default (2 to an HTTP/1.1 server on older
+// Windows): the transfers beyond them would wait for a free connection and the files would come one
+// after the other again. A transfer given up in a stalled read may hold its connection until the server
+// closes it, so the limit leaves room for as many again. A limit already higher is kept. Set on the
+// session where WinINet takes it there, else process-wide (handle null); a failure leaves the default.
+void RaiseConnectionLimits(HINTERNET handle) {
+  const DWORD wanted = 2 * static_cast<DWORD>(kParallelTransfers);
+  for (DWORD option : {static_cast<DWORD>(INTERNET_OPTION_MAX_CONNS_PER_SERVER),
+                       static_cast<DWORD>(INTERNET_OPTION_MAX_CONNS_PER_1_0_SERVER)}) {
+    DWORD current = 0;
+    DWORD size = sizeof current;
+    if (InternetQueryOptionA(handle, option, &current, &size) && current >= wanted) continue;
+    DWORD value = wanted;
+    InternetSetOptionA(handle, option, &value, sizeof value);
+  }
+}
+
 }  // namespace
 
 int OpenSession(int secure, const char* serverName) {
@@ -60,12 +81,14 @@ int OpenSession(int secure, const char* serverName) {
     if (!ServerReachable(secure, serverName)) return 1;
   }
 
+  RaiseConnectionLimits(nullptr);  // the process-wide limits, before the session exists
   DWORD access = g_route == SessionRoute::kSystemProxy ? INTERNET_OPEN_TYPE_PRECONFIG : INTERNET_OPEN_TYPE_DIRECT;
   ScopedInternet session(InternetOpenA(kUserAgent, access, nullptr, nullptr, 0));
   if (!session) return 1;
   // A server that accepts a request and then sends nothing must not hold the download for ever: no byte
   // for this long fails the open (and, on Windows, a read). Wine ignores it for reads: every body is read
   // through web/bounded_read_win, which gives up after the same time without a byte.
+  RaiseConnectionLimits(session.get());
   DWORD bound = kStallBoundMs;
   InternetSetOptionA(session.get(), INTERNET_OPTION_RECEIVE_TIMEOUT, &bound, sizeof bound);
   InternetSetOptionA(session.get(), INTERNET_OPTION_SEND_TIMEOUT, &bound, sizeof bound);

@@ -4,6 +4,9 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "base/install_log_win.h"
 #include "base/private_folder_win.h"
@@ -13,6 +16,7 @@
 #include "layout/install_layout.h"
 #include "layout/server_layout.h"
 #include "state/install_state_win.h"
+#include "web/fetch_queue.h"
 #include "web/file_transfer_win.h"
 #include "web/ini_index.h"
 #include "web/remote_file_win.h"
@@ -37,6 +41,82 @@ DownloadOutcome FileFailed(const char* serverName) {
   return outcome;
 }
 
+
+// One file a disc's list names for the selected parts.
+struct DiscFile {
+  std::string name;                    // as the server names it
+  const HashEntry* expected = nullptr;  // the list's hash data for it, or none
+};
+
+struct BatchEnd {
+  bool cancelled = false;
+  const DiscFile* failed = nullptr;  // the first file that did not stage, or none
+  FetchEnd end = FetchEnd::kStaged;
+};
+
+// What the transfers of one disc share: the files, the queue that hands them out and how each is staged.
+struct DiscBatch {
+  WebDisplay* display;
+  const FileToStage* common;  // the disc's folder and what its staging folder held
+  const DiscFile* files;      // the batch's files, handed out by index
+  FetchQueue* queue;
+};
+
+// One transfer's loop: the next file until none is left, one failed, or Cancel was pressed (then no new
+// file is requested; the one in flight ends within the transfer's own bounds).
+void RunTransfers(DiscBatch* batch) {
+  size_t index = 0;
+  for (;;) {
+    if (g_state.flags.cancelRequested.load() != 0) batch->queue->Stop();
+    if (!batch->queue->Take(&index)) return;
+    FileToStage file = *batch->common;
+    file.fileName = batch->files[index].name.c_str();
+    file.expected = batch->files[index].expected;
+    file.countProgress = true;
+    const FileResult result = TransferSetFile(*batch->display, file);
+    batch->queue->Finish(index, result == FileResult::kStaged   ? FetchEnd::kStaged
+                                : result == FileResult::kDamaged ? FetchEnd::kDamaged
+                                                                 : FetchEnd::kFailed);
+  }
+}
+
+DWORD WINAPI TransferThread(LPVOID parameter) {
+  RunTransfers(static_cast<DiscBatch*>(parameter));
+  return 0;
+}
+
+// Stages a batch of a disc's files with up to `transfers` of them in flight at once, each on its own
+// connection and with its own buffers; with one, strictly one after the other in the list's order. This
+// thread runs one of the transfers itself; the others run on threads of their own, made for the batch (a
+// thread that cannot be made leaves its share to the others).
+BatchEnd FetchFiles(WebDisplay& display, const FileToStage& common, const DiscFile* files, size_t count,
+                    int transfers) {
+  FetchQueue queue(count);
+  DiscBatch batch{&display, &common, files, &queue};
+  std::vector<ScopedKernelHandle> threads;
+  for (int i = 1; i < transfers; ++i) {
+    ScopedKernelHandle thread(CreateThread(nullptr, 0, TransferThread, &batch, 0, nullptr));
+    if (!thread) {
+      LogEvent("download: a transfer thread could not be made (error %lu); %d transfers at once", GetLastError(), i);
+      break;
+    }
+    threads.push_back(std::move(thread));
+  }
+  if (transfers > 1) {
+    LogEvent("download: %d files, %d in flight at once", static_cast<int>(count), static_cast<int>(threads.size()) + 1);
+  }
+  RunTransfers(&batch);
+  for (const ScopedKernelHandle& thread : threads) WaitForSingleObject(thread.get(), INFINITE);
+
+  BatchEnd end;
+  if (queue.Failed()) {
+    end.failed = &files[queue.FailedIndex()];
+    end.end = queue.FailedEnd();
+  } else if (!queue.Complete()) {
+    end.cancelled = true;  // stopped by Cancel before every file was handed out
+  }
+  return end;
+}
 }  // namespace
 
 DownloadRun::DownloadRun(const SetPolicy& policy) : policy_(policy) { verifier_.Reset(policy_); }
@@ -129,11 +209,14 @@ DownloadOutcome DownloadRun::DownloadInstallationSet(WebDisplay& display) {
     file.discFolder = discFolder;
     file.stagedBefore = &stagedBefore;
     file.mirrors = &mirrors_;
-    for (int part = 0; part < kPartCount; ++part) {
+    // Every file the list names for the selected parts, in the list's order, up to the first one its
+    // hash data does not name (refused once the files before it are staged, as when fetched in turn).
+    std::vector<DiscFile> files;
+    const char* unhashed = nullptr;
+    char unhashedName[kTextSize] = "";
+    for (int part = 0; part < kPartCount && unhashed == nullptr; ++part) {
       if (!g_state.download.remote.discs[disc - 1].present[part]) continue;
-      if (g_state.flags.cancelRequested.load() != 0) return cancelled;
       for (int n = 1;; ++n) {
-        if (g_state.flags.cancelRequested.load() != 0) return cancelled;
         char key[16];
         char line[kTextSize];
         snprintf(key, sizeof key, "File%i", n);
@@ -145,17 +228,33 @@ DownloadOutcome DownloadRun::DownloadInstallationSet(WebDisplay& display) {
         // match is not fetched again, and every file fetched must match it.
         const HashEntry* expected = nullptr;
         if (verifier_.ExpectFile(serverName, &expected) == SetVerifier::Expect::kMissing) {
-          return Refused(display, SetRefusal::kDamaged, serverName);
+          CopyText(unhashedName, sizeof unhashedName, serverName);
+          unhashed = unhashedName;
+          break;
         }
-        file.fileName = serverName;
-        file.countProgress = true;
-        file.expected = expected;
-        const FileResult result = TransferSetFile(display, file);
-        if (result == FileResult::kDamaged) return Refused(display, SetRefusal::kDamaged, serverName);
-        if (result == FileResult::kFailed) return FileFailed(serverName);
+        files.push_back(DiscFile{serverName, expected});
       }
-      // Every file of the part is staged and matched the list's hash data: the copy step may take the
-      // list's digests for them instead of hashing them again.
+    }
+    if (g_state.flags.cancelRequested.load() != 0) return cancelled;
+    std::vector<uint64_t> sizes;
+    for (const DiscFile& f : files) sizes.push_back(f.expected != nullptr ? f.expected->size : 0);
+    for (const FetchBatch& part : PlanBatches(sizes, verifier_.ListHashed())) {
+      if (g_state.flags.cancelRequested.load() != 0) return cancelled;
+      const BatchEnd batch =
+          FetchFiles(display, file, files.data() + part.begin, part.end - part.begin, part.transfers);
+      if (batch.cancelled) return cancelled;
+      if (batch.failed != nullptr) {
+        if (batch.end == FetchEnd::kDamaged) return Refused(display, SetRefusal::kDamaged, batch.failed->name.c_str());
+        return FileFailed(batch.failed->name.c_str());
+      }
+    }
+    // A Cancel pressed while the last files arrived ends the run before anything else is fetched.
+    if (g_state.flags.cancelRequested.load() != 0) return cancelled;
+    if (unhashed != nullptr) return Refused(display, SetRefusal::kDamaged, unhashed);
+    // Every file of each part is staged and matched the list's hash data: the copy step may take the
+    // list's digests for them instead of hashing them again.
+    for (int part = 0; part < kPartCount; ++part) {
+      if (!g_state.download.remote.discs[disc - 1].present[part]) continue;
       g_state.download.remote.discs[disc - 1].checked[part] = verifier_.ListHashed() ? 1 : 0;
     }
     // Install.ini once more, now into the staging folder; the display counted it already.

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <functional>
 #include <map>
 #include <memory>
@@ -14,7 +15,9 @@
 #include <vector>
 
 #include "resource.h"
+#include "state/install_state_win.h"
 #include "ui/web_display_win.h"
+#include "web/file_transfer_win.h"
 
 namespace {
 
@@ -464,4 +467,67 @@ TEST(WebDisplay, TheDialogOrTheDisplayMayGoFirst) {
       EXPECT_EQ(host.writes()[IDC_WEB_STATUS], 50);
     }
   }
+}
+
+// The transfers of a download in flight at once all count into one progress through one display: every
+// byte counts once, and the bar and the percentage the dialog receives only grow, ending at the whole.
+TEST(WebDisplay, SeveralTransfersCountIntoOneProgressThatOnlyGrows) {
+  constexpr int kTransfers = 4;
+  constexpr int kChunks = 1500;
+  constexpr DWORD kChunk = 1000;
+  CountingDialog host;
+  ASSERT_NE(host.dialog(), nullptr);
+  RemoteDescription saved = g_state.download.remote;
+  g_state.download.remote.bytesDone = 0;
+  g_state.download.remote.overallTotal = kTransfers * kChunks * static_cast<int32_t>(kChunk);
+  {
+    WebDisplay display(host.dialog());
+    std::vector<std::function<void()>> transfers;
+    for (int t = 0; t < kTransfers; ++t) {
+      transfers.push_back([&display, t] {
+        for (int i = 0; i < kChunks; ++i) {
+          if (i % 100 == 0) display.ShowStatus(("file " + std::to_string(t) + "-" + std::to_string(i)).c_str());
+          AdvanceProgress(display, kChunk);
+          display.ShowActivity(i % 2 ? "|" : "/");
+        }
+      });
+    }
+    std::vector<HANDLE> threads;
+    for (auto& f : transfers) {
+      HANDLE h = CreateThread(nullptr, 0, CountingDialog::Trampoline, &f, 0, nullptr);
+      ASSERT_NE(h, nullptr);
+      threads.push_back(h);
+    }
+    for (HANDLE h : threads) {
+      EXPECT_TRUE(CountingDialog::PumpUntilEnded(h));
+      CloseHandle(h);
+    }
+  }
+  MSG m;
+  while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&m);
+  const int32_t done = g_state.download.remote.bytesDone;
+  const int32_t total = g_state.download.remote.overallTotal;
+  g_state.download.remote = saved;
+  EXPECT_EQ(done, total);
+  int lastBar = -1;
+  double lastPercent = -1.0;
+  int bars = 0;
+  const std::string barPrefix = std::to_string(IDC_WEB_PROGRESS) + "=";
+  const std::string percentPrefix = std::to_string(IDC_WEB_PERCENT) + "=";
+  for (const std::string& write : host.sequence()) {
+    if (write.compare(0, barPrefix.size(), barPrefix) == 0) {
+      const int bar = std::atoi(write.c_str() + barPrefix.size());
+      EXPECT_GT(bar, lastBar) << "the bar went back or repeated: " << write;
+      lastBar = bar;
+      ++bars;
+    } else if (write.compare(0, percentPrefix.size(), percentPrefix) == 0) {
+      const double percent = std::atof(write.c_str() + percentPrefix.size());
+      EXPECT_GT(percent, lastPercent) << "the percentage went back or repeated: " << write;
+      lastPercent = percent;
+    }
+  }
+  EXPECT_EQ(lastBar, 1000);
+  EXPECT_EQ(lastPercent, 100.0);
+  EXPECT_GT(bars, 100);
+  EXPECT_EQ(host.text(IDC_WEB_PERCENT), "100.0%");
 }
