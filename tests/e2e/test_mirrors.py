@@ -106,6 +106,10 @@ SET_FILES = {"Disc_01/DejaVuSans.ttf", "Disc_01/QuarnWin32.ex_", "Disc_01/qrende
 DESCRIPTIONS = {"Disc_01/Sign.ini", "Disc_01/Fajls_1.ini", "Disc_02/Fajls_2.ini", "Disc_03/Fajls_3.ini"}
 
 
+# The files of a hashed list in flight at once (the build's default).
+PARALLEL = 4
+
+
 def asked(srv):
     """The set's paths a server was asked for, in order (KelvaranDemo/... relative)."""
     return [r[2].split("/KelvaranDemo/", 1)[1] for r in srv.requests() if "/KelvaranDemo/" in r[2]]
@@ -117,16 +121,21 @@ def log_lines(test, piece):
 
 def check_three_failing(test, run):
     check_installed(test, run)
-    # Each mirror failed on two files, with its own fault, and was then left out.
+    # Each mirror failed on two files, with its own fault, and was then left out. Up to PARALLEL files are
+    # in flight at once: those already asked of the mirror when it was left out may fail after it, but no
+    # file is asked of it afterwards, so it fails at most on the two and the PARALLEL - 1 others.
+    failures = {}
     for n, fault in ((1, "no connection"), (2, "hash mismatch"), (3, "stalled")):
         failovers = log_lines(test, "from mirror %d %s/" % (n, mirror_url(n)))
-        test.assertEqual(len(failovers), 2, "\n".join(failovers))
+        failures[n] = len(failovers)
+        test.assertTrue(2 <= len(failovers) <= 2 + PARALLEL - 1, "\n".join(failovers))
         for line in failovers:
             test.assertIn("mirror failover: ", line)
             test.assertIn("failed (%s," % fault, line)
         test.assertEqual(len(log_lines(test, "mirror %d %s left out for the rest of the run" % (n, mirror_url(n)))), 1)
     for n in (2, 3):
-        test.assertEqual(len(asked(test.mirrors[n])), 2, "never asked once left out: %s" % asked(test.mirrors[n]))
+        # One request per failed file: none after it was left out, none again for a file.
+        test.assertEqual(len(asked(test.mirrors[n])), failures[n], "never asked once left out: %s" % asked(test.mirrors[n]))
     test.assertEqual(asked(test.mirrors[4]), [], "a mirror the signed list does not name is never asked")
     # Every file came from the origin, after the mirrors failed.
     test.assertEqual(log_lines(test, "from mirror"), [l for l in log_lines(test, "from mirror") if "failover" in l])
