@@ -102,14 +102,21 @@ def main(folder):
     timings = os.path.join(folder, "timings.tsv")
     if os.path.exists(timings):
         total = 0
+        whole = None
         with open(timings) as f:
             for line in f:
                 stage, seconds, rc = (line.rstrip("\n").split("\t") + ["0"])[:3]
+                if stage == "whole":
+                    whole = int(seconds)
+                    continue
                 total += int(seconds)
                 print("stage %-18s %4d s%s" % (stage, int(seconds), "" if rc == "0" else "  (FAILED, exit %s)" % rc))
                 if rc != "0" and not stage.endswith("-tests") and stage != "fuzz":
                     stage_failed.append(stage)
         print("stages together    %4d s" % total)
+        if whole is not None:
+            # The x86_64 stages run beside the others: the whole command takes less than their sum.
+            print("whole command      %4d s (%.1f min)" % (whole, whole / 60.0))
     for label, name in failed:
         print("FAILED  %s: %s" % (label, name))
     for label, name, what in retried:

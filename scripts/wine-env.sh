@@ -105,6 +105,17 @@ REG
   if [ -f "$QUARN_BUILD/certtool.exe" ]; then
     wine "$QUARN_BUILD/certtool.exe" add "$QUARN_PKI/ca.der" >/dev/null 2>&1 </dev/null || true
   fi
+  # WinINet makes its per-user cookie store (INetCookies/index.dat) on the first request a program of the
+  # prefix sends. Made here with one request to a closed loopback port, so that it is never a write of
+  # whichever test happens to send the first request in a new prefix (the hostile-server scan would count
+  # it as the installer's write outside its folders, depending on which module ran first in the prefix).
+  local cookies
+  cookies="$WINEPREFIX/drive_c/users/$(id -un)/AppData/Local/Microsoft/Windows/INetCookies/index.dat"
+  if [ ! -f "$cookies" ] && [ -f "$QUARN_BUILD/wininet_fetch.exe" ]; then
+    echo "http://127.0.0.1:1/" > "$QUARN_BUILD/first-request.urls"
+    wine "$QUARN_BUILD/wininet_fetch.exe" "Z:$QUARN_BUILD/first-request.urls" "Z:$QUARN_BUILD" >/dev/null 2>&1 </dev/null || true
+    rm -f "$QUARN_BUILD/first-request.urls"
+  fi
   wine cmd /c exit >/dev/null 2>&1 </dev/null || true
 }
 

@@ -119,7 +119,7 @@ class UnexpectedEnd(AssertionError):
 def wait_until(predicate, timeout=10.0, interval=0.05, what="condition", ended=None):
     """Polls predicate until it returns a true value; returns that value or raises TimeoutError.
     ended: called on every round; a non-empty text it returns (what the screen shows at an end nobody
-    waits for) fails the wait at once with UnexpectedEnd."""
+    waits for) fails the wait at once with UnexpectedEnd, unless the predicate holds when looked at again."""
     end = time.monotonic() + timeout
     while True:
         v = predicate()
@@ -128,6 +128,12 @@ def wait_until(predicate, timeout=10.0, interval=0.05, what="condition", ended=N
         if ended is not None:
             seen = ended()
             if seen:
+                # What was awaited may have come between the two looks (the box waited for appeared just
+                # after the predicate looked, and the end check saw it as a box nobody waits for): only
+                # an end that is still no awaited state fails the wait.
+                v = predicate()
+                if v:
+                    return v
                 raise UnexpectedEnd("while waiting for %s the run reached an end: %s" % (what, seen))
         if time.monotonic() >= end:
             raise TimeoutError("timed out after %.1fs waiting for %s" % (timeout, what))
