@@ -443,11 +443,20 @@ def set_system_proxy(server):
 RECORD_KEY = r"HKLM\Software\Wow6432Node\QuarnSoft"
 
 
+last_reg_query = ""
+
+
 def reg_query(key, value=None):
     """The data of one registry value as 'wine reg query' shows it (in the program's view), or None when
     it is missing."""
+    global last_reg_query
     args = ["wine", "reg", "query", key] + (["/v", value] if value is not None else ["/ve"]) + reg_view()
     p = subprocess.run(args, capture_output=True, env=wine_env(), stdin=subprocess.DEVNULL)
+    # What the query said, for a failure message: a missing value and a query that could not run both
+    # give None, and only reg's own words tell them apart.
+    last_reg_query = "%s: exit code %d, %s %s" % (" ".join(args[3:]), p.returncode,
+                                                  p.stdout.decode("cp1250", "replace").strip(),
+                                                  p.stderr.decode("cp1250", "replace").strip()[-500:])
     if p.returncode != 0:
         return None
     for line in p.stdout.decode("cp1250", "replace").splitlines():

@@ -287,8 +287,8 @@ class FullInstall(unittest.TestCase):
     def assert_record_types_font_shortcut(self):
         self.assertEqual(harness.reg_query(CAD_KEY, "SubSystem"), "QuarnWin32 Demo")
         self.assertEqual(harness.reg_query(CAD_KEY, "System Version"), "9.20")
-        self.assertEqual(harness.reg_query(CAD_KEY, "Installed Path"), "%s:\\%s" % (DRIVE, ROOT))
-        self.assertEqual(harness.reg_query(CAD_KEY, "Installed By"), harness.wine_user())
+        self.assertEqual(harness.reg_query(CAD_KEY, "Installed Path"), "%s:\\%s" % (DRIVE, ROOT), harness.last_reg_query)
+        self.assertEqual(harness.reg_query(CAD_KEY, "Installed By"), harness.wine_user(), harness.last_reg_query)
         program = program_folder_win() + "\\"
         for ext, cls_name in FILE_TYPES:
             with self.subTest(file_type=ext):
