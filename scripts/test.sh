@@ -307,8 +307,12 @@ run_win32_emulated() {
     echo "win32-unit-emulated	failed	the i386 chroot for the emulated 32-bit Wine could not be made (see its output above)" >> "$results/suites.tsv"
     return 0
   fi
+  # The emulated 32-bit Wine ends (signal 11) at the first thread a test makes of its own: those tests run
+  # natively, under ASan and under 64-bit Wine, and are named here as not run under emulation.
+  local threaded="QueueThreads.*"
+  echo "win32-unit-emulated $threaded	skipped	cannot run here: the emulated 32-bit Wine ends at a test's own thread (signal 11); these run natively and under 64-bit Wine" >> "$results/suites.tsv"
   stage win32-emulated-tests python3 "$src/scripts/ia32/run-tests.py" --build "$build/win32" \
-    --results "$results" --name win32-unit-emulated unit_tests.exe || true
+    --results "$results" --name win32-unit-emulated unit_tests.exe "--gtest_filter=-$threaded" || true
 }
 
 # Everything but the x86_64 stages, after the native build.
