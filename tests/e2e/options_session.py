@@ -91,5 +91,31 @@ class OptionsTestCase(unittest.TestCase):
         return self.app.wait_exit(timeout)
 
 
+class WholeInstallationCase(OptionsTestCase):
+    """An options dialog taken through a whole web installation onto DRIVE, the system not started."""
+    DRIVE = "V"
+
+    def web_dialog(self):
+        """The web installation dialog (the one with the progress bar) as a driver spec, or None."""
+        _, out = self.driver("list")
+        for line in out:
+            if ("title=" + OPTIONS_TITLE) in line:
+                spec = "hwnd=" + line.split()[0]
+                rc, controls = self.driver("dump", spec, check=False)
+                if rc == 0 and any(c.startswith("id=%d " % ID["IDC_WEB_PROGRESS"]) for c in controls):
+                    return spec
+        return None
+
+    def install(self, shot):
+        self.driver("settext", self.dialog, ID["IDC_DRIVE_EDIT"], self.DRIVE + ":")
+        self.driver("click", self.dialog, ID["IDC_START_AFTER"])  # no start of the system afterwards
+        self.driver("waitstate", self.dialog, ID["IDC_START_AFTER"], "checked=0")
+        self.driver("click", self.dialog, 1)    # Telepítés
+        wait_until(self.web_dialog, 30, what="the web installation dialog")
+        wait_until(lambda: self.web_dialog() is None, 180, what="the installation to end",
+                   ended=lambda: harness.web_dialog_end(self.driver))
+        screenshot(shot)
+
+
 def main():
     harness.main()

@@ -16,12 +16,10 @@ import harness
 import mirrors
 import sample_set
 import servers
-from resource_ids import ID
-from options_session import OPTIONS_TITLE, OptionsTestCase
+from options_session import OptionsTestCase, WholeInstallationCase
 
 DRIVE = "V"
 ROOT = "V92Demo"
-WEB_PROGRESS = ID["IDC_WEB_PROGRESS"]  # only the web installation dialog has the progress bar
 EDGE_ADDRESS = "127.0.0.20"           # an address of the edge's own, as a mirror host has
 AGENT = "QuarnCAD UpDate"
 WORK = SET_DIR = EDGE_LISTEN = None
@@ -57,7 +55,7 @@ def origin_validators(origin, rel):
         return r.headers["ETag"], r.headers["Last-Modified"]
 
 
-class SetBehindACachingEdge(OptionsTestCase):
+class SetBehindACachingEdge(WholeInstallationCase):
     def setUp(self):
         shutil.rmtree(target_root(), ignore_errors=True)
         self.origin = sample_set.Nginx(harness.BUILD, SET_DIR, os.path.join(WORK, "origin"))
@@ -70,26 +68,6 @@ class SetBehindACachingEdge(OptionsTestCase):
         self.addCleanup(harness.close_group_windows)
         self.origin.clear_log()
         super().setUp()
-
-    def web_dialog(self):
-        _, out = self.driver("list")
-        for line in out:
-            if ("title=" + OPTIONS_TITLE) in line:
-                spec = "hwnd=" + line.split()[0]
-                rc, controls = self.driver("dump", spec, check=False)
-                if rc == 0 and any(c.startswith("id=%d " % WEB_PROGRESS) for c in controls):
-                    return spec
-        return None
-
-    def install(self, shot):
-        self.driver("settext", self.dialog, ID["IDC_DRIVE_EDIT"], DRIVE + ":")
-        self.driver("click", self.dialog, ID["IDC_START_AFTER"])  # no start of the system afterwards
-        self.driver("waitstate", self.dialog, ID["IDC_START_AFTER"], "checked=0")
-        self.driver("click", self.dialog, 1)    # Telepítés
-        harness.wait_until(self.web_dialog, 30, what="the web installation dialog")
-        harness.wait_until(lambda: self.web_dialog() is None, 180, what="the installation to end",
-                           ended=lambda: harness.web_dialog_end(self.driver))
-        harness.screenshot(shot)
 
     def installed_byte_for_byte(self):
         expected = sample_set.expected_files(SET_DIR, target_root())

@@ -9,12 +9,10 @@ import unittest
 
 import harness
 import sample_set
-from resource_ids import ID
-from options_session import OPTIONS_TITLE, OptionsTestCase
+from options_session import WholeInstallationCase
 
 DRIVE = "V"
 ROOT = "V92Demo"
-WEB_PROGRESS = ID["IDC_WEB_PROGRESS"] # only the web installation dialog has the progress bar
 WORK = None
 SET_DIR = None
 
@@ -35,7 +33,7 @@ def expected_files():
     return sample_set.expected_files(SET_DIR, target_root())
 
 
-class SampleSetOverNginx(OptionsTestCase):
+class SampleSetOverNginx(WholeInstallationCase):
     cert = None  # None: the test PKI's trusted server certificate
 
     def setUp(self):
@@ -50,26 +48,6 @@ class SampleSetOverNginx(OptionsTestCase):
         self.addCleanup(harness.close_group_windows)
         self.nginx.clear_log()
         super().setUp()
-
-    def web_dialog(self):
-        _, out = self.driver("list")
-        for line in out:
-            if ("title=" + OPTIONS_TITLE) in line:
-                spec = "hwnd=" + line.split()[0]
-                rc, controls = self.driver("dump", spec, check=False)
-                if rc == 0 and any(c.startswith("id=%d " % WEB_PROGRESS) for c in controls):
-                    return spec
-        return None
-
-    def install(self, shot):
-        self.driver("settext", self.dialog, ID["IDC_DRIVE_EDIT"], DRIVE + ":")
-        self.driver("click", self.dialog, ID["IDC_START_AFTER"])  # no start of the system afterwards
-        self.driver("waitstate", self.dialog, ID["IDC_START_AFTER"], "checked=0")
-        self.driver("click", self.dialog, 1)    # Telepítés
-        harness.wait_until(self.web_dialog, 30, what="the web installation dialog")
-        harness.wait_until(lambda: self.web_dialog() is None, 180, what="the installation to end",
-                           ended=lambda: harness.web_dialog_end(self.driver))
-        harness.screenshot(shot)
 
     def assert_installed_byte_for_byte(self):
         expected = expected_files()

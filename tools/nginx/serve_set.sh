@@ -42,35 +42,11 @@ mkdir -p "$state"
 state="$(cd "$state" && pwd)"
 pidfile="$state/nginx.pid"
 
-running_pid() {
-  [ -f "$pidfile" ] || return 1
-  local pid
-  pid="$(cat "$pidfile" 2>/dev/null)" || return 1
-  [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null && echo "$pid"
-}
-
-wait_until() { # timeout_seconds command...
-  local deadline=$((SECONDS + $1)); shift
-  until "$@"; do
-    [ $SECONDS -lt $deadline ] || return 1
-    sleep 0.05
-  done
-}
+# shellcheck source=tools/nginx/nginx_control.sh
+. "$here/nginx_control.sh"
 
 port_answers() { # url
   curl -s -k -o /dev/null --max-time 2 "$1"
-}
-
-stop() {
-  local pid
-  if pid="$(running_pid)"; then
-    kill -QUIT "$pid" 2>/dev/null || true
-    if ! wait_until 10 bash -c "! kill -0 $pid 2>/dev/null"; then
-      kill -TERM "$pid" 2>/dev/null || true
-      wait_until 5 bash -c "! kill -0 $pid 2>/dev/null" || { echo "serve_set.sh: nginx $pid does not stop" >&2; return 1; }
-    fi
-  fi
-  rm -f "$pidfile"
 }
 
 case "$cmd" in

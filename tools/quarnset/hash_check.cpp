@@ -14,13 +14,6 @@
 namespace quarnset {
 namespace {
 
-std::string Rel(int disc, const std::string& name) {
-  std::string rel = std::string(kSetFolder) + "/" + DiscFolderName(disc) + "/" + name;
-  for (auto& c : rel)
-    if (c == '\\') c = '/';
-  return rel;
-}
-
 // A description file (Install.ini, a list) against its Sign.ini entry.
 void CheckDescription(const std::vector<HashEntry>& entries, const std::string& name, const std::string& body,
                       const Where& at, const Where& signAt, Findings* findings) {
@@ -81,12 +74,12 @@ const char kExpiredFinding[] = "[Identity] expired on ";
 
 void CheckSetHashes(Fetcher& fetcher, const SetModel& set, const std::string& publicKeyFile, Findings* findings) {
   if (!HaveCrypto()) {
-    findings->Error({fetcher.Name(Rel(1, kSignFileName)), 0}, "this build of quarnset cannot hash: the hash data is not checked");
+    findings->Error({fetcher.Name(SetFilePath(1, kSignFileName)), 0}, "this build of quarnset cannot hash: the hash data is not checked");
     return;
   }
   // Sign.ini: the hashes of the descriptions, and the signature.
-  const std::string signName = fetcher.Name(Rel(1, kSignFileName));
-  const FetchResult sign = fetcher.Fetch(Rel(1, kSignFileName), true);
+  const std::string signName = fetcher.Name(SetFilePath(1, kSignFileName));
+  const FetchResult sign = fetcher.Fetch(SetFilePath(1, kSignFileName), true);
   const bool signFound = AcceptedByInstaller(sign) && sign.received == sign.length && !sign.tooLarge;
   bool anyListHashes = false;
   if (signFound) {
@@ -101,13 +94,13 @@ void CheckSetHashes(Fetcher& fetcher, const SetModel& set, const std::string& pu
     } else if (hashes == HashData::kAbsent) {
       findings->Error({signName, 0}, "has no [Hashes] section before [Signature]: the installer refuses the set");
     } else {
-      CheckDescription(entries, kDescriptionFile, set.descriptionText, {fetcher.Name(Rel(1, kDescriptionFile)), 0}, {signName, 0},
+      CheckDescription(entries, kDescriptionFile, set.descriptionText, {fetcher.Name(SetFilePath(1, kDescriptionFile)), 0}, {signName, 0},
                        findings);
       std::set<std::string> expected{kDescriptionFile};
       for (const Disc& d : set.discs) {
         if (!d.hasList) continue;
         expected.insert(FileListName(d.number));
-        CheckDescription(entries, FileListName(d.number), d.listText, {fetcher.Name(Rel(d.number, FileListName(d.number))), 0},
+        CheckDescription(entries, FileListName(d.number), d.listText, {fetcher.Name(SetFilePath(d.number, FileListName(d.number))), 0},
                          {signName, 0}, findings);
       }
       for (const HashEntry& e : entries)
@@ -139,7 +132,7 @@ void CheckSetHashes(Fetcher& fetcher, const SetModel& set, const std::string& pu
           findings->Error({signName, 0}, "the signature does not hold for the key " + publicKeyFile +
                                              " (signed by another key, or the hashes were changed after signing): the installer refuses the set");
       }
-      CheckIdentity(sign.body.substr(0, signedSize), set, signName, fetcher.Name(Rel(1, kDescriptionFile)), findings);
+      CheckIdentity(sign.body.substr(0, signedSize), set, signName, fetcher.Name(SetFilePath(1, kDescriptionFile)), findings);
     }
   } else if (!publicKeyFile.empty()) {
     findings->Error({signName, 0}, "is missing (" + (sign.reached ? "status " + std::to_string(sign.status) : sign.transportError) +
@@ -148,7 +141,7 @@ void CheckSetHashes(Fetcher& fetcher, const SetModel& set, const std::string& pu
   // Every list's [Hashes] against the files as they arrived.
   for (const Disc& d : set.discs) {
     if (!d.hasList) continue;
-    const std::string listName = fetcher.Name(Rel(d.number, FileListName(d.number)));
+    const std::string listName = fetcher.Name(SetFilePath(d.number, FileListName(d.number)));
     std::vector<HashEntry> entries;
     int bad = 0;
     const HashData hashes = ReadHashSection(d.listText.data(), d.listText.size(), &entries, &bad);
@@ -169,7 +162,7 @@ void CheckSetHashes(Fetcher& fetcher, const SetModel& set, const std::string& pu
       if (server.empty() || used.count(server)) continue;
       used.insert(server);
       const HashEntry* e = FindHashEntry(entries, server.c_str());
-      const Where at{fetcher.Name(Rel(d.number, server)), 0};
+      const Where at{fetcher.Name(SetFilePath(d.number, server)), 0};
       if (!e) {
         findings->Error({listName, f.at.line}, "[Hashes] has no line for " + Quote(server) + ": the installer refuses the file as damaged");
         continue;

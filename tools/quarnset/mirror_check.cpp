@@ -13,13 +13,6 @@
 namespace quarnset {
 namespace {
 
-std::string Rel(int disc, const std::string& name) {
-  std::string rel = std::string(kSetFolder) + "/" + DiscFolderName(disc) + "/" + name;
-  for (auto& c : rel)
-    if (c == '\\') c = '/';
-  return rel;
-}
-
 struct Wanted {
   int disc;
   HashEntry entry;
@@ -43,9 +36,9 @@ std::vector<Wanted> WantedFiles(Fetcher& origin, const std::vector<HashEntry>& d
     }
     const int disc = DiscOfList(d.name);
     if (disc == 0) continue;
-    const FetchResult list = origin.Fetch(Rel(disc, d.name), true);
+    const FetchResult list = origin.Fetch(SetFilePath(disc, d.name), true);
     if (!AcceptedByInstaller(list) || list.received != list.length) {
-      findings->Error({origin.Name(Rel(disc, d.name)), 0}, "cannot be read from the origin: its files are not compared");
+      findings->Error({origin.Name(SetFilePath(disc, d.name)), 0}, "cannot be read from the origin: its files are not compared");
       continue;
     }
     std::vector<HashEntry> files;
@@ -59,8 +52,8 @@ std::vector<Wanted> WantedFiles(Fetcher& origin, const std::vector<HashEntry>& d
 
 void CheckMirrors(Fetcher& origin, const HttpOptions& http, Findings* findings,
                   const std::function<void(const std::string&)>& progress) {
-  const std::string signName = origin.Name(Rel(1, kSignFileName));
-  const FetchResult sign = origin.Fetch(Rel(1, kSignFileName), true);
+  const std::string signName = origin.Name(SetFilePath(1, kSignFileName));
+  const FetchResult sign = origin.Fetch(SetFilePath(1, kSignFileName), true);
   if (!AcceptedByInstaller(sign) || sign.received != sign.length || sign.tooLarge) {
     findings->Error({signName, 0}, "cannot be read: the mirror list is not known");
     return;
@@ -97,7 +90,7 @@ void CheckMirrors(Fetcher& origin, const HttpOptions& http, Findings* findings,
     int missing = 0, different = 0;
     bool unreachable = false;
     for (const Wanted& w : wanted) {
-      const std::string rel = Rel(w.disc, w.entry.name);
+      const std::string rel = SetFilePath(w.disc, w.entry.name);
       const bool filler = installer::IsFillerName(w.entry.name);
       FillerDecoder decoder;
       Sha256 hash;

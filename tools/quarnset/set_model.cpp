@@ -7,6 +7,13 @@ namespace quarnset {
 const char* const kProbeFile = "Update.ini";
 const char* const kDescriptionFile = "Install.ini";
 
+std::string SetFilePath(int disc, const std::string& name) {
+  std::string rel = std::string(kSetFolder) + "/" + DiscFolderName(disc) + "/" + name;
+  for (auto& c : rel)
+    if (c == '\\') c = '/';
+  return rel;
+}
+
 int FindPart(const std::string& name) {
   for (int i = 0; i < kPartCount; ++i)
     if (name == kPartNames[i]) return i;

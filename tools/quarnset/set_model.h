@@ -24,6 +24,9 @@ using ::kSetFolder;       // "KelvaranDemo"
 constexpr int kMaxDiscs = kDiscCount;
 constexpr int kProjectsPart = kProjects;  // offered by the options dialog but never selectable
 
+// A set file's path below the set tree's top, with forward slashes: "KelvaranDemo/Disc_01/<name>".
+std::string SetFilePath(int disc, const std::string& name);
+
 int FindPart(const std::string& name);              // exact spelling; -1 when unknown
 int FindPartIgnoringCase(const std::string& name);  // for the human-written manifest
 

@@ -27,6 +27,9 @@ std::string ReadBytes(const std::string& path);
 std::string ValidManifest();
 void WriteManifestFiles(const ScratchDir& dir);
 
+// A loopback TCP port that was free a moment ago, for a test server of the test's own.
+int FreePort();
+
 // All findings as text, one per line (shown when a test fails).
 std::string Dump(const Findings& findings);
 
